@@ -1,0 +1,43 @@
+# Entry points: `make demo`, `make test`, `make dist`. Every target installs
+# what is missing (scripts/setup.sh) and builds what is out of date first.
+
+BUILD := build
+JOBS ?= 2
+CMAKE_GEN := -G Ninja
+
+.PHONY: all setup configure build test demo dist clean
+
+all: build
+
+setup:
+	@scripts/setup.sh
+
+$(BUILD)/native/build.ninja: | setup
+	cmake -S . -B $(BUILD)/native $(CMAKE_GEN)
+
+$(BUILD)/win32/build.ninja: | setup
+	cmake -S . -B $(BUILD)/win32 $(CMAKE_GEN) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
+
+$(BUILD)/win64/build.ninja: | setup
+	cmake -S . -B $(BUILD)/win64 $(CMAKE_GEN) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake
+
+configure: $(BUILD)/native/build.ninja $(BUILD)/win32/build.ninja $(BUILD)/win64/build.ninja
+
+build: configure
+	cmake --build $(BUILD)/native -j $(JOBS)
+	cmake --build $(BUILD)/win32 -j $(JOBS)
+	cmake --build $(BUILD)/win64 -j $(JOBS)
+
+# One ctest run over the three configurations, so one summary line counts all.
+test: build
+	@printf 'subdirs("native" "win32" "win64")\n' > $(BUILD)/CTestTestfile.cmake
+	cd $(BUILD) && ctest -j $(JOBS) --output-on-failure --timeout 600
+
+dist: build
+	scripts/dist.sh $(BUILD) dist
+
+demo: build
+	scripts/demo.sh $(BUILD)
+
+clean:
+	rm -rf $(BUILD) dist

@@ -1,0 +1,11 @@
+// The lag clock of Windows builds: the multimedia timer.
+#pragma once
+
+#include "property/capture_platform.h"
+
+namespace lumora {
+
+// timeGetTime(), millisecond resolution. A process-wide object.
+Clock& MultimediaClock();
+
+}  // namespace lumora

@@ -1,0 +1,384 @@
+#include "property/property_handler.h"
+
+#include <chrono>
+
+namespace lumora {
+
+namespace {
+
+int32_t ModeBit(uint32_t id) {
+  switch (id) {
+    case 17: return kVideoControlFlipHorizontal;
+    case 18: return kVideoControlFlipVertical;
+    case 24: return kVideoControlExternalTriggerEnable;
+    case 25: return kVideoControlTrigger;
+    default: return 0;
+  }
+}
+
+constexpr uint32_t kActualFrameRateId = 21;
+
+class StdSteadyClock : public Clock {
+ public:
+  uint32_t NowMs() override {
+    auto now = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<uint32_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+  }
+};
+
+}  // namespace
+
+Clock& SteadyClock() {
+  static StdSteadyClock clock;
+  return clock;
+}
+
+std::string Guid::ToString() const {
+  static const char kHex[] = "0123456789abcdef";
+  std::string s;
+  s.reserve(36);
+  auto put = [&](uint64_t v, int digits) {
+    for (int i = digits - 1; i >= 0; --i) s.push_back(kHex[(v >> (4 * i)) & 0xF]);
+  };
+  put(data1, 8);
+  s.push_back('-');
+  put(data2, 4);
+  s.push_back('-');
+  put(data3, 4);
+  s.push_back('-');
+  put(data4[0], 2);
+  put(data4[1], 2);
+  s.push_back('-');
+  for (int i = 2; i < 8; ++i) put(data4[i], 2);
+  return s;
+}
+
+HResult FindPin(CaptureFilter* filter, int32_t direction, int n, std::unique_ptr<Pin>* pin) {
+  pin->reset();
+  if (filter == nullptr) return hr::Fail;
+  std::unique_ptr<PinEnumerator> pins;
+  HResult h = filter->EnumPins(&pins);
+  if (hr::Failed(h)) return h;
+  if (!pins) return hr::Fail;
+  std::unique_ptr<Pin> candidate;
+  while (pins->Next(&candidate) == hr::Ok && candidate) {
+    int32_t dir = -1;
+    if (candidate->QueryDirection(&dir) == hr::Ok && dir == direction) {
+      if (n == 0) {
+        *pin = std::move(candidate);
+        return hr::Ok;
+      }
+      --n;
+    }
+    candidate.reset();
+  }
+  return hr::Fail;
+}
+
+PropertyHandler::PropertyHandler(CaptureFilter* filter, Clock& clock) : clock_(clock) {
+  if (filter == nullptr) return;
+  if (hr::Succeeded(filter->QueryVideoControl(&videoControl_)) && videoControl_) {
+    FindPin(filter, 1, 0, &capturePin_);
+  } else {
+    videoControl_.reset();
+  }
+  if (hr::Failed(filter->QueryVideoProcAmp(&videoProcAmp_))) videoProcAmp_.reset();
+  if (hr::Failed(filter->QueryCameraControl(&cameraControl_))) cameraControl_.reset();
+  if (hr::Failed(filter->QueryKsControl(&ksControl_))) ksControl_.reset();
+}
+
+PropertyHandler::~PropertyHandler() {
+  capturePin_.reset();
+  videoControl_.reset();
+  cameraControl_.reset();
+  videoProcAmp_.reset();
+  ksControl_.reset();
+}
+
+HResult PropertyHandler::QuerySupport(int32_t, int32_t*) { return hr::NoInterface; }
+HResult PropertyHandler::QueryRange(int32_t, int32_t*, int32_t*, int32_t*, int32_t*, int32_t*) {
+  return hr::NoInterface;
+}
+HResult PropertyHandler::GetValue(int32_t, int32_t*) { return hr::NoInterface; }
+HResult PropertyHandler::SetValue(int32_t, int32_t) { return hr::NoInterface; }
+HResult PropertyHandler::EnableRawAccess(int32_t) { return hr::NoInterface; }
+HResult PropertyHandler::ReadRaw(PropertyCode, int32_t*) { return hr::NoInterface; }
+HResult PropertyHandler::WriteRaw(PropertyCode, int32_t) { return hr::NoInterface; }
+
+void PropertyHandler::Init(const Guid& privateSet, const Guid&, const Guid&) {
+  propertySets_.fill(kNullGuid);
+  propertySets_[0] = kSetVideoProcAmp;
+  propertySets_[1] = kSetVideoControl;
+  propertySets_[2] = kSetCameraControl;
+  propertySets_[kPrivateSetSlot] = privateSet;
+}
+
+PropertyCode PropertyHandler::Translate(const CodeTable& table, int32_t property) {
+  uint32_t index = static_cast<uint32_t>(property);
+  return index < table.size() ? table[index] : property;
+}
+
+void PropertyHandler::Resolve(PropertyCode code, PropertyRequest* request) const {
+  if (code < kPrivateBase) {
+    request->SetSet(propertySets_[code / 100]);
+    request->SetId(static_cast<uint32_t>(code % 100));
+  } else if (code < 700) {
+    request->SetSet(propertySets_[kPrivateSetSlot]);
+    request->SetId(static_cast<uint32_t>(code - kPrivateBase));
+  } else {
+    request->SetSet(kNullGuid);
+    request->SetId(0);
+  }
+}
+
+HResult PropertyHandler::SupportPath(PropertyRequest& request, int32_t* support) {
+  *support = VCS_no;
+  if (!ksControl_) return hr::NoInterface;
+  if (request.Set() == kSetVideoControl) {
+    int32_t caps = 0;
+    if (!videoControl_ || hr::Failed(videoControl_->GetCaps(capturePin_.get(), &caps))) {
+      caps = 0;
+    }
+    uint32_t id = request.Id();
+    if (id == kActualFrameRateId) {
+      *support = VCS_get;
+    } else if (ModeBit(id) != 0 && (caps & ModeBit(id)) != 0) {
+      *support = VCS_both;
+    }
+    return hr::Ok;
+  }
+  request.SetFlags(kKsBasicSupport);
+  request.SetLong(PropertyRequest::kBodyOffset, 0);
+  uint32_t access = 0;
+  uint32_t returned = 0;
+  HResult h = ksControl_->KsProperty(request.bytes(), PropertyBlock::kSize, &access,
+                                     sizeof access, &returned);
+  if (hr::Succeeded(h) && returned == sizeof access) {
+    *support = static_cast<int32_t>(access & 3);
+  }
+  return hr::Ok;
+}
+
+HResult PropertyHandler::RangePath(PropertyRequest& request, int32_t* min, int32_t* max,
+                                   int32_t* steppingDelta, int32_t* defaultValue,
+                                   int32_t* capsFlags) {
+  if (!ksControl_) return hr::NoInterface;
+  *min = *max = *steppingDelta = *defaultValue = *capsFlags = 0;
+  const Guid set = request.Set();
+  const uint32_t id = request.Id();
+  if (set == kSetVideoControl) {
+    if (ModeBit(id) != 0) {
+      *max = 1;
+    } else if (id == kActualFrameRateId) {
+      *max = 9999;
+    } else {
+      return hr::NotImpl;
+    }
+    *steppingDelta = 1;
+    return hr::Ok;
+  }
+  if (set == kSetVideoProcAmp || set == kSetCameraControl) {
+    RangedControl* control = set == kSetVideoProcAmp
+                                 ? static_cast<RangedControl*>(videoProcAmp_.get())
+                                 : static_cast<RangedControl*>(cameraControl_.get());
+    HResult h = hr::Fail;
+    if (control != nullptr) {
+      int32_t scratchFlags = 0;
+      h = control->GetRange(static_cast<int32_t>(id), min, max, steppingDelta, defaultValue,
+                            &scratchFlags);
+    }
+    if (*steppingDelta <= 0) *steppingDelta = 1;
+    return h;
+  }
+  request.SetFlags(kKsBasicSupport);
+  PropertyBlock description;  // only the first 72 bytes are handed to the driver
+  uint32_t returned = 0;
+  HResult h = ksControl_->KsProperty(request.bytes(), PropertyBlock::kSize, description.bytes(),
+                                     RangeDescription::kSize, &returned);
+  if (hr::Failed(h)) return hr::Fail;
+  uint32_t membersFlags = description.ULong(RangeDescription::kMembersFlags);
+  uint32_t membersCount = description.ULong(RangeDescription::kMembersCount);
+  if ((membersFlags == RangeDescription::kMemberRanges ||
+       membersFlags == RangeDescription::kMemberSteppedRanges) &&
+      membersCount > 0) {
+    *min = description.Long(RangeDescription::kMinimum);
+    *max = description.Long(RangeDescription::kMaximum);
+    *steppingDelta = description.Long(RangeDescription::kSteppingDelta);
+    *defaultValue = *min;
+    if (*steppingDelta <= 0) *steppingDelta = 1;
+  }
+  return h;
+}
+
+HResult PropertyHandler::ReadValue(PropertyRequest& request, PropertyData& data,
+                                   uint32_t* bytesReturned) {
+  if (!ksControl_) return hr::NoInterface;
+  if (request.Set() == kSetVideoControl) return ReadVideoControl(request.Id(), data);
+  uint32_t t0 = clock_.NowMs();
+  HResult h = ReadTimed(request, data, bytesReturned);
+  uint32_t t1 = clock_.NowMs();
+  RecordLag(request.Id(), t1 - t0);
+  return h;
+}
+
+HResult PropertyHandler::ReadTimed(PropertyRequest& request, PropertyData& data,
+                                   uint32_t* bytesReturned) {
+  const Guid set = request.Set();
+  if (set == kSetVideoProcAmp || set == kSetCameraControl) {
+    RangedControl* control = set == kSetVideoProcAmp
+                                 ? static_cast<RangedControl*>(videoProcAmp_.get())
+                                 : static_cast<RangedControl*>(cameraControl_.get());
+    if (control == nullptr) return hr::Fail;
+    int32_t value = 0;
+    int32_t scratchFlags = 0;
+    HResult h = control->Get(static_cast<int32_t>(request.Id()), &value, &scratchFlags);
+    data.SetLong(PropertyData::kStandardValueOffset, value);
+    return h;
+  }
+  request.SetFlags(kKsGet);
+  return ksControl_->KsProperty(request.bytes(), PropertyBlock::kSize, data.bytes(),
+                                PropertyBlock::kSize, bytesReturned);
+}
+
+void PropertyHandler::RecordLag(uint32_t id, uint32_t lag) {
+  if (id >= static_cast<uint32_t>(kLagRecordCount)) return;
+  LagRecord& r = lagRecords_[id];
+  r.lagCount += 1;
+  r.lagSum += lag;
+  if (lag < r.minLag) r.minLag = lag;
+  if (lag > r.maxLag) r.maxLag = lag;
+}
+
+HResult PropertyHandler::ReadVideoControl(uint32_t id, PropertyData& data) {
+  if (id != kActualFrameRateId && ModeBit(id) == 0) return hr::NotImpl;
+  if (!videoControl_) return hr::Fail;
+  int32_t value = 0;
+  HResult h;
+  if (id == kActualFrameRateId) {
+    int64_t duration = 0;
+    h = videoControl_->GetCurrentActualFrameRate(capturePin_.get(), &duration);
+    if (hr::Failed(h)) return hr::Fail;
+    value = static_cast<int32_t>(static_cast<uint32_t>(
+        static_cast<uint64_t>(duration / 10000)));
+  } else {
+    int32_t mode = 0;
+    h = videoControl_->GetMode(capturePin_.get(), &mode);
+    if (hr::Failed(h)) return hr::Fail;
+    bool set = (mode & ModeBit(id)) != 0;
+    value = !set ? 0 : id == 25 ? 255 : 1;
+  }
+  data.SetLong(PropertyData::kStandardValueOffset, value);
+  return h;
+}
+
+HResult PropertyHandler::WriteValue(PropertyRequest& request, PropertyData& data,
+                                    uint32_t dataLength) {
+  if (!ksControl_) return hr::NoInterface;
+  const Guid set = request.Set();
+  const int32_t value = data.Long(PropertyData::kStandardValueOffset);
+  if (set == kSetVideoControl) return WriteVideoControl(request.Id(), value);
+  if (set == kSetVideoProcAmp || set == kSetCameraControl) {
+    RangedControl* control = set == kSetVideoProcAmp
+                                 ? static_cast<RangedControl*>(videoProcAmp_.get())
+                                 : static_cast<RangedControl*>(cameraControl_.get());
+    if (control == nullptr) return hr::Fail;
+    return control->Set(static_cast<int32_t>(request.Id()), value, kControlFlagsManual);
+  }
+  request.SetFlags(kKsSet);
+  uint32_t returned = 0;
+  return ksControl_->KsProperty(request.bytes(), PropertyBlock::kSize, data.bytes(), dataLength,
+                                &returned);
+}
+
+HResult PropertyHandler::WriteVideoControl(uint32_t id, int32_t value) {
+  const int32_t bit = ModeBit(id);
+  if (bit == 0 || !videoControl_) return hr::Fail;
+  int32_t mode = 0;
+  if (hr::Failed(videoControl_->GetMode(capturePin_.get(), &mode))) return hr::Fail;
+  if (id == 25 || value > 0) {
+    mode |= bit;
+  } else {
+    mode &= ~bit;
+  }
+  HResult h = videoControl_->SetMode(capturePin_.get(), mode);
+  return hr::Failed(h) ? hr::Fail : h;
+}
+
+void PropertyHandler::GetLag(int32_t id, int32_t* minLag, int32_t* maxLag, int32_t* meanLag,
+                             int32_t* lagCount) const {
+  if (id < 0 || id >= kLagRecordCount) return;
+  const LagRecord& r = lagRecords_[static_cast<size_t>(id)];
+  *minLag = static_cast<int32_t>(r.minLag);
+  *maxLag = static_cast<int32_t>(r.maxLag);
+  *lagCount = static_cast<int32_t>(r.lagCount);
+  *meanLag = r.lagCount == 0 ? -1 : static_cast<int32_t>(static_cast<uint32_t>(r.lagSum / r.lagCount));
+}
+
+// --- StandardPropertyHandler -------------------------------------------------
+
+const CodeTable StandardPropertyHandler::kCodeTable = {
+    0,   1,   2,   3,   4,   5,   6,   7,  8,  // 0-8   video proc-amp
+    -1,                                       // 9     WhiteBalanceMode
+    -1,  -1,                                  // 10-11 WhiteBalRed, WhiteBalBlue
+    -1,  -1,                                  // 12-13 FlickerFree, Flicker50_60
+    -1,                                       // 14    FPS
+    204,                                      // 15    Exposure: camera-control Exposure
+    9,                                        // 16    Gain: video proc-amp Gain
+    117, 118,                                 // 17-18 flips: video-control
+    -1,  -1,                                  // 19-20 AutoExposure, AutoAll
+    121,                                      // 21    ActualFrameRate: video-control
+    -1,  -1,                                  // 22-23 LED, Setting
+    124, 125,                                 // 24-25 triggers: video-control
+    200, 201, 202, 203, 204, 205, 206,        // 26-32 camera control
+};
+
+StandardPropertyHandler::StandardPropertyHandler(CaptureFilter* filter, const Guid& privateSet,
+                                                 const Guid& second, const Guid& third,
+                                                 Clock& clock)
+    : PropertyHandler(filter, clock) {
+  Init(privateSet, second, third);
+}
+
+HResult StandardPropertyHandler::QuerySupport(int32_t property, int32_t* support) {
+  *support = VCS_no;
+  PropertyCode code = Translate(kCodeTable, property);
+  if (code < 0) return hr::Ok;
+  PropertyRequest request;
+  Resolve(code, &request);
+  return SupportPath(request, support);
+}
+
+HResult StandardPropertyHandler::QueryRange(int32_t property, int32_t* min, int32_t* max,
+                                            int32_t* steppingDelta, int32_t* defaultValue,
+                                            int32_t* capsFlags) {
+  PropertyCode code = Translate(kCodeTable, property);
+  if (code < 0) return hr::InvalidArg;
+  PropertyRequest request;
+  Resolve(code, &request);
+  return RangePath(request, min, max, steppingDelta, defaultValue, capsFlags);
+}
+
+HResult StandardPropertyHandler::GetValue(int32_t property, int32_t* value) {
+  PropertyCode code = Translate(kCodeTable, property);
+  if (code < 0) return hr::InvalidArg;
+  PropertyRequest request;
+  PropertyData data;
+  Resolve(code, &request);
+  uint32_t returned = 0;
+  HResult h = ReadValue(request, data, &returned);
+  if (hr::Succeeded(h)) *value = data.Long(PropertyData::kStandardValueOffset);
+  return h;
+}
+
+HResult StandardPropertyHandler::SetValue(int32_t property, int32_t value) {
+  PropertyCode code = Translate(kCodeTable, property);
+  if (code < 0) return hr::InvalidArg;
+  PropertyRequest request;
+  PropertyData data;
+  Resolve(code, &request);
+  data.SetLong(PropertyData::kStandardValueOffset, value);
+  return WriteValue(request, data, PropertyBlock::kSize);
+}
+
+}  // namespace lumora

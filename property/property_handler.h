@@ -1,0 +1,133 @@
+// PropertyHandler: the per-chipset property access strategy that a control
+// object owns for the capture filter it is attached to, and the shared access
+// paths every concrete handler wraps.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+#include "property/capture_platform.h"
+#include "property/catalogue.h"
+#include "property/property_blocks.h"
+#include "property/types.h"
+
+namespace lumora {
+
+// The standard property sets (same values as the interface IDs).
+constexpr Guid kSetVideoProcAmp = Guid::Parse("C6E13360-30AC-11D0-A18C-00A0C9118956");
+constexpr Guid kSetVideoControl = Guid::Parse("6A2E0670-28E4-11D0-A18C-00A0C9118956");
+constexpr Guid kSetCameraControl = Guid::Parse("C6E13370-30AC-11D0-A18C-00A0C9118956");
+
+// IAMVideoControl mode bits.
+constexpr int32_t kVideoControlFlipHorizontal = 0x1;
+constexpr int32_t kVideoControlFlipVertical = 0x2;
+constexpr int32_t kVideoControlExternalTriggerEnable = 0x4;
+constexpr int32_t kVideoControlTrigger = 0x8;
+
+// Timing statistics of the value reads of one property id.
+struct LagRecord {
+  uint32_t minLag = 0xFFFFFFFFu;
+  uint32_t maxLag = 0;
+  uint32_t lagCount = 0;
+  uint64_t lagSum = 0;
+};
+
+constexpr int32_t kLagRecordCount = 50;
+constexpr int kPropertySetSlots = 11;
+constexpr int kPrivateSetSlot = 5;
+
+class PropertyHandler {
+ public:
+  // The base part of construction: queries the filter (borrowed, may be null)
+  // for IAMVideoControl and its first output pin, IAMVideoProcAmp,
+  // IAMCameraControl and IKsControl. Missing interfaces stay null. The clock
+  // is borrowed and must outlive the handler.
+  PropertyHandler(CaptureFilter* filter, Clock& clock);
+  virtual ~PropertyHandler();
+
+  PropertyHandler(const PropertyHandler&) = delete;
+  PropertyHandler& operator=(const PropertyHandler&) = delete;
+
+  virtual HResult QuerySupport(int32_t property, int32_t* support);
+  virtual HResult QueryRange(int32_t property, int32_t* min, int32_t* max,
+                             int32_t* steppingDelta, int32_t* defaultValue,
+                             int32_t* capsFlags);
+  virtual HResult GetValue(int32_t property, int32_t* value);
+  virtual HResult SetValue(int32_t property, int32_t value);
+  virtual HResult EnableRawAccess(int32_t enable);
+  virtual HResult ReadRaw(PropertyCode code, int32_t* value);
+  virtual HResult WriteRaw(PropertyCode code, int32_t value);
+  // Fills the property-set slots; the second and third GUIDs are accepted and
+  // not stored.
+  virtual void Init(const Guid& privateSet, const Guid& second, const Guid& third);
+
+  // Lag statistics of property id 0..49; nothing is written for other ids.
+  // A record never read gives min -1 (0xFFFFFFFF), max 0, mean -1, count 0.
+  void GetLag(int32_t id, int32_t* minLag, int32_t* maxLag, int32_t* meanLag,
+              int32_t* lagCount) const;
+
+  const Guid& PropertySetSlot(int slot) const { return propertySets_[slot]; }
+  int32_t RawAccessEnabled() const { return rawAccessEnabled_; }
+
+  // Catalogue translation: property values 0..32 (taken unsigned) go through
+  // the table, anything else is itself the code.
+  static PropertyCode Translate(const CodeTable& table, int32_t property);
+
+ protected:
+  // Writes the set and id of a non-negative code into the request.
+  void Resolve(PropertyCode code, PropertyRequest* request) const;
+
+  // The four shared access paths. Each answers E_NOINTERFACE first when the
+  // filter has no IKsControl.
+  HResult SupportPath(PropertyRequest& request, int32_t* support);
+  HResult RangePath(PropertyRequest& request, int32_t* min, int32_t* max,
+                    int32_t* steppingDelta, int32_t* defaultValue, int32_t* capsFlags);
+  HResult ReadValue(PropertyRequest& request, PropertyData& data, uint32_t* bytesReturned);
+  HResult WriteValue(PropertyRequest& request, PropertyData& data, uint32_t dataLength);
+
+  bool HasKsControl() const { return ksControl_ != nullptr; }
+  KsControl* ksControl() { return ksControl_.get(); }
+
+ private:
+  HResult ReadVideoControl(uint32_t id, PropertyData& data);
+  HResult WriteVideoControl(uint32_t id, int32_t value);
+  HResult ReadTimed(PropertyRequest& request, PropertyData& data, uint32_t* bytesReturned);
+  void RecordLag(uint32_t id, uint32_t lag);
+
+  std::array<Guid, kPropertySetSlots> propertySets_{};
+  std::unique_ptr<KsControl> ksControl_;
+  std::unique_ptr<VideoProcAmp> videoProcAmp_;
+  std::unique_ptr<CameraControl> cameraControl_;
+  std::unique_ptr<VideoControl> videoControl_;
+  std::unique_ptr<Pin> capturePin_;
+  int32_t rawAccessEnabled_ = 0;
+  std::array<LagRecord, kLagRecordCount> lagRecords_{};
+  Clock& clock_;
+
+ protected:
+  // The raw-access extension of the Philips handlers keeps its flag here.
+  void SetRawAccessEnabled(int32_t enable) { rawAccessEnabled_ = enable; }
+};
+
+// FindPin: the n-th pin of the filter with the given direction (1 = output).
+// On success *pin owns the enumeration's reference.
+HResult FindPin(CaptureFilter* filter, int32_t direction, int n, std::unique_ptr<Pin>* pin);
+
+// The handler used when no chipset was recognised: standard DirectShow
+// controls and the video-control pseudo set only.
+class StandardPropertyHandler : public PropertyHandler {
+ public:
+  static const CodeTable kCodeTable;
+
+  StandardPropertyHandler(CaptureFilter* filter, const Guid& privateSet, const Guid& second,
+                          const Guid& third, Clock& clock);
+
+  HResult QuerySupport(int32_t property, int32_t* support) override;
+  HResult QueryRange(int32_t property, int32_t* min, int32_t* max, int32_t* steppingDelta,
+                     int32_t* defaultValue, int32_t* capsFlags) override;
+  HResult GetValue(int32_t property, int32_t* value) override;
+  HResult SetValue(int32_t property, int32_t value) override;
+};
+
+}  // namespace lumora

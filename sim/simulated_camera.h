@@ -1,0 +1,187 @@
+// A portable model of a camera driver behind the capture-platform boundary.
+//
+// It plays the role of a virtual test driver: standard proc-amp and
+// camera-control properties with ranges and defaults, the video-control
+// capability and mode words and the frame duration, private kernel-streaming
+// property sets, every interface individually present or absent, injectable
+// failures per operation, and a log of every request it received so tests can
+// assert exactly what was sent.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "property/capture_platform.h"
+#include "property/types.h"
+
+namespace lumora::sim {
+
+// Result a driver gives for an unknown property set or id.
+constexpr HResult kSetNotFound = static_cast<HResult>(0x80070492u);  // ERROR_SET_NOT_FOUND
+constexpr HResult kNotFound = static_cast<HResult>(0x80070490u);     // ERROR_NOT_FOUND
+
+enum class Op {
+  ProcAmpGetRange,
+  ProcAmpGet,
+  ProcAmpSet,
+  CameraGetRange,
+  CameraGet,
+  CameraSet,
+  VideoGetCaps,
+  VideoGetMode,
+  VideoSetMode,
+  VideoGetFrameRate,
+  KsProperty,
+  QuerySupported,
+  Release,  // an interface reference handed out earlier was released
+};
+
+const char* OpName(Op op);
+
+// One request as the driver saw it.
+struct Request {
+  Op op = Op::KsProperty;
+  // Standard controls: id, value and flags of the call. KsProperty and
+  // QuerySupported: set and id from the request; flags are the KSPROPERTY
+  // flags. VideoSetMode: value is the new mode word.
+  Guid set;
+  uint32_t id = 0;
+  uint32_t flags = 0;
+  int32_t value = 0;
+  // KsProperty: the lengths passed and copies of both buffers as they were
+  // when the call arrived.
+  uint32_t propertyLength = 0;
+  uint32_t dataLength = 0;
+  std::vector<uint8_t> property;
+  std::vector<uint8_t> data;
+  // Release: which interface ("VideoControl", "Pin", ...).
+  std::string what;
+
+  // LONG at an offset of the data buffer as sent (0 when outside it).
+  int32_t DataLong(uint32_t offset) const;
+  int32_t PropertyLong(uint32_t offset) const;
+};
+
+// A standard proc-amp or camera-control property.
+struct StandardControl {
+  int32_t min = 0;
+  int32_t max = 255;
+  int32_t step = 1;
+  int32_t defaultValue = 128;
+  int32_t capsFlags = 3;  // auto | manual
+  int32_t value = 128;
+  int32_t flags = 2;      // current mode: 1 auto, 2 manual
+};
+
+// A property of a private kernel-streaming set.
+struct PrivateProperty {
+  uint32_t access = 3;  // KSPROPERTY_TYPE_GET (1) | KSPROPERTY_TYPE_SET (2)
+  int32_t min = 0;
+  int32_t max = 255;
+  int32_t step = 1;
+  uint32_t membersFlags = 2;  // stepped ranges
+  int32_t value = 0;
+};
+
+// A private property set and the layout its driver uses for values.
+struct PrivateSet {
+  // Offset of the LONG value in the data buffer (28 Philips, 24 Creative,
+  // 0 Logitech) and the number of bytes a get reports back.
+  uint32_t valueOffset = 28;
+  uint32_t getBytes = 296;
+  std::map<uint32_t, PrivateProperty> properties;
+};
+
+struct GuidLess {
+  bool operator()(const Guid& a, const Guid& b) const {
+    return std::memcmp(&a, &b, sizeof(Guid)) < 0;
+  }
+};
+
+// A millisecond clock that advances by `step` on every reading.
+class SimClock : public Clock {
+ public:
+  uint32_t now = 1000;
+  uint32_t step = 0;
+  uint32_t NowMs() override {
+    uint32_t t = now;
+    now += step;
+    return t;
+  }
+};
+
+class SimulatedCamera : public std::enable_shared_from_this<SimulatedCamera> {
+ public:
+  // A camera with the usual standard controls (proc-amp ids 0-9, camera
+  // control ids 0-6), all video-control bits, 30 fps and one output pin.
+  static std::shared_ptr<SimulatedCamera> Create();
+  virtual ~SimulatedCamera() = default;
+
+  // Interfaces the filter answers.
+  bool hasVideoControl = true;
+  bool hasVideoProcAmp = true;
+  bool hasCameraControl = true;
+  bool hasKsControl = true;
+  bool hasKsPropertySet = true;
+  // Directions of the filter's pins in enumeration order (1 = output).
+  std::vector<int32_t> pins = {1};
+
+  std::map<int32_t, StandardControl> procAmp;
+  std::map<int32_t, StandardControl> cameraControl;
+  int32_t videoCaps = 0xF;
+  int32_t videoMode = 0;
+  int64_t frameDuration = 333333;
+  std::map<Guid, PrivateSet, GuidLess> privateSets;
+
+  // Failures to inject: every call of that operation answers the code.
+  std::map<Op, HResult> failures;
+  // When set, a KsProperty get or basic-support query reports this many bytes
+  // instead of its normal count (short or oversized driver answers).
+  int64_t ksBytesReturnedOverride = -1;
+
+  std::vector<Request> log;
+
+  PrivateSet& AddPrivateSet(const Guid& set, uint32_t valueOffset, uint32_t getBytes);
+  PrivateSet* FindPrivateSet(const Guid& set);
+
+  // Requests of one operation in log order.
+  std::vector<Request> Requests(Op op) const;
+  void ClearLog() { log.clear(); }
+
+  // A filter object over this camera (the camera stays alive while any
+  // filter or interface handed out by it lives).
+  std::unique_ptr<CaptureFilter> MakeFilter();
+
+  // --- driver entry points, used by the filter objects -------------------
+  HResult ControlGetRange(bool camera, int32_t id, int32_t* min, int32_t* max, int32_t* step,
+                          int32_t* def, int32_t* caps);
+  HResult ControlGet(bool camera, int32_t id, int32_t* value, int32_t* flags);
+  HResult ControlSet(bool camera, int32_t id, int32_t value, int32_t flags);
+  HResult VideoGetCaps(int32_t* caps);
+  HResult VideoGetMode(int32_t* mode);
+  HResult VideoSetMode(int32_t mode);
+  HResult VideoGetFrameRate(int64_t* duration);
+  HResult KsProperty(void* property, uint32_t propertyLength, void* data, uint32_t dataLength,
+                     uint32_t* bytesReturned);
+  HResult QuerySupported(const Guid& set, uint32_t id, uint32_t* support);
+  void NoteRelease(const char* what);
+
+ protected:
+  SimulatedCamera() = default;
+
+  // Answers a KsProperty on a private set; overridable per family model.
+  virtual HResult AnswerPrivate(PrivateSet& set, uint32_t id, uint32_t flags, uint8_t* data,
+                                  uint32_t dataLength, uint32_t* bytesReturned);
+
+ private:
+  bool Inject(Op op, HResult* h) const;
+  std::map<int32_t, StandardControl>& Controls(bool camera) {
+    return camera ? cameraControl : procAmp;
+  }
+};
+
+}  // namespace lumora::sim
