@@ -1,0 +1,105 @@
+#include "property/table_handler.h"
+
+#include <algorithm>
+
+namespace lumora {
+
+int32_t Conversion::Apply(int32_t v) const {
+  switch (kind) {
+    case kKeep: return v;
+    case kCap: return v > a ? a : v;
+    case kPlusThenCap: {
+      // Widened so that the largest values cap instead of overflowing.
+      int64_t sum = static_cast<int64_t>(v) + a;
+      return sum > b ? b : static_cast<int32_t>(sum);
+    }
+    case kWithin: return std::min(std::max(v, a), b);
+    case kIfZero: return v == 0 ? a : b;
+    case kIfEqual: return v == a ? b : c;
+    case kIfAtLeast: return v >= a ? b : c;
+    case kAlways: return a;
+  }
+  return v;
+}
+
+TablePropertyHandler::TablePropertyHandler(CaptureFilter* filter, const Guid& privateSet,
+                                           const Guid& second, const Guid& third, Clock& clock,
+                                           const HandlerProfile& profile)
+    : PropertyHandler(filter, clock), profile_(profile) {
+  Init(privateSet, second, third);
+}
+
+const SpecialCase* TablePropertyHandler::FindCase(int32_t property) const {
+  const SpecialCase* end = profile_.specialCases + profile_.specialCaseCount;
+  const SpecialCase* found = std::find_if(profile_.specialCases, end, [&](const SpecialCase& c) {
+    return c.property == property;
+  });
+  return found == end ? nullptr : found;
+}
+
+ValuePlacement TablePropertyHandler::Placement(PropertyCode code) const {
+  return code >= kPrivateBase ? profile_.privatePlacement : kStandardPlacement;
+}
+
+HResult TablePropertyHandler::QuerySupport(int32_t property, int32_t* support) {
+  *support = VCS_no;
+  PropertyCode code = Translate(codeTable(), property);
+  if (code < 0) return hr::Ok;
+  PropertyRequest request;
+  Resolve(code, &request);
+  return SupportPath(request, support);
+}
+
+HResult TablePropertyHandler::QueryRange(int32_t property, int32_t* min, int32_t* max,
+                                         int32_t* steppingDelta, int32_t* defaultValue,
+                                         int32_t* capsFlags) {
+  PropertyCode code = Translate(codeTable(), property);
+  if (code < 0) return hr::InvalidArg;
+  PropertyRequest request;
+  Resolve(code, &request);
+  const SpecialCase* special = FindCase(property);
+  if (special != nullptr && special->range.kind == RangeRule::kFixed) {
+    *min = special->range.min;
+    *max = special->range.max;
+    *steppingDelta = 1;
+    *defaultValue = special->range.defaultValue;
+    *capsFlags = 0;
+    return hr::Ok;
+  }
+  HResult h = RangePath(request, min, max, steppingDelta, defaultValue, capsFlags);
+  if (special != nullptr && special->range.kind == RangeRule::kDriverThenDefault) {
+    *defaultValue = special->range.defaultValue;
+  }
+  return h;
+}
+
+HResult TablePropertyHandler::GetValue(int32_t property, int32_t* value) {
+  PropertyCode code = Translate(codeTable(), property);
+  if (code < 0) return hr::InvalidArg;
+  PropertyRequest request;
+  PropertyData data;
+  Resolve(code, &request);
+  if (code >= kRawCodeLimit) return hr::InvalidArg;
+  uint32_t returned = 0;
+  HResult h = ReadValue(request, data, &returned);
+  if (hr::Failed(h)) return h;
+  int32_t v = data.Long(Placement(code).offset);
+  if (const SpecialCase* special = FindCase(property)) v = special->get.Apply(v);
+  *value = v;
+  return h;
+}
+
+HResult TablePropertyHandler::SetValue(int32_t property, int32_t value) {
+  PropertyCode code = Translate(codeTable(), property);
+  if (code < 0) return hr::InvalidArg;
+  PropertyRequest request;
+  PropertyData data;
+  Resolve(code, &request);
+  if (code >= kRawCodeLimit) return hr::InvalidArg;
+  if (const SpecialCase* special = FindCase(property)) value = special->set.Apply(value);
+  const ValuePlacement placement = Placement(code);
+  data.SetLong(placement.offset, value);
+  return WriteValue(request, data, placement.writeLength);
+}
+
+}  // namespace lumora
