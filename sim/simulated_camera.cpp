@@ -279,6 +279,7 @@ HResult SimulatedCamera::ControlSet(bool camera, int32_t id, int32_t value, int3
   if (value < it->second.min || value > it->second.max) return hr::InvalidArg;
   it->second.value = value;
   it->second.flags = flags;
+  if (onWrite) onWrite();
   return hr::Ok;
 }
 
@@ -311,6 +312,7 @@ HResult SimulatedCamera::VideoSetMode(int32_t mode) {
   if (Inject(r.op, &h)) return h;
   // Trigger is a one-shot: the driver fires and clears it.
   videoMode = mode & videoCaps;
+  if (onWrite) onWrite();
   return hr::Ok;
 }
 
@@ -400,6 +402,7 @@ HResult SimulatedCamera::KsProperty(void* property, uint32_t propertyLength, voi
   if (hr::Succeeded(h) && ksBytesReturnedOverride >= 0 && !(r.flags & kKsSet)) {
     *bytesReturned = static_cast<uint32_t>(ksBytesReturnedOverride);
   }
+  if (hr::Succeeded(h) && (r.flags & kKsSet) && !(r.flags & kKsBasicSupport) && onWrite) onWrite();
   return h;
 }
 

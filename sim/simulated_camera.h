@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -144,6 +145,11 @@ class SimulatedCamera : public std::enable_shared_from_this<SimulatedCamera> {
   int64_t ksBytesReturnedOverride = -1;
 
   std::vector<Request> log;
+
+  // Called after every write the camera accepted: a standard control, the
+  // video-control mode, or a property set through KsProperty. The device rig
+  // uses it to keep values across processes.
+  std::function<void()> onWrite;
 
   PrivateSet& AddPrivateSet(const Guid& set, uint32_t valueOffset, uint32_t getBytes);
   PrivateSet* FindPrivateSet(const Guid& set);
