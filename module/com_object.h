@@ -1,0 +1,179 @@
+// The COM object framework of Lumora.dll (mingw has no ATL).
+//
+// Pattern of an automation class (see enumeration/win/vcap_filter.cpp):
+//
+//   class VCapFilter : public com::Dispatch<IVCapFilter> {
+//    public:
+//     // The interfaces QueryInterface answers besides IUnknown (which the
+//     // framework answers itself). Return the interface pointer, or null.
+//     IUnknown* Interface(REFIID riid) {
+//       if (riid == __uuidof(IVCapFilter) || riid == IID_IDispatch)
+//         return static_cast<IVCapFilter*>(this);
+//       return nullptr;
+//     }
+//     // The members of the dual interface, each catching its exceptions:
+//     IFACEMETHODIMP get_FName(BSTR* pVal) override;
+//     ...
+//   };
+//
+//   HRESULT CreateVCapFilter(IUnknown* outer, REFIID riid, void** ppv) {
+//     return com::CreateInstance<VCapFilter>(outer, riid, ppv);
+//   }
+//
+// com::CreateInstance wraps the class in com::Object<T>, which supplies
+// IUnknown: the reference count (interlocked), aggregation (a non-delegating
+// inner unknown; with an outer unknown every interface's IUnknown methods
+// delegate to it) and one module lock for the object's lifetime. A class
+// has no AddRef/Release/QueryInterface of its own and calls none of them in
+// its constructor (the controlling unknown is set after it). Its destructor
+// releases what it owns (hold references in Microsoft::WRL::ComPtr and
+// strings, variants and arrays in the RAII types of module/raii.h).
+//
+// com::Dispatch<I> implements IDispatch for the dual interface I from the
+// type library embedded in the library file (TYPELIB 1): GetTypeInfoCount
+// answers 1, names and invocation go through the cached ITypeInfo of I.
+// It works before the library is registered.
+#pragma once
+
+#include <windows.h>
+#include <oaidl.h>
+#include <oleauto.h>
+#include <wrl/client.h>
+
+#include <new>
+#include <utility>
+
+namespace lumora::com {
+
+// The module lock count: DllCanUnloadNow answers S_OK only at 0.
+void LockModule() noexcept;
+void UnlockModule() noexcept;
+LONG ModuleLockCount() noexcept;
+
+// Holds one module lock for its lifetime.
+class ModuleReference {
+ public:
+  ModuleReference() noexcept { LockModule(); }
+  ModuleReference(const ModuleReference&) noexcept { LockModule(); }
+  ModuleReference& operator=(const ModuleReference&) noexcept { return *this; }
+  ~ModuleReference() { UnlockModule(); }
+};
+
+// The library file this code is linked into, and its full path.
+HMODULE ModuleHandle() noexcept;
+HRESULT ModulePath(wchar_t* path, DWORD size) noexcept;
+
+// The type library embedded in the module file (loaded once, cached) and
+// the type information of one of its entries (cached per identifier). Both
+// hand out one reference.
+HRESULT ModuleTypeLib(ITypeLib** lib) noexcept;
+HRESULT TypeInfoOf(REFGUID guid, ITypeInfo** info) noexcept;
+// Drops the cached type library and type information (module unload).
+void ReleaseTypeInfoCache() noexcept;
+
+// IDispatch for the dual interface I, served from the module's type library.
+template <class I>
+class Dispatch : public I {
+ public:
+  IFACEMETHODIMP GetTypeInfoCount(UINT* count) override {
+    if (!count) return E_POINTER;
+    *count = 1;
+    return S_OK;
+  }
+
+  IFACEMETHODIMP GetTypeInfo(UINT index, LCID, ITypeInfo** info) override {
+    if (!info) return E_POINTER;
+    *info = nullptr;
+    if (index != 0) return DISP_E_BADINDEX;
+    return TypeInfoOf(__uuidof(I), info);
+  }
+
+  IFACEMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID,
+                               DISPID* ids) override {
+    if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+    Microsoft::WRL::ComPtr<ITypeInfo> info;
+    HRESULT hr = TypeInfoOf(__uuidof(I), &info);
+    if (FAILED(hr)) return hr;
+    return info->GetIDsOfNames(names, count, ids);
+  }
+
+  IFACEMETHODIMP Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
+                        VARIANT* result, EXCEPINFO* exception, UINT* argError) override {
+    if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+    Microsoft::WRL::ComPtr<ITypeInfo> info;
+    HRESULT hr = TypeInfoOf(__uuidof(I), &info);
+    if (FAILED(hr)) return hr;
+    return info->Invoke(static_cast<I*>(this), id, flags, params, result, exception, argError);
+  }
+};
+
+// An instance of class T: T plus IUnknown. Created only by CreateInstance.
+template <class T>
+class Object final : private ModuleReference, public T {
+ public:
+  template <class... Args>
+  explicit Object(IUnknown* outer, Args&&... args)
+      : T(std::forward<Args>(args)...), inner_(this), controlling_(outer ? outer : &inner_) {}
+
+  // The IUnknown of every interface of T: the controlling unknown's.
+  IFACEMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+    return controlling_->QueryInterface(riid, ppv);
+  }
+  IFACEMETHODIMP_(ULONG) AddRef() override { return controlling_->AddRef(); }
+  IFACEMETHODIMP_(ULONG) Release() override { return controlling_->Release(); }
+
+  // The non-delegating unknown: the object's identity when aggregated, and
+  // the owner of its reference count.
+  IUnknown* Inner() noexcept { return &inner_; }
+
+ private:
+  class InnerUnknown final : public IUnknown {
+   public:
+    explicit InnerUnknown(Object* owner) noexcept : owner_(owner) {}
+
+    IFACEMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+      if (!ppv) return E_POINTER;
+      IUnknown* found = riid == IID_IUnknown ? this : owner_->Interface(riid);
+      *ppv = found;
+      if (!found) return E_NOINTERFACE;
+      found->AddRef();
+      return S_OK;
+    }
+    IFACEMETHODIMP_(ULONG) AddRef() override {
+      return static_cast<ULONG>(InterlockedIncrement(&refs_));
+    }
+    IFACEMETHODIMP_(ULONG) Release() override {
+      LONG left = InterlockedDecrement(&refs_);
+      if (left == 0) delete owner_;
+      return static_cast<ULONG>(left);
+    }
+
+   private:
+    Object* owner_;
+    LONG refs_ = 0;
+  };
+
+  InnerUnknown inner_;
+  IUnknown* controlling_;  // the outer unknown (borrowed) or &inner_
+};
+
+// Creates an instance of T (constructed from args) and queries it for riid.
+// An outer unknown aggregates the instance and requires riid IUnknown
+// (otherwise CLASS_E_NOAGGREGATION). A failed query destroys the instance.
+template <class T, class... Args>
+HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** ppv, Args&&... args) noexcept {
+  if (!ppv) return E_POINTER;
+  *ppv = nullptr;
+  if (outer && riid != IID_IUnknown) return CLASS_E_NOAGGREGATION;
+  try {
+    auto* object = new Object<T>(outer, std::forward<Args>(args)...);
+    Microsoft::WRL::ComPtr<IUnknown> inner(object->Inner());
+    return inner->QueryInterface(riid, ppv);
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_FAIL;
+  }
+}
+
+}  // namespace lumora::com

@@ -1,0 +1,202 @@
+// Owners of the Windows resources the library handles besides COM
+// references (those live in Microsoft::WRL::ComPtr): automation strings,
+// VARIANTs, safe arrays and their locks, registry keys, CoTaskMem blocks,
+// and the scope guards of SRW locks.
+// Each type frees its resource in its destructor and can be moved, not
+// copied. Receive() clears the owner and hands out the address an API
+// writes a new resource to.
+#pragma once
+
+#include <windows.h>
+#include <oleauto.h>
+#include <objbase.h>
+
+#include <utility>
+
+namespace lumora::com {
+
+// An automation string (BSTR); null is a valid, empty value.
+class Bstr {
+ public:
+  Bstr() noexcept = default;
+  // Copies text (null gives null). Check Get() when the text was not null:
+  // a failed allocation leaves the owner null.
+  explicit Bstr(const wchar_t* text) noexcept : value_(text ? SysAllocString(text) : nullptr) {}
+  Bstr(Bstr&& other) noexcept : value_(other.Detach()) {}
+  Bstr& operator=(Bstr&& other) noexcept {
+    Reset(other.Detach());
+    return *this;
+  }
+  Bstr(const Bstr&) = delete;
+  Bstr& operator=(const Bstr&) = delete;
+  ~Bstr() { SysFreeString(value_); }
+
+  BSTR Get() const noexcept { return value_; }
+  UINT Length() const noexcept { return SysStringLen(value_); }
+  BSTR* Receive() noexcept {
+    Reset();
+    return &value_;
+  }
+  // Hands the string to the caller, who frees it.
+  BSTR Detach() noexcept { return std::exchange(value_, nullptr); }
+  void Reset(BSTR value = nullptr) noexcept { SysFreeString(std::exchange(value_, value)); }
+
+ private:
+  BSTR value_ = nullptr;
+};
+
+// A VARIANT, VT_EMPTY when constructed and cleared when destroyed.
+class Variant {
+ public:
+  Variant() noexcept { VariantInit(&value_); }
+  Variant(Variant&& other) noexcept : value_(other.value_) { VariantInit(&other.value_); }
+  Variant& operator=(Variant&& other) noexcept {
+    if (this != &other) {
+      VariantClear(&value_);
+      value_ = other.value_;
+      VariantInit(&other.value_);
+    }
+    return *this;
+  }
+  Variant(const Variant&) = delete;
+  Variant& operator=(const Variant&) = delete;
+  ~Variant() { VariantClear(&value_); }
+
+  VARIANT* Get() noexcept { return &value_; }
+  const VARIANT* Get() const noexcept { return &value_; }
+  VARIANT* Receive() noexcept {
+    VariantClear(&value_);
+    return &value_;
+  }
+  // Moves the value into *target (not cleared first) and leaves this empty.
+  void Detach(VARIANT* target) noexcept {
+    *target = value_;
+    VariantInit(&value_);
+  }
+
+ private:
+  VARIANT value_;
+};
+
+// A safe array owned by the library until it is handed out.
+class SafeArray {
+ public:
+  SafeArray() noexcept = default;
+  explicit SafeArray(SAFEARRAY* array) noexcept : value_(array) {}
+  SafeArray(SafeArray&& other) noexcept : value_(other.Detach()) {}
+  SafeArray& operator=(SafeArray&& other) noexcept {
+    Reset(other.Detach());
+    return *this;
+  }
+  SafeArray(const SafeArray&) = delete;
+  SafeArray& operator=(const SafeArray&) = delete;
+  ~SafeArray() { Reset(); }
+
+  SAFEARRAY* Get() const noexcept { return value_; }
+  SAFEARRAY* Detach() noexcept { return std::exchange(value_, nullptr); }
+  void Reset(SAFEARRAY* array = nullptr) noexcept {
+    if (SAFEARRAY* old = std::exchange(value_, array)) SafeArrayDestroy(old);
+  }
+
+ private:
+  SAFEARRAY* value_ = nullptr;
+};
+
+// Holds SafeArrayLock on an array (borrowed) until Unlock or destruction.
+class SafeArrayLockGuard {
+ public:
+  explicit SafeArrayLockGuard(SAFEARRAY* array) noexcept
+      : array_(array), result_(SafeArrayLock(array)) {}
+  SafeArrayLockGuard(const SafeArrayLockGuard&) = delete;
+  SafeArrayLockGuard& operator=(const SafeArrayLockGuard&) = delete;
+  ~SafeArrayLockGuard() { Unlock(); }
+
+  // The result of SafeArrayLock; the array is locked only when it succeeded.
+  HRESULT LockResult() const noexcept { return result_; }
+  // Unlocks now and answers SafeArrayUnlock's result (S_OK if not locked).
+  HRESULT Unlock() noexcept {
+    if (FAILED(result_)) return S_OK;
+    result_ = E_UNEXPECTED;
+    return SafeArrayUnlock(array_);
+  }
+
+ private:
+  SAFEARRAY* array_;
+  HRESULT result_;
+};
+
+// An open registry key.
+class RegKey {
+ public:
+  RegKey() noexcept = default;
+  RegKey(RegKey&& other) noexcept : value_(std::exchange(other.value_, nullptr)) {}
+  RegKey& operator=(RegKey&& other) noexcept {
+    Reset(std::exchange(other.value_, nullptr));
+    return *this;
+  }
+  RegKey(const RegKey&) = delete;
+  RegKey& operator=(const RegKey&) = delete;
+  ~RegKey() { Reset(); }
+
+  HKEY Get() const noexcept { return value_; }
+  HKEY* Receive() noexcept {
+    Reset();
+    return &value_;
+  }
+  void Reset(HKEY key = nullptr) noexcept {
+    if (HKEY old = std::exchange(value_, key)) RegCloseKey(old);
+  }
+
+ private:
+  HKEY value_ = nullptr;
+};
+
+// A block allocated with CoTaskMemAlloc (strings from StringFromCLSID,
+// IMoniker::GetDisplayName and the like).
+template <class T>
+class CoTaskMem {
+ public:
+  CoTaskMem() noexcept = default;
+  CoTaskMem(CoTaskMem&& other) noexcept : value_(std::exchange(other.value_, nullptr)) {}
+  CoTaskMem& operator=(CoTaskMem&& other) noexcept {
+    CoTaskMemFree(std::exchange(value_, std::exchange(other.value_, nullptr)));
+    return *this;
+  }
+  CoTaskMem(const CoTaskMem&) = delete;
+  CoTaskMem& operator=(const CoTaskMem&) = delete;
+  ~CoTaskMem() { CoTaskMemFree(value_); }
+
+  T* Get() const noexcept { return value_; }
+  T** Receive() noexcept {
+    CoTaskMemFree(std::exchange(value_, nullptr));
+    return &value_;
+  }
+
+ private:
+  T* value_ = nullptr;
+};
+
+// Holds an SRW lock (exclusive or shared) for its scope.
+class SrwExclusive {
+ public:
+  explicit SrwExclusive(SRWLOCK& lock) noexcept : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
+  SrwExclusive(const SrwExclusive&) = delete;
+  SrwExclusive& operator=(const SrwExclusive&) = delete;
+  ~SrwExclusive() { ReleaseSRWLockExclusive(&lock_); }
+
+ private:
+  SRWLOCK& lock_;
+};
+
+class SrwShared {
+ public:
+  explicit SrwShared(SRWLOCK& lock) noexcept : lock_(lock) { AcquireSRWLockShared(&lock_); }
+  SrwShared(const SrwShared&) = delete;
+  SrwShared& operator=(const SrwShared&) = delete;
+  ~SrwShared() { ReleaseSRWLockShared(&lock_); }
+
+ private:
+  SRWLOCK& lock_;
+};
+
+}  // namespace lumora::com
