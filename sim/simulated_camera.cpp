@@ -371,6 +371,11 @@ HResult SimulatedCamera::KsProperty(void* property, uint32_t propertyLength, voi
   if (propertyLength < 24 || bytesReturned == nullptr) return hr::InvalidArg;
   *bytesReturned = 0;
   uint8_t* out = static_cast<uint8_t*>(data);
+  if (refuseKs) {
+    HResult refused = refuseKs(r);
+    if (hr::Failed(refused)) return refused;
+  }
+  if (rawAccess.supported && AnswerRawAccess(r, out, dataLength, bytesReturned, &h)) return h;
 
   h = kSetNotFound;
   if (r.set == kSetVideoProcAmp || r.set == kSetCameraControl) {
@@ -404,6 +409,65 @@ HResult SimulatedCamera::KsProperty(void* property, uint32_t propertyLength, voi
   }
   if (hr::Succeeded(h) && (r.flags & kKsSet) && !(r.flags & kKsBasicSupport) && onWrite) onWrite();
   return h;
+}
+
+bool SimulatedCamera::AnswerRawAccess(const Request& r, uint8_t* data, uint32_t dataLength,
+                                      uint32_t* bytesReturned, HResult* h) {
+  RawAccessModel& raw = rawAccess;
+  const bool isSet = r.flags == kKsSet;
+  const bool isGet = r.flags == kKsGet;
+  const bool dataRequest = r.id == kRawDataId && (isGet || isSet);
+  if (r.set.IsNull() && r.id == kRawLockId) {
+    if (!isSet || r.propertyLength < kRawValueOffset + 4) {
+      *h = hr::InvalidArg;
+    } else if (r.PropertyLong(kRawValueOffset) == 0) {
+      raw.unlocked = false;
+      *h = hr::Ok;
+    } else if (r.PropertyLong(kRawValueOffset) == raw.unlockValue) {
+      raw.unlocked = true;
+      *h = hr::Ok;
+    } else {
+      *h = hr::AccessDenied;
+    }
+    return true;
+  }
+  if (!raw.unlocked) {
+    // Locked: only a register access to the remembered selection is refused.
+    if (dataRequest && raw.hasSelection && raw.selectedSet == r.set) {
+      *h = hr::AccessDenied;
+      return true;
+    }
+    return false;
+  }
+  if (r.id == kRawSelectId && isSet) {
+    if (r.propertyLength < kRawValueOffset + 4) {
+      *h = hr::InvalidArg;
+      return true;
+    }
+    raw.hasSelection = true;
+    raw.selectedSet = r.set;
+    raw.selectedIndex = r.PropertyLong(kRawValueOffset);
+    *h = hr::Ok;
+    return true;
+  }
+  if (!dataRequest) return false;
+  if (!raw.hasSelection || raw.selectedSet != r.set) {
+    *h = kNotFound;
+    return true;
+  }
+  if (data == nullptr || dataLength < kRawValueOffset + 4) {
+    *h = hr::InvalidArg;
+    return true;
+  }
+  int32_t& reg = raw.registers[r.set][raw.selectedIndex];
+  if (isGet) {
+    std::memcpy(data + kRawValueOffset, &reg, 4);
+    *bytesReturned = dataLength;
+  } else {
+    std::memcpy(&reg, data + kRawValueOffset, 4);
+  }
+  *h = hr::Ok;
+  return true;
 }
 
 HResult SimulatedCamera::AnswerPrivate(PrivateSet& set, uint32_t id, uint32_t flags,

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "property/capture_platform.h"
+#include "property/philips_handlers.h"
 #include "property/types.h"
 
 namespace lumora::sim {
@@ -103,6 +104,30 @@ struct GuidLess {
   }
 };
 
+// The Philips raw register protocol, off unless `supported`. Requests use one
+// block as property and data, with the index or value at offset 28:
+//   lock / unlock  null set, id 2, set: 0 locks, unlockValue unlocks, any
+//                  other key is refused (E_ACCESSDENIED);
+//   select         while unlocked: id 0 of a set, set: selects register
+//                  (set, index);
+//   read / write   while unlocked: id 1 of the selected set, get / set: the
+//                  selected register; refused (E_ACCESSDENIED) while locked,
+//                  and with ERROR_NOT_FOUND when that set has no selection.
+// While unlocked, ids 0 and 1 of every set speak this protocol; while locked
+// they are the ordinary properties, except an id-1 read or write to the set
+// of the remembered selection, which is refused. The selection survives
+// locking.
+struct RawAccessModel {
+  bool supported = false;
+  int32_t unlockValue = kRawAccessUnlockValue;
+  bool unlocked = false;
+  bool hasSelection = false;
+  Guid selectedSet;
+  int32_t selectedIndex = 0;
+  // Register contents per set and index (stored as written, not masked).
+  std::map<Guid, std::map<int32_t, int32_t>, GuidLess> registers;
+};
+
 // A millisecond clock that advances by `step` on every reading.
 class SimClock : public Clock {
  public:
@@ -143,6 +168,11 @@ class SimulatedCamera : public std::enable_shared_from_this<SimulatedCamera> {
   // When set, a KsProperty get or basic-support query reports this many bytes
   // instead of its normal count (short or oversized driver answers).
   int64_t ksBytesReturnedOverride = -1;
+  // When set, asked about every KsProperty request after it is logged: a
+  // failure code refuses that request with the code (finer than `failures`,
+  // e.g. refuse only the second request of a sequence).
+  std::function<HResult(const Request&)> refuseKs;
+  RawAccessModel rawAccess;
 
   std::vector<Request> log;
 
@@ -180,6 +210,11 @@ class SimulatedCamera : public std::enable_shared_from_this<SimulatedCamera> {
   SimulatedCamera() = default;
 
   // Answers a KsProperty on a private set; overridable per family model.
+  // Answers a request of the raw register protocol; false when the request
+  // is not one (then it is an ordinary property request).
+  bool AnswerRawAccess(const Request& r, uint8_t* data, uint32_t dataLength,
+                       uint32_t* bytesReturned, HResult* h);
+
   virtual HResult AnswerPrivate(PrivateSet& set, uint32_t id, uint32_t flags, uint8_t* data,
                                   uint32_t dataLength, uint32_t* bytesReturned);
 
