@@ -1,0 +1,473 @@
+#include "sim/com/sim_filter.h"
+
+#include <control.h>
+#include <ks.h>
+#include <ksmedia.h>
+#include <ksproxy.h>
+
+#include <wrl/client.h>
+
+#include <atomic>
+#include <cstring>
+#include <new>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace lumora::sim {
+
+const CLSID CLSID_LumoraSimFilter = {
+    0xd56b2a28, 0x8512, 0x4744, {0x96, 0xee, 0xd6, 0x48, 0x92, 0x5f, 0xaa, 0xf8}};
+
+namespace {
+
+using Microsoft::WRL::ComPtr;
+
+std::atomic<LONG> liveObjects{0};
+
+// A member of every COM object here, so the live count follows construction
+// and destruction exactly (also when a constructor fails half-way).
+class LiveObject {
+ public:
+  LiveObject() { ++liveObjects; }
+  ~LiveObject() { --liveObjects; }
+  LiveObject(const LiveObject&) = delete;
+  LiveObject& operator=(const LiveObject&) = delete;
+};
+
+// Runs the body of a COM method; no exception leaves it.
+template <class Body>
+HRESULT Guard(Body body) noexcept {
+  try {
+    return static_cast<HRESULT>(body());
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_FAIL;
+  }
+}
+
+Guid ToGuid(REFGUID g) {
+  Guid out;
+  std::memcpy(static_cast<void*>(&out), &g, sizeof out);
+  return out;
+}
+
+// --- pins ---------------------------------------------------------------------
+
+// A pin lives inside its filter: its references are references on the filter,
+// and it is destroyed with it. It has its own identity (QueryInterface gives
+// IUnknown and IPin only).
+class SimPin final : public IPin {
+ public:
+  SimPin(IBaseFilter* owner, PIN_DIRECTION direction, size_t index)
+      : owner_(owner), direction_(direction), index_(index) {}
+
+  PIN_DIRECTION direction() const { return direction_; }
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (out == nullptr) return E_POINTER;
+    *out = nullptr;
+    if (iid != IID_IUnknown && iid != IID_IPin) return E_NOINTERFACE;
+    *out = static_cast<IPin*>(this);
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return owner_->AddRef(); }
+  ULONG STDMETHODCALLTYPE Release() override { return owner_->Release(); }
+
+  HRESULT STDMETHODCALLTYPE QueryDirection(PIN_DIRECTION* direction) override {
+    if (direction == nullptr) return E_POINTER;
+    *direction = direction_;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE QueryPinInfo(PIN_INFO* info) override {
+    if (info == nullptr) return E_POINTER;
+    return Guard([&] {
+      std::wstring name = (direction_ == PINDIR_OUTPUT ? L"Capture " : L"Input ") +
+                          std::to_wstring(index_);
+      lstrcpynW(info->achName, name.c_str(), MAX_PIN_NAME);
+      info->dir = direction_;
+      info->pFilter = owner_;
+      owner_->AddRef();
+      return S_OK;
+    });
+  }
+
+  HRESULT STDMETHODCALLTYPE Connect(IPin*, const AM_MEDIA_TYPE*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE ReceiveConnection(IPin*, const AM_MEDIA_TYPE*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE Disconnect() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE ConnectedTo(IPin** pin) override {
+    if (pin != nullptr) *pin = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE ConnectionMediaType(AM_MEDIA_TYPE*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE QueryId(LPWSTR* id) override {
+    if (id != nullptr) *id = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE QueryAccept(const AM_MEDIA_TYPE*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE EnumMediaTypes(IEnumMediaTypes** types) override {
+    if (types != nullptr) *types = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE QueryInternalConnections(IPin**, ULONG*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE EndOfStream() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE BeginFlush() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE EndFlush() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE NewSegment(REFERENCE_TIME, REFERENCE_TIME, double) override {
+    return E_NOTIMPL;
+  }
+
+ private:
+  IBaseFilter* owner_;  // not counted: the owner outlives its pins
+  PIN_DIRECTION direction_;
+  size_t index_;
+  LiveObject live_;
+};
+
+using PinList = std::vector<std::unique_ptr<SimPin>>;
+
+// The enumerator holds a reference on the filter, which keeps the pin list.
+class SimEnumPins final : public IEnumPins {
+ public:
+  SimEnumPins(ComPtr<IBaseFilter> filter, const PinList* pins, size_t position)
+      : filter_(std::move(filter)), pins_(pins), position_(position) {}
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (out == nullptr) return E_POINTER;
+    *out = nullptr;
+    if (iid != IID_IUnknown && iid != IID_IEnumPins) return E_NOINTERFACE;
+    *out = static_cast<IEnumPins*>(this);
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs_); }
+  ULONG STDMETHODCALLTYPE Release() override {
+    LONG left = --refs_;
+    if (left == 0) delete this;
+    return static_cast<ULONG>(left);
+  }
+
+  HRESULT STDMETHODCALLTYPE Next(ULONG count, IPin** pins, ULONG* fetched) override {
+    if (pins == nullptr) return E_POINTER;
+    if (count != 1 && fetched == nullptr) return E_POINTER;
+    ULONG n = 0;
+    while (n < count && position_ < pins_->size()) {
+      SimPin* pin = (*pins_)[position_++].get();
+      pin->AddRef();
+      pins[n++] = pin;
+    }
+    if (fetched != nullptr) *fetched = n;
+    return n == count ? S_OK : S_FALSE;
+  }
+  HRESULT STDMETHODCALLTYPE Skip(ULONG count) override {
+    size_t left = pins_->size() - position_;
+    if (count > left) {
+      position_ = pins_->size();
+      return S_FALSE;
+    }
+    position_ += count;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Reset() override {
+    position_ = 0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Clone(IEnumPins** out) override {
+    if (out == nullptr) return E_POINTER;
+    *out = nullptr;
+    return Guard([&] {
+      *out = new SimEnumPins(filter_, pins_, position_);
+      return S_OK;
+    });
+  }
+
+ private:
+  ~SimEnumPins() = default;
+
+  std::atomic<LONG> refs_{1};
+  ComPtr<IBaseFilter> filter_;
+  const PinList* pins_;  // owned by the filter held above
+  size_t position_;
+  LiveObject live_;
+};
+
+// --- the two ranged controls ----------------------------------------------------
+
+// IAMVideoProcAmp and IAMCameraControl share method names and signatures, so
+// each lives in its own part of the filter; a part's identity and reference
+// count are the filter's.
+template <class Interface, bool kCamera>
+class RangedPart final : public Interface {
+ public:
+  RangedPart(IBaseFilter* owner, SimulatedCamera& camera) : owner_(owner), camera_(camera) {}
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    return owner_->QueryInterface(iid, out);
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return owner_->AddRef(); }
+  ULONG STDMETHODCALLTYPE Release() override { return owner_->Release(); }
+
+  HRESULT STDMETHODCALLTYPE GetRange(LONG id, LONG* min, LONG* max, LONG* step, LONG* def,
+                                     LONG* caps) override {
+    if (!min || !max || !step || !def || !caps) return E_POINTER;
+    return Guard([&] {
+      int32_t lo = *min, hi = *max, st = *step, df = *def, cp = *caps;
+      HResult h = camera_.ControlGetRange(kCamera, id, &lo, &hi, &st, &df, &cp);
+      *min = lo, *max = hi, *step = st, *def = df, *caps = cp;
+      return h;
+    });
+  }
+  HRESULT STDMETHODCALLTYPE Set(LONG id, LONG value, LONG flags) override {
+    return Guard([&] { return camera_.ControlSet(kCamera, id, value, flags); });
+  }
+  HRESULT STDMETHODCALLTYPE Get(LONG id, LONG* value, LONG* flags) override {
+    if (!value || !flags) return E_POINTER;
+    return Guard([&] {
+      int32_t v = *value, f = *flags;
+      HResult h = camera_.ControlGet(kCamera, id, &v, &f);
+      *value = v, *flags = f;
+      return h;
+    });
+  }
+
+ private:
+  IBaseFilter* owner_;  // not counted: the owner holds this part
+  SimulatedCamera& camera_;
+};
+
+// --- the filter -------------------------------------------------------------------
+
+class SimFilter final : public IBaseFilter,
+                        public IAMVideoControl,
+                        public IKsControl,
+                        public IKsPropertySet {
+ public:
+  explicit SimFilter(std::shared_ptr<SimulatedCamera> camera)
+      : camera_(std::move(camera)), procAmp_(this, *camera_), cameraControl_(this, *camera_) {
+    for (size_t i = 0; i < camera_->pins.size(); ++i) {
+      PIN_DIRECTION dir = camera_->pins[i] == 1 ? PINDIR_OUTPUT : PINDIR_INPUT;
+      pins_.push_back(std::make_unique<SimPin>(this, dir, i));
+    }
+  }
+
+  // IUnknown
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (out == nullptr) return E_POINTER;
+    *out = nullptr;
+    if (iid == IID_IUnknown || iid == IID_IPersist || iid == IID_IMediaFilter ||
+        iid == IID_IBaseFilter) {
+      *out = static_cast<IBaseFilter*>(this);
+    } else if (iid == IID_IAMVideoProcAmp && camera_->hasVideoProcAmp) {
+      *out = static_cast<IAMVideoProcAmp*>(&procAmp_);
+    } else if (iid == IID_IAMCameraControl && camera_->hasCameraControl) {
+      *out = static_cast<IAMCameraControl*>(&cameraControl_);
+    } else if (iid == IID_IAMVideoControl && camera_->hasVideoControl) {
+      *out = static_cast<IAMVideoControl*>(this);
+    } else if (iid == IID_IKsControl && camera_->hasKsControl) {
+      *out = static_cast<IKsControl*>(this);
+    } else if (iid == IID_IKsPropertySet && camera_->hasKsPropertySet) {
+      *out = static_cast<IKsPropertySet*>(this);
+    } else {
+      return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs_); }
+  ULONG STDMETHODCALLTYPE Release() override {
+    LONG left = --refs_;
+    if (left == 0) delete this;
+    return static_cast<ULONG>(left);
+  }
+
+  // IPersist
+  HRESULT STDMETHODCALLTYPE GetClassID(CLSID* clsid) override {
+    if (clsid == nullptr) return E_POINTER;
+    *clsid = CLSID_LumoraSimFilter;
+    return S_OK;
+  }
+
+  // IMediaFilter
+  HRESULT STDMETHODCALLTYPE Stop() override {
+    state_ = State_Stopped;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Pause() override {
+    state_ = State_Paused;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Run(REFERENCE_TIME) override {
+    state_ = State_Running;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetState(DWORD, FILTER_STATE* state) override {
+    if (state == nullptr) return E_POINTER;
+    *state = state_;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE SetSyncSource(IReferenceClock* clock) override {
+    clock_ = clock;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetSyncSource(IReferenceClock** clock) override {
+    if (clock == nullptr) return E_POINTER;
+    *clock = nullptr;
+    return clock_.CopyTo(clock);
+  }
+
+  // IBaseFilter
+  HRESULT STDMETHODCALLTYPE EnumPins(IEnumPins** out) override {
+    if (out == nullptr) return E_POINTER;
+    *out = nullptr;
+    return Guard([&] {
+      *out = new SimEnumPins(ComPtr<IBaseFilter>(this), &pins_, 0);
+      return S_OK;
+    });
+  }
+  HRESULT STDMETHODCALLTYPE FindPin(LPCWSTR, IPin** pin) override {
+    if (pin != nullptr) *pin = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE QueryFilterInfo(FILTER_INFO* info) override {
+    if (info == nullptr) return E_POINTER;
+    lstrcpynW(info->achName, name_.c_str(), MAX_FILTER_NAME);
+    info->pGraph = graph_;
+    if (graph_ != nullptr) graph_->AddRef();
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) override {
+    return Guard([&] {
+      name_ = name != nullptr ? name : L"";
+      graph_ = graph;
+      return S_OK;
+    });
+  }
+  HRESULT STDMETHODCALLTYPE QueryVendorInfo(LPWSTR* info) override {
+    if (info != nullptr) *info = nullptr;
+    return E_NOTIMPL;
+  }
+
+  // IAMVideoControl
+  HRESULT STDMETHODCALLTYPE GetCaps(IPin* pin, LONG* caps) override {
+    if (caps == nullptr) return E_POINTER;
+    if (!AcceptsPin(pin)) return E_INVALIDARG;
+    return Guard([&] {
+      int32_t c = *caps;
+      HResult h = camera_->VideoGetCaps(&c);
+      *caps = c;
+      return h;
+    });
+  }
+  HRESULT STDMETHODCALLTYPE SetMode(IPin* pin, LONG mode) override {
+    if (!AcceptsPin(pin)) return E_INVALIDARG;
+    return Guard([&] { return camera_->VideoSetMode(mode); });
+  }
+  HRESULT STDMETHODCALLTYPE GetMode(IPin* pin, LONG* mode) override {
+    if (mode == nullptr) return E_POINTER;
+    if (!AcceptsPin(pin)) return E_INVALIDARG;
+    return Guard([&] {
+      int32_t m = *mode;
+      HResult h = camera_->VideoGetMode(&m);
+      *mode = m;
+      return h;
+    });
+  }
+  HRESULT STDMETHODCALLTYPE GetCurrentActualFrameRate(IPin* pin, LONGLONG* duration) override {
+    if (duration == nullptr) return E_POINTER;
+    if (!AcceptsPin(pin)) return E_INVALIDARG;
+    return Guard([&] {
+      int64_t d = *duration;
+      HResult h = camera_->VideoGetFrameRate(&d);
+      *duration = d;
+      return h;
+    });
+  }
+  HRESULT STDMETHODCALLTYPE GetMaxAvailableFrameRate(IPin*, LONG, SIZE, LONGLONG*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE GetFrameRateList(IPin*, LONG, SIZE, LONG*, LONGLONG**) override {
+    return E_NOTIMPL;
+  }
+
+  // IKsControl
+  HRESULT STDMETHODCALLTYPE KsProperty(PKSPROPERTY property, ULONG propertyLength, LPVOID data,
+                                       ULONG dataLength, ULONG* bytesReturned) override {
+    if (property == nullptr || (data == nullptr && dataLength != 0)) return E_POINTER;
+    return Guard([&] {
+      uint32_t returned = bytesReturned != nullptr ? *bytesReturned : 0;
+      HResult h = camera_->KsProperty(property, propertyLength, data, dataLength,
+                                      bytesReturned != nullptr ? &returned : nullptr);
+      if (bytesReturned != nullptr) *bytesReturned = returned;
+      return h;
+    });
+  }
+  HRESULT STDMETHODCALLTYPE KsMethod(PKSMETHOD, ULONG, LPVOID, ULONG, ULONG*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE KsEvent(PKSEVENT, ULONG, LPVOID, ULONG, ULONG*) override {
+    return E_NOTIMPL;
+  }
+
+  // IKsPropertySet
+  HRESULT STDMETHODCALLTYPE Set(REFGUID, DWORD, LPVOID, DWORD, LPVOID, DWORD) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE Get(REFGUID, DWORD, LPVOID, DWORD, LPVOID, DWORD, DWORD*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE QuerySupported(REFGUID set, DWORD id, DWORD* support) override {
+    if (support == nullptr) return E_POINTER;
+    return Guard([&] {
+      uint32_t s = *support;
+      HResult h = camera_->QuerySupported(ToGuid(set), id, &s);
+      *support = s;
+      return h;
+    });
+  }
+
+ private:
+  ~SimFilter() = default;
+
+  // Video control works on the filter's output pins; a null pin is left to
+  // the camera model.
+  bool AcceptsPin(IPin* pin) const {
+    if (pin == nullptr) return true;
+    for (const auto& own : pins_) {
+      if (own.get() == pin) return own->direction() == PINDIR_OUTPUT;
+    }
+    return false;
+  }
+
+  std::atomic<LONG> refs_{1};
+  std::shared_ptr<SimulatedCamera> camera_;
+  RangedPart<IAMVideoProcAmp, false> procAmp_;
+  RangedPart<IAMCameraControl, true> cameraControl_;
+  PinList pins_;
+  FILTER_STATE state_ = State_Stopped;
+  ComPtr<IReferenceClock> clock_;
+  IFilterGraph* graph_ = nullptr;  // not counted: the graph holds its filters
+  std::wstring name_;
+  LiveObject live_;
+};
+
+}  // namespace
+
+HRESULT CreateSimFilter(std::shared_ptr<SimulatedCamera> camera, IBaseFilter** filter) {
+  if (filter == nullptr) return E_POINTER;
+  *filter = nullptr;
+  if (!camera) return E_POINTER;
+  return Guard([&] {
+    *filter = new SimFilter(std::move(camera));
+    return S_OK;
+  });
+}
+
+LONG SimFilterObjectCount() { return liveObjects.load(); }
+
+}  // namespace lumora::sim
