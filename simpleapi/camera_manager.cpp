@@ -1,0 +1,173 @@
+#include "simpleapi/camera_manager.h"
+
+#include <oleauto.h>
+
+#include "module/raii.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace lumora::simpleapi {
+namespace {
+
+// Highest property numbers the simple API forwards: support for the whole
+// catalogue, range and value up to VCP_SWTrigger (the camera-control
+// properties VCP_Pan to VCP_Focus are not reachable for those).
+constexpr ULONG kLastSupportProperty = VCP_LastElement;
+constexpr ULONG kLastValueProperty = VCP_SWTrigger;
+
+bool InRange(LONG property, ULONG last) noexcept {
+  return static_cast<ULONG>(property) <= last;
+}
+
+// Reads one string property of a filter; a failing getter reads as empty.
+template <class Getter>
+com::Bstr ReadText(IVCapFilter* filter, Getter getter) noexcept {
+  com::Bstr text;
+  if (FAILED((filter->*getter)(text.Receive()))) text.Reset();
+  return text;
+}
+
+}  // namespace
+
+CameraManager::CameraManager(ComSetup setup) noexcept : setup_(setup) {
+  if (setup_ == ComSetup::kAtConstruction) InitialiseCom();
+}
+
+CameraManager::~CameraManager() {
+  control_.Reset();
+  ClearLists();
+  if (comInitialised_ && setup_ == ComSetup::kAtConstruction) CoUninitialize();
+}
+
+void CameraManager::InitialiseCom() noexcept {
+  if (comTried_) return;
+  comTried_ = true;
+  // A thread already in another apartment answers RPC_E_CHANGED_MODE; COM
+  // is usable there all the same, but that call must not be balanced.
+  comInitialised_ = SUCCEEDED(CoInitialize(nullptr));
+}
+
+void CameraManager::ClearLists() noexcept {
+  for (auto& filter : filters_) filter.Reset();
+  camNames_.Clear();
+  devNames_.Clear();
+  camSerials_.Clear();
+  count_ = 0;
+  collection_.Reset();
+}
+
+bool CameraManager::EnumCams() noexcept {
+  InitialiseCom();
+  ClearLists();
+
+  ComPtr<IVCapFilterEnum> enumerator;
+  if (CoCreateInstance(CLSID_VCapFilterEnum, nullptr, CLSCTX_INPROC_SERVER,
+                       IID_IVCapFilterEnum, &enumerator) != S_OK) {
+    return false;
+  }
+  com::Bstr category;
+  if (FAILED(enumerator->DeviceCatClsid(CGC_VideoCapture, category.Receive()))) return false;
+  ComPtr<IDispatch> collection;
+  if (FAILED(enumerator->EnumerateFilter(category.Get(), &collection)) || !collection) {
+    return false;
+  }
+  ComPtr<IVCapCollection> items;
+  ComPtr<IUnknown> newEnum;
+  ComPtr<IEnumVARIANT> walker;
+  if (FAILED(collection.As(&items)) || FAILED(items->get__NewEnum(&newEnum)) || !newEnum ||
+      FAILED(newEnum.As(&walker))) {
+    return false;
+  }
+  if (!Fill(walker.Get())) {
+    ClearLists();
+    return false;
+  }
+  collection_ = std::move(collection);
+  return true;
+}
+
+bool CameraManager::Fill(IEnumVARIANT* items) noexcept {
+  while (count_ < kCapacity) {
+    com::Variant item;
+    ULONG fetched = 0;
+    if (FAILED(items->Next(1, item.Get(), &fetched)) || fetched == 0) break;
+    ComPtr<IVCapFilter> filter;
+    const VARIANT& v = *item.Get();
+    IUnknown* object = v.vt == VT_DISPATCH ? v.pdispVal : v.vt == VT_UNKNOWN ? v.punkVal : nullptr;
+    if (!object || FAILED(object->QueryInterface(IID_IVCapFilter, &filter))) return false;
+
+    const int slot = count_;
+    if (!camNames_.Set(slot, ReadText(filter.Get(), &IVCapFilter::get_FName).Get()) ||
+        !devNames_.Set(slot, ReadText(filter.Get(), &IVCapFilter::get_DeviceName).Get()) ||
+        !camSerials_.Set(slot, ReadText(filter.Get(), &IVCapFilter::get_DevSerial).Get())) {
+      return false;
+    }
+    filters_[slot] = std::move(filter);
+    ++count_;
+  }
+  return true;
+}
+
+bool CameraManager::SetCam(LONG index) noexcept {
+  control_.Reset();
+  if (index < 0) return true;
+  if (index >= kCapacity || !filters_[index]) return false;
+  InitialiseCom();
+
+  ComPtr<IDVidCapCtrl> control;
+  if (FAILED(CoCreateInstance(CLSID_DVidCapCtrl, nullptr, CLSCTX_INPROC_SERVER, IID_IDVidCapCtrl,
+                              &control)) ||
+      !control) {
+    return false;
+  }
+  if (FAILED(control->put_CaptureFilter(filters_[index].Get()))) return false;
+  control_ = std::move(control);
+  return true;
+}
+
+bool CameraManager::CamProperty_Support(LONG property, LONG* support) noexcept {
+  if (!control_ || !support || !InRange(property, kLastSupportProperty)) return false;
+  ::VidCapPropertySupport value = VCS_no;
+  if (FAILED(control_->Has(static_cast<::VidCapProperty>(property), &value))) return false;
+  *support = value;
+  return true;
+}
+
+bool CameraManager::CamProperty_Range(LONG property, LONG* minimum, LONG* maximum,
+                                      LONG* delta) noexcept {
+  if (!control_ || !minimum || !maximum || !delta || !InRange(property, kLastValueProperty)) {
+    return false;
+  }
+  LONG lo = 0, hi = 0, step = 0, byDefault = 0, caps = 0;
+  if (FAILED(control_->GetRange(static_cast<::VidCapProperty>(property), &lo, &hi, &step,
+                                &byDefault, &caps))) {
+    return false;
+  }
+  *minimum = lo;
+  *maximum = hi;
+  *delta = step;
+  return true;
+}
+
+bool CameraManager::CamProperty_Set(LONG property, LONG value) noexcept {
+  if (!control_ || !InRange(property, kLastValueProperty)) return false;
+  return SUCCEEDED(control_->put_Prop(static_cast<::VidCapProperty>(property), value));
+}
+
+bool CameraManager::CamProperty_Get(LONG property, LONG* value) noexcept {
+  if (!control_ || !value || !InRange(property, kLastValueProperty)) return false;
+  LONG read = 0;
+  if (FAILED(control_->get_Prop(static_cast<::VidCapProperty>(property), &read))) return false;
+  *value = read;
+  return true;
+}
+
+bool CameraManager::CamChipset(LONG* chipset) noexcept {
+  if (!control_ || !chipset) return false;
+  ::KnownChipsetCat value = CSX_Unknown;
+  if (FAILED(control_->get_Chipset(&value))) value = CSX_Unknown;
+  *chipset = value;
+  return true;
+}
+
+}  // namespace lumora::simpleapi

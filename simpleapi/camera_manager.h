@@ -1,0 +1,93 @@
+// CameraManager: the engine of the simple camera API. It numbers the
+// machine's video-capture devices from 0 (at most kCapacity), keeps their
+// narrow names, device names and serials, and one current camera whose
+// DVidCapCtrl it forwards the property calls to. It reaches the rest of the
+// library only through the library's COM classes, created by class
+// identifier like any client creates them.
+//
+// A manager belongs to one thread (a single-threaded apartment) and takes
+// no locks. Not copyable; CLumoraAPIclass shares it between copies.
+#pragma once
+
+#include <windows.h>
+#include <wrl/client.h>
+
+#include "module/lumora_idl.h"
+#include "simpleapi/ansi_text.h"
+
+namespace lumora::simpleapi {
+
+class CameraManager {
+ public:
+  static constexpr int kCapacity = 10;
+
+  // When COM is initialised for the manager's thread.
+  enum class ComSetup {
+    // CoInitialize now, on the constructing thread; CoUninitialize at
+    // destruction (only when the initialisation succeeded).
+    kAtConstruction,
+    // CoInitialize on the thread of the first operation that needs COM, and
+    // never uninitialise: for the library-wide instance, which is built and
+    // destroyed from the library's load and unload notifications, where COM
+    // must not be initialised or uninitialised.
+    kOnFirstUse,
+  };
+
+  explicit CameraManager(ComSetup setup = ComSetup::kAtConstruction) noexcept;
+  CameraManager(const CameraManager&) = delete;
+  CameraManager& operator=(const CameraManager&) = delete;
+  virtual ~CameraManager();
+
+  // Lists the video-capture devices in the order of their collection's
+  // keys. The previous lists (and the collection behind them) are dropped
+  // first; the current camera stays current. True when the enumeration ran,
+  // also when it found nothing; false with empty lists otherwise.
+  bool EnumCams() noexcept;
+  // Makes camera index current (a new DVidCapCtrl attached to its filter);
+  // a negative index clears the selection (true). The previous control is
+  // released first in every case.
+  bool SetCam(LONG index) noexcept;
+
+  // Forwarded to the current control. The property number is compared as
+  // an unsigned value: Support accepts 0 to 31, the others 0 to 25. False
+  // without a control, out of range, or when the control fails; the out
+  // values are written only on success.
+  bool CamProperty_Support(LONG property, LONG* support) noexcept;
+  bool CamProperty_Range(LONG property, LONG* minimum, LONG* maximum, LONG* delta) noexcept;
+  bool CamProperty_Set(LONG property, LONG value) noexcept;
+  bool CamProperty_Get(LONG property, LONG* value) noexcept;
+  // The current control's chipset, CSX_Unknown when the control cannot tell.
+  // False only without a current camera.
+  bool CamChipset(LONG* chipset) noexcept;
+
+  // The tables (kCapacity slots; slots Count() and above are null), read
+  // directly by the exported API. Valid until the next EnumCams or the
+  // manager's destruction.
+  LONG Count() const noexcept { return count_; }
+  char* (&CamNameTable() noexcept)[kCapacity] { return camNames_.Slots(); }
+  char* (&DevNameTable() noexcept)[kCapacity] { return devNames_.Slots(); }
+  char* (&CamSerialTable() noexcept)[kCapacity] { return camSerials_.Slots(); }
+
+  // Whether a camera is current.
+  bool HasControl() const noexcept { return control_ != nullptr; }
+
+ private:
+  void InitialiseCom() noexcept;
+  void ClearLists() noexcept;
+  bool Fill(IEnumVARIANT* items) noexcept;
+
+  Microsoft::WRL::ComPtr<IVCapFilter> filters_[kCapacity];
+  NarrowTable<kCapacity> camNames_;
+  NarrowTable<kCapacity> devNames_;
+  NarrowTable<kCapacity> camSerials_;
+  LONG count_ = 0;
+  Microsoft::WRL::ComPtr<IDVidCapCtrl> control_;
+  // The collection of the last enumeration; it owns the listed filters.
+  Microsoft::WRL::ComPtr<IDispatch> collection_;
+
+  ComSetup setup_;
+  bool comTried_ = false;         // InitialiseCom has run
+  bool comInitialised_ = false;   // and CoInitialize succeeded
+};
+
+}  // namespace lumora::simpleapi

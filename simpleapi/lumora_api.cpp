@@ -1,0 +1,215 @@
+// The exported simple camera API: the class CLumoraAPIclass and the ten
+// plain functions, which act on one library-wide instance of the class.
+#include "simpleapi/lumora.h"
+
+#include <cstring>
+#include <new>
+
+#include "simpleapi/camera_manager.h"
+
+using lumora::simpleapi::CameraManager;
+
+namespace {
+
+// Objects constructed minus objects destroyed (copies are not counted on
+// construction; see the copy constructor).
+long g_users = 0;
+
+// Returned as the table of an object whose manager could not be allocated.
+char* g_noCameras[LUMORA_MAX_CAMS] = {};
+
+static_assert(CameraManager::kCapacity == LUMORA_MAX_CAMS, "table size of lumora.h");
+
+}  // namespace
+
+// One manager shared by an object and its copies; the last owner deletes it.
+struct CLumoraAPIclass::Shared {
+  explicit Shared(CameraManager::ComSetup setup) noexcept : manager(setup) {}
+  CameraManager manager;
+  long owners = 1;
+
+  // Drops one owner; the last one clears the selection (which releases the
+  // current control) and deletes the manager.
+  static void Release(Shared* shared) noexcept {
+    if (!shared || --shared->owners > 0) return;
+    shared->manager.SetCam(-1);
+    delete shared;
+  }
+};
+
+CLumoraAPIclass::CLumoraAPIclass()
+    : m_shared(new (std::nothrow) Shared(CameraManager::ComSetup::kAtConstruction)) {
+  std::memset(m_errString, 0, sizeof m_errString);
+  ++g_users;
+}
+
+CLumoraAPIclass::CLumoraAPIclass(LibraryInstanceTag)
+    : m_shared(new (std::nothrow) Shared(CameraManager::ComSetup::kOnFirstUse)) {
+  std::memset(m_errString, 0, sizeof m_errString);
+  ++g_users;
+}
+
+CLumoraAPIclass::CLumoraAPIclass(const CLumoraAPIclass& other) : m_shared(other.m_shared) {
+  std::memcpy(m_errString, other.m_errString, sizeof m_errString);
+  if (m_shared) ++m_shared->owners;
+}
+
+CLumoraAPIclass& CLumoraAPIclass::operator=(const CLumoraAPIclass& other) {
+  if (this == &other) return *this;
+  std::memcpy(m_errString, other.m_errString, sizeof m_errString);
+  if (other.m_shared) ++other.m_shared->owners;
+  Shared::Release(m_shared);
+  m_shared = other.m_shared;
+  return *this;
+}
+
+CLumoraAPIclass::~CLumoraAPIclass() {
+  Shared::Release(m_shared);
+  --g_users;
+}
+
+char* CLumoraAPIclass::ErrString() { return m_errString; }
+
+long CLumoraAPIclass::DllUsers() { return g_users; }
+
+bool CLumoraAPIclass::EnumCams() { return m_shared && m_shared->manager.EnumCams(); }
+
+void CLumoraAPIclass::GetCamStrings(char* (**const table)[LUMORA_MAX_CAMS],
+                                    unsigned long* count) {
+  if (count) *count = m_shared ? static_cast<unsigned long>(m_shared->manager.Count()) : 0;
+  if (table) *table = m_shared ? &m_shared->manager.CamNameTable() : &g_noCameras;
+}
+
+void CLumoraAPIclass::GetCamSerials(char* (**const table)[LUMORA_MAX_CAMS],
+                                    unsigned long* count) {
+  if (count) *count = m_shared ? static_cast<unsigned long>(m_shared->manager.Count()) : 0;
+  if (table) *table = m_shared ? &m_shared->manager.CamSerialTable() : &g_noCameras;
+}
+
+void CLumoraAPIclass::GetDevStrings(char* (**const table)[LUMORA_MAX_CAMS],
+                                    unsigned long* count) {
+  if (count) *count = m_shared ? static_cast<unsigned long>(m_shared->manager.Count()) : 0;
+  if (table) *table = m_shared ? &m_shared->manager.DevNameTable() : &g_noCameras;
+}
+
+bool CLumoraAPIclass::SetCam(long index) {
+  if (!m_shared || index >= m_shared->manager.Count()) return false;
+  return m_shared->manager.SetCam(index);
+}
+
+bool CLumoraAPIclass::CamProperty_Support(EVidCapProperty property,
+                                          EVidCapPropertySupport* support) {
+  long value = 0;
+  if (!m_shared || !support || !m_shared->manager.CamProperty_Support(property, &value)) {
+    return false;
+  }
+  *support = static_cast<EVidCapPropertySupport>(value);
+  return true;
+}
+
+bool CLumoraAPIclass::CamProperty_Range(EVidCapProperty property, long* minimum, long* maximum,
+                                        long* delta) {
+  return m_shared && m_shared->manager.CamProperty_Range(property, minimum, maximum, delta);
+}
+
+bool CLumoraAPIclass::CamProperty_Set(EVidCapProperty property, long value) {
+  return m_shared && m_shared->manager.CamProperty_Set(property, value);
+}
+
+bool CLumoraAPIclass::CamProperty_Get(EVidCapProperty property, long* value) {
+  return m_shared && m_shared->manager.CamProperty_Get(property, value);
+}
+
+bool CLumoraAPIclass::CamChipset(EKnownChipsetCat* chipset) {
+  long value = 0;
+  if (!m_shared || !chipset || !m_shared->manager.CamChipset(&value)) return false;
+  *chipset = static_cast<EKnownChipsetCat>(value);
+  return true;
+}
+
+// The instance behind the plain functions: constructed when the library is
+// loaded (so DllUsers counts it from the start) and destroyed when it is
+// unloaded. Its manager initialises COM only on the thread of the first
+// plain-function call that needs it, never from the load or unload
+// notification.
+class LumoraLibraryInstance {
+ public:
+  static CLumoraAPIclass& Get() noexcept { return instance; }
+
+ private:
+  static CLumoraAPIclass instance;
+};
+
+CLumoraAPIclass LumoraLibraryInstance::instance{CLumoraAPIclass::kLibraryInstance};
+
+namespace {
+
+int Result(bool ok) noexcept { return ok ? 0 : -1; }
+
+CLumoraAPIclass& Library() noexcept { return LumoraLibraryInstance::Get(); }
+
+// The plain functions hand out the table as char**.
+void Table(char* (*table)[LUMORA_MAX_CAMS], char*** out) noexcept {
+  if (out) *out = *table;
+}
+
+}  // namespace
+
+extern "C" {
+
+int __stdcall EnumCams(void) { return Result(Library().EnumCams()); }
+
+void __stdcall GetCamStrings(char*** table, unsigned long* count) {
+  char* (*slots)[LUMORA_MAX_CAMS] = nullptr;
+  Library().GetCamStrings(&slots, count);
+  Table(slots, table);
+}
+
+void __stdcall GetCamSerials(char*** table, unsigned long* count) {
+  char* (*slots)[LUMORA_MAX_CAMS] = nullptr;
+  Library().GetCamSerials(&slots, count);
+  Table(slots, table);
+}
+
+void __stdcall GetDevStrings(char*** table, unsigned long* count) {
+  char* (*slots)[LUMORA_MAX_CAMS] = nullptr;
+  Library().GetDevStrings(&slots, count);
+  Table(slots, table);
+}
+
+int __stdcall SetCam(long index) { return Result(Library().SetCam(index)); }
+
+int __stdcall CamProperty_Support(long property, long* support) {
+  CLumoraAPIclass::EVidCapPropertySupport value = CLumoraAPIclass::VCS_no;
+  if (!support ||
+      !Library().CamProperty_Support(static_cast<CLumoraAPIclass::EVidCapProperty>(property),
+                                     &value)) {
+    return -1;
+  }
+  *support = value;
+  return 0;
+}
+
+int __stdcall CamProperty_Range(long property, long* minimum, long* maximum, long* delta) {
+  return Result(Library().CamProperty_Range(
+      static_cast<CLumoraAPIclass::EVidCapProperty>(property), minimum, maximum, delta));
+}
+
+int __stdcall CamProperty_Set(long property, long value) {
+  return Result(
+      Library().CamProperty_Set(static_cast<CLumoraAPIclass::EVidCapProperty>(property), value));
+}
+
+int __stdcall CamProperty_Get(long property, long* value) {
+  return Result(
+      Library().CamProperty_Get(static_cast<CLumoraAPIclass::EVidCapProperty>(property), value));
+}
+
+int __stdcall CamChipset(long* chipset) {
+  CLumoraAPIclass::EKnownChipsetCat value = CLumoraAPIclass::CSX_Unknown;
+  if (!chipset || !Library().CamChipset(&value)) return -1;
+  *chipset = value;
+  return 0;
+}
+
+}  // extern "C"
