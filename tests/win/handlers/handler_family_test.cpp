@@ -1,0 +1,149 @@
+// Each family's handler, chosen by the factory, driven through the DirectShow
+// adapter over the COM simulated filter of the family's camera; the model's
+// request log shows the bytes that reached the "driver".
+#include <windows.h>
+#include <strmif.h>
+
+#include <wrl/client.h>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "dshow/dshow_filter.h"
+#include "dshow/multimedia_clock.h"
+#include "property/handler_factory.h"
+#include "property/philips_handlers.h"
+#include "sim/com/sim_filter.h"
+#include "sim/families.h"
+
+namespace lumora {
+namespace {
+
+using Microsoft::WRL::ComPtr;
+using sim::Family;
+using sim::Op;
+
+class HandlerFamilyTest : public ::testing::Test {
+ protected:
+  void Build(Family family) {
+    info = &sim::InfoOf(family);
+    cam = sim::MakeFamilyCamera(family);
+    ASSERT_EQ(sim::CreateSimFilter(cam, com.ReleaseAndGetAddressOf()), S_OK);
+    adapter = MakeDShowFilter(com.Get());
+    ASSERT_NE(adapter, nullptr);
+    handler = CreatePropertyHandler(info->chipset, adapter.get(), info->privateSet,
+                                    MultimediaClock());
+    ASSERT_NE(handler, nullptr);
+    cam->ClearLog();
+  }
+  void TearDown() override {
+    handler.reset();
+    adapter.reset();
+    com.Reset();
+    EXPECT_EQ(sim::SimFilterObjectCount(), 0);
+  }
+
+  // The single KsProperty set-request since the log was cleared.
+  sim::Request OnlyWrite() {
+    std::vector<sim::Request> writes;
+    for (const sim::Request& r : cam->Requests(Op::KsProperty)) {
+      if (r.flags == kKsSet) writes.push_back(r);
+    }
+    EXPECT_EQ(writes.size(), 1u);
+    return writes.empty() ? sim::Request{} : writes.back();
+  }
+
+  const sim::FamilyInfo* info = nullptr;
+  std::shared_ptr<sim::SimulatedCamera> cam;
+  ComPtr<IBaseFilter> com;
+  std::unique_ptr<CaptureFilter> adapter;
+  std::unique_ptr<PropertyHandler> handler;
+};
+
+TEST_F(HandlerFamilyTest, Saa8112GainAtOffset28AndRawAccess) {
+  Build(Family::Saa8112);
+  ASSERT_EQ(handler->SetValue(VCP_Gain, 10), S_OK);
+  sim::Request w = OnlyWrite();
+  EXPECT_EQ(w.set, info->privateSet);
+  EXPECT_EQ(w.id, 10u);
+  EXPECT_EQ(w.propertyLength, 296u);
+  EXPECT_EQ(w.dataLength, 296u);
+  EXPECT_EQ(w.DataLong(28), 11);
+  EXPECT_EQ(w.DataLong(24), 0);
+  int32_t v = 0;
+  ASSERT_EQ(handler->GetValue(VCP_Gain, &v), S_OK);
+  EXPECT_EQ(v, 11);
+
+  EXPECT_EQ(handler->ReadRaw(516, &v), E_ACCESSDENIED);
+  ASSERT_EQ(handler->EnableRawAccess(1), S_OK);
+  ASSERT_EQ(handler->ReadRaw(500 + 0x10, &v), S_OK);
+  EXPECT_EQ(v, 0x42);
+  ASSERT_EQ(handler->WriteRaw(500 + 0x10, 0x1FF), S_OK);
+  EXPECT_EQ(cam->log.back().DataLong(28), 0xFF);
+  EXPECT_EQ(cam->rawAccess.registers[info->privateSet][0x10], 0xFF);
+
+  cam->ClearLog();
+  handler.reset();
+  int locks = 0;
+  for (const sim::Request& r : cam->Requests(Op::KsProperty)) {
+    if (r.set.IsNull() && r.id == kRawLockId && r.PropertyLong(28) == 0) ++locks;
+  }
+  EXPECT_EQ(locks, 1);
+  EXPECT_FALSE(cam->rawAccess.unlocked);
+}
+
+TEST_F(HandlerFamilyTest, Saa8116FamilyLedIsHeldWithin16To18) {
+  for (Family f : {Family::Saa8116, Family::Saa8116Creative, Family::Saa8116Logitech}) {
+    Build(f);
+    ASSERT_EQ(handler->SetValue(VCP_LED, 40), S_OK) << info->name;
+    sim::Request w = OnlyWrite();
+    EXPECT_EQ(w.set, info->privateSet) << info->name;
+    EXPECT_EQ(w.id, 14u);
+    EXPECT_EQ(w.DataLong(28), 18) << info->name;
+    cam->ClearLog();
+    ASSERT_EQ(handler->SetValue(VCP_LED, 5), S_OK);
+    EXPECT_EQ(OnlyWrite().DataLong(28), 16);
+    int32_t mn = 0, mx = 0, st = 0, df = 0, caps = 9;
+    ASSERT_EQ(handler->QueryRange(VCP_LED, &mn, &mx, &st, &df, &caps), S_OK);
+    EXPECT_EQ(mn, 16);
+    EXPECT_EQ(mx, 18);
+    TearDown();
+  }
+}
+
+TEST_F(HandlerFamilyTest, CreativeRawCodeWrites36Bytes) {
+  Build(Family::CreaLiveUltra);
+  ASSERT_EQ(handler->SetValue(520, 77), S_OK);
+  sim::Request w = OnlyWrite();
+  EXPECT_EQ(w.set, info->privateSet);
+  EXPECT_EQ(w.id, 20u);
+  EXPECT_EQ(w.dataLength, 36u);
+  EXPECT_EQ(w.DataLong(24), 77);
+  int32_t v = 0;
+  ASSERT_EQ(handler->GetValue(520, &v), S_OK);
+  EXPECT_EQ(v, 77);
+  EXPECT_EQ(handler->EnableRawAccess(1), E_NOINTERFACE);
+  int32_t support = -1;
+  EXPECT_EQ(handler->QuerySupport(VCP_WhiteBalanceMode, &support), S_OK);
+  EXPECT_EQ(support, VCS_no);
+}
+
+TEST_F(HandlerFamilyTest, LogitechColorEnableIsABareFourByteValue) {
+  Build(Family::LogiFusion);
+  ASSERT_EQ(handler->SetValue(VCP_ColorEnable, 0), S_OK);
+  sim::Request w = OnlyWrite();
+  EXPECT_EQ(w.set, info->privateSet);
+  EXPECT_EQ(w.id, 102u);
+  EXPECT_EQ(w.dataLength, 4u);
+  EXPECT_EQ(w.data, (std::vector<uint8_t>{3, 0, 0, 0}));
+  int32_t v = -1;
+  ASSERT_EQ(handler->GetValue(VCP_ColorEnable, &v), S_OK);
+  EXPECT_EQ(v, 0) << "device value 3 (monochrome) reads as colour off";
+  ASSERT_EQ(handler->SetValue(VCP_FPS, -5), S_OK);
+  ASSERT_FALSE(cam->Requests(Op::CameraSet).empty());
+  EXPECT_EQ(cam->Requests(Op::CameraSet).back().id, 4u);
+}
+
+}  // namespace
+}  // namespace lumora
