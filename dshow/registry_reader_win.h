@@ -1,0 +1,23 @@
+// The registry reader over the Windows registry: keys below
+// HKEY_LOCAL_MACHINE opened with read access only (KEY_ENUMERATE_SUB_KEYS |
+// KEY_QUERY_VALUE), so an account without write rights to HKLM still reads
+// them. Names cross as UTF-8 and are converted to UTF-16 here.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "property/registry_reader.h"
+
+namespace lumora {
+
+// A new reader; null only when memory runs out.
+std::unique_ptr<RegistryReader> MakeWindowsRegistryReader();
+
+// UTF-8 <-> UTF-16 at the Windows edge. Invalid input converts with
+// replacement characters; empty results for empty input. May throw
+// std::bad_alloc.
+std::wstring WidenUtf8(const std::string& text);
+std::string NarrowToUtf8(const std::wstring& text);
+
+}  // namespace lumora

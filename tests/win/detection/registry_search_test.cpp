@@ -1,0 +1,186 @@
+// The Windows registry reader and the media-interface search under Wine,
+// probing the COM simulated filter through the DirectShow adapter. The test
+// writes its own MediaInterfaces subkeys into the prefix's HKLM and removes
+// them again.
+#include <windows.h>
+#include <wrl/client.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <typeinfo>
+#include <vector>
+
+#include "dshow/dshow_filter.h"
+#include "dshow/registry_reader_win.h"
+#include "property/detection.h"
+#include "property/philips_handlers.h"
+#include "sim/com/sim_filter.h"
+#include "sim/simulated_camera.h"
+
+namespace lumora {
+namespace {
+
+const wchar_t kBranchW[] = L"SYSTEM\\CurrentControlSet\\Control\\MediaInterfaces";
+// Wine keeps subkeys sorted by name, so the unusable entries come first.
+const wchar_t kBadTextW[] = L"LumoraDetTest_A_BadText";
+const wchar_t kBadShortW[] = L"LumoraDetTest_B_BadShort";
+const wchar_t kGoodW[] = L"LumoraDetTest_C_Good";
+const wchar_t kWideNameW[] = L"LumoraDetTest_D_Kamera_\u00fc\u20ac";
+const char kWideNameUtf8[] = "LumoraDetTest_D_Kamera_\xc3\xbc\xe2\x82\xac";
+
+const Guid kSaa8112 = Guid::Parse("35DBC300-F98F-11D2-AFD0-00104B13EAF2");
+const Guid kDecoy = Guid::Parse("0123abcd-4567-89ef-fedc-ba9876543210");
+
+class KeyCloser {
+ public:
+  explicit KeyCloser(HKEY key) : key_(key) {}
+  ~KeyCloser() {
+    if (key_ != nullptr) RegCloseKey(key_);
+  }
+  KeyCloser(const KeyCloser&) = delete;
+  KeyCloser& operator=(const KeyCloser&) = delete;
+  HKEY get() const { return key_; }
+
+ private:
+  HKEY key_;
+};
+
+// Creates branch\name and sets its "IID" value.
+void WriteInterface(const wchar_t* name, DWORD type, const void* bytes, DWORD size) {
+  std::wstring path = std::wstring(kBranchW) + L"\\" + name;
+  HKEY raw = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                            nullptr, &raw, nullptr),
+            ERROR_SUCCESS);
+  KeyCloser key(raw);
+  ASSERT_EQ(RegSetValueExW(key.get(), L"IID", 0, type, static_cast<const BYTE*>(bytes), size),
+            ERROR_SUCCESS);
+}
+
+class RegistrySearchTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    HKEY raw = nullptr;
+    branchExisted_ = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kBranchW, 0, KEY_READ, &raw) ==
+                     ERROR_SUCCESS;
+    KeyCloser existing(raw);
+    // A REG_SZ whose 16 bytes are a set the filter supports, and a
+    // REG_BINARY one byte short of a GUID.
+    WriteInterface(kBadTextW, REG_SZ, &kDecoy, sizeof kDecoy);
+    WriteInterface(kBadShortW, REG_BINARY, &kDecoy, sizeof kDecoy - 1);
+    WriteInterface(kGoodW, REG_BINARY, &kSaa8112, sizeof kSaa8112);
+    WriteInterface(kWideNameW, REG_BINARY, &kDecoy, sizeof kDecoy);
+
+    cam = sim::SimulatedCamera::Create();
+    cam->AddPrivateSet(kSaa8112, 28, 296).properties[kMediaInterfaceProbeId].access = 3;
+    cam->AddPrivateSet(kDecoy, 28, 296).properties[kMediaInterfaceProbeId].access = 3;
+    ASSERT_EQ(sim::CreateSimFilter(cam, com.ReleaseAndGetAddressOf()), S_OK);
+    filter = MakeDShowFilter(com.Get());
+    ASSERT_TRUE(filter);
+    reader = MakeWindowsRegistryReader();
+    ASSERT_TRUE(reader);
+  }
+
+  void TearDown() override {
+    for (const wchar_t* name : {kBadTextW, kBadShortW, kGoodW, kWideNameW}) {
+      std::wstring path = std::wstring(kBranchW) + L"\\" + name;
+      EXPECT_EQ(RegDeleteKeyW(HKEY_LOCAL_MACHINE, path.c_str()), ERROR_SUCCESS);
+    }
+    if (!branchExisted_) RegDeleteKeyW(HKEY_LOCAL_MACHINE, kBranchW);
+  }
+
+  std::shared_ptr<sim::SimulatedCamera> cam;
+  Microsoft::WRL::ComPtr<IBaseFilter> com;
+  std::unique_ptr<CaptureFilter> filter;  // the adapter over `com`
+  std::unique_ptr<RegistryReader> reader;
+
+ private:
+  bool branchExisted_ = false;
+};
+
+TEST_F(RegistrySearchTest, ReaderEnumeratesAndReadsWhatWasWritten) {
+  std::unique_ptr<RegistryKey> branch;
+  ASSERT_EQ(reader->OpenLocalMachine(kMediaInterfacesPath, &branch), kRegSuccess);
+  std::vector<std::string> names;
+  std::string name;
+  uint32_t index = 0;
+  RegStatus status;
+  while ((status = branch->EnumSubkey(index++, &name)) == kRegSuccess) names.push_back(name);
+  EXPECT_EQ(status, kRegNoMoreItems);
+  auto has = [&](const std::string& n) {
+    for (const auto& s : names) {
+      if (s == n) return true;
+    }
+    return false;
+  };
+  EXPECT_TRUE(has("LumoraDetTest_C_Good"));
+  EXPECT_TRUE(has(kWideNameUtf8));  // UTF-16 name arrives as UTF-8
+
+  // Opening by a UTF-8 path and reading the binary value.
+  std::unique_ptr<RegistryKey> key;
+  ASSERT_EQ(reader->OpenLocalMachine(std::string(kMediaInterfacesPath) + "\\" + kWideNameUtf8,
+                                     &key),
+            kRegSuccess);
+  uint8_t buffer[260] = {};
+  uint32_t type = 0, size = sizeof buffer;
+  ASSERT_EQ(key->QueryValue("IID", &type, buffer, &size), kRegSuccess);
+  EXPECT_EQ(type, kRegBinary);
+  ASSERT_EQ(size, 16u);
+  EXPECT_EQ(std::memcmp(buffer, &kDecoy, 16), 0);
+
+  // A buffer too small: the size needed comes back.
+  uint8_t small[4];
+  size = sizeof small;
+  EXPECT_EQ(key->QueryValue("IID", &type, small, &size), kRegMoreData);
+  EXPECT_EQ(size, 16u);
+  size = sizeof buffer;
+  EXPECT_EQ(key->QueryValue("Missing", &type, buffer, &size), kRegFileNotFound);
+
+  EXPECT_EQ(reader->OpenLocalMachine(std::string(kMediaInterfacesPath) + "\\NoSuchKey", &key),
+            kRegFileNotFound);
+  EXPECT_FALSE(key);
+}
+
+TEST_F(RegistrySearchTest, SearchSkipsBadValuesAndFindsTheSupportedSet) {
+  std::unique_ptr<KsPropertySet> ks;
+  ASSERT_EQ(filter->QueryKsPropertySet(&ks), hr::Ok);
+  MediaInterfaceSearchResult found = SearchMediaInterfaces(*reader, *ks);
+  EXPECT_TRUE(found.found);
+  EXPECT_EQ(found.set, kSaa8112) << found.set.ToString();
+  // Neither unusable entry reached the filter.
+  auto probes = cam->Requests(sim::Op::QuerySupported);
+  ASSERT_FALSE(probes.empty());
+  EXPECT_EQ(probes.back().set, kSaa8112);
+  EXPECT_EQ(probes.back().id, 9u);
+  for (const auto& r : probes) EXPECT_NE(r.set, kDecoy);
+}
+
+class Recorder : public AttachmentEvents {
+ public:
+  void DebugLog(const char* text) override { logs.emplace_back(text); }
+  void UseDefaultFilterName(const char*) override {}
+  std::vector<std::string> logs;
+};
+
+TEST_F(RegistrySearchTest, AttachmentSelectsTheFamilyOfTheListedSet) {
+  AttachmentInput in;
+  in.filter = filter.get();
+  in.filterNamePresent = true;
+  in.registry = reader.get();
+  AttachmentState state;
+  Recorder events;
+  EXPECT_EQ(AttachFilter(in, state, events), hr::Ok);
+  EXPECT_EQ(state.chipset, 1);
+  EXPECT_EQ(state.privateSet, kSaa8112);
+  ASSERT_TRUE(state.handler);
+  EXPECT_TRUE(typeid(*state.handler) == typeid(Saa8112PropertyHandler));
+  EXPECT_EQ(state.handler->PropertySetSlot(kPrivateSetSlot), kSaa8112);
+  EXPECT_EQ(events.logs,
+            (std::vector<std::string>{"VID-PID Search failed",
+                                      "Private Prop GUID found: {35dbc300-f98f-11d2-afd0-00104b13eaf2}"}));
+}
+
+}  // namespace
+}  // namespace lumora
