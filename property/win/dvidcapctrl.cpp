@@ -1,43 +1,341 @@
-// DVidCapCtrl: property control of one attached capture filter.
-#include <ocidl.h>
+#include "property/win/dvidcapctrl.h"
 
+#include <olectl.h>
+
+#include <cstdint>
+#include <memory>
+#include <new>
+#include <string>
+#include <utility>
+
+#include "dshow/dshow_filter.h"
+#include "dshow/multimedia_clock.h"
+#include "dshow/registry_reader_win.h"
 #include "module/classes.h"
-#include "module/com_object.h"
-#include "module/lumora_idl.h"
+#include "property/catalogue.h"
+#include "property/settings_block.h"
 
 namespace lumora {
 
-class DVidCapCtrl : public com::Dispatch<IDVidCapCtrl>, public IConnectionPointContainer {
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+// Runs a member body; an exception never leaves the object.
+template <class Body>
+HRESULT Guarded(Body&& body) noexcept {
+  try {
+    return body();
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_FAIL;
+  }
+}
+
+// The handler's outputs are int32_t, the interface's LONG: the caller's
+// values go in, and whatever the handler left comes back out, so the
+// handler's own rules on writing outputs hold unchanged.
+class LongOut {
  public:
-  IUnknown* Interface(REFIID riid) {
-    if (riid == __uuidof(IDVidCapCtrl) || riid == IID_IDispatch) {
-      return static_cast<IDVidCapCtrl*>(this);
-    }
-    if (riid == IID_IConnectionPointContainer) {
-      return static_cast<IConnectionPointContainer*>(this);
-    }
-    return nullptr;
-  }
+  explicit LongOut(LONG* target) noexcept : target_(target), value_(*target) {}
+  ~LongOut() { *target_ = value_; }
+  LongOut(const LongOut&) = delete;
+  LongOut& operator=(const LongOut&) = delete;
+  int32_t* get() noexcept { return &value_; }
 
-  // IDVidCapCtrl
-  IFACEMETHODIMP put_CaptureFilter(IDispatch*) override { return E_NOTIMPL; }
-  IFACEMETHODIMP put_BaseFilter(IUnknown*) override { return E_NOTIMPL; }
-  IFACEMETHODIMP put_FilterInfo(IDispatch*) override { return E_NOTIMPL; }
-  IFACEMETHODIMP Has(::VidCapProperty, ::VidCapPropertySupport*) override { return E_NOTIMPL; }
-  IFACEMETHODIMP GetRange(::VidCapProperty, LONG*, LONG*, LONG*, LONG*, LONG*) override {
-    return E_NOTIMPL;
-  }
-  IFACEMETHODIMP get_Prop(::VidCapProperty, LONG*) override { return E_NOTIMPL; }
-  IFACEMETHODIMP put_Prop(::VidCapProperty, LONG) override { return E_NOTIMPL; }
-  IFACEMETHODIMP get_Chipset(::KnownChipsetCat*) override { return E_NOTIMPL; }
-  IFACEMETHODIMP GetSetting(SAFEARRAY**) override { return E_NOTIMPL; }
-  IFACEMETHODIMP SetSetting(SAFEARRAY**) override { return E_NOTIMPL; }
-  IFACEMETHODIMP GetLagtime(LONG, LONG*, LONG*, LONG*, LONG*) override { return E_NOTIMPL; }
-
-  // IConnectionPointContainer
-  IFACEMETHODIMP EnumConnectionPoints(IEnumConnectionPoints**) override { return E_NOTIMPL; }
-  IFACEMETHODIMP FindConnectionPoint(REFIID, IConnectionPoint**) override { return E_NOTIMPL; }
+ private:
+  LONG* target_;
+  int32_t value_;
 };
+
+}  // namespace
+
+// Attachment's callbacks: DebugLog texts become events, the default name
+// becomes the filter name.
+class DVidCapCtrl::AttachmentCallbacks final : public AttachmentEvents {
+ public:
+  explicit AttachmentCallbacks(DVidCapCtrl& owner) noexcept : owner_(owner) {}
+  void DebugLog(const char* text) override { owner_.FireDebugLog(text); }
+  void UseDefaultFilterName(const char* text) override {
+    try {
+      owner_.filterName_ = com::Bstr(WidenUtf8(text).c_str());
+    } catch (const std::bad_alloc&) {
+      // The name stays null; nothing reads it back.
+    }
+  }
+
+ private:
+  DVidCapCtrl& owner_;
+};
+
+DVidCapCtrl::DVidCapCtrl() noexcept : events_(this, DIID__IDVidCapCtrlEvents) {}
+
+DVidCapCtrl::~DVidCapCtrl() {
+  // The handler goes first (it may still talk to the filter), then the
+  // strings, then the filter's interfaces, and the sinks last.
+  attachment_.handler.reset();
+  deviceVidPid_.Reset();
+  filterName_.Reset();
+  attachment_.ksPropertySet.reset();
+  baseFilter_.Reset();
+  filterInfo_.Reset();
+  vcapFilter_.Reset();
+  events_.ReleaseSinks();
+}
+
+IUnknown* DVidCapCtrl::Interface(REFIID riid) {
+  if (riid == __uuidof(IDVidCapCtrl) || riid == IID_IDispatch) return Self();
+  if (riid == IID_IConnectionPointContainer) {
+    return static_cast<IConnectionPointContainer*>(this);
+  }
+  return nullptr;
+}
+
+// A settings block runs on the object's own members, through its interface.
+class DVidCapCtrl::BlockAccess final : public SettingsAccess {
+ public:
+  explicit BlockAccess(DVidCapCtrl& owner) noexcept : owner_(owner) {}
+  HResult QuerySupport(int32_t property, int32_t* support) override {
+    ::VidCapPropertySupport value = ::VCS_no;
+    HRESULT hr = owner_.Self()->Has(static_cast<::VidCapProperty>(property), &value);
+    *support = static_cast<int32_t>(value);
+    return hr;
+  }
+  HResult GetValue(int32_t property, int32_t* value) override {
+    LONG read = 0;
+    HRESULT hr = owner_.Self()->get_Prop(static_cast<::VidCapProperty>(property), &read);
+    *value = static_cast<int32_t>(read);
+    return hr;
+  }
+  HResult SetValue(int32_t property, int32_t value) override {
+    return owner_.Self()->put_Prop(static_cast<::VidCapProperty>(property), value);
+  }
+  void Progress(float percent) override { owner_.FireProgress(percent); }
+
+ private:
+  DVidCapCtrl& owner_;
+};
+
+// --- the three entries ---------------------------------------------------------
+
+IFACEMETHODIMP DVidCapCtrl::put_BaseFilter(IUnknown* filter) {
+  if (baseFilter_) return E_ABORT;
+  if (!filter) return E_POINTER;
+  ComPtr<IBaseFilter> base;
+  if (FAILED(filter->QueryInterface(IID_IBaseFilter,
+                                    reinterpret_cast<void**>(base.GetAddressOf()))) ||
+      !base) {
+    return E_INVALIDARG;
+  }
+  return Guarded([&] { return Attach(std::move(base)); });
+}
+
+HRESULT DVidCapCtrl::Attach(ComPtr<IBaseFilter> filter) {
+  // Everything that can fail for want of memory is prepared before the
+  // filter is taken, so such a failure leaves the object unattached.
+  std::unique_ptr<CaptureFilter> capture = MakeDShowFilter(filter.Get());
+  if (!capture) return E_OUTOFMEMORY;
+  std::string vidPid;
+  if (deviceVidPid_.Get()) {
+    vidPid = NarrowToUtf8(std::wstring(deviceVidPid_.Get(), deviceVidPid_.Length()));
+  }
+  std::unique_ptr<RegistryReader> registry = MakeWindowsRegistryReader();
+
+  baseFilter_ = std::move(filter);
+
+  AttachmentInput input;
+  input.filter = capture.get();
+  input.deviceVidPid = deviceVidPid_.Get() ? &vidPid : nullptr;
+  input.filterNamePresent = filterName_.Get() != nullptr;
+  input.registry = registry.get();
+  input.clock = &MultimediaClock();
+  AttachmentCallbacks callbacks(*this);
+  return AttachFilter(input, attachment_, callbacks);
+}
+
+IFACEMETHODIMP DVidCapCtrl::put_CaptureFilter(IDispatch* descriptor) {
+  if (baseFilter_) return E_ABORT;
+  if (!descriptor) return E_POINTER;
+  return Guarded([&]() -> HRESULT {
+    vcapFilter_.Reset();
+    if (FAILED(descriptor->QueryInterface(
+            __uuidof(IVCapFilter), reinterpret_cast<void**>(vcapFilter_.GetAddressOf()))) ||
+        !vcapFilter_) {
+      vcapFilter_.Reset();
+      return E_INVALIDARG;
+    }
+    ComPtr<IUnknown> moniker;
+    if (FAILED(vcapFilter_->get_Moniker(moniker.GetAddressOf())) || !moniker) {
+      vcapFilter_.Reset();
+      return E_NOINTERFACE;
+    }
+    // Name and device string stay even when a later step fails.
+    com::Bstr name;
+    if (FAILED(vcapFilter_->get_FName(name.Receive()))) name.Reset();
+    com::Bstr vidPid;
+    if (FAILED(vcapFilter_->get_DeviceVidPid(vidPid.Receive()))) vidPid.Reset();
+    filterName_ = std::move(name);
+    deviceVidPid_ = std::move(vidPid);
+
+    ComPtr<IMoniker> device;
+    if (FAILED(moniker.As(&device)) || !device) {
+      vcapFilter_.Reset();
+      return E_FAIL;
+    }
+    ComPtr<IUnknown> bound;
+    if (FAILED(device->BindToObject(nullptr, nullptr, IID_IUnknown,
+                                    reinterpret_cast<void**>(bound.GetAddressOf()))) ||
+        !bound) {
+      vcapFilter_.Reset();
+      return E_FAIL;
+    }
+    HRESULT hr = Self()->put_BaseFilter(bound.Get());
+    if (FAILED(hr)) vcapFilter_.Reset();
+    return hr;
+  });
+}
+
+IFACEMETHODIMP DVidCapCtrl::put_FilterInfo(IDispatch* info) {
+  if (baseFilter_) return E_ABORT;
+  if (!info) return E_POINTER;
+  filterInfo_.Reset();
+  if (FAILED(info->QueryInterface(IID_IFilterInfo,
+                                  reinterpret_cast<void**>(filterInfo_.GetAddressOf()))) ||
+      !filterInfo_) {
+    filterInfo_.Reset();
+    return E_INVALIDARG;
+  }
+  ComPtr<IUnknown> filter;
+  if (FAILED(filterInfo_->get_Filter(filter.GetAddressOf())) || !filter) {
+    filterInfo_.Reset();
+    return E_FAIL;
+  }
+  HRESULT hr = Self()->put_BaseFilter(filter.Get());
+  if (FAILED(hr)) filterInfo_.Reset();
+  return hr;
+}
+
+// --- forwarding to the handler ---------------------------------------------------
+
+IFACEMETHODIMP DVidCapCtrl::Has(::VidCapProperty property, ::VidCapPropertySupport* support) {
+  if (!support) return E_POINTER;
+  PropertyHandler* handler = attachment_.handler.get();
+  if (!handler) return E_NOINTERFACE;
+  int32_t value = static_cast<int32_t>(*support);
+  HRESULT hr = handler->QuerySupport(property, &value);
+  *support = static_cast<::VidCapPropertySupport>(value);
+  return hr;
+}
+
+IFACEMETHODIMP DVidCapCtrl::GetRange(::VidCapProperty property, LONG* min, LONG* max,
+                                     LONG* steppingDelta, LONG* defaultValue, LONG* capsFlags) {
+  if (!min || !max || !steppingDelta || !defaultValue || !capsFlags) return E_POINTER;
+  PropertyHandler* handler = attachment_.handler.get();
+  if (!handler) return E_NOINTERFACE;
+  LongOut outMin(min), outMax(max), outStep(steppingDelta), outDefault(defaultValue),
+      outCaps(capsFlags);
+  return handler->QueryRange(property, outMin.get(), outMax.get(), outStep.get(),
+                             outDefault.get(), outCaps.get());
+}
+
+IFACEMETHODIMP DVidCapCtrl::get_Prop(::VidCapProperty property, LONG* value) {
+  if (!value) return E_POINTER;
+  PropertyHandler* handler = attachment_.handler.get();
+  if (!handler) return E_NOINTERFACE;
+  LongOut out(value);
+  return handler->GetValue(property, out.get());
+}
+
+IFACEMETHODIMP DVidCapCtrl::put_Prop(::VidCapProperty property, LONG value) {
+  PropertyHandler* handler = attachment_.handler.get();
+  if (!handler) return E_NOINTERFACE;
+  return handler->SetValue(property, value);
+}
+
+IFACEMETHODIMP DVidCapCtrl::get_Chipset(::KnownChipsetCat* chipset) {
+  if (!chipset) return E_POINTER;
+  if (!baseFilter_) return E_NOINTERFACE;
+  *chipset = static_cast<::KnownChipsetCat>(PublicChipset(attachment_.chipset));
+  return S_OK;
+}
+
+IFACEMETHODIMP DVidCapCtrl::GetLagtime(LONG property, LONG* minLag, LONG* maxLag, LONG* meanLag,
+                                       LONG* lagCount) {
+  if (!minLag || !maxLag || !meanLag || !lagCount) return E_POINTER;
+  if (const PropertyHandler* handler = attachment_.handler.get()) {
+    LongOut outMin(minLag), outMax(maxLag), outMean(meanLag), outCount(lagCount);
+    handler->GetLag(property, outMin.get(), outMax.get(), outMean.get(), outCount.get());
+  }
+  return S_OK;
+}
+
+// --- settings blocks -------------------------------------------------------------
+
+IFACEMETHODIMP DVidCapCtrl::GetSetting(SAFEARRAY** setting) {
+  return RunBlock(setting, Block::Read);
+}
+
+IFACEMETHODIMP DVidCapCtrl::SetSetting(SAFEARRAY** setting) {
+  return RunBlock(setting, Block::Write);
+}
+
+HRESULT DVidCapCtrl::RunBlock(SAFEARRAY** setting, Block block) noexcept {
+  if (!setting || !*setting) return E_POINTER;
+  SAFEARRAY* array = *setting;
+  if (SafeArrayGetDim(array) != 1 || SafeArrayGetElemsize(array) != sizeof(SHORT)) {
+    return E_INVALIDARG;
+  }
+  // The lower bound does not matter: element k stands for property k.
+  const ULONG count = array->rgsabound[0].cElements;
+  com::SafeArrayLockGuard lock(array);
+  if (FAILED(lock.LockResult())) return lock.LockResult();
+  auto* elements = static_cast<int16_t*>(array->pvData);
+  BlockAccess access(*this);
+  if (block == Block::Read) {
+    ReadSettingsBlock(access, elements, count);
+  } else {
+    WriteSettingsBlock(access, elements, count);
+  }
+  return lock.Unlock();
+}
+
+// --- events ----------------------------------------------------------------------
+
+void DVidCapCtrl::FireDebugLog(const char* text) noexcept {
+  try {
+    com::Variant argument;
+    argument.Get()->vt = VT_BSTR;
+    argument.Get()->bstrVal = SysAllocString(WidenUtf8(text).c_str());
+    if (!argument.Get()->bstrVal) return;
+    events_.Fire(kDispidDebugLog, *argument.Get());
+  } catch (const std::bad_alloc&) {
+    // Without memory for the text the event is dropped; attachment goes on.
+  }
+}
+
+void DVidCapCtrl::FireProgress(float percent) noexcept {
+  VARIANT argument;
+  VariantInit(&argument);
+  argument.vt = VT_R4;
+  argument.fltVal = percent;
+  events_.Fire(kDispidProgress, argument);
+}
+
+// --- connection points -----------------------------------------------------------
+
+IFACEMETHODIMP DVidCapCtrl::EnumConnectionPoints(IEnumConnectionPoints** points) {
+  return com::CreateConnectionPointEnumerator(&events_, points);
+}
+
+IFACEMETHODIMP DVidCapCtrl::FindConnectionPoint(REFIID riid, IConnectionPoint** point) {
+  if (!point) return E_POINTER;
+  *point = nullptr;
+  if (riid != events_.EventInterface()) return CONNECT_E_NOCONNECTION;
+  *point = &events_;
+  events_.AddRef();
+  return S_OK;
+}
 
 HRESULT CreateDVidCapCtrl(IUnknown* outer, REFIID riid, void** ppv) {
   return com::CreateInstance<DVidCapCtrl>(outer, riid, ppv);

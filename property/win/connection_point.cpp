@@ -1,0 +1,241 @@
+#include "property/win/connection_point.h"
+
+#include <olectl.h>
+
+#include <memory>
+#include <new>
+#include <utility>
+
+#include "module/com_object.h"
+
+namespace lumora::com {
+
+using Microsoft::WRL::ComPtr;
+
+// --- SinkList ----------------------------------------------------------------
+
+DWORD SinkList::Add(ComPtr<IDispatch> sink) {
+  for (size_t slot = 0; slot < slots_.size(); ++slot) {
+    if (!slots_[slot]) {
+      slots_[slot] = std::move(sink);
+      return static_cast<DWORD>(slot + 1);
+    }
+  }
+  slots_.push_back(std::move(sink));
+  return static_cast<DWORD>(slots_.size());
+}
+
+bool SinkList::Remove(DWORD cookie) noexcept {
+  if (cookie == 0 || cookie > slots_.size() || !slots_[cookie - 1]) return false;
+  // Take the reference out of the slot before releasing it: the sink's
+  // Release may call back into the list.
+  ComPtr<IDispatch> released = std::move(slots_[cookie - 1]);
+  slots_[cookie - 1] = nullptr;
+  return true;
+}
+
+ComPtr<IDispatch> SinkList::At(size_t slot) const noexcept {
+  if (slot >= slots_.size()) return nullptr;
+  return slots_[slot];
+}
+
+void SinkList::Clear() noexcept {
+  std::vector<ComPtr<IDispatch>> released;
+  released.swap(slots_);
+}
+
+// --- enumerators ---------------------------------------------------------------
+
+namespace {
+
+// A snapshot enumerator: the entries are copied when it is created and shared
+// with its clones.
+template <class Traits>
+class SnapshotEnumerator : public Traits::Interface {
+ public:
+  using Entry = typename Traits::Entry;
+  using Item = typename Traits::Item;
+  using Entries = std::vector<Entry>;
+
+  SnapshotEnumerator(std::shared_ptr<const Entries> entries, size_t position) noexcept
+      : entries_(std::move(entries)), position_(position) {}
+
+  IUnknown* Interface(REFIID riid) {
+    return riid == Traits::Iid() ? static_cast<typename Traits::Interface*>(this) : nullptr;
+  }
+
+  IFACEMETHODIMP Next(ULONG count, Item* items, ULONG* fetched) override {
+    if (fetched) *fetched = 0;
+    if (!items) return E_POINTER;
+    if (count != 1 && !fetched) return E_INVALIDARG;
+    ULONG done = 0;
+    while (done < count && position_ < entries_->size()) {
+      Traits::Copy((*entries_)[position_++], &items[done++]);
+    }
+    if (fetched) *fetched = done;
+    return done == count ? S_OK : S_FALSE;
+  }
+
+  IFACEMETHODIMP Skip(ULONG count) override {
+    size_t left = entries_->size() - position_;
+    if (count > left) {
+      position_ = entries_->size();
+      return S_FALSE;
+    }
+    position_ += count;
+    return S_OK;
+  }
+
+  IFACEMETHODIMP Reset() override {
+    position_ = 0;
+    return S_OK;
+  }
+
+  IFACEMETHODIMP Clone(typename Traits::Interface** clone) override {
+    if (!clone) return E_POINTER;
+    *clone = nullptr;
+    return CreateInstance<SnapshotEnumerator>(nullptr, Traits::Iid(),
+                                              reinterpret_cast<void**>(clone), entries_,
+                                              position_);
+  }
+
+ private:
+  std::shared_ptr<const Entries> entries_;
+  size_t position_;
+};
+
+struct PointTraits {
+  using Interface = IEnumConnectionPoints;
+  using Entry = ComPtr<IConnectionPoint>;
+  using Item = IConnectionPoint*;
+  static const IID& Iid() { return IID_IEnumConnectionPoints; }
+  static void Copy(const Entry& entry, Item* item) {
+    *item = entry.Get();
+    (*item)->AddRef();
+  }
+};
+
+struct ConnectionEntry {
+  ComPtr<IUnknown> sink;
+  DWORD cookie;
+};
+
+struct ConnectionTraits {
+  using Interface = IEnumConnections;
+  using Entry = ConnectionEntry;
+  using Item = CONNECTDATA;
+  static const IID& Iid() { return IID_IEnumConnections; }
+  static void Copy(const Entry& entry, Item* item) {
+    item->pUnk = entry.sink.Get();
+    item->pUnk->AddRef();
+    item->dwCookie = entry.cookie;
+  }
+};
+
+template <class Traits>
+HRESULT CreateSnapshot(std::vector<typename Traits::Entry> entries,
+                       typename Traits::Interface** out) {
+  auto shared =
+      std::make_shared<const std::vector<typename Traits::Entry>>(std::move(entries));
+  return CreateInstance<SnapshotEnumerator<Traits>>(nullptr, Traits::Iid(),
+                                                    reinterpret_cast<void**>(out), shared,
+                                                    size_t{0});
+}
+
+}  // namespace
+
+HRESULT CreateConnectionPointEnumerator(IConnectionPoint* point,
+                                        IEnumConnectionPoints** enumerator) noexcept {
+  if (!enumerator) return E_POINTER;
+  *enumerator = nullptr;
+  if (!point) return E_POINTER;
+  try {
+    return CreateSnapshot<PointTraits>({ComPtr<IConnectionPoint>(point)}, enumerator);
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  }
+}
+
+// --- ConnectionPoint -------------------------------------------------------------
+
+IFACEMETHODIMP ConnectionPoint::QueryInterface(REFIID riid, void** ppv) {
+  if (!ppv) return E_POINTER;
+  if (riid != IID_IUnknown && riid != IID_IConnectionPoint) {
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  *ppv = static_cast<IConnectionPoint*>(this);
+  AddRef();
+  return S_OK;
+}
+
+IFACEMETHODIMP_(ULONG) ConnectionPoint::AddRef() { return container_->AddRef(); }
+
+IFACEMETHODIMP_(ULONG) ConnectionPoint::Release() { return container_->Release(); }
+
+IFACEMETHODIMP ConnectionPoint::GetConnectionInterface(IID* iid) {
+  if (!iid) return E_POINTER;
+  *iid = events_;
+  return S_OK;
+}
+
+IFACEMETHODIMP ConnectionPoint::GetConnectionPointContainer(
+    IConnectionPointContainer** container) {
+  if (!container) return E_POINTER;
+  *container = container_;
+  container_->AddRef();
+  return S_OK;
+}
+
+IFACEMETHODIMP ConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
+  if (!cookie) return E_POINTER;
+  *cookie = 0;
+  if (!sink) return E_POINTER;
+  ComPtr<IDispatch> events;
+  if (FAILED(sink->QueryInterface(events_, reinterpret_cast<void**>(events.GetAddressOf()))) ||
+      !events) {
+    return CONNECT_E_CANNOTCONNECT;
+  }
+  try {
+    *cookie = sinks_.Add(std::move(events));
+  } catch (...) {
+    return CONNECT_E_ADVISELIMIT;
+  }
+  return S_OK;
+}
+
+IFACEMETHODIMP ConnectionPoint::Unadvise(DWORD cookie) {
+  return sinks_.Remove(cookie) ? S_OK : CONNECT_E_NOCONNECTION;
+}
+
+IFACEMETHODIMP ConnectionPoint::EnumConnections(IEnumConnections** connections) {
+  if (!connections) return E_POINTER;
+  *connections = nullptr;
+  try {
+    std::vector<ConnectionEntry> entries;
+    for (size_t slot = 0; slot < sinks_.Size(); ++slot) {
+      if (ComPtr<IDispatch> sink = sinks_.At(slot)) {
+        entries.push_back({ComPtr<IUnknown>(sink.Get()), static_cast<DWORD>(slot + 1)});
+      }
+    }
+    return CreateSnapshot<ConnectionTraits>(std::move(entries), connections);
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  }
+}
+
+void ConnectionPoint::Fire(DISPID id, const VARIANT& argument) noexcept {
+  const size_t count = sinks_.Size();
+  for (size_t slot = 0; slot < count; ++slot) {
+    ComPtr<IDispatch> sink = sinks_.At(slot);
+    if (!sink) continue;
+    // Each sink gets its own copy of the argument's descriptor, so a sink
+    // that scribbles on it cannot change what the next one sees.
+    VARIANT copy = argument;
+    DISPPARAMS params = {&copy, nullptr, 1, 0};
+    sink->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr,
+                 nullptr);
+  }
+}
+
+}  // namespace lumora::com

@@ -1,0 +1,88 @@
+// DVidCapCtrl: property control of one attached capture filter.
+//
+// A client hands the object a capture filter once, in one of three forms
+// (CaptureFilter: a VCapFilter descriptor; BaseFilter: the filter itself;
+// FilterInfo: a DirectShow FilterInfo object). BaseFilter runs the
+// attachment of property/detection.h, which picks the chipset family and
+// installs one PropertyHandler; every property member then forwards to that
+// handler. What attachment found is reported through the DebugLog event, the
+// progress of block reads and writes through the Progress event.
+//
+// The object lives in a single-threaded apartment and takes no locks. Events
+// are delivered synchronously from inside the member that fires them, so a
+// sink may call back: during attachment the filter is already attached (the
+// entries answer E_ABORT) and, until the handler is installed, the property
+// members answer E_NOINTERFACE.
+#pragma once
+
+#include <windows.h>
+#include <ocidl.h>
+#include <control.h>
+#include <strmif.h>
+#include <wrl/client.h>
+
+#include "module/com_object.h"
+#include "module/lumora_idl.h"
+#include "module/raii.h"
+#include "property/detection.h"
+#include "property/win/connection_point.h"
+
+namespace lumora {
+
+// DISPIDs of _IDVidCapCtrlEvents.
+constexpr DISPID kDispidDebugLog = 1;
+constexpr DISPID kDispidProgress = 2;
+
+class DVidCapCtrl : public com::Dispatch<IDVidCapCtrl>, public IConnectionPointContainer {
+ public:
+  DVidCapCtrl() noexcept;
+  ~DVidCapCtrl();
+  DVidCapCtrl(const DVidCapCtrl&) = delete;
+  DVidCapCtrl& operator=(const DVidCapCtrl&) = delete;
+
+  IUnknown* Interface(REFIID riid);
+
+  // IDVidCapCtrl
+  IFACEMETHODIMP put_CaptureFilter(IDispatch* descriptor) override;
+  IFACEMETHODIMP put_BaseFilter(IUnknown* filter) override;
+  IFACEMETHODIMP put_FilterInfo(IDispatch* info) override;
+  IFACEMETHODIMP Has(::VidCapProperty property, ::VidCapPropertySupport* support) override;
+  IFACEMETHODIMP GetRange(::VidCapProperty property, LONG* min, LONG* max, LONG* steppingDelta,
+                          LONG* defaultValue, LONG* capsFlags) override;
+  IFACEMETHODIMP get_Prop(::VidCapProperty property, LONG* value) override;
+  IFACEMETHODIMP put_Prop(::VidCapProperty property, LONG value) override;
+  IFACEMETHODIMP get_Chipset(::KnownChipsetCat* chipset) override;
+  IFACEMETHODIMP GetSetting(SAFEARRAY** setting) override;
+  IFACEMETHODIMP SetSetting(SAFEARRAY** setting) override;
+  IFACEMETHODIMP GetLagtime(LONG property, LONG* minLag, LONG* maxLag, LONG* meanLag,
+                            LONG* lagCount) override;
+
+  // IConnectionPointContainer
+  IFACEMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** points) override;
+  IFACEMETHODIMP FindConnectionPoint(REFIID riid, IConnectionPoint** point) override;
+
+ private:
+  class AttachmentCallbacks;
+  class BlockAccess;
+  enum class Block { Read, Write };
+
+  // The interface a client holds: members calling their own object go
+  // through it, exactly as a client would.
+  IDVidCapCtrl* Self() noexcept { return static_cast<IDVidCapCtrl*>(this); }
+
+  HRESULT Attach(Microsoft::WRL::ComPtr<IBaseFilter> filter);
+  HRESULT RunBlock(SAFEARRAY** setting, Block block) noexcept;
+  void FireDebugLog(const char* text) noexcept;
+  void FireProgress(float percent) noexcept;
+
+  com::ConnectionPoint events_;
+  Microsoft::WRL::ComPtr<IVCapFilter> vcapFilter_;
+  Microsoft::WRL::ComPtr<IFilterInfo> filterInfo_;
+  Microsoft::WRL::ComPtr<IBaseFilter> baseFilter_;  // non-null: attached
+  // ksPropertySet, privateSet, chipset and handler, as attachment left them.
+  AttachmentState attachment_;
+  com::Bstr filterName_;
+  com::Bstr deviceVidPid_;
+};
+
+}  // namespace lumora
