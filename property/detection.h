@@ -131,13 +131,17 @@ struct AttachmentState {
   std::unique_ptr<PropertyHandler> handler;      // empty until step 8
 };
 
-// What a control hands to attachment (all borrowed for the call).
+// What a control hands to attachment (borrowed for the call, except the
+// clock, which the handler keeps).
 struct AttachmentInput {
-  CaptureFilter* filter = nullptr;              // the attached filter, not null
+  // The attached filter, not null. Borrowed for the call only: the handler
+  // takes its own interface references and keeps no pointer to the filter.
+  CaptureFilter* filter = nullptr;
   const std::string* deviceVidPid = nullptr;    // null when the control has none
   bool filterNamePresent = false;               // whether the control has a filter name
   RegistryReader* registry = nullptr;           // null: the search finds nothing
-  Clock* clock = nullptr;                       // lag clock of the handler; null: SteadyClock()
+  // Lag clock of the handler; must outlive it. Null: SteadyClock().
+  Clock* clock = nullptr;
 };
 
 // Callbacks of attachment, called synchronously on the caller's thread.
