@@ -30,4 +30,33 @@ struct ReportEntry {
 };
 std::string ReportLine(const ReportEntry& entry);
 
+// First line of the full report: "Chipset is " + the chipset's name
+// (ChipsetName, property/catalogue.h) + CR LF.
+std::string ReportHeader(int32_t chipset);
+
+// The camera calls the full report makes; each answers false when the call
+// failed (the report then notes it instead of stopping).
+class ReportSource {
+ public:
+  virtual ~ReportSource() = default;
+  virtual bool Support(int32_t property, int32_t* support) = 0;
+  virtual bool Range(int32_t property, int32_t* min, int32_t* max) = 0;
+  virtual bool Value(int32_t property, int32_t* value) = 0;
+};
+
+// Number of properties the full report lists (0 .. 30, 31).
+constexpr int32_t kReportProperties = 32;
+
+// The lines of properties 0..31, each ended by CR LF. A failed support read
+// counts as "not supported"; range and value are asked only of properties
+// whose line shows them.
+std::string ReportBody(ReportSource& source);
+
+// The number the "Set" button writes for the text of its entry box: the
+// numeric value at the start of the text (leading blanks, sign, digits,
+// fraction, exponent), 0 when the text does not start with a number,
+// rounded to the nearest integer with halves going to the even neighbour.
+enum class SetTextResult { kOk, kOverflow };
+SetTextResult SetTextValue(const std::string& text, int32_t* value);
+
 }  // namespace lumora
