@@ -1,0 +1,272 @@
+// The lumora tool's portable parts: profile format, load order, command line
+// and the choice of a camera among identical ones.
+#include <gtest/gtest.h>
+
+#include "property/catalogue.h"
+#include "tools/cli_args.h"
+#include "tools/profile.h"
+
+namespace lumora::cli {
+namespace {
+
+constexpr const char* kGood =
+    "# saved yesterday\n"
+    "lumora-profile 1\n"
+    "Camera = Philips ToUcam Pro Camera\n"
+    "VidPid = VID_0471&PID_0311\n"
+    "Serial = 2a4c6e8\n"
+    "DevicePath = @device:pnp:\\\\?\\usb#vid_0471&pid_0311&mi_00#7&2a4c6e8&0&0000#{x}\\global\n"
+    "Chipset = SAA8116\n"
+    "\n"
+    "  brightness = 128   # a comment after the value\r\n"
+    "VCP_Contrast=-5\n"
+    "WhiteBalanceMode = 0\n"
+    "end\n";
+
+TEST(ProfileParse, ReadsIdentityAndEntriesInFileOrder) {
+  Profile p;
+  std::string error;
+  ASSERT_TRUE(ParseProfile(kGood, &p, &error)) << error;
+  EXPECT_EQ(p.identity.name, "Philips ToUcam Pro Camera");
+  EXPECT_EQ(p.identity.vidPid, "VID_0471&PID_0311");
+  EXPECT_EQ(p.identity.serial, "2a4c6e8");
+  // '#' inside a device path is part of the value, not a comment.
+  EXPECT_EQ(p.identity.devicePath,
+            "@device:pnp:\\\\?\\usb#vid_0471&pid_0311&mi_00#7&2a4c6e8&0&0000#{x}\\global");
+  EXPECT_EQ(p.identity.chipset, "SAA8116");
+  ASSERT_EQ(p.entries.size(), 3u);
+  EXPECT_EQ(p.entries[0].property, VCP_Brightness);
+  EXPECT_EQ(p.entries[0].value, 128);
+  EXPECT_EQ(p.entries[0].line, 9);
+  EXPECT_EQ(p.entries[1].property, VCP_Contrast);
+  EXPECT_EQ(p.entries[1].value, -5);
+  EXPECT_EQ(p.entries[2].property, VCP_WhiteBalanceMode);
+}
+
+TEST(ProfileParse, RejectsBadFilesWithTheLineAndLeavesTheOutputAlone) {
+  struct Case {
+    const char* text;
+    const char* errorPart;
+  };
+  const Case cases[] = {
+      {"", "not a lumora profile"},
+      {"# only comments\n", "not a lumora profile"},
+      {"Brightness = 1\nend\n", "line 1: not a lumora profile"},
+      {"lumora-profile 2\nend\n", "line 1: not a lumora profile"},
+      {"lumora-profile 1\nBrightness = 1\n", "no \"end\" line"},          // truncated
+      {"lumora-profile 1\nBrightness = 1\nContr", "line 3: expected"},    // cut mid-line
+      {"lumora-profile 1\nBrightnes = 1\nend\n", "line 2: unknown property 'Brightnes'"},
+      {"lumora-profile 1\nBrightness = 1x\nend\n", "line 2: value of Brightness"},
+      {"lumora-profile 1\nBrightness =\nend\n", "line 2: value of Brightness"},
+      {"lumora-profile 1\nBrightness = 2147483648\nend\n", "line 2: value"},
+      {"lumora-profile 1\nBrightness = 1\nbrightness = 2\nend\n", "line 3: Brightness given twice"},
+      {"lumora-profile 1\nIris = 1\nCamExposure = 2\nend\n", "line 3: Iris given twice"},
+      {"lumora-profile 1\nSerial = a\nSerial = b\nend\n", "line 3: Serial given twice"},
+      {"lumora-profile 1\n= 5\nend\n", "line 2: missing name"},
+      {"lumora-profile 1\nend\nBrightness = 1\n", "line 3: text after \"end\""},
+  };
+  for (const Case& c : cases) {
+    Profile p;
+    p.identity.name = "untouched";
+    std::string error;
+    EXPECT_FALSE(ParseProfile(c.text, &p, &error)) << c.text;
+    EXPECT_NE(error.find(c.errorPart), std::string::npos) << c.text << " -> " << error;
+    EXPECT_EQ(p.identity.name, "untouched");
+  }
+}
+
+TEST(ProfileParse, FormatThenParseGivesTheSameProfile) {
+  Profile p;
+  p.identity = {"Cam\r\nwith break", "VID_046D&PID_08B2", "0", "@device:pnp:\\\\?\\usb#a#b", "LOGIFUSION"};
+  p.entries = {{VCP_AutoAll, 1, 0}, {VCP_Brightness, -2147483647 - 1, 0}, {VCP_Iris, 2147483647, 0}};
+  std::string text = FormatProfile(p);
+  Profile back;
+  std::string error;
+  ASSERT_TRUE(ParseProfile(text, &back, &error)) << error << "\n" << text;
+  EXPECT_EQ(back.identity.name, "Cam  with break");
+  EXPECT_EQ(back.identity.devicePath, p.identity.devicePath);
+  ASSERT_EQ(back.entries.size(), 3u);
+  for (size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(back.entries[i].property, p.entries[i].property);
+    EXPECT_EQ(back.entries[i].value, p.entries[i].value);
+  }
+  EXPECT_TRUE(IdentityDifferences(back, {"cam  WITH break", "vid_046d&pid_08b2", "0",
+                                         p.identity.devicePath, "logifusion"})
+                  .empty());
+}
+
+TEST(ProfileLoadOrder, AutomaticModesFirstThenFileOrder) {
+  std::vector<ProfileEntry> entries = {{VCP_Exposure, 1, 2},         {VCP_AutoExposure, 0, 3},
+                                       {VCP_WhiteBalRed, 5, 4},      {VCP_WhiteBalanceMode, 1, 5},
+                                       {VCP_Brightness, 9, 6},       {VCP_AutoAll, 0, 7}};
+  std::vector<int32_t> order;
+  for (const ProfileEntry& e : LoadOrder(entries)) order.push_back(e.property);
+  EXPECT_EQ(order, (std::vector<int32_t>{VCP_AutoAll, VCP_WhiteBalanceMode, VCP_AutoExposure,
+                                         VCP_Exposure, VCP_WhiteBalRed, VCP_Brightness}));
+  EXPECT_TRUE(IsAutoMode(VCP_AutoAll));
+  EXPECT_FALSE(IsAutoMode(VCP_WhiteBalance));
+}
+
+TEST(ProfileIdentity, ComparesOnlyTheFieldsTheProfileNames) {
+  Profile p;
+  p.hasSerial = true;
+  p.identity.serial = "2a4c6e8";
+  p.identity.name = "ignored, no Camera line";
+  CameraIdentity camera{"Philips ToUcam Pro Camera", "VID_0471&PID_0311", "3b5d7f9", "path", "SAA8116"};
+  std::vector<std::string> diff = IdentityDifferences(p, camera);
+  ASSERT_EQ(diff.size(), 1u);
+  EXPECT_EQ(diff[0], "serial: profile '2a4c6e8', camera '3b5d7f9'");
+}
+
+TEST(ParseInt32, StrictDecimal) {
+  const struct {
+    const char* text;
+    bool ok;
+    int32_t value;
+  } cases[] = {{"0", true, 0},         {"-1", true, -1},      {"+7", true, 7},
+               {"2147483647", true, 2147483647}, {"-2147483648", true, -2147483647 - 1},
+               {"2147483648", false, 0}, {"99999999999999999999", false, 0},
+               {"", false, 0},          {"-", false, 0},       {"1.5", false, 0},
+               {" 1", false, 0},        {"0x10", false, 0},    {"12a", false, 0}};
+  for (const auto& c : cases) {
+    int32_t v = 12345;
+    EXPECT_EQ(ParseInt32(c.text, &v), c.ok) << c.text;
+    if (c.ok) {
+      EXPECT_EQ(v, c.value) << c.text;
+    }
+  }
+}
+
+TEST(CommandLine, CommandsAndOperands) {
+  Invocation inv;
+  std::string error;
+  ASSERT_TRUE(ParseArguments({"set", "2", "Brightness", "-4"}, &inv, &error)) << error;
+  EXPECT_EQ(inv.command, Command::kSet);
+  EXPECT_FALSE(inv.help);
+  EXPECT_EQ(inv.cam, "2");
+  EXPECT_EQ(inv.property, "Brightness");
+  EXPECT_EQ(inv.value, "-4");  // a negative value is not taken for an option
+
+  ASSERT_TRUE(ParseArguments({"load", "serial:0", "p.txt"}, &inv, &error));
+  EXPECT_EQ(inv.command, Command::kLoad);
+  EXPECT_EQ(inv.file, "p.txt");
+
+  ASSERT_TRUE(ParseArguments({"list"}, &inv, &error));
+  EXPECT_EQ(inv.command, Command::kList);
+}
+
+TEST(CommandLine, HelpForms) {
+  const std::vector<std::vector<std::string>> general = {{"--help"}, {"-h"}, {"help"}};
+  for (const auto& args : general) {
+    Invocation inv;
+    std::string error;
+    ASSERT_TRUE(ParseArguments(args, &inv, &error)) << args[0];
+    EXPECT_TRUE(inv.help);
+    EXPECT_EQ(inv.command, Command::kNone);
+  }
+  Invocation inv;
+  std::string error;
+  ASSERT_TRUE(ParseArguments({"get", "--help"}, &inv, &error));
+  EXPECT_TRUE(inv.help);
+  EXPECT_EQ(inv.command, Command::kGet);
+  ASSERT_TRUE(ParseArguments({"help", "load"}, &inv, &error));
+  EXPECT_EQ(inv.command, Command::kLoad);
+  // Every command has its own help naming its usage.
+  for (Command c : {Command::kList, Command::kReport, Command::kGet, Command::kSet, Command::kSave,
+                    Command::kLoad}) {
+    EXPECT_EQ(HelpText(c).rfind("usage: lumora ", 0), 0u);
+  }
+  EXPECT_NE(HelpText(Command::kNone).find("lumora load CAM FILE"), std::string::npos);
+}
+
+TEST(CommandLine, WrongCommandLinesGiveOneLine) {
+  const struct {
+    std::vector<std::string> args;
+    const char* errorPart;
+  } cases[] = {
+      {{}, "no command"},
+      {{"frobnicate"}, "unknown command 'frobnicate'"},
+      {{"get", "1"}, "missing arguments; usage: lumora get CAM PROP"},
+      {{"list", "extra"}, "too many arguments"},
+      {{"set", "1", "Brightness"}, "missing arguments"},
+      {{"help", "nope"}, "unknown command 'nope'"},
+  };
+  for (const auto& c : cases) {
+    Invocation inv;
+    std::string error;
+    EXPECT_FALSE(ParseArguments(c.args, &inv, &error));
+    EXPECT_NE(error.find(c.errorPart), std::string::npos) << error;
+    EXPECT_EQ(error.find('\n'), std::string::npos);
+  }
+}
+
+TEST(CommandLine, PropertyArgument) {
+  const struct {
+    const char* text;
+    int32_t value;
+  } cases[] = {{"Brightness", 0}, {"whitebalred", 10}, {"VCP_WhiteBalBlue", 11}, {"vcp_fps", 14},
+               {"CamExposure", 30}, {"0", 0},         {"31", 31},             {"32", -1},
+               {"-1", -1},          {"Brightnes", -1}, {"", -1},              {"1e1", -1}};
+  for (const auto& c : cases) EXPECT_EQ(ParsePropertyArgument(c.text), c.value) << c.text;
+}
+
+class CameraChoice : public ::testing::Test {
+ protected:
+  // Two identical ToUcams told apart only by serial and path, and two
+  // cameras sharing the serial "0" (a non-composite device's sixth token).
+  std::vector<CameraIdentity> cams = {
+      {"Philips Vesta Pro Camera", "VID_0471&PID_0308", "0", "@device:pnp:vesta", "SAA8112"},
+      {"Philips ToUcam Pro Camera", "VID_0471&PID_0311", "2a4c6e8", "@device:pnp:toucam-a", "SAA8116"},
+      {"Philips ToUcam Pro Camera", "VID_0471&PID_0311", "3b5d7f9", "@device:pnp:toucam-b", "SAA8116"},
+      {"Logitech QuickCam Pro 4000", "VID_046D&PID_08B2", "0", "@device:pnp:qc", "SAA8116"},
+      {"USB Video Device", "VID_0C45&PID_6340", "2", "@device:pnp:usb", "unknown"},
+  };
+};
+
+TEST_F(CameraChoice, ChoosesByIndexSerialOrPath) {
+  const struct {
+    const char* cam;
+    size_t position;
+  } cases[] = {
+      {"1", 0},          {"5", 4},           {"3b5d7f9", 2},        {"2A4C6E8", 1},
+      {"@device:pnp:TOUCAM-B", 2},           {"path:@device:pnp:qc", 3},
+      {"index:2", 1},    {"serial:2", 4},    {"2", 1},  // a bare number is an index first
+  };
+  for (const auto& c : cases) {
+    size_t position = 99;
+    std::string error;
+    EXPECT_TRUE(MatchCamera(c.cam, cams, &position, &error)) << c.cam << ": " << error;
+    EXPECT_EQ(position, c.position) << c.cam;
+  }
+}
+
+TEST_F(CameraChoice, UnknownAndAmbiguousAreErrors) {
+  const struct {
+    const char* cam;
+    const char* errorPart;
+  } cases[] = {
+      {"0", "ambiguous: cameras 1, 4 have this serial"},  // not an index (from 1), a shared serial
+      {"serial:0", "ambiguous"},
+      {"6", "no camera matches '6'"},
+      {"index:6", "no camera with index 6"},
+      {"index:0", "no camera with index 0"},
+      {"deadbeef", "no camera matches"},
+      {"path:2a4c6e8", "no camera matches"},
+      {"", "empty camera name"},
+      {"serial:", "empty camera name"},
+  };
+  for (const auto& c : cases) {
+    size_t position = 99;
+    std::string error;
+    EXPECT_FALSE(MatchCamera(c.cam, cams, &position, &error)) << c.cam;
+    EXPECT_NE(error.find(c.errorPart), std::string::npos) << c.cam << ": " << error;
+    EXPECT_EQ(position, 99u);
+  }
+  size_t position = 0;
+  std::string error;
+  EXPECT_FALSE(MatchCamera("1", {}, &position, &error));
+  EXPECT_EQ(error, "no camera found");
+}
+
+}  // namespace
+}  // namespace lumora::cli

@@ -1,0 +1,267 @@
+// Command line of the lumora tool.
+#include "tools/cli_args.h"
+
+#include <cctype>
+
+#include "property/catalogue.h"
+
+namespace lumora::cli {
+
+namespace {
+
+struct CommandInfo {
+  Command command;
+  const char* name;
+  int operands;  // number of arguments after the command
+  const char* usage;
+  const char* text;
+};
+
+constexpr CommandInfo kCommands[] = {
+    {Command::kList, "list", 0, "lumora list",
+     "Lists the video capture devices: index, name, serial, VID/PID, chipset\n"
+     "and device path of each. The index, the serial or the device path names\n"
+     "a camera in the other commands.\n"},
+    {Command::kReport, "report", 1, "lumora report CAM",
+     "Prints support, range and current value of every catalogue property of\n"
+     "the camera, with its chipset.\n"},
+    {Command::kGet, "get", 2, "lumora get CAM PROP",
+     "Prints the current value of one property.\n"},
+    {Command::kSet, "set", 3, "lumora set CAM PROP VALUE",
+     "Sets one property to a whole number within its range and prints the\n"
+     "value read back.\n"},
+    {Command::kSave, "save", 2, "lumora save CAM FILE",
+     "Writes the camera's identity and every property it can both read and\n"
+     "set to a text profile (\"Property = value\" lines, '#' comments).\n"},
+    {Command::kLoad, "load", 2, "lumora load CAM FILE",
+     "Restores a profile: checks the whole file first and changes nothing if\n"
+     "any line is wrong; then sets the automatic modes (AutoAll,\n"
+     "WhiteBalanceMode, AutoExposure) before the manual values, and skips\n"
+     "properties the camera cannot set or values outside its range, with a\n"
+     "line saying so. A profile of another camera is loaded with a warning.\n"},
+};
+
+constexpr const char* kCamHelp =
+    "CAM   the index shown by \"lumora list\", a serial or a device path;\n"
+    "      index:N, serial:S or path:P choose the kind explicitly.\n";
+constexpr const char* kPropHelp =
+    "PROP  a property name (Brightness, WhiteBalRed, ... any case, VCP_\n"
+    "      optional) or its number 0..31.\n";
+
+const CommandInfo* FindCommand(const std::string& name) {
+  for (const CommandInfo& c : kCommands) {
+    if (name == c.name) return &c;
+  }
+  return nullptr;
+}
+
+const CommandInfo* FindCommand(Command command) {
+  for (const CommandInfo& c : kCommands) {
+    if (c.command == command) return &c;
+  }
+  return nullptr;
+}
+
+bool IsHelpOption(const std::string& arg) { return arg == "--help" || arg == "-h"; }
+
+bool IsDecimal(const std::string& text) {
+  if (text.empty()) return false;
+  for (char c : text) {
+    if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+  }
+  return true;
+}
+
+bool StartsWith(const std::string& text, const char* prefix, std::string* rest) {
+  std::string p(prefix);
+  if (text.size() < p.size() || !EqualNoCase(text.substr(0, p.size()), p)) return false;
+  *rest = text.substr(p.size());
+  return true;
+}
+
+// "2, 3": the indexes of the cameras at these positions.
+std::string IndexList(const std::vector<size_t>& hits) {
+  std::string list;
+  for (size_t i = 0; i < hits.size(); ++i) {
+    if (i > 0) list += ", ";
+    list += std::to_string(hits[i] + 1);
+  }
+  return list;
+}
+
+}  // namespace
+
+std::string HelpText(Command command) {
+  const CommandInfo* info = FindCommand(command);
+  if (info == nullptr) {
+    std::string text =
+        "usage: lumora COMMAND [ARGS...]\n"
+        "Controls the properties of video capture devices through Lumora.\n\n"
+        "Commands:\n";
+    for (const CommandInfo& c : kCommands) text += std::string("  ") + c.usage + "\n";
+    text += "\n";
+    text += kCamHelp;
+    text += kPropHelp;
+    text +=
+        "\n\"lumora COMMAND --help\" describes a command. Exit status: 0 success,\n"
+        "1 failure, 2 wrong command line.\n";
+    return text;
+  }
+  std::string text = std::string("usage: ") + info->usage + "\n" + info->text;
+  if (info->operands >= 1) text += std::string("\n") + kCamHelp;
+  if (command == Command::kGet || command == Command::kSet) text += kPropHelp;
+  if (command == Command::kSet) text += "VALUE a decimal whole number.\n";
+  if (command == Command::kSave || command == Command::kLoad) {
+    text += "FILE  path of the profile.\n";
+  }
+  return text;
+}
+
+bool ParseArguments(const std::vector<std::string>& args, Invocation* invocation,
+                    std::string* error) {
+  Invocation parsed;
+  if (args.empty()) {
+    *error = "no command given (try \"lumora --help\")";
+    return false;
+  }
+  if (IsHelpOption(args[0]) || args[0] == "help") {
+    if (args.size() > 2) {
+      *error = "too many arguments for help";
+      return false;
+    }
+    parsed.help = true;
+    if (args.size() == 2) {
+      const CommandInfo* info = FindCommand(args[1]);
+      if (info == nullptr) {
+        *error = "unknown command '" + args[1] + "' (try \"lumora --help\")";
+        return false;
+      }
+      parsed.command = info->command;
+    }
+    *invocation = parsed;
+    return true;
+  }
+  const CommandInfo* info = FindCommand(args[0]);
+  if (info == nullptr) {
+    *error = "unknown command '" + args[0] + "' (try \"lumora --help\")";
+    return false;
+  }
+  parsed.command = info->command;
+  std::vector<std::string> operands;
+  for (size_t i = 1; i < args.size(); ++i) {
+    if (IsHelpOption(args[i])) {
+      parsed.help = true;
+      *invocation = parsed;
+      return true;
+    }
+    operands.push_back(args[i]);
+  }
+  if (static_cast<int>(operands.size()) != info->operands) {
+    *error = std::string(operands.size() < static_cast<size_t>(info->operands) ? "missing"
+                                                                              : "too many") +
+             " arguments; usage: " + info->usage;
+    return false;
+  }
+  if (info->operands >= 1) parsed.cam = operands[0];
+  switch (info->command) {
+    case Command::kGet:
+      parsed.property = operands[1];
+      break;
+    case Command::kSet:
+      parsed.property = operands[1];
+      parsed.value = operands[2];
+      break;
+    case Command::kSave:
+    case Command::kLoad:
+      parsed.file = operands[1];
+      break;
+    default:
+      break;
+  }
+  *invocation = parsed;
+  return true;
+}
+
+int32_t ParsePropertyArgument(const std::string& text) {
+  if (IsDecimal(text)) {
+    int32_t number = 0;
+    if (ParseInt32(text, &number) && number >= VCP_FirstElement && number <= VCP_LastElement) {
+      return number;
+    }
+    return -1;
+  }
+  return PropertyFromName(text.c_str());
+}
+
+bool MatchCamera(const std::string& cam, const std::vector<CameraIdentity>& cameras,
+                 size_t* position, std::string* error) {
+  enum Kind { kAny, kIndex, kSerial, kPath };
+  Kind kind = kAny;
+  std::string key = cam;
+  std::string rest;
+  if (StartsWith(cam, "index:", &rest)) {
+    kind = kIndex;
+    key = rest;
+  } else if (StartsWith(cam, "serial:", &rest)) {
+    kind = kSerial;
+    key = rest;
+  } else if (StartsWith(cam, "path:", &rest)) {
+    kind = kPath;
+    key = rest;
+  }
+  if (key.empty()) {
+    *error = "empty camera name";
+    return false;
+  }
+  if (cameras.empty()) {
+    *error = "no camera found";
+    return false;
+  }
+
+  std::vector<size_t> hits;
+  if (kind == kAny || kind == kPath) {
+    for (size_t i = 0; i < cameras.size(); ++i) {
+      if (EqualNoCase(cameras[i].devicePath, key)) hits.push_back(i);
+    }
+    if (hits.size() > 1) {
+      *error = "camera '" + cam + "' is ambiguous: cameras " + IndexList(hits) +
+               " have this device path";
+      return false;
+    }
+    if (hits.size() == 1) {
+      *position = hits[0];
+      return true;
+    }
+  }
+  if (kind == kAny || kind == kIndex) {
+    int32_t index = 0;
+    if (IsDecimal(key) && ParseInt32(key, &index) && index >= 1 &&
+        static_cast<size_t>(index) <= cameras.size()) {
+      *position = static_cast<size_t>(index) - 1;
+      return true;
+    }
+    if (kind == kIndex) {
+      *error = "no camera with index " + key + " (there are " + std::to_string(cameras.size()) +
+               ", numbered from 1)";
+      return false;
+    }
+  }
+  if (kind == kAny || kind == kSerial) {
+    for (size_t i = 0; i < cameras.size(); ++i) {
+      if (!cameras[i].serial.empty() && EqualNoCase(cameras[i].serial, key)) hits.push_back(i);
+    }
+    if (hits.size() > 1) {
+      *error = "camera '" + cam + "' is ambiguous: cameras " + IndexList(hits) +
+               " have this serial; name one by index or device path";
+      return false;
+    }
+    if (hits.size() == 1) {
+      *position = hits[0];
+      return true;
+    }
+  }
+  *error = "no camera matches '" + cam + "' (see \"lumora list\")";
+  return false;
+}
+
+}  // namespace lumora::cli

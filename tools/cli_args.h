@@ -1,0 +1,49 @@
+// Command line of the lumora tool: the commands and their arguments, the
+// help texts, and the choice of a camera from a CAM argument (portable; no
+// camera access).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tools/profile.h"
+
+namespace lumora::cli {
+
+enum class Command { kNone, kList, kReport, kGet, kSet, kSave, kLoad };
+
+struct Invocation {
+  Command command = Command::kNone;
+  bool help = false;  // print the help of `command` (kNone: the general help)
+  std::string cam;
+  std::string property;
+  std::string value;
+  std::string file;
+};
+
+// Parses the arguments after the program name. "--help", "-h" or "help"
+// alone ask for the general help; "help COMMAND" or "COMMAND --help" for a
+// command's. On a wrong command line answers false with one line in *error.
+bool ParseArguments(const std::vector<std::string>& args, Invocation* invocation,
+                    std::string* error);
+
+// Help text of a command (kNone: the general help listing every command).
+std::string HelpText(Command command);
+
+// Catalogue value of a PROP argument: a catalogue name (any case, VCP_
+// optional) or a decimal number 0..31; -1 otherwise.
+int32_t ParsePropertyArgument(const std::string& text);
+
+// Chooses the camera that a CAM argument names among the listed cameras,
+// whose indexes are their positions plus 1 (as "lumora list" shows them):
+//   index:N, serial:S, path:P   that kind only;
+//   otherwise                   a device path (exact, any case) first, then
+//                               a decimal index within the list, then a
+//                               serial (any case).
+// A serial that several cameras share is ambiguous. Answers the position in
+// *position, or false with one line in *error.
+bool MatchCamera(const std::string& cam, const std::vector<CameraIdentity>& cameras,
+                 size_t* position, std::string* error);
+
+}  // namespace lumora::cli

@@ -1,0 +1,240 @@
+// Camera profiles: parsing, writing and the order of writing.
+#include "tools/profile.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <set>
+
+#include "property/catalogue.h"
+
+namespace lumora::cli {
+
+namespace {
+
+constexpr const char* kMagic = "lumora-profile 1";
+
+// Automatic modes in the order "load" writes them.
+constexpr int32_t kAutoModes[] = {VCP_AutoAll, VCP_WhiteBalanceMode, VCP_AutoExposure};
+
+std::string LineError(int line, const std::string& text) {
+  return "line " + std::to_string(line) + ": " + text;
+}
+
+std::string OneLine(std::string text) {
+  for (char& c : text) {
+    if (c == '\r' || c == '\n') c = ' ';
+  }
+  return text;
+}
+
+}  // namespace
+
+std::string Trim(const std::string& text) {
+  const char* blanks = " \t\r";
+  size_t first = text.find_first_not_of(blanks);
+  if (first == std::string::npos) return std::string();
+  size_t last = text.find_last_not_of(blanks);
+  return text.substr(first, last - first + 1);
+}
+
+bool EqualNoCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool ParseInt32(const std::string& text, int32_t* value) {
+  if (text.empty()) return false;
+  size_t i = 0;
+  if (text[0] == '+' || text[0] == '-') i = 1;
+  if (i == text.size()) return false;
+  for (size_t k = i; k < text.size(); ++k) {
+    if (!std::isdigit(static_cast<unsigned char>(text[k]))) return false;
+  }
+  errno = 0;
+  long long parsed = std::strtoll(text.c_str(), nullptr, 10);
+  if (errno == ERANGE || parsed < INT32_MIN || parsed > INT32_MAX) return false;
+  *value = static_cast<int32_t>(parsed);
+  return true;
+}
+
+bool ParseProfile(const std::string& text, Profile* profile, std::string* error) {
+  Profile parsed;
+  bool sawMagic = false;
+  bool sawEnd = false;
+  std::set<int32_t> seen;
+  int lineNumber = 0;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t eol = text.find('\n', pos);
+    std::string raw = text.substr(pos, eol == std::string::npos ? std::string::npos : eol - pos);
+    pos = eol == std::string::npos ? text.size() : eol + 1;
+    ++lineNumber;
+    std::string line = Trim(raw);
+    if (line.empty() || line[0] == '#') continue;
+    if (line.find('\0') != std::string::npos) {
+      *error = LineError(lineNumber, "contains a NUL character");
+      return false;
+    }
+    if (sawEnd) {
+      *error = LineError(lineNumber, "text after \"end\"");
+      return false;
+    }
+    if (!sawMagic) {
+      if (line != kMagic) {
+        *error = LineError(lineNumber, std::string("not a lumora profile (the first line must be \"") +
+                                           kMagic + "\")");
+        return false;
+      }
+      sawMagic = true;
+      continue;
+    }
+    if (line == "end") {
+      sawEnd = true;
+      continue;
+    }
+    size_t eq = line.find('=');
+    if (eq == std::string::npos) {
+      *error = LineError(lineNumber, "expected \"Name = value\": " + line);
+      return false;
+    }
+    std::string key = Trim(line.substr(0, eq));
+    std::string value = Trim(line.substr(eq + 1));
+    if (key.empty()) {
+      *error = LineError(lineNumber, "missing name before '='");
+      return false;
+    }
+
+    struct IdentityField {
+      const char* key;
+      std::string* value;
+      bool* present;
+    };
+    IdentityField fields[] = {
+        {"Camera", &parsed.identity.name, &parsed.hasName},
+        {"VidPid", &parsed.identity.vidPid, &parsed.hasVidPid},
+        {"Serial", &parsed.identity.serial, &parsed.hasSerial},
+        {"DevicePath", &parsed.identity.devicePath, &parsed.hasDevicePath},
+        {"Chipset", &parsed.identity.chipset, &parsed.hasChipset},
+    };
+    bool isIdentity = false;
+    for (IdentityField& f : fields) {
+      if (!EqualNoCase(key, f.key)) continue;
+      if (*f.present) {
+        *error = LineError(lineNumber, std::string(f.key) + " given twice");
+        return false;
+      }
+      *f.present = true;
+      *f.value = value;
+      isIdentity = true;
+    }
+    if (isIdentity) continue;
+
+    int32_t property = PropertyFromName(key.c_str());
+    if (property < 0) {
+      *error = LineError(lineNumber, "unknown property '" + key + "'");
+      return false;
+    }
+    size_t hash = value.find('#');
+    if (hash != std::string::npos) value = Trim(value.substr(0, hash));
+    int32_t number = 0;
+    if (!ParseInt32(value, &number)) {
+      *error = LineError(lineNumber, "value of " + key + " is not a whole number: '" + value + "'");
+      return false;
+    }
+    if (!seen.insert(property).second) {
+      *error = LineError(lineNumber, std::string(PropertyName(property)) + " given twice");
+      return false;
+    }
+    parsed.entries.push_back(ProfileEntry{property, number, lineNumber});
+  }
+  if (!sawMagic) {
+    *error = std::string("not a lumora profile (no \"") + kMagic + "\" line)";
+    return false;
+  }
+  if (!sawEnd) {
+    *error = "incomplete profile: no \"end\" line (the file may be truncated)";
+    return false;
+  }
+  *profile = std::move(parsed);
+  return true;
+}
+
+std::string FormatProfile(const Profile& profile) {
+  std::string out;
+  out += "# Lumora camera profile, written by \"lumora save\".\n";
+  out += "# One \"Property = value\" line per setting; names as \"lumora report\" shows\n";
+  out += "# them (any case, VCP_ optional). Lines starting with '#' are comments.\n";
+  out += "# \"lumora load\" switches automatic modes first, skips what the camera\n";
+  out += "# cannot set and refuses the whole file if any line is wrong. The last\n";
+  out += "# line must be \"end\": it shows that the file is complete.\n";
+  out += kMagic;
+  out += "\n";
+  const CameraIdentity& id = profile.identity;
+  out += "Camera = " + OneLine(id.name) + "\n";
+  out += "VidPid = " + OneLine(id.vidPid) + "\n";
+  out += "Serial = " + OneLine(id.serial) + "\n";
+  out += "DevicePath = " + OneLine(id.devicePath) + "\n";
+  out += "Chipset = " + OneLine(id.chipset) + "\n";
+  out += "\n";
+  for (const ProfileEntry& e : profile.entries) {
+    const char* name = PropertyName(e.property);
+    if (name == nullptr) continue;
+    out += std::string(name) + " = " + std::to_string(e.value) + "\n";
+  }
+  out += "end\n";
+  return out;
+}
+
+bool IsAutoMode(int32_t property) {
+  return std::find(std::begin(kAutoModes), std::end(kAutoModes), property) != std::end(kAutoModes);
+}
+
+std::vector<ProfileEntry> LoadOrder(const std::vector<ProfileEntry>& entries) {
+  std::vector<ProfileEntry> ordered;
+  ordered.reserve(entries.size());
+  for (int32_t mode : kAutoModes) {
+    for (const ProfileEntry& e : entries) {
+      if (e.property == mode) ordered.push_back(e);
+    }
+  }
+  for (const ProfileEntry& e : entries) {
+    if (!IsAutoMode(e.property)) ordered.push_back(e);
+  }
+  return ordered;
+}
+
+std::vector<std::string> IdentityDifferences(const Profile& profile,
+                                             const CameraIdentity& camera) {
+  struct Field {
+    const char* label;
+    bool present;
+    const std::string& fromProfile;
+    const std::string& fromCamera;
+  };
+  const Field fields[] = {
+      {"camera", profile.hasName, profile.identity.name, camera.name},
+      {"VID/PID", profile.hasVidPid, profile.identity.vidPid, camera.vidPid},
+      {"serial", profile.hasSerial, profile.identity.serial, camera.serial},
+      {"device path", profile.hasDevicePath, profile.identity.devicePath, camera.devicePath},
+      {"chipset", profile.hasChipset, profile.identity.chipset, camera.chipset},
+  };
+  std::vector<std::string> differences;
+  for (const Field& f : fields) {
+    if (f.present && !EqualNoCase(f.fromProfile, f.fromCamera)) {
+      differences.push_back(std::string(f.label) + ": profile '" + f.fromProfile + "', camera '" +
+                            f.fromCamera + "'");
+    }
+  }
+  return differences;
+}
+
+}  // namespace lumora::cli
