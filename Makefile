@@ -5,7 +5,7 @@ BUILD := build
 JOBS ?= 2
 CMAKE_GEN := -G Ninja
 
-.PHONY: all setup configure build test demo dist clean
+.PHONY: all setup configure build test demo dist probe clean
 
 all: build
 
@@ -38,6 +38,11 @@ dist: build
 
 demo: build
 	scripts/demo.sh $(BUILD)
+
+# The camera test program under Wine with the simulated cameras, in the
+# throwaway prefix $(BUILD)/probe-prefix (under Xvfb when there is no display).
+probe: build
+	scripts/probe-run $(BUILD)
 
 clean:
 	rm -rf $(BUILD) dist
