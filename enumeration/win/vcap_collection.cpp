@@ -1,12 +1,177 @@
-// VCapCollection: a keyed, ordered automation collection of VARIANTs.
+// VCapCollection: a keyed, ordered automation collection of VARIANTs, with
+// enumeration over a snapshot of its entries.
+#include "enumeration/win/vcap_collection.h"
+
+#include <wrl/client.h>
+
+#include <iterator>
+#include <map>
+#include <new>
+#include <optional>
+#include <string>
+#include <utility>
+
 #include "module/classes.h"
 #include "module/com_object.h"
-#include "module/lumora_idl.h"
+#include "module/raii.h"
 
 namespace lumora {
+namespace {
 
-class VCapCollection : public com::Dispatch<IVCapCollection> {
+using Microsoft::WRL::ComPtr;
+using com::Variant;
+
+// A key: the text of an automation string up to its first NUL, or none for
+// a null string. std::optional orders none before every text, and texts
+// compare ordinally by their 16-bit characters.
+using EntryKey = std::optional<std::wstring>;
+using Entries = std::map<EntryKey, Variant>;
+
+EntryKey KeyOf(BSTR text) {
+  if (!text) return std::nullopt;
+  return std::wstring(text);
+}
+
+// VariantCopy and VariantChangeType are declared with a non-const source
+// that they only read.
+VARIANT* Source(const VARIANT& value) { return const_cast<VARIANT*>(&value); }
+
+// Copies source into a new value; a failing copy gives an error value
+// carrying the failure code.
+Variant CopyOrError(const VARIANT& source) {
+  Variant copy;
+  HRESULT hr = VariantCopy(copy.Get(), Source(source));
+  if (FAILED(hr)) {
+    VariantClear(copy.Get());
+    copy.Get()->vt = VT_ERROR;
+    copy.Get()->scode = hr;
+  }
+  return copy;
+}
+
+// What an Index argument of Item or Remove means.
+struct IndexMeaning {
+  bool isPosition = false;
+  LONG position = 0;
+  EntryKey key;
+};
+
+// A plain string is a key; anything that converts to a 32-bit integer is a
+// position; anything else that converts to a string is a key.
+HRESULT InterpretIndex(const VARIANT& index, IndexMeaning* out) {
+  if (index.vt == VT_BSTR) {
+    out->key = KeyOf(index.bstrVal);
+    return S_OK;
+  }
+  Variant converted;
+  if (SUCCEEDED(VariantChangeType(converted.Get(), Source(index), 0, VT_I4))) {
+    out->isPosition = true;
+    out->position = converted.Get()->lVal;
+    return S_OK;
+  }
+  HRESULT hr = VariantChangeType(converted.Receive(), Source(index), 0, VT_BSTR);
+  if (FAILED(hr)) return hr;
+  out->key = KeyOf(converted.Get()->bstrVal);
+  return S_OK;
+}
+
+// The entry at a 1-based position, where a position of 1 or less is the
+// first entry; end() when the map is empty or the position lies past it.
+template <class Map>
+auto EntryAt(Map& entries, LONG position) {
+  auto it = entries.begin();
+  for (LONG step = 1; step < position && it != entries.end(); ++step) ++it;
+  return it;
+}
+
+// Holds a copy of a collection's entries for its enumerators. It answers
+// only IUnknown; the enumerators keep it alive.
+class Snapshot : public IUnknown {
  public:
+  IUnknown* Interface(REFIID) { return nullptr; }
+  Entries entries;
+};
+
+// IEnumVARIANT over a snapshot, in key order.
+class VariantEnumerator : public IEnumVARIANT {
+ public:
+  VariantEnumerator(ComPtr<IUnknown> owner, const Entries* entries, Entries::const_iterator at)
+      : owner_(std::move(owner)), entries_(entries), position_(at) {}
+
+  IUnknown* Interface(REFIID riid) {
+    if (riid == IID_IEnumVARIANT) return static_cast<IEnumVARIANT*>(this);
+    return nullptr;
+  }
+
+  IFACEMETHODIMP Next(ULONG celt, VARIANT* values, ULONG* fetched) override {
+    if (!values || (!fetched && celt != 1)) return E_POINTER;
+    ULONG copied = 0;
+    for (; copied < celt && position_ != entries_->end(); ++copied, ++position_) {
+      VariantInit(&values[copied]);
+      HRESULT hr = VariantCopy(&values[copied], Source(*position_->second.Get()));
+      if (FAILED(hr)) {
+        for (ULONG i = 0; i < copied; ++i) VariantClear(&values[i]);
+        if (fetched) *fetched = 0;
+        return hr;
+      }
+    }
+    if (fetched) *fetched = copied;
+    return copied == celt ? S_OK : S_FALSE;
+  }
+
+  IFACEMETHODIMP Skip(ULONG celt) override {
+    for (; celt > 0; --celt, ++position_) {
+      if (position_ == entries_->end()) return S_FALSE;
+    }
+    return S_OK;
+  }
+
+  IFACEMETHODIMP Reset() override {
+    position_ = entries_->begin();
+    return S_OK;
+  }
+
+  IFACEMETHODIMP Clone(IEnumVARIANT** clone) override;
+
+  // A new enumerator over the snapshot `owner` (which holds `entries`),
+  // standing at `at`, queried for riid.
+  static HRESULT Create(const ComPtr<IUnknown>& owner, const Entries* entries,
+                        Entries::const_iterator at, REFIID riid, void** ppv) {
+    return com::CreateInstance<VariantEnumerator>(nullptr, riid, ppv, owner, entries, at);
+  }
+
+ private:
+  ComPtr<IUnknown> owner_;  // keeps the snapshot (and *entries_) alive
+  const Entries* entries_;
+  Entries::const_iterator position_;
+};
+
+IFACEMETHODIMP VariantEnumerator::Clone(IEnumVARIANT** clone) {
+  if (!clone) return E_POINTER;
+  *clone = nullptr;
+  return Create(owner_, entries_, position_, IID_IEnumVARIANT, reinterpret_cast<void**>(clone));
+}
+
+}  // namespace
+
+class VCapCollection : public com::Dispatch<VCapCollectionVtbl> {
+ public:
+  VCapCollection() = default;
+  VCapCollection(const VCapCollection&) = delete;
+  VCapCollection& operator=(const VCapCollection&) = delete;
+
+  // Empties the collection from the front. An object value stays referenced
+  // until its entry is gone, so that its release cannot meet a half-removed
+  // entry.
+  ~VCapCollection() {
+    while (!entries_.empty()) {
+      ComPtr<IDispatch> hold;
+      const VARIANT& first = *entries_.begin()->second.Get();
+      if (first.vt == VT_DISPATCH) hold = first.pdispVal;
+      RemoveAt(1);
+    }
+  }
+
   IUnknown* Interface(REFIID riid) {
     if (riid == __uuidof(IVCapCollection) || riid == IID_IDispatch) {
       return static_cast<IVCapCollection*>(this);
@@ -14,13 +179,117 @@ class VCapCollection : public com::Dispatch<IVCapCollection> {
     return nullptr;
   }
 
-  IFACEMETHODIMP get__NewEnum(IUnknown**) override { return E_NOTIMPL; }
-  IFACEMETHODIMP get_Item(VARIANT, VARIANT*) override { return E_NOTIMPL; }
-  IFACEMETHODIMP get_Count(LONG*) override { return E_NOTIMPL; }
-  IFACEMETHODIMP Add(VARIANT, VARIANT) override { return E_NOTIMPL; }
-  IFACEMETHODIMP Add1(VARIANT) override { return E_NOTIMPL; }
-  IFACEMETHODIMP Remove(VARIANT) override { return E_NOTIMPL; }
-  IFACEMETHODIMP Clear() override { return E_NOTIMPL; }
+  IFACEMETHODIMP get__NewEnum(IUnknown** ppUnk) override {
+    try {
+      auto* snapshot = new com::Object<Snapshot>(nullptr);
+      ComPtr<IUnknown> owner(snapshot->Inner());
+      for (const auto& [key, value] : entries_) {
+        Variant copy;
+        HRESULT hr = VariantCopy(copy.Get(), Source(*value.Get()));
+        if (FAILED(hr)) return hr;
+        snapshot->entries.emplace_hint(snapshot->entries.end(), key, std::move(copy));
+      }
+      if (!ppUnk) return E_POINTER;
+      *ppUnk = nullptr;
+      return VariantEnumerator::Create(owner, &snapshot->entries, snapshot->entries.begin(),
+                                       IID_IUnknown, reinterpret_cast<void**>(ppUnk));
+    } catch (const std::bad_alloc&) {
+      return E_OUTOFMEMORY;
+    }
+  }
+
+  IFACEMETHODIMP get_Item(VARIANT Index, VARIANT* pVal) override {
+    if (!pVal) return E_POINTER;
+    try {
+      IndexMeaning index;
+      HRESULT hr = InterpretIndex(Index, &index);
+      if (FAILED(hr)) return hr;
+      if (index.isPosition) return ItemAt(index.position, pVal);
+      auto found = entries_.find(index.key);
+      if (found == entries_.end()) return E_FAIL;
+      Variant copy = CopyOrError(*found->second.Get());
+      hr = VariantClear(pVal);
+      if (FAILED(hr)) return hr;
+      copy.Detach(pVal);
+      return S_OK;
+    } catch (const std::bad_alloc&) {
+      return E_OUTOFMEMORY;
+    }
+  }
+
+  IFACEMETHODIMP get_Count(LONG* pVal) override {
+    if (!pVal) return E_POINTER;
+    *pVal = static_cast<LONG>(entries_.size());
+    return S_OK;
+  }
+
+  IFACEMETHODIMP Add(VARIANT Key, VARIANT Item) override {
+    try {
+      Variant text;
+      HRESULT hr = VariantChangeType(text.Get(), &Key, 0, VT_BSTR);
+      if (FAILED(hr)) return hr;
+      EntryKey key = KeyOf(text.Get()->bstrVal);
+      if (entries_.count(key)) return E_FAIL;
+      entries_.emplace(std::move(key), CopyOrError(Item));
+      return S_OK;
+    } catch (const std::bad_alloc&) {
+      return E_OUTOFMEMORY;
+    }
+  }
+
+  // Adds under the generated key "C_<Count + 1>". After a removal that key
+  // may exist already; its value is then replaced.
+  IFACEMETHODIMP Add1(VARIANT Item) override {
+    try {
+      std::wstring key = L"C_" + std::to_wstring(entries_.size() + 1);
+      Variant copy = CopyOrError(Item);
+      auto it = entries_.try_emplace(std::move(key)).first;
+      // A replaced value is released only after the new one is in place.
+      Variant old = std::exchange(it->second, std::move(copy));
+      return S_OK;
+    } catch (const std::bad_alloc&) {
+      return E_OUTOFMEMORY;
+    }
+  }
+
+  IFACEMETHODIMP Remove(VARIANT Index) override {
+    try {
+      IndexMeaning index;
+      HRESULT hr = InterpretIndex(Index, &index);
+      if (FAILED(hr)) return hr;
+      if (index.isPosition) return RemoveAt(index.position);
+      auto found = entries_.find(index.key);
+      if (found == entries_.end()) return E_FAIL;
+      // The entry leaves the map before its value is cleared.
+      auto removed = entries_.extract(found);
+      return S_OK;
+    } catch (const std::bad_alloc&) {
+      return E_OUTOFMEMORY;
+    }
+  }
+
+  IFACEMETHODIMP Clear() override {
+    // The map is empty before any value is cleared.
+    Entries removed;
+    removed.swap(entries_);
+    return S_OK;
+  }
+
+  IFACEMETHODIMP ItemAt(LONG position, VARIANT* value) override {
+    if (!value) return E_POINTER;
+    auto it = EntryAt(entries_, position);
+    if (it == entries_.end()) return E_FAIL;
+    return VariantCopy(value, Source(*it->second.Get()));
+  }
+
+  IFACEMETHODIMP RemoveAt(LONG position) override {
+    if (position <= 0 || static_cast<size_t>(position) > entries_.size()) return E_INVALIDARG;
+    auto removed = entries_.extract(EntryAt(entries_, position));
+    return S_OK;
+  }
+
+ private:
+  Entries entries_;
 };
 
 HRESULT CreateVCapCollection(IUnknown* outer, REFIID riid, void** ppv) {

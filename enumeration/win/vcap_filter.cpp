@@ -1,9 +1,41 @@
 // VCapFilter: the descriptor of one enumerated DirectShow filter.
+#include <wrl/client.h>
+
+#include <string_view>
+
+#include "enumeration/device_path.h"
 #include "module/classes.h"
 #include "module/com_object.h"
 #include "module/lumora_idl.h"
+#include "module/raii.h"
 
 namespace lumora {
+namespace {
+
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "automation strings are UTF-16");
+
+using com::Bstr;
+
+// A new string of exactly the stored length; an unset property gives an
+// empty string.
+HRESULT ReadString(const Bstr& stored, BSTR* out) {
+  if (!out) return E_POINTER;
+  *out = SysAllocStringLen(stored.Get(), stored.Length());
+  return S_OK;
+}
+
+// Stores a copy of text up to its first NUL; null leaves the property unset.
+// A failed allocation leaves it unset as well.
+void WriteString(Bstr& stored, const wchar_t* text) { stored = Bstr(text); }
+
+Bstr ToBstr(const std::u16string& text) {
+  Bstr out;
+  out.Reset(SysAllocStringLen(reinterpret_cast<const wchar_t*>(text.data()),
+                              static_cast<UINT>(text.size())));
+  return out;
+}
+
+}  // namespace
 
 class VCapFilter : public com::Dispatch<IVCapFilter> {
  public:
@@ -14,20 +46,75 @@ class VCapFilter : public com::Dispatch<IVCapFilter> {
     return nullptr;
   }
 
-  IFACEMETHODIMP get_FName(BSTR*) override { return E_NOTIMPL; }
-  IFACEMETHODIMP put_FName(BSTR) override { return E_NOTIMPL; }
-  IFACEMETHODIMP get_FIndex(LONG*) override { return E_NOTIMPL; }
-  IFACEMETHODIMP put_FIndex(LONG) override { return E_NOTIMPL; }
-  IFACEMETHODIMP get_ClsID(BSTR*) override { return E_NOTIMPL; }
-  IFACEMETHODIMP put_ClsID(BSTR) override { return E_NOTIMPL; }
-  IFACEMETHODIMP get_Moniker(IUnknown**) override { return E_NOTIMPL; }
-  IFACEMETHODIMP put_Moniker(IUnknown*) override { return E_NOTIMPL; }
-  IFACEMETHODIMP get_DeviceName(BSTR*) override { return E_NOTIMPL; }
-  IFACEMETHODIMP put_DeviceName(BSTR) override { return E_NOTIMPL; }
-  IFACEMETHODIMP get_DevSerial(BSTR*) override { return E_NOTIMPL; }
-  IFACEMETHODIMP put_DevSerial(BSTR) override { return E_NOTIMPL; }
-  IFACEMETHODIMP get_DeviceVidPid(BSTR*) override { return E_NOTIMPL; }
-  IFACEMETHODIMP put_DeviceVidPid(BSTR) override { return E_NOTIMPL; }
+  IFACEMETHODIMP get_FName(BSTR* pVal) override { return ReadString(name_, pVal); }
+  IFACEMETHODIMP put_FName(BSTR newVal) override {
+    WriteString(name_, newVal);
+    return S_OK;
+  }
+
+  IFACEMETHODIMP get_FIndex(LONG* pVal) override {
+    if (!pVal) return E_POINTER;
+    *pVal = index_;
+    return S_OK;
+  }
+  IFACEMETHODIMP put_FIndex(LONG newVal) override {
+    index_ = newVal;
+    return S_OK;
+  }
+
+  IFACEMETHODIMP get_ClsID(BSTR* pVal) override { return ReadString(clsid_, pVal); }
+  IFACEMETHODIMP put_ClsID(BSTR newVal) override {
+    WriteString(clsid_, newVal);
+    return S_OK;
+  }
+
+  // A null out-pointer is accepted and ignored.
+  IFACEMETHODIMP get_Moniker(IUnknown** pVal) override {
+    if (!pVal) return S_OK;
+    return moniker_.CopyTo(pVal);  // null when none is held
+  }
+  IFACEMETHODIMP put_Moniker(IUnknown* newVal) override {
+    moniker_ = newVal;
+    return S_OK;
+  }
+
+  IFACEMETHODIMP get_DeviceName(BSTR* pVal) override { return ReadString(deviceName_, pVal); }
+  // Stores the device path and takes the serial and vendor/product tokens
+  // from it; a token the path lacks leaves that property as it was.
+  IFACEMETHODIMP put_DeviceName(BSTR newVal) override {
+    WriteString(deviceName_, newVal);
+    try {
+      std::u16string_view path(reinterpret_cast<const char16_t*>(deviceName_.Get()),
+                               deviceName_.Length());
+      DevicePathTokens tokens = SplitDevicePath(path);
+      if (tokens.serial) serial_ = ToBstr(*tokens.serial);
+      if (tokens.vidPid) vidPid_ = ToBstr(*tokens.vidPid);
+    } catch (const std::bad_alloc&) {
+      return E_OUTOFMEMORY;
+    }
+    return S_OK;
+  }
+
+  IFACEMETHODIMP get_DevSerial(BSTR* pVal) override { return ReadString(serial_, pVal); }
+  IFACEMETHODIMP put_DevSerial(BSTR newVal) override {
+    WriteString(serial_, newVal);
+    return S_OK;
+  }
+
+  IFACEMETHODIMP get_DeviceVidPid(BSTR* pVal) override { return ReadString(vidPid_, pVal); }
+  IFACEMETHODIMP put_DeviceVidPid(BSTR newVal) override {
+    WriteString(vidPid_, newVal);
+    return S_OK;
+  }
+
+ private:
+  Bstr name_;
+  Bstr deviceName_;
+  Bstr vidPid_;
+  Bstr clsid_;
+  Microsoft::WRL::ComPtr<IUnknown> moniker_;
+  LONG index_ = 0;
+  Bstr serial_;
 };
 
 HRESULT CreateVCapFilter(IUnknown* outer, REFIID riid, void** ppv) {

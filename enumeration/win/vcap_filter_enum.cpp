@@ -1,9 +1,85 @@
 // VCapFilterEnum: lists the plug-and-play DirectShow devices of a category.
+#include <strmif.h>
+#include <uuids.h>
+#include <wrl/client.h>
+
+#include <cwchar>
+#include <new>
+#include <optional>
+#include <string>
+
+#include "enumeration/device_category.h"
 #include "module/classes.h"
 #include "module/com_object.h"
 #include "module/lumora_idl.h"
+#include "module/raii.h"
 
 namespace lumora {
+namespace {
+
+using Microsoft::WRL::ComPtr;
+using com::Bstr;
+using com::CoTaskMem;
+using com::Variant;
+
+// Display names of plug-and-play devices contain this; software filters
+// and other registered entries do not.
+constexpr wchar_t kPnpMarker[] = L"@device:pnp:";
+
+// Reads a string value from a property bag. Only an exact S_OK counts; a
+// value of another type is converted to text.
+std::optional<Bstr> ReadBagString(IPropertyBag* bag, const wchar_t* name) {
+  Variant value;
+  if (bag->Read(name, value.Get(), nullptr) != S_OK) return std::nullopt;
+  if (value.Get()->vt != VT_BSTR &&
+      FAILED(VariantChangeType(value.Get(), value.Get(), 0, VT_BSTR))) {
+    return std::nullopt;
+  }
+  Bstr text;
+  text.Reset(value.Get()->bstrVal);
+  VariantInit(value.Get());  // the string now belongs to text
+  return text;
+}
+
+// Builds the descriptor of one device and adds it to the collection.
+// Devices that are not plug-and-play, whose property bag cannot be bound,
+// that have no friendly name or whose descriptor cannot be created are
+// skipped.
+void AddDevice(IMoniker* moniker, IVCapCollection* collection) {
+  CoTaskMem<wchar_t> displayName;
+  if (FAILED(moniker->GetDisplayName(nullptr, nullptr, displayName.Receive())) ||
+      !displayName.Get() || !std::wcsstr(displayName.Get(), kPnpMarker)) {
+    return;
+  }
+  ComPtr<IPropertyBag> bag;
+  if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_PPV_ARGS(&bag)))) return;
+  std::optional<Bstr> friendlyName = ReadBagString(bag.Get(), L"FriendlyName");
+  if (!friendlyName) return;
+
+  ComPtr<IVCapFilter> filter;
+  if (FAILED(CoCreateInstance(CLSID_VCapFilter, nullptr, CLSCTX_INPROC_SERVER,
+                              IID_PPV_ARGS(&filter)))) {
+    return;
+  }
+  LONG count = 0;
+  if (FAILED(collection->get_Count(&count))) return;
+
+  Bstr path(displayName.Get());
+  std::optional<Bstr> clsid = ReadBagString(bag.Get(), L"CLSID");
+  Bstr empty(L"");
+  filter->put_Moniker(moniker);
+  filter->put_FName(friendlyName->Get());
+  filter->put_DeviceName(path.Get());
+  filter->put_ClsID(clsid ? clsid->Get() : empty.Get());
+  filter->put_FIndex(count + 1);
+
+  Variant item;
+  item.Get()->vt = VT_DISPATCH;
+  item.Get()->pdispVal = filter.Detach();  // the variant's reference
+  collection->Add1(*item.Get());
+}
+
+}  // namespace
 
 class VCapFilterEnum : public com::Dispatch<IVCapFilterEnum> {
  public:
@@ -14,8 +90,51 @@ class VCapFilterEnum : public com::Dispatch<IVCapFilterEnum> {
     return nullptr;
   }
 
-  IFACEMETHODIMP EnumerateFilter(BSTR, IDispatch**) override { return E_NOTIMPL; }
-  IFACEMETHODIMP DeviceCatClsid(KnownDeviceCat, BSTR*) override { return E_NOTIMPL; }
+  IFACEMETHODIMP EnumerateFilter(BSTR ClsID, IDispatch** pVal) override {
+    if (!pVal) return E_POINTER;
+    try {
+      CLSID category;
+      HRESULT hr = CLSIDFromString(ClsID, &category);
+      if (FAILED(hr)) return hr;
+
+      ComPtr<ICreateDevEnum> devices;
+      hr = CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_ALL, IID_PPV_ARGS(&devices));
+      if (FAILED(hr)) return hr;
+      ComPtr<IEnumMoniker> monikers;
+      hr = devices->CreateClassEnumerator(category, &monikers, 0);
+      if (FAILED(hr)) return hr;
+      const bool empty = hr == S_FALSE || !monikers;
+
+      ComPtr<IVCapCollection> collection;
+      HRESULT created = CoCreateInstance(CLSID_VCapCollection, nullptr, CLSCTX_INPROC_SERVER,
+                                         IID_PPV_ARGS(&collection));
+      if (FAILED(created)) return created;
+
+      if (!empty) {
+        ComPtr<IMoniker> moniker;
+        while (monikers->Next(1, moniker.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
+          if (moniker) AddDevice(moniker.Get(), collection.Get());
+        }
+      }
+      *pVal = collection.Detach();  // IVCapCollection is the caller's IDispatch
+      return S_OK;
+    } catch (const std::bad_alloc&) {
+      return E_OUTOFMEMORY;
+    }
+  }
+
+  IFACEMETHODIMP DeviceCatClsid(KnownDeviceCat deviceCatEnum, BSTR* pVal) override {
+    try {
+      std::optional<std::string> text = KnownDeviceCategoryText(static_cast<int32_t>(deviceCatEnum));
+      if (!text) return E_INVALIDARG;
+      if (!pVal) return E_POINTER;
+      std::wstring wide(text->begin(), text->end());  // hexadecimal digits, dashes, braces
+      *pVal = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+      return *pVal ? S_OK : E_OUTOFMEMORY;
+    } catch (const std::bad_alloc&) {
+      return E_OUTOFMEMORY;
+    }
+  }
 };
 
 HRESULT CreateVCapFilterEnum(IUnknown* outer, REFIID riid, void** ppv) {
