@@ -232,53 +232,5 @@ TEST_F(SimFilterTest, PinEnumeratorNextSkipResetClone) {
   EXPECT_EQ(fromClone.Get(), second.Get());
 }
 
-TEST_F(SimFilterTest, ControlCallsReachTheModel) {
-  cam->pins = {0, 1};
-  Build();
-  ComPtr<IAMVideoProcAmp> procAmp;
-  ComPtr<IAMCameraControl> camera;
-  ComPtr<IAMVideoControl> video;
-  ASSERT_EQ(filter->QueryInterface(IID_IAMVideoProcAmp,
-                                   reinterpret_cast<void**>(procAmp.GetAddressOf())),
-            S_OK);
-  ASSERT_EQ(filter->QueryInterface(IID_IAMCameraControl,
-                                   reinterpret_cast<void**>(camera.GetAddressOf())),
-            S_OK);
-  ASSERT_EQ(filter->QueryInterface(IID_IAMVideoControl,
-                                   reinterpret_cast<void**>(video.GetAddressOf())),
-            S_OK);
-  cam->ClearLog();
-
-  EXPECT_EQ(procAmp->Set(3, 150, 2), S_OK);
-  EXPECT_EQ(cam->procAmp[3].value, 150);
-  LONG value = 0, flags = 0;
-  cam->cameraControl[4].value = -9;
-  EXPECT_EQ(camera->Get(4, &value, &flags), S_OK);
-  EXPECT_EQ(value, -9);
-  EXPECT_EQ(camera->Get(4, nullptr, &flags), E_POINTER);
-  ASSERT_EQ(cam->log.size(), 2u);
-  EXPECT_EQ(cam->log[0].op, Op::ProcAmpSet);
-  EXPECT_EQ(cam->log[1].op, Op::CameraGet);
-
-  // Video control accepts the filter's output pin (or none) and refuses the
-  // input pin and pins of other filters without bothering the driver.
-  auto pins = AllPins();
-  ComPtr<IBaseFilter> other;
-  ASSERT_EQ(CreateSimFilter(SimulatedCamera::Create(), other.GetAddressOf()), S_OK);
-  ComPtr<IEnumPins> otherPins;
-  ASSERT_EQ(other->EnumPins(otherPins.GetAddressOf()), S_OK);
-  ComPtr<IPin> foreign;
-  ASSERT_EQ(otherPins->Next(1, foreign.GetAddressOf(), nullptr), S_OK);
-  cam->ClearLog();
-  LONG caps = 0;
-  EXPECT_EQ(video->GetCaps(pins[1].Get(), &caps), S_OK);
-  EXPECT_EQ(caps, 0xF);
-  EXPECT_EQ(video->GetCaps(nullptr, &caps), S_OK);
-  EXPECT_EQ(video->GetCaps(pins[0].Get(), &caps), E_INVALIDARG);
-  EXPECT_EQ(video->SetMode(foreign.Get(), 1), E_INVALIDARG);
-  EXPECT_EQ(cam->Requests(Op::VideoGetCaps).size(), 2u);
-  EXPECT_TRUE(cam->Requests(Op::VideoSetMode).empty());
-}
-
 }  // namespace
 }  // namespace lumora::sim
