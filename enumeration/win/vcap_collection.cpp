@@ -37,10 +37,11 @@ EntryKey KeyOf(BSTR text) {
 VARIANT* Source(const VARIANT& value) { return const_cast<VARIANT*>(&value); }
 
 // Copies source into a new value; a failing copy gives an error value
-// carrying the failure code.
+// carrying the failure code. A by-reference source (a script variable) is
+// stored by its value: the reference would point into the caller's storage.
 Variant CopyOrError(const VARIANT& source) {
   Variant copy;
-  HRESULT hr = VariantCopy(copy.Get(), Source(source));
+  HRESULT hr = VariantCopyInd(copy.Get(), Source(source));
   if (FAILED(hr)) {
     VariantClear(copy.Get());
     copy.Get()->vt = VT_ERROR;

@@ -182,6 +182,25 @@ TEST_F(CollectionTest, IndexConversions) {
   EXPECT_EQ(ItemText(empty), L"1");
 }
 
+// Script engines pass variables by reference; the collection keeps the
+// value, not a pointer into the caller's variable.
+TEST_F(CollectionTest, ByReferenceValuesAreStoredByValue) {
+  LONG number = 42;
+  VARIANT byRef;
+  VariantInit(&byRef);
+  byRef.vt = VT_BYREF | VT_I4;
+  byRef.plVal = &number;
+  ASSERT_EQ(coll->Add1(byRef), S_OK);
+  ASSERT_EQ(coll->Add(Var(L"k"), byRef), S_OK);
+  number = 7;
+  Var out;
+  ASSERT_EQ(coll->get_Item(Var(1), &out.v), S_OK);
+  EXPECT_EQ(out.v.vt, VT_I4);
+  EXPECT_EQ(IntOf(out.v), 42);
+  ASSERT_EQ(coll->get_Item(Var(L"k"), &out.v), S_OK);
+  EXPECT_EQ(IntOf(out.v), 42);
+}
+
 TEST_F(CollectionTest, ItemReplacesTheCallersValueOnKeyLookup) {
   ASSERT_EQ(coll->Add(Var(L"k"), Var(L"value")), S_OK);
   Var out(L"previous");

@@ -1,0 +1,198 @@
+// EnumerateFilter over the simulated device rig: which devices are taken,
+// their numbering and what their descriptors hold.
+#include <strmif.h>
+#include <uuids.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "sim/com/rig_server.h"
+#include "sim/com/sim_filter.h"
+#include "tests/win/enumeration/com_fixture.h"
+
+namespace lumora::test {
+namespace {
+
+std::wstring Widen(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+
+class RigEnumerateTest : public EnumerationTest {
+ protected:
+  void SetUp() override {
+    EnumerationTest::SetUp();
+    ASSERT_EQ(sim::InstallRig(&cookie_), S_OK);
+    ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(CLSID_VCapFilterEnum, nullptr,
+                                              CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&fe)));
+  }
+  void TearDown() override {
+    fe.Reset();
+    sim::RevokeRig(cookie_);
+    _putenv("LUMORA_SIM_DEVICES=");
+    sim::ReloadRigDevices();
+    EnumerationTest::TearDown();
+  }
+
+  void UsePreset(const char* preset) {
+    std::string setting = std::string("LUMORA_SIM_DEVICES=") + preset;
+    _putenv(setting.c_str());
+    sim::ReloadRigDevices();
+  }
+
+  ComPtr<IVCapCollection> Enumerate(KnownDeviceCat category) {
+    BSTR text = nullptr;
+    EXPECT_EQ(fe->DeviceCatClsid(category, &text), S_OK);
+    ComPtr<IDispatch> result;
+    EXPECT_EQ(fe->EnumerateFilter(text, &result), S_OK);
+    SysFreeString(text);
+    ComPtr<IVCapCollection> coll;
+    if (result) {
+      EXPECT_HRESULT_SUCCEEDED(result.As(&coll));
+    }
+    return coll;
+  }
+
+  // The descriptors of a collection in its own (key) order.
+  static std::vector<ComPtr<IVCapFilter>> Descriptors(IVCapCollection* coll) {
+    std::vector<ComPtr<IVCapFilter>> out;
+    ComPtr<IUnknown> unknown;
+    EXPECT_EQ(coll->get__NewEnum(&unknown), S_OK);
+    ComPtr<IEnumVARIANT> e;
+    if (!unknown || FAILED(unknown.As(&e))) return out;
+    Var item;
+    while (e->Next(1, &item.v, nullptr) == S_OK) {
+      EXPECT_EQ(item.v.vt, VT_DISPATCH);
+      ComPtr<IVCapFilter> filter;
+      if (item.v.vt == VT_DISPATCH) {
+        EXPECT_HRESULT_SUCCEEDED(item.v.pdispVal->QueryInterface(IID_PPV_ARGS(&filter)));
+      }
+      out.push_back(filter);
+      VariantClear(&item.v);
+    }
+    return out;
+  }
+
+  static std::wstring Read(IVCapFilter* f, HRESULT (STDMETHODCALLTYPE IVCapFilter::*get)(BSTR*)) {
+    BSTR text = nullptr;
+    EXPECT_EQ((f->*get)(&text), S_OK);
+    std::wstring out = Str(text);
+    SysFreeString(text);
+    return out;
+  }
+
+  static LONG Index(IVCapFilter* f) {
+    LONG index = -1;
+    EXPECT_EQ(f->get_FIndex(&index), S_OK);
+    return index;
+  }
+
+  ComPtr<IVCapFilterEnum> fe;
+
+ private:
+  DWORD cookie_ = 0;
+};
+
+TEST_F(RigEnumerateTest, ListsThePlugAndPlayDevicesWithAFriendlyName) {
+  // What the enumerator should take, in the rig's order.
+  std::vector<const sim::RigDevice*> expected;
+  for (const sim::RigDevice& d : sim::RigDevices()) {
+    if (d.displayName.find("@device:pnp:") != std::string::npos && d.hasFriendlyName) {
+      expected.push_back(&d);
+    }
+  }
+  ASSERT_GE(expected.size(), 2u);
+  ASSERT_LT(expected.size(), sim::RigDevices().size());  // the preset has devices to skip
+  ASSERT_LE(expected.size(), 9u);  // key order is enumeration order
+
+  auto coll = Enumerate(CGC_VideoCapture);
+  ASSERT_TRUE(coll);
+  LONG count = -1;
+  ASSERT_EQ(coll->get_Count(&count), S_OK);
+  ASSERT_EQ(static_cast<size_t>(count), expected.size());
+
+  wchar_t simClsid[40] = {};
+  StringFromGUID2(sim::CLSID_LumoraSimFilter, simClsid, 40);
+  auto descriptors = Descriptors(coll.Get());
+  ASSERT_EQ(descriptors.size(), expected.size());
+  for (size_t i = 0; i < expected.size(); ++i) {
+    IVCapFilter* f = descriptors[i].Get();
+    ASSERT_TRUE(f);
+    const sim::RigDevice& d = *expected[i];
+    EXPECT_EQ(Index(f), static_cast<LONG>(i + 1)) << d.displayName;
+    EXPECT_EQ(Read(f, &IVCapFilter::get_FName), Widen(d.friendlyName));
+    EXPECT_EQ(Read(f, &IVCapFilter::get_DeviceName), Widen(d.displayName));
+    EXPECT_EQ(Read(f, &IVCapFilter::get_DevSerial), Widen(d.serial)) << d.displayName;
+    EXPECT_EQ(Read(f, &IVCapFilter::get_DeviceVidPid), Widen(d.vidPid)) << d.displayName;
+    EXPECT_EQ(Read(f, &IVCapFilter::get_ClsID), simClsid);
+
+    // The descriptor holds the device's moniker.
+    ComPtr<IUnknown> unknown;
+    ASSERT_EQ(f->get_Moniker(&unknown), S_OK);
+    ComPtr<IMoniker> moniker;
+    ASSERT_TRUE(unknown && SUCCEEDED(unknown.As(&moniker)));
+    LPOLESTR name = nullptr;
+    ASSERT_HRESULT_SUCCEEDED(moniker->GetDisplayName(nullptr, nullptr, &name));
+    EXPECT_EQ(std::wstring(name), Widen(d.displayName));
+    CoTaskMemFree(name);
+  }
+}
+
+TEST_F(RigEnumerateTest, IdenticalCamerasDifferInPathAndSerial) {
+  auto coll = Enumerate(CGC_VideoCapture);
+  ASSERT_TRUE(coll);
+  auto descriptors = Descriptors(coll.Get());
+  bool foundPair = false;
+  for (size_t i = 0; i + 1 < descriptors.size(); ++i) {
+    IVCapFilter* a = descriptors[i].Get();
+    IVCapFilter* b = descriptors[i + 1].Get();
+    if (Read(a, &IVCapFilter::get_FName) != Read(b, &IVCapFilter::get_FName)) continue;
+    foundPair = true;
+    EXPECT_EQ(Read(a, &IVCapFilter::get_DeviceVidPid), Read(b, &IVCapFilter::get_DeviceVidPid));
+    EXPECT_NE(Read(a, &IVCapFilter::get_DeviceName), Read(b, &IVCapFilter::get_DeviceName));
+    EXPECT_NE(Read(a, &IVCapFilter::get_DevSerial), Read(b, &IVCapFilter::get_DevSerial));
+    EXPECT_EQ(Index(b), Index(a) + 1);
+  }
+  EXPECT_TRUE(foundPair) << "the rig's default preset has two identical cameras";
+}
+
+TEST_F(RigEnumerateTest, TwelveDevicesAreNumberedInEnumerationOrder) {
+  UsePreset("twelve");
+  ASSERT_EQ(sim::RigDevices().size(), 12u);
+  auto coll = Enumerate(CGC_VideoCapture);
+  ASSERT_TRUE(coll);
+  LONG count = 0;
+  ASSERT_EQ(coll->get_Count(&count), S_OK);
+  ASSERT_EQ(count, 12);
+
+  // Item(2) is the tenth device: C_10 sorts before C_2.
+  Var item;
+  ASSERT_EQ(coll->get_Item(Var(2), &item.v), S_OK);
+  ASSERT_EQ(item.v.vt, VT_DISPATCH);
+  ComPtr<IVCapFilter> second;
+  ASSERT_HRESULT_SUCCEEDED(item.v.pdispVal->QueryInterface(IID_PPV_ARGS(&second)));
+  EXPECT_EQ(Index(second.Get()), 10);
+  EXPECT_EQ(Read(second.Get(), &IVCapFilter::get_DeviceName),
+            Widen(sim::RigDevices()[9].displayName));
+
+  std::vector<LONG> order;
+  for (auto& f : Descriptors(coll.Get())) order.push_back(Index(f.Get()));
+  EXPECT_EQ(order, (std::vector<LONG>{1, 10, 11, 12, 2, 3, 4, 5, 6, 7, 8, 9}));
+}
+
+TEST_F(RigEnumerateTest, EmptyRigAndOtherCategoriesGiveEmptyCollections) {
+  for (KnownDeviceCat category : {CGC_AudioCapture, CGC_DirectShowFilters}) {
+    auto coll = Enumerate(category);
+    ASSERT_TRUE(coll);
+    LONG count = -1;
+    EXPECT_EQ(coll->get_Count(&count), S_OK);
+    EXPECT_EQ(count, 0) << category;
+  }
+  UsePreset("none");
+  auto coll = Enumerate(CGC_VideoCapture);
+  ASSERT_TRUE(coll);
+  LONG count = -1;
+  EXPECT_EQ(coll->get_Count(&count), S_OK);
+  EXPECT_EQ(count, 0);
+}
+
+}  // namespace
+}  // namespace lumora::test
