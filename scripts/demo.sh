@@ -1,6 +1,81 @@
 #!/usr/bin/env bash
-# The main job on simulated cameras.
+# The demo: the lumora command-line tool on the simulated device rig, in a
+# throwaway Wine prefix inside the build folder (BUILD_DIR/demo-prefix).
+# Registers the win64 Lumora.dll there, points the prefix's system device
+# enumerator at LumoraSim.dll, and shows "lumora list", "lumora report" and a
+# profile save / change / load round trip. The simulated cameras keep their
+# values between commands in BUILD_DIR/demo/sim-state.txt; nothing outside
+# BUILD_DIR is changed.
 # usage: demo.sh BUILD_DIR
 set -euo pipefail
 build=$1
-"$build/native/tools/lumora-sim-report"
+here=$(cd "$(dirname "$0")" && pwd)
+arch=win64
+bin="$build/$arch/bin"
+prefix="$build/demo-prefix"
+work="$build/demo"
+
+for f in lumora.exe Lumora.dll LumoraSim.dll; do
+  [ -f "$bin/$f" ] || { echo "demo: $bin/$f is missing (build first)" >&2; exit 1; }
+done
+
+step() { printf '\n=== %s\n' "$*"; }
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+
+step "Preparing a throwaway Wine prefix in $prefix"
+rc=0
+"$here/wine-prefix" create "$arch" "$prefix" || rc=$?
+if [ "$rc" -eq 77 ]; then
+  echo "demo: this machine cannot run $arch Windows programs under Wine; the native report instead:"
+  "$build/native/tools/lumora-sim-report"
+  exit 0
+fi
+[ "$rc" -eq 0 ] || exit "$rc"
+prefix=$(cd "$prefix" && pwd)
+bin=$(cd "$bin" && pwd)
+mkdir -p "$work"
+work=$(cd "$work" && pwd)
+export WINEPREFIX=$prefix
+/usr/lib/wine/wineserver -p >/dev/null 2>&1 </dev/null
+trap '/usr/lib/wine/wineserver -k 2>/dev/null || true' EXIT
+
+"$here/wine-run" "$arch" "$prefix" regsvr32 /s "$(winpath "$bin/Lumora.dll")" || {
+  echo "demo: regsvr32 Lumora.dll failed" >&2
+  exit 1
+}
+echo "Lumora.dll registered"
+"$here/sim-rig" install "$arch" "$prefix" "$bin/LumoraSim.dll"
+
+# Fresh simulated cameras for every demo run.
+rm -f "$work/sim-state.txt" "$work/toucam.profile"
+export LUMORA_SIM_STATE
+LUMORA_SIM_STATE=$(winpath "$work/sim-state.txt")
+
+lumora() {
+  printf '$ lumora %s\n' "$*"
+  "$here/wine-run" "$arch" "$prefix" "$bin/lumora.exe" "$@" | tr -d '\r'
+  return "${PIPESTATUS[0]}"
+}
+
+step "The simulated cameras"
+lumora list
+
+step "The report of camera 2 (a Philips ToUcam Pro, SAA8116 chipset)"
+lumora report 2
+
+step "Saving the settings of the ToUcam with serial 2a4c6e8 to a profile"
+lumora save 2a4c6e8 "$(winpath "$work/toucam.profile")"
+echo "--- $work/toucam.profile:"
+cat "$work/toucam.profile" | tr -d '\r'
+
+step "Changing two settings"
+lumora set 2a4c6e8 Brightness 200
+lumora set 2a4c6e8 WhiteBalanceMode 1
+echo "Brightness is now $(lumora get 2a4c6e8 Brightness | tail -n 1), WhiteBalanceMode $(lumora get 2a4c6e8 WhiteBalanceMode | tail -n 1)"
+echo "(the identical ToUcam with serial 3b5d7f9 keeps Brightness $(lumora get 3b5d7f9 Brightness | tail -n 1))"
+
+step "Loading the profile again"
+lumora load 2a4c6e8 "$(winpath "$work/toucam.profile")"
+echo "Brightness is back to $(lumora get 2a4c6e8 Brightness | tail -n 1), WhiteBalanceMode $(lumora get 2a4c6e8 WhiteBalanceMode | tail -n 1)"
+
+step "Done"
