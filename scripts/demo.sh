@@ -8,7 +8,7 @@
 # BUILD_DIR is changed.
 # usage: demo.sh BUILD_DIR
 set -euo pipefail
-build=$1
+build=$(mkdir -p "$1" && cd "$1" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 arch=win64
 bin="$build/$arch/bin"
@@ -31,10 +31,7 @@ if [ "$rc" -eq 77 ]; then
   exit 0
 fi
 [ "$rc" -eq 0 ] || exit "$rc"
-prefix=$(cd "$prefix" && pwd)
-bin=$(cd "$bin" && pwd)
 mkdir -p "$work"
-work=$(cd "$work" && pwd)
 export WINEPREFIX=$prefix
 /usr/lib/wine/wineserver -p >/dev/null 2>&1 </dev/null
 trap '/usr/lib/wine/wineserver -k 2>/dev/null || true' EXIT
