@@ -1,0 +1,59 @@
+' DVidCapCtrl from a script client: a rig camera listed by VCapFilterEnum is
+' attached through CaptureFilter, then Chipset and Prop are read. Prints
+' LUMORA-CTRL-OK as its last line when everything held.
+Option Explicit
+Dim failures : failures = 0
+
+Sub Check(ok, what)
+  If Not ok Then
+    WScript.Echo "FAIL: " & what
+    failures = failures + 1
+  End If
+End Sub
+
+Dim fenum, category, coll, f, found
+Set fenum = CreateObject("Lumora.VCapFilterEnum")
+category = fenum.DeviceCatClsid(0)
+Set coll = fenum.EnumerateFilter(category)
+Set found = Nothing
+For Each f In coll
+  If f.DeviceVidPid = "VID_0471&PID_0329" Then Set found = f
+Next
+Check Not (found Is Nothing), "the rig lists VID_0471&PID_0329"
+
+If Not (found Is Nothing) Then
+  Dim ctrl, chip, value, support
+  Set ctrl = CreateObject("Lumora.DVidCapCtrl")
+
+  On Error Resume Next
+  chip = ctrl.Chipset
+  Check Err.Number = &H80004002, "Chipset before attachment: E_NOINTERFACE, got " & Hex(Err.Number)
+  Err.Clear
+  ctrl.CaptureFilter = found
+  If Err.Number = 438 Or Err.Number = &H80020003 Then
+    ' A script engine that asks for the object's value first: hand it by reference.
+    Err.Clear
+    Set ctrl.CaptureFilter = found
+  End If
+  Check Err.Number = 0, "CaptureFilter: " & Hex(Err.Number) & " " & Err.Description
+  Err.Clear
+  chip = ctrl.Chipset
+  Check Err.Number = 0, "Chipset: " & Hex(Err.Number)
+  Check chip = 3, "Chipset is CSX_SAA8116 (3), got " & chip
+  Err.Clear
+  support = ctrl.Has(0)
+  Check Err.Number = 0 And support = 3, "Has(VCP_Brightness) is VCS_both, got " & support
+  Err.Clear
+  ctrl.Prop(0) = 77
+  Check Err.Number = 0, "Prop(0) = 77: " & Hex(Err.Number)
+  Err.Clear
+  value = ctrl.Prop(0)
+  Check Err.Number = 0 And value = 77, "Prop(0) reads 77, got " & value
+  Err.Clear
+  ctrl.CaptureFilter = found
+  Check Err.Number = &H80004004, "second CaptureFilter: E_ABORT, got " & Hex(Err.Number)
+  On Error GoTo 0
+  WScript.Echo "chipset " & chip & ", brightness " & value
+End If
+
+If failures = 0 Then WScript.Echo "LUMORA-CTRL-OK"
