@@ -27,7 +27,9 @@ If Not (found Is Nothing) Then
 
   On Error Resume Next
   chip = ctrl.Chipset
-  Check Err.Number = &H80004002, "Chipset before attachment: E_NOINTERFACE, got " & Hex(Err.Number)
+  ' The script engine reports E_NOINTERFACE as its error 430.
+  Check Err.Number = &H80004002 Or Err.Number = 430, _
+    "Chipset before attachment: E_NOINTERFACE, got " & Hex(Err.Number)
   Err.Clear
   ctrl.CaptureFilter = found
   If Err.Number = 438 Or Err.Number = &H80020003 Then
