@@ -21,8 +21,9 @@ LUMORA_SIM_STATE=$(winpath "$state")
 failures=0
 out= err= status=
 run() {
-  out=$("$scripts/wine-run" "$arch" "$prefix" "$bin/lumora.exe" "$@" 2>"$work/stderr" | tr -d '\r')
-  status=${PIPESTATUS[0]}
+  "$scripts/wine-run" "$arch" "$prefix" "$bin/lumora.exe" "$@" >"$work/stdout" 2>"$work/stderr"
+  status=$?
+  out=$(tr -d '\r' <"$work/stdout")
   err=$(tr -d '\r' <"$work/stderr")
 }
 fail() { echo "FAIL: $*"; echo "  stdout: $out"; echo "  stderr: $err"; failures=$((failures + 1)); }
@@ -113,7 +114,7 @@ run load $b "$(winpath "$work/hand.profile")"
 [ "$status" -eq 0 ] || fail "hand profile: status $status"
 case "$err" in *"warning: profile is of another camera: serial"*) ;; *) fail "hand profile: no warning" ;; esac
 has "hand profile" "skipped Pan: not supported"
-has "hand profile" "skipped ActualFrameRate: cannot be set"
+has "hand profile" "skipped ActualFrameRate: "
 [ "$(value $b Brightness)" = 21 ] || fail "hand profile: Brightness"
 
 # Corrupt and truncated profiles change nothing.
