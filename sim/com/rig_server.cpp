@@ -98,11 +98,13 @@ class RigObject : public Interface {
   std::atomic<LONG> refs_{1};
 };
 
-// Takes over the first reference of a new object.
+// Takes over the first reference of a new object. (mingw-w64's
+// ComPtr::Attach adds a reference of its own, unlike the Windows SDK's, so
+// it cannot be used for this.)
 template <class T>
 ComPtr<T> Adopt(T* object) {
-  ComPtr<T> p;
-  p.Attach(object);
+  ComPtr<T> p(object);
+  object->Release();
   return p;
 }
 
