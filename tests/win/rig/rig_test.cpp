@@ -412,7 +412,8 @@ TEST_F(RigTest, DllEntryPoints) {
     EXPECT_EQ(factory->LockServer(FALSE), S_OK);
   }
   EXPECT_EQ(canUnload(), S_OK);
-  FreeLibrary(dll);
+  EXPECT_TRUE(FreeLibrary(dll));
+  EXPECT_NE(GetModuleHandleW(L"LumoraSim.dll"), nullptr) << "pinned once it served an object";
 }
 
 }  // namespace
