@@ -47,6 +47,17 @@ HRESULT StringArray(Api& api, TableGetter getter, SAFEARRAY** out) noexcept {
   return S_OK;
 }
 
+// Where a script engine's by-reference argument lets a method write a
+// 32-bit result: a typed reference (VT_BYREF|VT_I4) or a reference to a
+// whole variant (VT_BYREF|VT_VARIANT), which is what script variables are.
+LONG* OutLong(VARIANT& arg) noexcept {
+  if (arg.vt == (VT_BYREF | VT_I4)) return arg.plVal;
+  return nullptr;
+}
+bool IsVariantRef(const VARIANT& arg) noexcept {
+  return arg.vt == (VT_BYREF | VT_VARIANT) && arg.pvarVal;
+}
+
 class LumoraCOM : public com::Dispatch<ILumoraCOM> {
  public:
   // std::bad_alloc reaches the class object, which answers E_OUTOFMEMORY.
@@ -97,6 +108,21 @@ class LumoraCOM : public com::Dispatch<ILumoraCOM> {
     return Result(api_->CamProperty_Set(ApiProperty(property), newVal));
   }
 
+  // Script engines hand their variables to CamProperty_Range's out
+  // parameters as references to variants, which the type information
+  // (long*) refuses; such calls are served here, everything else by the
+  // type information.
+  IFACEMETHODIMP Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params,
+                        VARIANT* result, EXCEPINFO* exception, UINT* argError) override {
+    if (id == kRangeDispid && riid == IID_NULL && (flags & DISPATCH_METHOD) && params &&
+        params->cArgs == 4 && params->cNamedArgs == 0 && params->rgvarg &&
+        (IsVariantRef(params->rgvarg[0]) || IsVariantRef(params->rgvarg[1]) ||
+         IsVariantRef(params->rgvarg[2]))) {
+      return InvokeRangeWithVariants(params, result, exception, argError);
+    }
+    return Dispatch::Invoke(id, riid, lcid, flags, params, result, exception, argError);
+  }
+
   IFACEMETHODIMP get_CamChipset(::KnownChipsetCat* pVal) override {
     if (!pVal) return E_POINTER;
     Api::EKnownChipsetCat chipset = Api::CSX_Unknown;
@@ -106,6 +132,47 @@ class LumoraCOM : public com::Dispatch<ILumoraCOM> {
   }
 
  private:
+  static constexpr DISPID kRangeDispid = 7;
+
+  // CamProperty_Range(Prop, pMin, pMax, pDelta): arguments arrive in
+  // reverse order (rgvarg[3] is Prop).
+  HRESULT InvokeRangeWithVariants(DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
+                                  UINT* argError) noexcept {
+    com::Variant property;
+    if (FAILED(VariantChangeType(property.Get(), &params->rgvarg[3], 0, VT_I4))) {
+      if (argError) *argError = 3;
+      return DISP_E_TYPEMISMATCH;
+    }
+    for (UINT i = 0; i < 3; ++i) {
+      if (!OutLong(params->rgvarg[i]) && !IsVariantRef(params->rgvarg[i])) {
+        if (argError) *argError = i;
+        return DISP_E_TYPEMISMATCH;
+      }
+    }
+    LONG values[3] = {};  // minimum, maximum, delta
+    HRESULT hr = CamProperty_Range(static_cast<::VidCapProperty>(property.Get()->lVal),
+                                   &values[0], &values[1], &values[2]);
+    if (FAILED(hr)) {
+      if (exception) {
+        *exception = EXCEPINFO{};
+        exception->scode = hr;
+      }
+      return DISP_E_EXCEPTION;
+    }
+    for (UINT i = 0; i < 3; ++i) {
+      VARIANT& arg = params->rgvarg[2 - i];
+      if (LONG* out = OutLong(arg)) {
+        *out = values[i];
+      } else {
+        VariantClear(arg.pvarVal);
+        arg.pvarVal->vt = VT_I4;
+        arg.pvarVal->lVal = values[i];
+      }
+    }
+    if (result) VariantInit(result);
+    return S_OK;
+  }
+
   std::unique_ptr<Api> api_;
 };
 
