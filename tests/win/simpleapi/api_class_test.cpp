@@ -323,17 +323,6 @@ TEST_F(ApiClass, ChipsetOfEveryListedCamera) {
   EXPECT_GT(selected, 0);
 }
 
-TEST_F(ApiClass, NullOutParametersFail) {
-  Api api;
-  ASSERT_TRUE(api.EnumCams());
-  ASSERT_TRUE(api.SetCam(0));
-  long a = 0, b = 0;
-  EXPECT_FALSE(api.CamProperty_Get(Api::VCP_Brightness, nullptr));
-  EXPECT_FALSE(api.CamProperty_Range(Api::VCP_Brightness, &a, nullptr, &b));
-  EXPECT_FALSE(api.CamProperty_Support(Api::VCP_Brightness, nullptr));
-  EXPECT_FALSE(api.CamChipset(nullptr));
-}
-
 // Copies share the camera list and current camera; the last copy to go
 // releases them (exactly once). With the twelve-device rig a released list
 // gives back exactly twelve monikers (one per descriptor of the collection);
@@ -409,21 +398,6 @@ TEST_F(ApiClass, AssignmentReleasesTheTargetsOwnManager) {
   }
   EXPECT_EQ(both - sim::RigObjectCount(), 2 * kTwelveMonikers);
   EXPECT_EQ(sim::SimFilterObjectCount(), filters);
-}
-
-TEST_F(ApiClass, ObjectsAreIndependent) {
-  Api a, b;
-  ASSERT_TRUE(a.EnumCams());
-  ASSERT_TRUE(a.SetCam(0));
-  EXPECT_EQ(Read(b).count, 0u);
-  long value = 0;
-  EXPECT_FALSE(b.CamProperty_Get(Api::VCP_Brightness, &value));
-  UsePreset("twelve");
-  ASSERT_TRUE(b.EnumCams());
-  EXPECT_STREQ((*Read(b).names)[0], "Simulated Camera 1");
-  EXPECT_STRNE((*Read(a).names)[0], "Simulated Camera 1");
-  EXPECT_TRUE(b.SetCam(-1));
-  EXPECT_TRUE(a.CamProperty_Get(Api::VCP_Brightness, &value));
 }
 
 }  // namespace

@@ -148,14 +148,5 @@ TEST_F(PlainExports, NullPointersAreRefused) {
   EXPECT_NE(table, nullptr);
 }
 
-TEST_F(PlainExports, SelectionClearedByMinusOne) {
-  ASSERT_EQ(EnumCams(), 0);
-  ASSERT_EQ(SetCam(0), 0);
-  ASSERT_EQ(SetCam(-1), 0);
-  long chipset = 66;
-  EXPECT_EQ(CamChipset(&chipset), -1);
-  EXPECT_EQ(chipset, 66);
-}
-
 }  // namespace
 }  // namespace lumora::test
