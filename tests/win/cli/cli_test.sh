@@ -7,6 +7,10 @@ scripts=$1 arch=$2 prefix=$3 bin=$4 work=$5
 mkdir -p "$work"
 work=$(cd "$work" && pwd)
 
+# Skip (77) where Wine cannot run this architecture, before the prefix is
+# looked at: such machines have no prefix either.
+"$scripts/wine-run" "$arch" "$prefix" --version >/dev/null 2>&1
+[ $? -eq 77 ] && { echo "cli_test: Wine cannot run $arch here; skipped"; exit 77; }
 "$scripts/sim-rig" install "$arch" "$prefix" "$bin/LumoraSim.dll" >/dev/null
 rc=$?
 [ "$rc" -eq 0 ] || exit "$rc"   # 77: this machine cannot run ARCH
