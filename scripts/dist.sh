@@ -11,6 +11,8 @@ for arch in win32 win64; do
       cp "$build/$arch/bin/$f" "$dist/$arch/"
     fi
   done
+  # The C/C++ header and import library of the simple API.
   if [ -f "$build/$arch/include/lumora.h" ]; then cp "$build/$arch/include/lumora.h" "$dist/$arch/"; fi
+  if [ -f "$build/$arch/module/libLumora.dll.a" ]; then cp "$build/$arch/module/libLumora.dll.a" "$dist/$arch/"; fi
   echo "dist/$arch: $(cd "$dist/$arch" && ls | tr '\n' ' ')"
 done
