@@ -310,7 +310,7 @@ HResult SimulatedCamera::VideoSetMode(int32_t mode) {
   log.push_back(r);
   HResult h;
   if (Inject(r.op, &h)) return h;
-  // Trigger is a one-shot: the driver fires and clears it.
+  // The mode keeps only the bits the camera is capable of.
   videoMode = mode & videoCaps;
   if (onWrite) onWrite();
   return hr::Ok;
