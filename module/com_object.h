@@ -71,6 +71,17 @@ HRESULT TypeInfoOf(REFGUID guid, ITypeInfo** info) noexcept;
 // Drops the cached type library and type information (module unload).
 void ReleaseTypeInfoCache() noexcept;
 
+// What IDispatch::Invoke answers for a member that failed with hr, as the
+// type information does: DISP_E_EXCEPTION with hr as the exception's code,
+// which a script host raises as its error number.
+inline HRESULT MemberFailure(HRESULT hr, EXCEPINFO* exception) noexcept {
+  if (exception) {
+    *exception = EXCEPINFO{};
+    exception->scode = hr;
+  }
+  return DISP_E_EXCEPTION;
+}
+
 // IDispatch for the dual interface I, served from the module's type library.
 template <class I>
 class Dispatch : public I {

@@ -152,13 +152,7 @@ class LumoraCOM : public com::Dispatch<ILumoraCOM> {
     LONG values[3] = {};  // minimum, maximum, delta
     HRESULT hr = CamProperty_Range(static_cast<::VidCapProperty>(property.Get()->lVal),
                                    &values[0], &values[1], &values[2]);
-    if (FAILED(hr)) {
-      if (exception) {
-        *exception = EXCEPINFO{};
-        exception->scode = hr;
-      }
-      return DISP_E_EXCEPTION;
-    }
+    if (FAILED(hr)) return com::MemberFailure(hr, exception);
     for (UINT i = 0; i < 3; ++i) {
       VARIANT& arg = params->rgvarg[2 - i];
       if (LONG* out = OutLong(arg)) {

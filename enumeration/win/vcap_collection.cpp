@@ -199,6 +199,20 @@ class VCapCollection : public com::Dispatch<VCapCollectionVtbl> {
     }
   }
 
+  // Script engines ask for the enumerator in different call forms: VBScript's
+  // For Each as a method or property read, JScript's Enumerator as a method
+  // only, which the type information (a property read) refuses. Both forms
+  // are answered here; every other member goes through the type information.
+  IFACEMETHODIMP Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params,
+                        VARIANT* result, EXCEPINFO* exception, UINT* argError) override {
+    if (id == DISPID_NEWENUM && riid == IID_NULL &&
+        (flags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET)) &&
+        !(flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF))) {
+      return InvokeNewEnum(params, result, exception);
+    }
+    return Dispatch::Invoke(id, riid, lcid, flags, params, result, exception, argError);
+  }
+
   IFACEMETHODIMP get_Item(VARIANT Index, VARIANT* pVal) override {
     if (!pVal) return E_POINTER;
     try {
@@ -290,6 +304,21 @@ class VCapCollection : public com::Dispatch<VCapCollectionVtbl> {
   }
 
  private:
+  HRESULT InvokeNewEnum(const DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception) {
+    if (!params) return E_INVALIDARG;
+    if (params->cNamedArgs != 0) return DISP_E_NONAMEDARGS;
+    if (params->cArgs != 0) return DISP_E_BADPARAMCOUNT;
+    ComPtr<IUnknown> enumerator;
+    HRESULT hr = get__NewEnum(enumerator.GetAddressOf());
+    if (FAILED(hr)) return com::MemberFailure(hr, exception);
+    if (result) {
+      VariantInit(result);
+      result->vt = VT_UNKNOWN;
+      result->punkVal = enumerator.Detach();
+    }
+    return S_OK;
+  }
+
   Entries entries_;
 };
 

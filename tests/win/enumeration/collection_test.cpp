@@ -274,6 +274,58 @@ TEST_F(CollectionTest, EnumeratorAnswersItsInterfacesOnly) {
   EXPECT_EQ(e.As(&unknown), S_OK);
 }
 
+// The enumerator through IDispatch in every call form a script engine uses:
+// a method (JScript's Enumerator), a property read, and both at once
+// (VBScript's For Each).
+TEST_F(CollectionTest, NewEnumThroughDispatchAnswersMethodAndPropertyForms) {
+  Add1Values(1, 3);
+  ComPtr<IDispatch> dispatch;
+  ASSERT_HRESULT_SUCCEEDED(coll.As(&dispatch));
+  for (WORD flags : {WORD{DISPATCH_METHOD}, WORD{DISPATCH_PROPERTYGET},
+                     WORD{DISPATCH_METHOD | DISPATCH_PROPERTYGET}}) {
+    DISPPARAMS none = {nullptr, nullptr, 0, 0};
+    Var result;
+    ASSERT_EQ(dispatch->Invoke(DISPID_NEWENUM, IID_NULL, 0, flags, &none, &result.v, nullptr,
+                               nullptr),
+              S_OK)
+        << flags;
+    ASSERT_EQ(result.v.vt, VT_UNKNOWN) << flags;
+    ComPtr<IEnumVARIANT> e;
+    ASSERT_HRESULT_SUCCEEDED(result.v.punkVal->QueryInterface(IID_PPV_ARGS(&e)));
+    EXPECT_EQ(Drain(e.Get()), (std::vector<LONG>{1, 2, 3})) << flags;
+  }
+}
+
+TEST_F(CollectionTest, NewEnumThroughDispatchRefusesArgumentsAndWrites) {
+  ComPtr<IDispatch> dispatch;
+  ASSERT_HRESULT_SUCCEEDED(coll.As(&dispatch));
+  Var argument(1);
+  DISPPARAMS one = {&argument.v, nullptr, 1, 0};
+  Var result;
+  EXPECT_EQ(dispatch->Invoke(DISPID_NEWENUM, IID_NULL, 0, DISPATCH_METHOD, &one, &result.v,
+                             nullptr, nullptr),
+            DISP_E_BADPARAMCOUNT);
+  DISPID named = 0;
+  DISPPARAMS withName = {&argument.v, &named, 1, 1};
+  EXPECT_EQ(dispatch->Invoke(DISPID_NEWENUM, IID_NULL, 0, DISPATCH_PROPERTYGET, &withName,
+                             &result.v, nullptr, nullptr),
+            DISP_E_NONAMEDARGS);
+  EXPECT_EQ(result.v.vt, VT_EMPTY);
+  DISPID putId = DISPID_PROPERTYPUT;
+  DISPPARAMS put = {&argument.v, &putId, 1, 1};
+  EXPECT_TRUE(FAILED(dispatch->Invoke(DISPID_NEWENUM, IID_NULL, 0, DISPATCH_PROPERTYPUT, &put,
+                                      nullptr, nullptr, nullptr)));
+  DISPPARAMS none = {nullptr, nullptr, 0, 0};
+  EXPECT_EQ(dispatch->Invoke(DISPID_NEWENUM, IID_IDispatch, 0, DISPATCH_METHOD, &none,
+                             &result.v, nullptr, nullptr),
+            DISP_E_UNKNOWNINTERFACE);
+  // The method form without a place for the result is a call whose result is
+  // dropped.
+  EXPECT_EQ(dispatch->Invoke(DISPID_NEWENUM, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr,
+                             nullptr, nullptr),
+            S_OK);
+}
+
 TEST_F(CollectionTest, PositionOperationsOfTheVtable) {
   Add1Values(1, 3);
   auto* ops = static_cast<VCapCollectionVtbl*>(coll.Get());

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs a VBScript with cscript.exe under Wine and passes when its output
-# holds the marker line (cscript's exit code says nothing about errors).
+# Runs a script (VBScript or JScript, by its extension) with cscript.exe
+# under Wine and passes when its output holds the marker line (cscript's exit
+# code says nothing about errors).
 # usage: run_vbscript.sh MARKER SCRIPT WINE-RUN...
 set -u
 marker=$1 script=$2
