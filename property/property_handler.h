@@ -114,20 +114,4 @@ class PropertyHandler {
 // On success *pin owns the enumeration's reference.
 HResult FindPin(CaptureFilter* filter, int32_t direction, int n, std::unique_ptr<Pin>* pin);
 
-// The handler used when no chipset was recognised: standard DirectShow
-// controls and the video-control pseudo set only.
-class StandardPropertyHandler : public PropertyHandler {
- public:
-  static const CodeTable kCodeTable;
-
-  StandardPropertyHandler(CaptureFilter* filter, const Guid& privateSet, const Guid& second,
-                          const Guid& third, Clock& clock);
-
-  HResult QuerySupport(int32_t property, int32_t* support) override;
-  HResult QueryRange(int32_t property, int32_t* min, int32_t* max, int32_t* steppingDelta,
-                     int32_t* defaultValue, int32_t* capsFlags) override;
-  HResult GetValue(int32_t property, int32_t* value) override;
-  HResult SetValue(int32_t property, int32_t value) override;
-};
-
 }  // namespace lumora

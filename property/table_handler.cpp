@@ -1,6 +1,7 @@
 #include "property/table_handler.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace lumora {
 
@@ -79,7 +80,7 @@ HResult TablePropertyHandler::GetValue(int32_t property, int32_t* value) {
   PropertyRequest request;
   PropertyData data;
   Resolve(code, &request);
-  if (code >= kRawCodeLimit) return hr::InvalidArg;
+  if (code >= profile_.valueCodeLimit) return hr::InvalidArg;
   uint32_t returned = 0;
   HResult h = ReadValue(request, data, &returned);
   if (hr::Failed(h)) return h;
@@ -95,11 +96,40 @@ HResult TablePropertyHandler::SetValue(int32_t property, int32_t value) {
   PropertyRequest request;
   PropertyData data;
   Resolve(code, &request);
-  if (code >= kRawCodeLimit) return hr::InvalidArg;
+  if (code >= profile_.valueCodeLimit) return hr::InvalidArg;
   if (const SpecialCase* special = FindCase(property)) value = special->set.Apply(value);
   const ValuePlacement placement = Placement(code);
   data.SetLong(placement.offset, value);
   return WriteValue(request, data, placement.writeLength);
 }
+
+// --- StandardPropertyHandler -------------------------------------------------
+
+const CodeTable StandardPropertyHandler::kCodeTable = {
+    0,   1,   2,   3,   4,   5,   6,   7,  8,  // 0-8   video proc-amp
+    -1,                                       // 9     WhiteBalanceMode
+    -1,  -1,                                  // 10-11 WhiteBalRed, WhiteBalBlue
+    -1,  -1,                                  // 12-13 FlickerFree, Flicker50_60
+    -1,                                       // 14    FPS
+    204,                                      // 15    Exposure: camera-control Exposure
+    9,                                        // 16    Gain: video proc-amp Gain
+    117, 118,                                 // 17-18 flips: video-control
+    -1,  -1,                                  // 19-20 AutoExposure, AutoAll
+    121,                                      // 21    ActualFrameRate: video-control
+    -1,  -1,                                  // 22-23 LED, Setting
+    124, 125,                                 // 24-25 triggers: video-control
+    200, 201, 202, 203, 204, 205, 206,        // 26-32 camera control
+};
+
+namespace {
+const HandlerProfile kStandardProfile{&StandardPropertyHandler::kCodeTable, nullptr, 0,
+                                      kStandardPlacement,
+                                      std::numeric_limits<PropertyCode>::max()};
+}  // namespace
+
+StandardPropertyHandler::StandardPropertyHandler(CaptureFilter* filter, const Guid& privateSet,
+                                                 const Guid& second, const Guid& third,
+                                                 Clock& clock)
+    : TablePropertyHandler(filter, privateSet, second, third, clock, kStandardProfile) {}
 
 }  // namespace lumora

@@ -1,6 +1,6 @@
-// TablePropertyHandler: the common frame of the chipset handlers. A chipset
-// handler is its tables: the code table, the special cases keyed by the
-// caller's VidCapProperty value (fixed ranges and value conversions), and the
+// TablePropertyHandler: the one frame of every handler. A handler is its
+// tables: the code table, the special cases keyed by the caller's
+// VidCapProperty value (fixed ranges and value conversions), and the
 // placement of private values in the data block. Everything else is the frame
 // below around the shared access paths of PropertyHandler.
 #pragma once
@@ -94,12 +94,14 @@ struct ValuePlacement {
 constexpr ValuePlacement kStandardPlacement{PropertyData::kStandardValueOffset,
                                             PropertyBlock::kSize};
 
-// Everything that tells one chipset handler from another.
+// Everything that tells one handler from another.
 struct HandlerProfile {
   const CodeTable* codeTable;
   const SpecialCase* specialCases;
   size_t specialCaseCount;
   ValuePlacement privatePlacement;  // codes 500 to 999
+  // Reads and writes of this code and above are refused with E_INVALIDARG.
+  PropertyCode valueCodeLimit = kRawCodeLimit;
 };
 
 class TablePropertyHandler : public PropertyHandler {
@@ -107,7 +109,7 @@ class TablePropertyHandler : public PropertyHandler {
   HResult QuerySupport(int32_t property, int32_t* support) override;
   HResult QueryRange(int32_t property, int32_t* min, int32_t* max, int32_t* steppingDelta,
                      int32_t* defaultValue, int32_t* capsFlags) override;
-  // Codes of 1000 and above are refused with E_INVALIDARG.
+  // Codes at or above the profile's limit are refused with E_INVALIDARG.
   HResult GetValue(int32_t property, int32_t* value) override;
   HResult SetValue(int32_t property, int32_t value) override;
 
@@ -125,6 +127,18 @@ class TablePropertyHandler : public PropertyHandler {
   ValuePlacement Placement(PropertyCode code) const;
 
   const HandlerProfile& profile_;
+};
+
+// The handler used when no chipset was recognised: standard DirectShow
+// controls and the video-control pseudo set only. The frame above with no
+// special cases; every value sits at offset 24 and codes of 1000 and above
+// are accepted (they resolve to the null set, id 0).
+class StandardPropertyHandler : public TablePropertyHandler {
+ public:
+  static const CodeTable kCodeTable;
+
+  StandardPropertyHandler(CaptureFilter* filter, const Guid& privateSet, const Guid& second,
+                          const Guid& third, Clock& clock);
 };
 
 }  // namespace lumora

@@ -2,7 +2,7 @@
 // handler: every catalogue property with its support, range and value.
 #include <cstdio>
 
-#include "property/property_handler.h"
+#include "property/table_handler.h"
 #include "sim/simulated_camera.h"
 #include "tools/report.h"
 

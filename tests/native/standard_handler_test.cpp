@@ -2,7 +2,7 @@
 // access paths and the lag statistics, driven through the simulated camera.
 #include <gtest/gtest.h>
 
-#include "property/property_handler.h"
+#include "property/table_handler.h"
 #include "sim/simulated_camera.h"
 
 namespace lumora {

@@ -10,7 +10,7 @@
 
 #include "dshow/dshow_filter.h"
 #include "dshow/multimedia_clock.h"
-#include "property/property_handler.h"
+#include "property/table_handler.h"
 #include "sim/com/sim_filter.h"
 
 namespace lumora {
