@@ -35,10 +35,11 @@ constexpr CommandInfo kCommands[] = {
      "set to a text profile (\"Property = value\" lines, '#' comments).\n"},
     {Command::kLoad, "load", 2, "lumora load CAM FILE",
      "Restores a profile: checks the whole file first and changes nothing if\n"
-     "any line is wrong; then sets the automatic modes (AutoAll,\n"
-     "WhiteBalanceMode, AutoExposure) before the manual values, and skips\n"
-     "properties the camera cannot set or values outside its range, with a\n"
-     "line saying so. A profile of another camera is loaded with a warning.\n"},
+     "any line is wrong; then switches the automatic modes before it writes\n"
+     "the manual values, reads every property back and prints one line each:\n"
+     "applied, changed (the camera clamped or rounded it: the value it holds),\n"
+     "or refused (what the camera cannot set, values outside its range: why).\n"
+     "A profile of another camera is loaded with a warning.\n"},
 };
 
 constexpr const char* kCamHelp =

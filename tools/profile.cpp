@@ -145,16 +145,21 @@ bool ParseProfile(const std::string& text, Profile* profile, std::string* error)
     }
     size_t hash = value.find('#');
     if (hash != std::string::npos) value = Trim(value.substr(0, hash));
-    int32_t number = 0;
-    if (!ParseInt32(value, &number)) {
-      *error = LineError(lineNumber, "value of " + key + " is not a whole number: '" + value + "'");
+    ProfileEntry entry{property, 0, lineNumber};
+    if (EqualNoCase(value, "auto")) {
+      entry.mode = EntryMode::kAuto;
+    } else if (EqualNoCase(value, "manual")) {
+      entry.mode = EntryMode::kManual;
+    } else if (!ParseInt32(value, &entry.value)) {
+      *error = LineError(lineNumber, "value of " + key +
+                                         " is not a whole number, auto or manual: '" + value + "'");
       return false;
     }
     if (!seen.insert(property).second) {
       *error = LineError(lineNumber, std::string(PropertyName(property)) + " given twice");
       return false;
     }
-    parsed.entries.push_back(ProfileEntry{property, number, lineNumber});
+    parsed.entries.push_back(entry);
   }
   if (!sawMagic) {
     *error = std::string("not a lumora profile (no \"") + kMagic + "\" line)";
@@ -171,7 +176,8 @@ bool ParseProfile(const std::string& text, Profile* profile, std::string* error)
 std::string FormatProfile(const Profile& profile) {
   std::string out;
   out += "# Lumora camera profile, written by \"lumora save\".\n";
-  out += "# One \"Property = value\" line per setting; names as \"lumora report\" shows\n";
+  out += "# One \"Property = value\" line per setting (a number, or auto / manual for\n";
+  out += "# the control's mode); names as \"lumora report\" shows\n";
   out += "# them (any case, VCP_ optional). Lines starting with '#' are comments.\n";
   out += "# \"lumora load\" switches automatic modes first, skips what the camera\n";
   out += "# cannot set and refuses the whole file if any line is wrong. The last\n";
@@ -188,7 +194,7 @@ std::string FormatProfile(const Profile& profile) {
   for (const ProfileEntry& e : profile.entries) {
     const char* name = PropertyName(e.property);
     if (name == nullptr) continue;
-    out += std::string(name) + " = " + std::to_string(e.value) + "\n";
+    out += std::string(name) + " = " + EntryValueText(e) + "\n";
   }
   out += "end\n";
   return out;
@@ -207,9 +213,21 @@ std::vector<ProfileEntry> LoadOrder(const std::vector<ProfileEntry>& entries) {
     }
   }
   for (const ProfileEntry& e : entries) {
-    if (!IsAutoMode(e.property)) ordered.push_back(e);
+    if (!IsAutoMode(e.property) && e.mode != EntryMode::kValue) ordered.push_back(e);
+  }
+  for (const ProfileEntry& e : entries) {
+    if (!IsAutoMode(e.property) && e.mode == EntryMode::kValue) ordered.push_back(e);
   }
   return ordered;
+}
+
+std::string EntryValueText(const ProfileEntry& entry) {
+  switch (entry.mode) {
+    case EntryMode::kAuto: return "auto";
+    case EntryMode::kManual: return "manual";
+    case EntryMode::kValue: break;
+  }
+  return std::to_string(entry.value);
 }
 
 std::vector<std::string> IdentityDifferences(const Profile& profile,

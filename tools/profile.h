@@ -12,9 +12,11 @@
 //   DevicePath = @device:pnp:\\?\usb#...
 //   Chipset = SAA8116
 //   Brightness = 128                       catalogue name, with or without
-//   WhiteBalanceMode = 0                   VCP_, any case; a decimal value;
-//   ...                                    a '#' after the value starts a
-//   end                                    comment; "end" closes the file
+//   WhiteBalanceMode = 0                   VCP_, any case; a decimal value,
+//   Exposure = auto                        or "auto" / "manual" for the
+//   ...                                    control's mode; a '#' after the
+//   end                                    value starts a comment; "end"
+//                                          closes the file
 //
 // A file is accepted only as a whole: an unknown key or property, a value
 // that is not a 32-bit decimal number, a property given twice (aliases
@@ -37,10 +39,15 @@ struct CameraIdentity {
   std::string chipset;     // chipset name, e.g. "SAA8116"
 };
 
+// What an entry asks of its property: a manual value, or a switch of the
+// control's mode ("auto", or "manual" at the value it has).
+enum class EntryMode { kValue, kAuto, kManual };
+
 struct ProfileEntry {
   int32_t property = 0;  // catalogue value 0..31
-  int32_t value = 0;
+  int32_t value = 0;     // kValue only
   int line = 0;          // line number in the file (0: not from a file)
+  EntryMode mode = EntryMode::kValue;
 };
 
 struct Profile {
@@ -64,10 +71,11 @@ std::string FormatProfile(const Profile& profile);
 // WhiteBalanceMode, AutoExposure).
 bool IsAutoMode(int32_t property);
 
-// The order in which "load" writes: the automatic modes first (AutoAll,
-// then WhiteBalanceMode, then AutoExposure), then every other entry in file
-// order, so that a manual value is not overridden by a mode switched on
-// after it.
+// The order in which "load" writes: the automatic-mode properties first
+// (AutoAll, then WhiteBalanceMode, then AutoExposure), then the mode
+// switches ("auto" / "manual" entries) in file order, then every value in
+// file order, so that a manual value is not overridden by a mode switched
+// on after it.
 std::vector<ProfileEntry> LoadOrder(const std::vector<ProfileEntry>& entries);
 
 // One line per identity field that the profile names and that differs from
@@ -75,6 +83,9 @@ std::vector<ProfileEntry> LoadOrder(const std::vector<ProfileEntry>& entries);
 // agree. Texts are compared without regard to case.
 std::vector<std::string> IdentityDifferences(const Profile& profile,
                                              const CameraIdentity& camera);
+
+// The text of an entry's value: the number, "auto" or "manual".
+std::string EntryValueText(const ProfileEntry& entry);
 
 // A decimal 32-bit integer with optional sign and nothing else; false for
 // empty text, other characters or overflow.

@@ -78,31 +78,53 @@ TEST(ProfileParse, RejectsBadFilesWithTheLineAndLeavesTheOutputAlone) {
 TEST(ProfileParse, FormatThenParseGivesTheSameProfile) {
   Profile p;
   p.identity = {"Cam\r\nwith break", "VID_046D&PID_08B2", "0", "@device:pnp:\\\\?\\usb#a#b", "LOGIFUSION"};
-  p.entries = {{VCP_AutoAll, 1, 0}, {VCP_Brightness, -2147483647 - 1, 0}, {VCP_Iris, 2147483647, 0}};
+  p.entries = {{VCP_AutoAll, 1, 0},
+               {VCP_Brightness, -2147483647 - 1, 0},
+               {VCP_Iris, 2147483647, 0},
+               {VCP_Exposure, 0, 0, EntryMode::kAuto},
+               {VCP_Focus, 0, 0, EntryMode::kManual}};
   std::string text = FormatProfile(p);
+  EXPECT_NE(text.find("\nExposure = auto\n"), std::string::npos) << text;
   Profile back;
   std::string error;
   ASSERT_TRUE(ParseProfile(text, &back, &error)) << error << "\n" << text;
   EXPECT_EQ(back.identity.name, "Cam  with break");
   EXPECT_EQ(back.identity.devicePath, p.identity.devicePath);
-  ASSERT_EQ(back.entries.size(), 3u);
-  for (size_t i = 0; i < 3; ++i) {
+  ASSERT_EQ(back.entries.size(), 5u);
+  for (size_t i = 0; i < 5; ++i) {
     EXPECT_EQ(back.entries[i].property, p.entries[i].property);
     EXPECT_EQ(back.entries[i].value, p.entries[i].value);
+    EXPECT_EQ(back.entries[i].mode, p.entries[i].mode);
   }
+  // Mode words in any case, with a comment; anything else is no value.
+  ASSERT_TRUE(ParseProfile("lumora-profile 1\nexposure = AUTO # at night\nFocus=Manual\nend\n",
+                           &back, &error))
+      << error;
+  EXPECT_EQ(back.entries[0].mode, EntryMode::kAuto);
+  EXPECT_EQ(back.entries[1].mode, EntryMode::kManual);
+  EXPECT_FALSE(ParseProfile("lumora-profile 1\nFocus = automatic\nend\n", &back, &error));
+  EXPECT_NE(error.find("line 2: value of Focus is not a whole number, auto or manual"),
+            std::string::npos)
+      << error;
   EXPECT_TRUE(IdentityDifferences(back, {"cam  WITH break", "vid_046d&pid_08b2", "0",
                                          p.identity.devicePath, "logifusion"})
                   .empty());
 }
 
 TEST(ProfileLoadOrder, AutomaticModesFirstThenFileOrder) {
-  std::vector<ProfileEntry> entries = {{VCP_Exposure, 1, 2},         {VCP_AutoExposure, 0, 3},
-                                       {VCP_WhiteBalRed, 5, 4},      {VCP_WhiteBalanceMode, 1, 5},
-                                       {VCP_Brightness, 9, 6},       {VCP_AutoAll, 0, 7}};
+  std::vector<ProfileEntry> entries = {{VCP_Exposure, 1, 2},
+                                       {VCP_AutoExposure, 0, 3},
+                                       {VCP_WhiteBalRed, 5, 4},
+                                       {VCP_Focus, 0, 5, EntryMode::kAuto},
+                                       {VCP_WhiteBalanceMode, 1, 6},
+                                       {VCP_Brightness, 9, 7},
+                                       {VCP_Gain, 0, 8, EntryMode::kManual},
+                                       {VCP_AutoAll, 0, 9}};
   std::vector<int32_t> order;
   for (const ProfileEntry& e : LoadOrder(entries)) order.push_back(e.property);
   EXPECT_EQ(order, (std::vector<int32_t>{VCP_AutoAll, VCP_WhiteBalanceMode, VCP_AutoExposure,
-                                         VCP_Exposure, VCP_WhiteBalRed, VCP_Brightness}));
+                                         VCP_Focus, VCP_Gain, VCP_Exposure, VCP_WhiteBalRed,
+                                         VCP_Brightness}));
   EXPECT_TRUE(IsAutoMode(VCP_AutoAll));
   EXPECT_FALSE(IsAutoMode(VCP_WhiteBalance));
 }

@@ -95,12 +95,12 @@ grep -qi '^Pan' "$profile" && fail "save: unsupported Pan written"
   fail "save: automatic mode not before manual values"
 run set $a Brightness 99; run set $a WhiteBalRed 3; run set $a WhiteBalanceMode 1
 run load $a "$(winpath "$profile")"; expect_ok "load"
-has load "Loaded"
+has load "applied, 0 changed by the camera, 0 refused"
 [ "$(value $a Brightness)" = 17 ] || fail "load: Brightness not restored"
 [ "$(value $a WhiteBalanceMode)" = 0 ] || fail "load: WhiteBalanceMode not restored"
 [ "$(value $a WhiteBalRed)" = 40 ] || fail "load: WhiteBalRed not restored (auto mode after manual?)"
-auto_line=$(printf '%s\n' "$out" | grep -n 'set     WhiteBalanceMode' | cut -d: -f1)
-red_line=$(printf '%s\n' "$out" | grep -n 'set     WhiteBalRed' | cut -d: -f1)
+auto_line=$(printf '%s\n' "$out" | grep -n 'applied  WhiteBalanceMode = 0' | cut -d: -f1)
+red_line=$(printf '%s\n' "$out" | grep -n 'applied  WhiteBalRed = 40' | cut -d: -f1)
 [ -n "$auto_line" ] && [ -n "$red_line" ] && [ "$auto_line" -lt "$red_line" ] || fail "load: order"
 
 # A hand-written profile: auto after manual in the file, an unsupported and a
@@ -117,8 +117,8 @@ P
 run load $b "$(winpath "$work/hand.profile")"
 [ "$status" -eq 0 ] || fail "hand profile: status $status"
 case "$err" in *"warning: profile is of another camera: serial"*) ;; *) fail "hand profile: no warning" ;; esac
-has "hand profile" "skipped Pan: not supported"
-has "hand profile" "skipped ActualFrameRate: "
+has "hand profile" "refused  Pan = 3: not supported by this camera"
+has "hand profile" "refused  ActualFrameRate = 5: "
 [ "$(value $b Brightness)" = 21 ] || fail "hand profile: Brightness"
 
 # Corrupt and truncated profiles change nothing.

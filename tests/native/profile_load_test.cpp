@@ -1,0 +1,180 @@
+// The ordered, verified profile load against a scripted camera: write order,
+// refusals decided before any write, read-back of clamped values and modes,
+// and a camera that vanishes in the middle.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "property/catalogue.h"
+#include "tools/profile_load.h"
+
+namespace lumora::cli {
+namespace {
+
+constexpr HResult kNotConnected = static_cast<HResult>(0x8007048Fu);
+
+// A camera whose controls clamp into a narrower range than they report,
+// optionally ignore manual writes while automatic, and can be unplugged
+// after a number of writes.
+class ScriptedCamera : public ProfileTarget {
+ public:
+  struct Control {
+    int32_t support = VCS_both;
+    int32_t min = 0, max = 255;
+    int32_t keepsMax = 255;  // the camera clamps values above this
+    int32_t modes = 0;
+    int32_t mode = kModeManual;
+    int32_t value = 0;
+    bool ignoreManualWhileAuto = false;
+    HResult failWrite = 0;
+  };
+  std::map<int32_t, Control> controls;
+  std::vector<std::string> writes;
+  int writesUntilGone = -1;
+
+  int32_t Support(int32_t p) override { return Find(p) ? Find(p)->support : VCS_no; }
+  bool Range(int32_t p, int32_t* min, int32_t* max) override {
+    if (!Find(p)) return false;
+    *min = Find(p)->min;
+    *max = Find(p)->max;
+    return true;
+  }
+  HResult Get(int32_t p, int32_t* value) override {
+    if (gone_) return kNotConnected;
+    *value = Find(p)->value;
+    return hr::Ok;
+  }
+  HResult Set(int32_t p, int32_t value) override {
+    if (HResult h = Written(std::string(PropertyName(p)) + "=" + std::to_string(value))) return h;
+    Control& c = *Find(p);
+    if (c.failWrite != 0) return c.failWrite;
+    if (c.mode == kModeAuto && c.ignoreManualWhileAuto) return hr::Ok;
+    c.value = value > c.keepsMax ? c.keepsMax : value;
+    c.mode = kModeManual;
+    return hr::Ok;
+  }
+  int32_t ModeSupport(int32_t p) override { return Find(p) ? Find(p)->modes : 0; }
+  HResult GetMode(int32_t p, int32_t* mode) override {
+    if (ModeSupport(p) == 0) return hr::NotImpl;
+    *mode = Find(p)->mode;
+    return hr::Ok;
+  }
+  HResult SetMode(int32_t p, int32_t mode) override {
+    if (HResult h = Written(std::string(PropertyName(p)) + (mode == kModeAuto ? "=auto" : "=manual"))) {
+      return h;
+    }
+    Find(p)->mode = mode;
+    return hr::Ok;
+  }
+
+ private:
+  Control* Find(int32_t p) {
+    auto it = controls.find(p);
+    return it == controls.end() ? nullptr : &it->second;
+  }
+  HResult Written(const std::string& what) {
+    if (gone_ || writesUntilGone == 0) {
+      gone_ = true;
+      return kNotConnected;
+    }
+    if (writesUntilGone > 0) --writesUntilGone;
+    writes.push_back(what);
+    return hr::Ok;
+  }
+  bool gone_ = false;
+};
+
+ProfileEntry Value(int32_t p, int32_t v) { return ProfileEntry{p, v, 0}; }
+ProfileEntry Mode(int32_t p, EntryMode m) { return ProfileEntry{p, 0, 0, m}; }
+
+class ProfileLoad : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    cam.controls[VCP_Brightness] = {};
+    cam.controls[VCP_Exposure] = {};
+    cam.controls[VCP_Exposure].modes = kModeAuto | kModeManual;
+    cam.controls[VCP_Exposure].mode = kModeAuto;
+    cam.controls[VCP_Exposure].min = -11;
+    cam.controls[VCP_Exposure].max = -2;
+    cam.controls[VCP_Focus] = cam.controls[VCP_Exposure];
+    cam.controls[VCP_Focus].min = 0;
+    cam.controls[VCP_ActualFrameRate] = {};
+    cam.controls[VCP_ActualFrameRate].support = VCS_get;
+  }
+  ScriptedCamera cam;
+};
+
+TEST_F(ProfileLoad, SwitchesModesFirstThenWritesValuesAndReadsThemBack) {
+  cam.controls[VCP_Brightness].max = 400;  // reports 0..400, keeps at most 255
+  LoadOutcome o = LoadProfile(cam, {Value(VCP_Brightness, 300), Value(VCP_Focus, 40),
+                                    Mode(VCP_Exposure, EntryMode::kManual)});
+  ASSERT_EQ(cam.writes.size(), 3u);
+  EXPECT_EQ(cam.writes[0], "Exposure=manual");
+  EXPECT_EQ(cam.writes[1], "Brightness=300");
+  EXPECT_EQ(cam.writes[2], "Focus=40");
+  ASSERT_EQ(o.properties.size(), 3u);
+  EXPECT_EQ(o.properties[0].result, LoadResult::kApplied);
+  EXPECT_EQ(o.properties[0].actualMode, kModeManual);
+  EXPECT_EQ(o.properties[1].result, LoadResult::kChanged);  // clamped
+  EXPECT_EQ(o.properties[1].actual, 255);
+  EXPECT_EQ(OutcomeLine(o.properties[1]), "changed  Brightness = 300: the camera holds 255");
+  EXPECT_EQ(o.properties[2].result, LoadResult::kApplied);
+  EXPECT_EQ(OutcomeLine(o.properties[2]), "applied  Focus = 40");
+  EXPECT_EQ(OutcomeSummary(o), "2 applied, 1 changed by the camera, 0 refused");
+  EXPECT_FALSE(o.vanished);
+  EXPECT_EQ(o.WriteFailures(), 0u);
+}
+
+TEST_F(ProfileLoad, RefusesBeforeWritingAndReportsFailedWrites) {
+  cam.controls[VCP_Contrast] = {};
+  cam.controls[VCP_Contrast].failWrite = hr::InvalidArg;
+  LoadOutcome o = LoadProfile(cam, {Value(VCP_Pan, 1), Value(VCP_ActualFrameRate, 5),
+                                    Value(VCP_Exposure, 0), Mode(VCP_Brightness, EntryMode::kAuto),
+                                    Value(VCP_Contrast, 9)});
+  // Only the write the camera itself failed was sent.
+  ASSERT_EQ(cam.writes.size(), 1u);
+  EXPECT_EQ(cam.writes[0], "Contrast=9");
+  std::vector<std::string> lines;
+  for (const PropertyOutcome& p : o.properties) lines.push_back(OutcomeLine(p));
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_EQ(lines[0], "refused  Brightness = auto: has no automatic mode on this camera");
+  EXPECT_EQ(lines[1], "refused  Pan = 1: not supported by this camera");
+  EXPECT_EQ(lines[2], "refused  ActualFrameRate = 5: cannot be set on this camera");
+  EXPECT_EQ(lines[3], "refused  Exposure = 0: 0 is outside the range -11..-2");
+  EXPECT_EQ(lines[4], "refused  Contrast = 9: the camera refused the write (0x80070057)");
+  EXPECT_EQ(o.WriteFailures(), 1u);
+  EXPECT_EQ(o.Count(LoadResult::kRefused), 5u);
+}
+
+TEST_F(ProfileLoad, AManualWriteTheAutomaticControlIgnoredIsReportedAsChanged) {
+  cam.controls[VCP_Exposure].ignoreManualWhileAuto = true;
+  cam.controls[VCP_Exposure].value = -6;
+  LoadOutcome o = LoadProfile(cam, {Value(VCP_Exposure, -3)});
+  ASSERT_EQ(o.properties.size(), 1u);
+  EXPECT_EQ(o.properties[0].result, LoadResult::kChanged);
+  EXPECT_EQ(OutcomeLine(o.properties[0]), "changed  Exposure = -3: the camera holds -6 (auto)");
+  // Switching to manual first, as a profile written by save does, works.
+  o = LoadProfile(cam, {Value(VCP_Exposure, -3), Mode(VCP_Exposure, EntryMode::kManual)});
+  EXPECT_EQ(o.properties[1].result, LoadResult::kApplied);
+  EXPECT_EQ(cam.controls[VCP_Exposure].value, -3);
+}
+
+TEST_F(ProfileLoad, ACameraThatVanishesEndsTheLoadAtOnce) {
+  cam.writesUntilGone = 1;
+  LoadOutcome o = LoadProfile(cam, {Value(VCP_Brightness, 1), Value(VCP_Focus, 5),
+                                    Mode(VCP_Exposure, EntryMode::kAuto)});
+  EXPECT_TRUE(o.vanished);
+  EXPECT_EQ(o.vanishError, kNotConnected);
+  EXPECT_EQ(cam.writes.size(), 1u);
+  EXPECT_EQ(o.properties[0].result, LoadResult::kApplied);  // written before it went
+  EXPECT_EQ(o.Count(LoadResult::kNotReached), 2u);
+  EXPECT_EQ(OutcomeLine(o.properties[2]), "missed   Focus = 5: the camera vanished first");
+  EXPECT_EQ(OutcomeSummary(o), "1 applied, 0 changed by the camera, 0 refused, 2 not reached");
+  EXPECT_TRUE(IsDeviceGone(kNotConnected));
+  EXPECT_FALSE(IsDeviceGone(hr::InvalidArg));
+}
+
+}  // namespace
+}  // namespace lumora::cli

@@ -1,0 +1,190 @@
+// The lumora tool's access to cameras through Lumora's public COM classes.
+#include "tools/lumora/win_camera.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+
+#include "property/catalogue.h"
+
+namespace lumora::tool {
+
+std::string Utf8(const wchar_t* text) {
+  if (text == nullptr || *text == L'\0') return std::string();
+  int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  if (n <= 1) return std::string();
+  std::string out(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, -1, &out[0], n, nullptr, nullptr);
+  out.resize(static_cast<size_t>(n) - 1);
+  return out;
+}
+
+std::wstring Wide(const std::string& text) {
+  if (text.empty()) return std::wstring();
+  int n = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
+  if (n <= 1) return std::wstring();
+  std::wstring out(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, &out[0], n);
+  out.resize(static_cast<size_t>(n) - 1);
+  return out;
+}
+
+void Fail(const char* format, ...) {
+  std::va_list args;
+  va_start(args, format);
+  std::fputs("lumora: ", stderr);
+  std::vfprintf(stderr, format, args);
+  std::fputc('\n', stderr);
+  va_end(args);
+}
+
+std::string HrText(HRESULT hr) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(hr));
+  return text;
+}
+
+const char* Name(int32_t property) {
+  const char* name = lumora::PropertyName(property);
+  return name != nullptr ? name : "?";
+}
+
+namespace {
+
+std::string ReadString(IVCapFilter* filter, HRESULT (STDMETHODCALLTYPE IVCapFilter::*get)(BSTR*)) {
+  Bstr value;
+  if (FAILED((filter->*get)(value.Out()))) return std::string();
+  return Utf8(value.Get());
+}
+
+}  // namespace
+
+HRESULT ListCameras(std::vector<Camera>* cameras) {
+  ComPtr<IVCapFilterEnum> enumerator;
+  HRESULT hr = CoCreateInstance(CLSID_VCapFilterEnum, nullptr, CLSCTX_INPROC_SERVER,
+                                IID_IVCapFilterEnum, &enumerator);
+  if (FAILED(hr)) return hr;
+  Bstr category;
+  hr = enumerator->DeviceCatClsid(CGC_VideoCapture, category.Out());
+  if (FAILED(hr)) return hr;
+  ComPtr<IDispatch> result;
+  hr = enumerator->EnumerateFilter(category.Get(), &result);
+  if (FAILED(hr)) return hr;
+  ComPtr<IVCapCollection> collection;
+  hr = result.As(&collection);
+  if (FAILED(hr)) return hr;
+  ComPtr<IUnknown> unknown;
+  hr = collection->get__NewEnum(&unknown);
+  if (FAILED(hr)) return hr;
+  ComPtr<IEnumVARIANT> items;
+  hr = unknown.As(&items);
+  if (FAILED(hr)) return hr;
+  for (;;) {
+    Variant item;
+    ULONG fetched = 0;
+    if (items->Next(1, item.Get(), &fetched) != S_OK || fetched != 1) break;
+    if (V_VT(item.Get()) != VT_DISPATCH || V_DISPATCH(item.Get()) == nullptr) continue;
+    Camera camera;
+    if (FAILED(V_DISPATCH(item.Get())->QueryInterface(IID_IVCapFilter, &camera.filter))) continue;
+    IVCapFilter* f = camera.filter.Get();
+    camera.id.name = ReadString(f, &IVCapFilter::get_FName);
+    camera.id.devicePath = ReadString(f, &IVCapFilter::get_DeviceName);
+    camera.id.serial = ReadString(f, &IVCapFilter::get_DevSerial);
+    camera.id.vidPid = ReadString(f, &IVCapFilter::get_DeviceVidPid);
+    f->get_FIndex(&camera.index);
+    cameras->push_back(std::move(camera));
+  }
+  std::stable_sort(cameras->begin(), cameras->end(),
+                   [](const Camera& a, const Camera& b) { return a.index < b.index; });
+  return S_OK;
+}
+
+HRESULT OpenControl(Camera* camera, ComPtr<IDVidCapCtrl>* control) {
+  ComPtr<IDVidCapCtrl> ctrl;
+  HRESULT hr = CoCreateInstance(CLSID_DVidCapCtrl, nullptr, CLSCTX_INPROC_SERVER,
+                                IID_IDVidCapCtrl, &ctrl);
+  if (FAILED(hr)) return hr;
+  ComPtr<IDispatch> descriptor;
+  hr = camera->filter.As(&descriptor);
+  if (FAILED(hr)) return hr;
+  HRESULT attach = ctrl->put_CaptureFilter(descriptor.Get());
+  ::KnownChipsetCat chipset = ::CSX_Unknown;
+  hr = ctrl->get_Chipset(&chipset);
+  if (FAILED(hr)) return FAILED(attach) ? attach : hr;
+  camera->id.chipset = lumora::ChipsetName(chipset);
+  *control = ctrl;
+  return S_OK;
+}
+
+int32_t Support(IDVidCapCtrl* ctrl, int32_t property) {
+  ::VidCapPropertySupport support = ::VCS_no;
+  if (ctrl->Has(static_cast<::VidCapProperty>(property), &support) != S_OK) return ::VCS_no;
+  return support;
+}
+
+bool Range(IDVidCapCtrl* ctrl, int32_t property, long* min, long* max) {
+  long step = 0, def = 0, caps = 0;
+  return SUCCEEDED(
+      ctrl->GetRange(static_cast<::VidCapProperty>(property), min, max, &step, &def, &caps));
+}
+
+int32_t ControlTarget::Support(int32_t property) { return tool::Support(ctrl_, property); }
+
+bool ControlTarget::Range(int32_t property, int32_t* min, int32_t* max) {
+  long lo = 0, hi = 0;
+  if (!tool::Range(ctrl_, property, &lo, &hi)) return false;
+  *min = static_cast<int32_t>(lo);
+  *max = static_cast<int32_t>(hi);
+  return true;
+}
+
+HResult ControlTarget::Get(int32_t property, int32_t* value) {
+  long v = 0;
+  HRESULT hr = ctrl_->get_Prop(static_cast<::VidCapProperty>(property), &v);
+  if (SUCCEEDED(hr)) *value = static_cast<int32_t>(v);
+  return hr;
+}
+
+HResult ControlTarget::Set(int32_t property, int32_t value) {
+  return ctrl_->put_Prop(static_cast<::VidCapProperty>(property), value);
+}
+
+int32_t ControlTarget::ModeSupport(int32_t) { return 0; }
+
+HResult ControlTarget::GetMode(int32_t, int32_t*) { return E_NOTIMPL; }
+
+HResult ControlTarget::SetMode(int32_t, int32_t) { return E_NOTIMPL; }
+
+bool ReadFile(const std::string& path, std::string* text, std::string* error) {
+  FILE* file = _wfopen(Wide(path).c_str(), L"rb");
+  if (file == nullptr) {
+    *error = "cannot open " + path;
+    return false;
+  }
+  char buffer[4096];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+    text->append(buffer, n);
+    if (text->size() > (1u << 20)) {
+      std::fclose(file);
+      *error = path + " is too large for a profile";
+      return false;
+    }
+  }
+  bool bad = std::ferror(file) != 0;
+  std::fclose(file);
+  if (bad) *error = "cannot read " + path;
+  return !bad;
+}
+
+bool ReadProfile(const std::string& path, cli::Profile* profile, std::string* error) {
+  std::string text;
+  if (!ReadFile(path, &text, error)) return false;
+  if (!cli::ParseProfile(text, profile, error)) {
+    *error = path + ": " + *error;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace lumora::tool

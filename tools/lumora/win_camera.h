@@ -1,0 +1,128 @@
+// The lumora tool's access to cameras through Lumora's public COM classes
+// (VCapFilterEnum, VCapFilter, VCapCollection, DVidCapCtrl), and the small
+// Windows helpers its commands share.
+#pragma once
+
+#include <windows.h>
+#include <objbase.h>
+#include <oleauto.h>
+#include <wrl/client.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "module/lumora_idl.h"
+#include "tools/profile.h"
+#include "tools/profile_load.h"
+
+namespace lumora::tool {
+
+using Microsoft::WRL::ComPtr;
+
+enum ExitCode { kExitOk = 0, kExitFailed = 1, kExitUsage = 2 };
+
+// Owns a BSTR.
+class Bstr {
+ public:
+  Bstr() = default;
+  explicit Bstr(const wchar_t* text) : value_(SysAllocString(text)) {}
+  ~Bstr() { SysFreeString(value_); }
+  Bstr(const Bstr&) = delete;
+  Bstr& operator=(const Bstr&) = delete;
+  BSTR* Out() {
+    SysFreeString(value_);
+    value_ = nullptr;
+    return &value_;
+  }
+  BSTR Get() const { return value_; }
+
+ private:
+  BSTR value_ = nullptr;
+};
+
+// Owns a VARIANT.
+class Variant {
+ public:
+  Variant() { VariantInit(&value_); }
+  ~Variant() { VariantClear(&value_); }
+  Variant(const Variant&) = delete;
+  Variant& operator=(const Variant&) = delete;
+  VARIANT* Get() { return &value_; }
+
+ private:
+  VARIANT value_;
+};
+
+// COM on this thread for the object's lifetime.
+class Apartment {
+ public:
+  Apartment() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+  ~Apartment() {
+    if (SUCCEEDED(hr_)) CoUninitialize();
+  }
+  Apartment(const Apartment&) = delete;
+  Apartment& operator=(const Apartment&) = delete;
+  HRESULT Result() const { return hr_; }
+
+ private:
+  HRESULT hr_;
+};
+
+std::string Utf8(const wchar_t* text);
+std::wstring Wide(const std::string& text);
+
+// The one line of a failure, on stderr ("lumora: " + the text).
+void Fail(const char* format, ...);
+
+// "0x80070057".
+std::string HrText(HRESULT hr);
+
+// Catalogue name of a property, "?" outside the catalogue.
+const char* Name(int32_t property);
+
+struct Camera {
+  cli::CameraIdentity id;
+  ComPtr<IVCapFilter> filter;
+  long index = 0;  // FIndex
+};
+
+// The video capture devices in FIndex order.
+HRESULT ListCameras(std::vector<Camera>* cameras);
+
+// A DVidCapCtrl attached to the camera; fills in the camera's chipset. A
+// filter without the kernel-streaming property interface stays attached
+// with the standard handler, so the control is usable whenever it answers
+// its chipset.
+HRESULT OpenControl(Camera* camera, ComPtr<IDVidCapCtrl>* control);
+
+// VCS_* support of a property (VCS_no when the call fails).
+int32_t Support(IDVidCapCtrl* ctrl, int32_t property);
+bool Range(IDVidCapCtrl* ctrl, int32_t property, long* min, long* max);
+
+// A profile load's calls on a control. Modes are reached through the
+// control's mode interface where the library offers one; without it no
+// property has modes.
+class ControlTarget : public cli::ProfileTarget {
+ public:
+  explicit ControlTarget(IDVidCapCtrl* ctrl) : ctrl_(ctrl) {}
+  int32_t Support(int32_t property) override;
+  bool Range(int32_t property, int32_t* min, int32_t* max) override;
+  HResult Get(int32_t property, int32_t* value) override;
+  HResult Set(int32_t property, int32_t value) override;
+  int32_t ModeSupport(int32_t property) override;
+  HResult GetMode(int32_t property, int32_t* mode) override;
+  HResult SetMode(int32_t property, int32_t mode) override;
+
+ private:
+  IDVidCapCtrl* ctrl_;
+};
+
+// Reads a whole file (at most 1 MiB, enough for any profile).
+bool ReadFile(const std::string& path, std::string* text, std::string* error);
+
+// Reads and parses a profile; on failure one line in *error
+// ("FILE: line 7: unknown property 'Brightnes'").
+bool ReadProfile(const std::string& path, cli::Profile* profile, std::string* error);
+
+}  // namespace lumora::tool
