@@ -5,7 +5,7 @@ BUILD := build
 JOBS ?= 2
 CMAKE_GEN := -G Ninja
 
-.PHONY: all setup configure build test demo dist probe clean
+.PHONY: all setup configure build test bench demo dist probe clean
 
 all: build
 
@@ -32,6 +32,11 @@ build: configure
 test: build
 	@printf 'subdirs("native" "win32" "win64")\n' > $(BUILD)/CTestTestfile.cmake
 	cd $(BUILD) && ctest -j $(JOBS) --output-on-failure --timeout 600
+
+# The benchmark tables: native, then each Windows architecture Wine runs here
+# (see docs/performance.md).
+bench: build
+	scripts/bench.sh $(BUILD)
 
 dist: build
 	scripts/dist.sh $(BUILD) dist

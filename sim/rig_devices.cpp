@@ -69,9 +69,10 @@ RigDevice FromRow(const DeviceRow& row) {
 }
 
 // Twelve plain cameras of one model, told apart by name and serial.
-std::vector<RigDevice> TwelveDevices() {
+// `count` plain cameras with distinct serials.
+std::vector<RigDevice> PlainDevices(int count) {
   std::vector<RigDevice> out;
-  for (int n = 1; n <= 12; ++n) {
+  for (int n = 1; n <= count; ++n) {
     char serial[16];
     std::snprintf(serial, sizeof serial, "%x", 0x4c1e200 + n);
     RigDevice d;
@@ -155,8 +156,8 @@ bool MakeRigDevices(const std::string& preset, std::vector<RigDevice>* devices) 
     return true;
   }
   if (preset == "none") return true;
-  if (preset == "twelve") {
-    *devices = TwelveDevices();
+  if (preset == "twelve" || preset == "ten") {
+    *devices = PlainDevices(preset == "ten" ? 10 : 12);
     return true;
   }
   return false;

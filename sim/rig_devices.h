@@ -37,8 +37,9 @@ struct RigDevice {
   std::shared_ptr<SimulatedCamera> camera;
 };
 
-// Builds the devices of a preset: "default", "none" or "twelve". Unknown
-// names answer false and leave *devices empty.
+// Builds the devices of a preset: "default", "none", "ten" or "twelve" (that
+// many plain cameras, all listed). Unknown names answer false and leave
+// *devices empty.
 bool MakeRigDevices(const std::string& preset, std::vector<RigDevice>* devices);
 
 // The preset named by LUMORA_SIM_DEVICES; "default" when it is unset or empty.

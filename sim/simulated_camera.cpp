@@ -227,10 +227,15 @@ bool SimulatedCamera::Inject(Op op, HResult* h) const {
 }
 
 void SimulatedCamera::NoteRelease(const char* what) {
+  if (!logRequests) return;
   Request r;
   r.op = Op::Release;
   r.what = what;
   log.push_back(std::move(r));
+}
+
+void SimulatedCamera::Note(const Request& r) {
+  if (logRequests) log.push_back(r);
 }
 
 HResult SimulatedCamera::ControlGetRange(bool camera, int32_t id, int32_t* min, int32_t* max,
@@ -238,7 +243,7 @@ HResult SimulatedCamera::ControlGetRange(bool camera, int32_t id, int32_t* min, 
   Request r;
   r.op = camera ? Op::CameraGetRange : Op::ProcAmpGetRange;
   r.id = static_cast<uint32_t>(id);
-  log.push_back(r);
+  Note(r);
   HResult h;
   if (Inject(r.op, &h)) return h;
   auto it = Controls(camera).find(id);
@@ -255,7 +260,7 @@ HResult SimulatedCamera::ControlGet(bool camera, int32_t id, int32_t* value, int
   Request r;
   r.op = camera ? Op::CameraGet : Op::ProcAmpGet;
   r.id = static_cast<uint32_t>(id);
-  log.push_back(r);
+  Note(r);
   HResult h;
   if (Inject(r.op, &h)) return h;
   auto it = Controls(camera).find(id);
@@ -271,7 +276,7 @@ HResult SimulatedCamera::ControlSet(bool camera, int32_t id, int32_t value, int3
   r.id = static_cast<uint32_t>(id);
   r.value = value;
   r.flags = static_cast<uint32_t>(flags);
-  log.push_back(r);
+  Note(r);
   HResult h;
   if (Inject(r.op, &h)) return h;
   auto it = Controls(camera).find(id);
@@ -286,7 +291,7 @@ HResult SimulatedCamera::ControlSet(bool camera, int32_t id, int32_t value, int3
 HResult SimulatedCamera::VideoGetCaps(int32_t* caps) {
   Request r;
   r.op = Op::VideoGetCaps;
-  log.push_back(r);
+  Note(r);
   HResult h;
   if (Inject(r.op, &h)) return h;
   *caps = videoCaps;
@@ -296,7 +301,7 @@ HResult SimulatedCamera::VideoGetCaps(int32_t* caps) {
 HResult SimulatedCamera::VideoGetMode(int32_t* mode) {
   Request r;
   r.op = Op::VideoGetMode;
-  log.push_back(r);
+  Note(r);
   HResult h;
   if (Inject(r.op, &h)) return h;
   *mode = videoMode;
@@ -307,7 +312,7 @@ HResult SimulatedCamera::VideoSetMode(int32_t mode) {
   Request r;
   r.op = Op::VideoSetMode;
   r.value = mode;
-  log.push_back(r);
+  Note(r);
   HResult h;
   if (Inject(r.op, &h)) return h;
   // The mode keeps only the bits the camera is capable of.
@@ -319,7 +324,7 @@ HResult SimulatedCamera::VideoSetMode(int32_t mode) {
 HResult SimulatedCamera::VideoGetFrameRate(int64_t* duration) {
   Request r;
   r.op = Op::VideoGetFrameRate;
-  log.push_back(r);
+  Note(r);
   HResult h;
   if (Inject(r.op, &h)) return h;
   *duration = frameDuration;
@@ -331,7 +336,7 @@ HResult SimulatedCamera::QuerySupported(const Guid& set, uint32_t id, uint32_t* 
   r.op = Op::QuerySupported;
   r.set = set;
   r.id = id;
-  log.push_back(r);
+  Note(r);
   HResult h;
   if (Inject(r.op, &h)) return h;
   if (set == kSetVideoProcAmp || set == kSetCameraControl) {
@@ -355,17 +360,20 @@ HResult SimulatedCamera::KsProperty(void* property, uint32_t propertyLength, voi
   r.propertyLength = propertyLength;
   r.dataLength = dataLength;
   const uint8_t* p = static_cast<const uint8_t*>(property);
-  r.property.assign(p, p + propertyLength);
-  if (data != nullptr) {
-    const uint8_t* d = static_cast<const uint8_t*>(data);
-    r.data.assign(d, d + dataLength);
+  // Copies of the buffers only for whoever reads them: the log and refuseKs.
+  if (logRequests || refuseKs) {
+    r.property.assign(p, p + propertyLength);
+    if (data != nullptr) {
+      const uint8_t* d = static_cast<const uint8_t*>(data);
+      r.data.assign(d, d + dataLength);
+    }
   }
   if (propertyLength >= 24) {
     std::memcpy(&r.set, p, sizeof(Guid));
     std::memcpy(&r.id, p + 16, 4);
     std::memcpy(&r.flags, p + 20, 4);
   }
-  log.push_back(r);
+  Note(r);
   HResult h;
   if (Inject(Op::KsProperty, &h)) return h;
   if (propertyLength < 24 || bytesReturned == nullptr) return hr::InvalidArg;
@@ -375,7 +383,7 @@ HResult SimulatedCamera::KsProperty(void* property, uint32_t propertyLength, voi
     HResult refused = refuseKs(r);
     if (hr::Failed(refused)) return refused;
   }
-  if (rawAccess.supported && AnswerRawAccess(r, out, dataLength, bytesReturned, &h)) return h;
+  if (rawAccess.supported && AnswerRawAccess(r, p, out, dataLength, bytesReturned, &h)) return h;
 
   h = kSetNotFound;
   if (r.set == kSetVideoProcAmp || r.set == kSetCameraControl) {
@@ -411,19 +419,25 @@ HResult SimulatedCamera::KsProperty(void* property, uint32_t propertyLength, voi
   return h;
 }
 
-bool SimulatedCamera::AnswerRawAccess(const Request& r, uint8_t* data, uint32_t dataLength,
-                                      uint32_t* bytesReturned, HResult* h) {
+bool SimulatedCamera::AnswerRawAccess(const Request& r, const uint8_t* property, uint8_t* data,
+                                      uint32_t dataLength, uint32_t* bytesReturned, HResult* h) {
   RawAccessModel& raw = rawAccess;
+  // The index or value the request carries (its length is checked first).
+  auto propertyLong = [&](uint32_t offset) {
+    int32_t v;
+    std::memcpy(&v, property + offset, sizeof v);
+    return v;
+  };
   const bool isSet = r.flags == kKsSet;
   const bool isGet = r.flags == kKsGet;
   const bool dataRequest = r.id == kRawDataId && (isGet || isSet);
   if (r.set.IsNull() && r.id == kRawLockId) {
     if (!isSet || r.propertyLength < kRawValueOffset + 4) {
       *h = hr::InvalidArg;
-    } else if (r.PropertyLong(kRawValueOffset) == 0) {
+    } else if (propertyLong(kRawValueOffset) == 0) {
       raw.unlocked = false;
       *h = hr::Ok;
-    } else if (r.PropertyLong(kRawValueOffset) == raw.unlockValue) {
+    } else if (propertyLong(kRawValueOffset) == raw.unlockValue) {
       raw.unlocked = true;
       *h = hr::Ok;
     } else {
@@ -446,7 +460,7 @@ bool SimulatedCamera::AnswerRawAccess(const Request& r, uint8_t* data, uint32_t 
     }
     raw.hasSelection = true;
     raw.selectedSet = r.set;
-    raw.selectedIndex = r.PropertyLong(kRawValueOffset);
+    raw.selectedIndex = propertyLong(kRawValueOffset);
     *h = hr::Ok;
     return true;
   }

@@ -175,6 +175,9 @@ class SimulatedCamera : public std::enable_shared_from_this<SimulatedCamera> {
   RawAccessModel rawAccess;
 
   std::vector<Request> log;
+  // Off: requests are answered but not logged, and the camera allocates
+  // nothing per request (benchmarks time the library against it).
+  bool logRequests = true;
 
   // Called after every write the camera accepted: a standard control, the
   // video-control mode, or a property set through KsProperty. The device rig
@@ -212,14 +215,16 @@ class SimulatedCamera : public std::enable_shared_from_this<SimulatedCamera> {
   // Answers a KsProperty on a private set; overridable per family model.
   // Answers a request of the raw register protocol; false when the request
   // is not one (then it is an ordinary property request).
-  bool AnswerRawAccess(const Request& r, uint8_t* data, uint32_t dataLength,
-                       uint32_t* bytesReturned, HResult* h);
+  // `property` is the request's property buffer (r.propertyLength bytes).
+  bool AnswerRawAccess(const Request& r, const uint8_t* property, uint8_t* data,
+                       uint32_t dataLength, uint32_t* bytesReturned, HResult* h);
 
   virtual HResult AnswerPrivate(PrivateSet& set, uint32_t id, uint32_t flags, uint8_t* data,
                                   uint32_t dataLength, uint32_t* bytesReturned);
 
  private:
   bool Inject(Op op, HResult* h) const;
+  void Note(const Request& r);
   std::map<int32_t, StandardControl>& Controls(bool camera) {
     return camera ? cameraControl : procAmp;
   }
