@@ -41,11 +41,32 @@ std::optional<Bstr> ReadBagString(IPropertyBag* bag, const wchar_t* name) {
   return text;
 }
 
+// The class object of VCapFilter, fetched by class identifier (as an outside
+// client would, through the registration) on the first descriptor an
+// enumeration needs and kept for the rest of it: one activation per
+// enumeration instead of one per device. A failed fetch is tried again for
+// the next device, as a failed creation was.
+class DescriptorFactory {
+ public:
+  HRESULT Create(ComPtr<IVCapFilter>* filter) {
+    if (!factory_) {
+      HRESULT hr = CoGetClassObject(CLSID_VCapFilter, CLSCTX_INPROC_SERVER, nullptr,
+                                    IID_PPV_ARGS(&factory_));
+      if (FAILED(hr)) return hr;
+      if (!factory_) return E_NOINTERFACE;
+    }
+    return factory_->CreateInstance(nullptr, IID_PPV_ARGS(filter->ReleaseAndGetAddressOf()));
+  }
+
+ private:
+  ComPtr<IClassFactory> factory_;
+};
+
 // Builds the descriptor of one device and adds it to the collection.
 // Devices that are not plug-and-play, whose property bag cannot be bound,
 // that have no friendly name or whose descriptor cannot be created are
 // skipped.
-void AddDevice(IMoniker* moniker, IVCapCollection* collection) {
+void AddDevice(IMoniker* moniker, IVCapCollection* collection, DescriptorFactory& descriptors) {
   CoTaskMem<wchar_t> displayName;
   if (FAILED(moniker->GetDisplayName(nullptr, nullptr, displayName.Receive())) ||
       !displayName.Get() || !std::wcsstr(displayName.Get(), kPnpMarker)) {
@@ -57,10 +78,7 @@ void AddDevice(IMoniker* moniker, IVCapCollection* collection) {
   if (!friendlyName) return;
 
   ComPtr<IVCapFilter> filter;
-  if (FAILED(CoCreateInstance(CLSID_VCapFilter, nullptr, CLSCTX_INPROC_SERVER,
-                              IID_PPV_ARGS(&filter)))) {
-    return;
-  }
+  if (FAILED(descriptors.Create(&filter)) || !filter) return;
   LONG count = 0;
   if (FAILED(collection->get_Count(&count))) return;
 
@@ -111,9 +129,10 @@ class VCapFilterEnum : public com::Dispatch<IVCapFilterEnum> {
       if (FAILED(created)) return created;
 
       if (!empty) {
+        DescriptorFactory descriptors;
         ComPtr<IMoniker> moniker;
         while (monikers->Next(1, moniker.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
-          if (moniker) AddDevice(moniker.Get(), collection.Get());
+          if (moniker) AddDevice(moniker.Get(), collection.Get(), descriptors);
         }
       }
       *pVal = collection.Detach();  // IVCapCollection is the caller's IDispatch

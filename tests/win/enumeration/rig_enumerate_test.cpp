@@ -4,7 +4,9 @@
 #include <uuids.h>
 
 #include <cstdlib>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "sim/com/rig_server.h"
@@ -192,6 +194,73 @@ TEST_F(RigEnumerateTest, EmptyRigAndOtherCategoriesGiveEmptyCollections) {
   LONG count = -1;
   EXPECT_EQ(coll->get_Count(&count), S_OK);
   EXPECT_EQ(count, 0);
+}
+
+// A class object in front of the library's VCapFilter class object: counts
+// how often COM fetched it for a client and how many objects it made.
+class CountingFactory final : public IClassFactory {
+ public:
+  explicit CountingFactory(ComPtr<IClassFactory> library) : library_(std::move(library)) {}
+
+  LONG fetched = 0;
+  LONG created = 0;
+
+  IFACEMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+    *ppv = nullptr;
+    if (riid != IID_IUnknown && riid != IID_IClassFactory) return E_NOINTERFACE;
+    ++fetched;
+    *ppv = static_cast<IClassFactory*>(this);
+    AddRef();
+    return S_OK;
+  }
+  IFACEMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(++refs_); }
+  IFACEMETHODIMP_(ULONG) Release() override { return static_cast<ULONG>(--refs_); }
+  IFACEMETHODIMP CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
+    ++created;
+    return library_->CreateInstance(outer, riid, ppv);
+  }
+  IFACEMETHODIMP LockServer(BOOL lock) override { return library_->LockServer(lock); }
+
+ private:
+  ComPtr<IClassFactory> library_;
+  LONG refs_ = 1;  // a member of the test: never deleted through Release
+};
+
+class RigActivationTest : public RigEnumerateTest {
+ protected:
+  ComPtr<IClassFactory> Served(REFCLSID clsid, ComPtr<IClassFactory> library) override {
+    if (clsid != CLSID_VCapFilter) return library;
+    counting_ = std::make_unique<CountingFactory>(library);
+    return ComPtr<IClassFactory>(counting_.get());
+  }
+  void TearDown() override {
+    RigEnumerateTest::TearDown();
+    counting_.reset();  // after the revocation has released it
+  }
+  std::unique_ptr<CountingFactory> counting_;
+};
+
+// The descriptors of one enumeration come from the VCapFilter class object
+// that COM serves for the class identifier, fetched once for the whole
+// enumeration rather than once per device.
+TEST_F(RigActivationTest, OneClassObjectServesEveryDescriptorOfAnEnumeration) {
+  UsePreset("twelve");
+  ASSERT_TRUE(counting_);
+  for (int round = 1; round <= 2; ++round) {
+    counting_->fetched = 0;
+    counting_->created = 0;
+    auto coll = Enumerate(CGC_VideoCapture);
+    ASSERT_TRUE(coll);
+    LONG count = 0;
+    ASSERT_EQ(coll->get_Count(&count), S_OK);
+    EXPECT_EQ(count, 12);
+    EXPECT_EQ(counting_->created, 12) << "round " << round;
+    EXPECT_EQ(counting_->fetched, 1) << "round " << round;
+  }
+  // A category without devices needs no descriptor class at all.
+  counting_->fetched = 0;
+  EXPECT_TRUE(Enumerate(CGC_AudioCapture));
+  EXPECT_EQ(counting_->fetched, 0);
 }
 
 }  // namespace
