@@ -10,39 +10,50 @@ namespace {
 
 constexpr REGSAM kReadAccess = KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE;
 
-// Owns one open HKEY.
-class KeyHandle {
- public:
-  KeyHandle() = default;
-  ~KeyHandle() {
-    if (key_ != nullptr) RegCloseKey(key_);
-  }
-  KeyHandle(const KeyHandle&) = delete;
-  KeyHandle& operator=(const KeyHandle&) = delete;
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "registry names are UTF-16");
 
-  HKEY* Receive() { return &key_; }
-  HKEY get() const { return key_; }
-
- private:
-  HKEY key_ = nullptr;
-};
-
+// An open key; destroying it closes the key. One allocation per open key.
 class WindowsKey : public RegistryKey {
  public:
-  explicit WindowsKey(std::unique_ptr<KeyHandle> key) : key_(std::move(key)) {}
+  explicit WindowsKey(HKEY key) noexcept : key_(key) {}
+  ~WindowsKey() override { RegCloseKey(key_); }
+  WindowsKey(const WindowsKey&) = delete;
+  WindowsKey& operator=(const WindowsKey&) = delete;
 
-  RegStatus EnumSubkey(uint32_t index, std::string* name) override {
-    wchar_t buffer[kRegNameBufferChars];
-    DWORD length = kRegNameBufferChars;  // reset for every call
-    LONG status = RegEnumKeyExW(key_->get(), index, buffer, &length, nullptr, nullptr, nullptr,
-                                nullptr);
-    if (status != ERROR_SUCCESS) return status;
-    try {
-      *name = NarrowToUtf8(std::wstring(buffer, length));
-    } catch (const std::bad_alloc&) {
+  // Takes over an open key; closes it when the object cannot be allocated.
+  static RegStatus Own(HKEY key, std::unique_ptr<RegistryKey>* out) noexcept {
+    auto* owner = new (std::nothrow) WindowsKey(key);
+    if (owner == nullptr) {
+      RegCloseKey(key);
       return ERROR_OUTOFMEMORY;
     }
+    out->reset(owner);
     return ERROR_SUCCESS;
+  }
+
+  RegStatus EnumSubkey(uint32_t index, RegistryName* name) override {
+    wchar_t buffer[kRegNameBufferChars];
+    DWORD length = kRegNameBufferChars;  // reset for every call
+    LONG status = RegEnumKeyExW(key_, index, buffer, &length, nullptr, nullptr, nullptr, nullptr);
+    if (status != ERROR_SUCCESS) return status;
+    if (length >= kRegNameBufferChars) return ERROR_MORE_DATA;
+    for (DWORD i = 0; i < length; ++i) name->units[i] = static_cast<char16_t>(buffer[i]);
+    name->units[length] = u'\0';
+    name->length = length;
+    return ERROR_SUCCESS;
+  }
+
+  RegStatus OpenSubkey(const RegistryName& name, std::unique_ptr<RegistryKey>* key) override {
+    key->reset();
+    if (name.length >= kRegNameBufferChars) return ERROR_INVALID_PARAMETER;
+    // The name exactly as enumeration gave it, NUL-terminated.
+    wchar_t wide[kRegNameBufferChars];
+    for (uint32_t i = 0; i < name.length; ++i) wide[i] = static_cast<wchar_t>(name.units[i]);
+    wide[name.length] = L'\0';
+    HKEY subkey = nullptr;
+    LONG status = RegOpenKeyExW(key_, wide, 0, kReadAccess, &subkey);
+    if (status != ERROR_SUCCESS) return status;
+    return Own(subkey, key);
   }
 
   RegStatus QueryValue(const std::string& name, uint32_t* type, uint8_t* data,
@@ -55,8 +66,7 @@ class WindowsKey : public RegistryKey {
     }
     DWORD valueType = REG_NONE;
     DWORD valueSize = *size;
-    LONG status = RegQueryValueExW(key_->get(), wide.c_str(), nullptr, &valueType, data,
-                                   &valueSize);
+    LONG status = RegQueryValueExW(key_, wide.c_str(), nullptr, &valueType, data, &valueSize);
     if (status == ERROR_SUCCESS || status == ERROR_MORE_DATA) {
       *type = valueType;
       *size = valueSize;
@@ -65,7 +75,7 @@ class WindowsKey : public RegistryKey {
   }
 
  private:
-  std::unique_ptr<KeyHandle> key_;
+  HKEY key_;
 };
 
 class WindowsRegistryReader : public RegistryReader {
@@ -73,17 +83,16 @@ class WindowsRegistryReader : public RegistryReader {
   RegStatus OpenLocalMachine(const std::string& path,
                              std::unique_ptr<RegistryKey>* key) override {
     key->reset();
+    std::wstring wide;
     try {
-      std::wstring wide = WidenUtf8(path);
-      auto handle = std::make_unique<KeyHandle>();
-      LONG status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, wide.c_str(), 0, kReadAccess,
-                                  handle->Receive());
-      if (status != ERROR_SUCCESS) return status;
-      *key = std::make_unique<WindowsKey>(std::move(handle));
+      wide = WidenUtf8(path);
     } catch (const std::bad_alloc&) {
       return ERROR_OUTOFMEMORY;
     }
-    return ERROR_SUCCESS;
+    HKEY opened = nullptr;
+    LONG status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, wide.c_str(), 0, kReadAccess, &opened);
+    if (status != ERROR_SUCCESS) return status;
+    return WindowsKey::Own(opened, key);
   }
 };
 

@@ -1,7 +1,8 @@
 // The registry reader over the Windows registry: keys below
 // HKEY_LOCAL_MACHINE opened with read access only (KEY_ENUMERATE_SUB_KEYS |
 // KEY_QUERY_VALUE), so an account without write rights to HKLM still reads
-// them. Names cross as UTF-8 and are converted to UTF-16 here.
+// them. Paths and value names cross as UTF-8 and are converted to UTF-16
+// here; subkey names stay the UTF-16 units the registry gave.
 #pragma once
 
 #include <memory>

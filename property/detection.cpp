@@ -96,14 +96,12 @@ int32_t ClassifyPropertySet(Guid* privateSet) {
 namespace {
 
 // Whether the subkey `name` of the branch names a set the filter supports.
-bool Qualifies(RegistryReader& reader, KsPropertySet& ksPropertySet, const std::string& name,
+// The subkey is opened relative to the branch by the name enumeration gave:
+// one allocation (the open key) per subkey.
+bool Qualifies(RegistryKey& branch, KsPropertySet& ksPropertySet, const RegistryName& name,
                Guid* set) {
   std::unique_ptr<RegistryKey> subkey;
-  if (reader.OpenLocalMachine(std::string(kMediaInterfacesPath) + "\\" + name, &subkey) !=
-          kRegSuccess ||
-      !subkey) {
-    return false;
-  }
+  if (branch.OpenSubkey(name, &subkey) != kRegSuccess || !subkey) return false;
   uint8_t buffer[kMediaInterfaceValueBuffer] = {};
   uint32_t type = kRegNone;
   uint32_t size = sizeof buffer;
@@ -135,18 +133,18 @@ MediaInterfaceSearchResult SearchMediaInterfaces(RegistryReader& reader,
     if (reader.OpenLocalMachine(kMediaInterfacesPath, &branch) != kRegSuccess || !branch) {
       return result;
     }
-    std::string name;
+    RegistryName name;
     for (uint32_t index = 0;; ++index) {
       if (branch->EnumSubkey(index, &name) != kRegSuccess) break;
       Guid set;
-      if (Qualifies(reader, ksPropertySet, name, &set)) {
+      if (Qualifies(*branch, ksPropertySet, name, &set)) {
         result.found = true;
         result.set = set;
         break;
       }
     }
   } catch (const std::bad_alloc&) {
-    // A path that cannot be built ends the search like a failed call.
+    // Memory that runs out ends the search like a failed call.
     result = MediaInterfaceSearchResult{};
   }
   return result;

@@ -112,8 +112,10 @@ struct MediaInterfaceSearchResult {
 
 // Walks the MediaInterfaces subkeys in enumeration order and returns the
 // first whose "IID" is a 16-byte REG_BINARY, not a standard set, and for
-// which `ksPropertySet` reports get and set support of property 9. Every key
-// it opens is closed before it returns. Never throws.
+// which `ksPropertySet` reports get and set support of property 9. Each
+// subkey is opened relative to the branch by the name enumeration gave, with
+// one allocation (the open key) per subkey. Every key it opens is closed
+// before it returns. Never throws.
 MediaInterfaceSearchResult SearchMediaInterfaces(RegistryReader& reader,
                                                  KsPropertySet& ksPropertySet);
 

@@ -6,13 +6,18 @@
 // Two realisations exist: the Windows one (dshow/registry_reader_win.h) and an
 // in-memory one for tests (sim/memory_registry.h).
 //
-// Strings are narrow UTF-8; the Windows reader converts at its edge. No call
-// throws: allocation failures come back as kRegOutOfMemory.
+// Paths and value names are narrow UTF-8; the Windows reader converts at
+// its edge. Subkey names are kept as the registry gives them (UTF-16 code
+// units in a fixed buffer), so a subkey is reopened by exactly the name that
+// enumeration found, whatever it holds. No call throws: allocation failures
+// come back as kRegOutOfMemory.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace lumora {
 
@@ -36,6 +41,15 @@ constexpr uint32_t kRegDword = 4;   // REG_DWORD
 // a name of 260 characters or more does not fit and answers kRegMoreData.
 constexpr uint32_t kRegNameBufferChars = 260;
 
+// The name of a subkey as enumeration gave it: `length` UTF-16 code units
+// followed by a NUL, in a fixed buffer (filling it allocates nothing).
+struct RegistryName {
+  std::array<char16_t, kRegNameBufferChars> units{};
+  uint32_t length = 0;
+
+  std::u16string_view View() const { return std::u16string_view(units.data(), length); }
+};
+
 // An open key. Destroying the object closes the key.
 class RegistryKey {
  public:
@@ -44,7 +58,12 @@ class RegistryKey {
   // Name of the subkey at `index` (RegEnumKeyExW with a name buffer of
   // kRegNameBufferChars characters whose length is reset for every call).
   // kRegNoMoreItems past the last subkey; *name is written only on success.
-  virtual RegStatus EnumSubkey(uint32_t index, std::string* name) = 0;
+  virtual RegStatus EnumSubkey(uint32_t index, RegistryName* name) = 0;
+
+  // Opens the subkey `name` of this key (RegOpenKeyExW relative to this key)
+  // with read access, like RegistryReader::OpenLocalMachine. On success *key
+  // owns the open subkey; on failure it is left empty.
+  virtual RegStatus OpenSubkey(const RegistryName& name, std::unique_ptr<RegistryKey>* key) = 0;
 
   // Value `name` of this key (RegQueryValueExW). On entry *size is the
   // capacity of `data` in bytes. On success *type is the value type, the

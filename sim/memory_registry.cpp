@@ -1,6 +1,7 @@
 #include "sim/memory_registry.h"
 
 #include <algorithm>
+#include <string_view>
 #include <cstring>
 #include <new>
 
@@ -78,36 +79,111 @@ Node& Create(Node& root, const std::string& path) {
   return *node;
 }
 
-// Length of a UTF-8 name in UTF-16 code units.
-size_t Utf16Length(const std::string& s) {
-  size_t n = 0;
-  for (unsigned char c : s) {
-    if ((c & 0xC0) == 0x80) continue;  // continuation byte
-    n += (c >= 0xF0) ? 2 : 1;          // four-byte sequences need a surrogate pair
+// A UTF-8 name (as tests write them) as UTF-16 code units.
+std::u16string Utf16Of(const std::string& s) {
+  std::u16string out;
+  for (size_t i = 0; i < s.size();) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    const size_t n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+    uint32_t cp = n == 1 ? c : n == 2 ? (c & 0x1F) : n == 3 ? (c & 0x0F) : (c & 0x07);
+    for (size_t k = 1; k < n && i + k < s.size(); ++k) {
+      cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+    }
+    i += n;
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(cp));
+    }
   }
-  return n;
+  return out;
+}
+
+// UTF-16 units as UTF-8, for the open log (a lone surrogate becomes U+FFFD).
+std::string Utf8Of(std::u16string_view units) {
+  std::string out;
+  for (size_t i = 0; i < units.size(); ++i) {
+    uint32_t cp = units[i];
+    if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+        units[i + 1] < 0xE000) {
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (units[++i] - 0xDC00);
+    } else if (cp >= 0xD800 && cp < 0xE000) {
+      cp = 0xFFFD;
+    }
+    if (cp < 0x80) {
+      out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+  }
+  return out;
+}
+
+bool SameUnits(std::u16string_view a, std::u16string_view b) {
+  auto lower = [](char16_t c) {
+    return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c - u'A' + u'a') : c;
+  };
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
 }
 
 class MemoryKey : public RegistryKey {
  public:
-  MemoryKey(std::shared_ptr<MemoryRegistry::State> state, Node* node)
-      : state_(std::move(state)), node_(node) {
+  MemoryKey(std::shared_ptr<MemoryRegistry::State> state, Node* node, std::string path)
+      : state_(std::move(state)), node_(node), path_(std::move(path)) {
     ++state_->openKeys;
   }
   ~MemoryKey() override { --state_->openKeys; }
 
-  RegStatus EnumSubkey(uint32_t index, std::string* name) override {
+  RegStatus EnumSubkey(uint32_t index, RegistryName* name) override {
     auto failure = node_->enumFailures.find(index);
     if (failure != node_->enumFailures.end()) return failure->second;
     if (index >= node_->children.size()) return kRegNoMoreItems;
-    const std::string& child = node_->children[index]->name;
-    if (Utf16Length(child) >= kRegNameBufferChars) return kRegMoreData;
     try {
-      *name = child;
+      const std::u16string units = Utf16Of(node_->children[index]->name);
+      if (units.size() >= kRegNameBufferChars) return kRegMoreData;
+      std::copy(units.begin(), units.end(), name->units.begin());
+      name->units[units.size()] = u'\0';
+      name->length = static_cast<uint32_t>(units.size());
     } catch (const std::bad_alloc&) {
       return kRegOutOfMemory;
     }
     return kRegSuccess;
+  }
+
+  RegStatus OpenSubkey(const RegistryName& name, std::unique_ptr<RegistryKey>* key) override {
+    key->reset();
+    try {
+      const std::string path = path_ + "\\" + Utf8Of(name.View());
+      state_->openLog.push_back(path);
+      for (const auto& refused : state_->refused) {
+        if (SameName(refused.first, path)) return refused.second;
+      }
+      for (auto& child : node_->children) {
+        if (SameUnits(Utf16Of(child->name), name.View())) {
+          *key = std::make_unique<MemoryKey>(state_, child.get(), path);
+          return kRegSuccess;
+        }
+      }
+    } catch (const std::bad_alloc&) {
+      return kRegOutOfMemory;
+    }
+    return kRegFileNotFound;
   }
 
   RegStatus QueryValue(const std::string& name, uint32_t* type, uint8_t* data,
@@ -131,6 +207,7 @@ class MemoryKey : public RegistryKey {
  private:
   std::shared_ptr<MemoryRegistry::State> state_;
   Node* node_;
+  std::string path_;  // as opened, for the open log
 };
 
 }  // namespace
@@ -181,7 +258,7 @@ RegStatus MemoryRegistry::OpenLocalMachine(const std::string& path,
     }
     Node* node = Find(state_->root, path);
     if (node == nullptr) return kRegFileNotFound;
-    *key = std::make_unique<MemoryKey>(state_, node);
+    *key = std::make_unique<MemoryKey>(state_, node, path);
   } catch (const std::bad_alloc&) {
     return kRegOutOfMemory;
   }

@@ -39,7 +39,8 @@ class MemoryRegistry : public RegistryReader {
 
   // Keys opened and not yet closed.
   int OpenKeyCount() const;
-  // Paths of every OpenLocalMachine call, in order, as given.
+  // Paths of every OpenLocalMachine call, in order, as given, and of every
+  // OpenSubkey call as the parent's path, a backslash and the name.
   const std::vector<std::string>& OpenLog() const;
 
   RegStatus OpenLocalMachine(const std::string& path,

@@ -34,6 +34,13 @@ bool SinkList::Remove(DWORD cookie) noexcept {
   return true;
 }
 
+bool SinkList::AnyAdvised() const noexcept {
+  for (const ComPtr<IDispatch>& sink : slots_) {
+    if (sink) return true;
+  }
+  return false;
+}
+
 ComPtr<IDispatch> SinkList::At(size_t slot) const noexcept {
   if (slot >= slots_.size()) return nullptr;
   return slots_[slot];

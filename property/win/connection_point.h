@@ -31,6 +31,8 @@ class SinkList {
   bool Remove(DWORD cookie) noexcept;
   // Number of slots, empty ones included.
   size_t Size() const noexcept { return slots_.size(); }
+  // Whether any slot holds a sink.
+  bool AnyAdvised() const noexcept;
   // The sink in a slot (a new reference), or null for an empty slot or one
   // past the end.
   Microsoft::WRL::ComPtr<IDispatch> At(size_t slot) const noexcept;
@@ -52,6 +54,9 @@ class ConnectionPoint final : public IConnectionPoint {
   ConnectionPoint& operator=(const ConnectionPoint&) = delete;
 
   const IID& EventInterface() const noexcept { return events_; }
+  // Whether an event fired now would reach any sink: an object builds an
+  // event's argument only then.
+  bool Connected() const noexcept { return sinks_.AnyAdvised(); }
 
   // IUnknown: the point's own identity (IUnknown, IConnectionPoint) with the
   // container's reference count.

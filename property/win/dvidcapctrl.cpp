@@ -3,6 +3,7 @@
 #include <olectl.h>
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <string>
@@ -303,15 +304,19 @@ HRESULT DVidCapCtrl::RunBlock(SAFEARRAY** setting, Block block) noexcept {
 // --- events ----------------------------------------------------------------------
 
 void DVidCapCtrl::FireDebugLog(const char* text) noexcept {
-  try {
-    com::Variant argument;
-    argument.Get()->vt = VT_BSTR;
-    argument.Get()->bstrVal = SysAllocString(WidenUtf8(text).c_str());
-    if (!argument.Get()->bstrVal) return;
-    events_.Fire(kDispidDebugLog, *argument.Get());
-  } catch (const std::bad_alloc&) {
-    // Without memory for the text the event is dropped; attachment goes on.
-  }
+  // The text becomes an automation string only when someone listens; it is
+  // converted straight into the string, the one allocation of the event.
+  if (!events_.Connected()) return;
+  const int bytes = static_cast<int>(std::strlen(text));
+  const int length = bytes == 0 ? 0 : MultiByteToWideChar(CP_UTF8, 0, text, bytes, nullptr, 0);
+  if (length < 0 || (bytes != 0 && length == 0)) return;
+  com::Variant argument;
+  argument.Get()->vt = VT_BSTR;
+  argument.Get()->bstrVal = SysAllocStringLen(nullptr, static_cast<UINT>(length));
+  // Without memory for the text the event is dropped; attachment goes on.
+  if (!argument.Get()->bstrVal) return;
+  if (length != 0) MultiByteToWideChar(CP_UTF8, 0, text, bytes, argument.Get()->bstrVal, length);
+  events_.Fire(kDispidDebugLog, *argument.Get());
 }
 
 void DVidCapCtrl::FireProgress(float percent) noexcept {

@@ -515,12 +515,21 @@ TEST(MemoryRegistryTest, BehavesLikeTheRegistryCalls) {
   EXPECT_EQ(reg.OpenKeyCount(), 0);
 
   ASSERT_EQ(reg.OpenLocalMachine("A", &key), kRegSuccess);
-  std::string name;
+  RegistryName name;
   EXPECT_EQ(key->EnumSubkey(0, &name), kRegSuccess);
-  EXPECT_EQ(name, "B");
+  EXPECT_TRUE(name.View() == u"B");
   EXPECT_EQ(key->EnumSubkey(1, &name), kRegSuccess);
-  EXPECT_EQ(name, "C");
+  EXPECT_TRUE(name.View() == u"C");
   EXPECT_EQ(key->EnumSubkey(2, &name), kRegNoMoreItems);
+  EXPECT_TRUE(name.View() == u"C");  // written only on success
+  // A subkey opens relative to its parent by the enumerated name.
+  std::unique_ptr<RegistryKey> sub;
+  ASSERT_EQ(key->OpenSubkey(name, &sub), kRegSuccess);
+  EXPECT_EQ(reg.OpenKeyCount(), 2);
+  name.units[0] = u'Q';
+  EXPECT_EQ(key->OpenSubkey(name, &sub), kRegFileNotFound);
+  EXPECT_FALSE(sub);
+  EXPECT_EQ(reg.OpenLog(), (std::vector<std::string>{"a\\b", "A", "A\\C", "A\\Q"}));
   EXPECT_EQ(reg.OpenLocalMachine("A\\Missing", &key), kRegFileNotFound);
   EXPECT_FALSE(key);
 
@@ -530,7 +539,8 @@ TEST(MemoryRegistryTest, BehavesLikeTheRegistryCalls) {
   ASSERT_EQ(reg.OpenLocalMachine("L", &key), kRegSuccess);
   EXPECT_EQ(key->EnumSubkey(0, &name), kRegMoreData);
   EXPECT_EQ(key->EnumSubkey(1, &name), kRegSuccess);
-  EXPECT_EQ(name.size(), 259u);
+  EXPECT_EQ(name.length, 259u);
+  EXPECT_EQ(name.units[259], u'\0');
 }
 
 }  // namespace

@@ -28,10 +28,18 @@ const wchar_t kBadTextW[] = L"LumoraDetTest_A_BadText";
 const wchar_t kBadShortW[] = L"LumoraDetTest_B_BadShort";
 const wchar_t kGoodW[] = L"LumoraDetTest_C_Good";
 const wchar_t kWideNameW[] = L"LumoraDetTest_D_Kamera_\u00fc\u20ac";
-const char kWideNameUtf8[] = "LumoraDetTest_D_Kamera_\xc3\xbc\xe2\x82\xac";
+// A name no UTF-8 text can spell: it holds an unpaired surrogate, which the
+// registry keeps as given.
+const wchar_t kLoneSurrogateW[] = {L'L', L'u', L'm', L'o', L'r', L'a', L'D', L'e', L't', L'T',
+                                   L'e', L's', L't', L'_', L'E', L'_', 0xD800, L'x', 0};
 
 const Guid kSaa8112 = Guid::Parse("35DBC300-F98F-11D2-AFD0-00104B13EAF2");
 const Guid kDecoy = Guid::Parse("0123abcd-4567-89ef-fedc-ba9876543210");
+const Guid kLoneSet = Guid::Parse("5e7f0a11-0b5e-4c1d-9a3e-2b4d6f8a0c1e");
+
+std::u16string Units(const wchar_t* text) {
+  return std::u16string(reinterpret_cast<const char16_t*>(text));
+}
 
 class KeyCloser {
  public:
@@ -103,26 +111,29 @@ class RegistrySearchTest : public ::testing::Test {
 TEST_F(RegistrySearchTest, ReaderEnumeratesAndReadsWhatWasWritten) {
   std::unique_ptr<RegistryKey> branch;
   ASSERT_EQ(reader->OpenLocalMachine(kMediaInterfacesPath, &branch), kRegSuccess);
-  std::vector<std::string> names;
-  std::string name;
+  std::vector<std::u16string> names;
+  RegistryName name;
+  RegistryName wideName;
   uint32_t index = 0;
   RegStatus status;
-  while ((status = branch->EnumSubkey(index++, &name)) == kRegSuccess) names.push_back(name);
+  while ((status = branch->EnumSubkey(index++, &name)) == kRegSuccess) {
+    names.emplace_back(name.View());
+    if (name.View() == Units(kWideNameW)) wideName = name;
+  }
   EXPECT_EQ(status, kRegNoMoreItems);
-  auto has = [&](const std::string& n) {
+  auto has = [&](const std::u16string& n) {
     for (const auto& s : names) {
       if (s == n) return true;
     }
     return false;
   };
-  EXPECT_TRUE(has("LumoraDetTest_C_Good"));
-  EXPECT_TRUE(has(kWideNameUtf8));  // UTF-16 name arrives as UTF-8
+  EXPECT_TRUE(has(u"LumoraDetTest_C_Good"));
+  ASSERT_TRUE(has(Units(kWideNameW)));  // the UTF-16 name as the registry keeps it
 
-  // Opening by a UTF-8 path and reading the binary value.
+  // Opening relative to the branch by the enumerated name, and reading the
+  // binary value.
   std::unique_ptr<RegistryKey> key;
-  ASSERT_EQ(reader->OpenLocalMachine(std::string(kMediaInterfacesPath) + "\\" + kWideNameUtf8,
-                                     &key),
-            kRegSuccess);
+  ASSERT_EQ(branch->OpenSubkey(wideName, &key), kRegSuccess);
   uint8_t buffer[260] = {};
   uint32_t type = 0, size = sizeof buffer;
   ASSERT_EQ(key->QueryValue("IID", &type, buffer, &size), kRegSuccess);
@@ -141,6 +152,28 @@ TEST_F(RegistrySearchTest, ReaderEnumeratesAndReadsWhatWasWritten) {
   EXPECT_EQ(reader->OpenLocalMachine(std::string(kMediaInterfacesPath) + "\\NoSuchKey", &key),
             kRegFileNotFound);
   EXPECT_FALSE(key);
+  RegistryName missing;
+  for (char16_t c : std::u16string(u"NoSuchKey")) missing.units[missing.length++] = c;
+  EXPECT_EQ(branch->OpenSubkey(missing, &key), kRegFileNotFound);
+  EXPECT_FALSE(key);
+}
+
+// A subkey is reopened by the name enumeration gave, not by a text that
+// went through UTF-8 and back: a name with an unpaired surrogate has no
+// UTF-8 spelling, yet its entry is found.
+TEST_F(RegistrySearchTest, SearchReopensSubkeysByTheirOwnName) {
+  // Only the entry under the odd name names a set the filter supports.
+  cam->privateSets[kSaa8112].properties[kMediaInterfaceProbeId].access = 1;
+  cam->privateSets[kDecoy].properties[kMediaInterfaceProbeId].access = 1;
+  cam->AddPrivateSet(kLoneSet, 28, 296).properties[kMediaInterfaceProbeId].access = 3;
+  std::unique_ptr<KsPropertySet> ks;
+  ASSERT_EQ(filter->QueryKsPropertySet(&ks), hr::Ok);
+  WriteInterface(kLoneSurrogateW, REG_BINARY, &kLoneSet, sizeof kLoneSet);
+  MediaInterfaceSearchResult found = SearchMediaInterfaces(*reader, *ks);
+  std::wstring path = std::wstring(kBranchW) + L"\\" + kLoneSurrogateW;
+  EXPECT_EQ(RegDeleteKeyW(HKEY_LOCAL_MACHINE, path.c_str()), ERROR_SUCCESS);
+  EXPECT_TRUE(found.found);
+  EXPECT_EQ(found.set, kLoneSet) << found.set.ToString();
 }
 
 TEST_F(RegistrySearchTest, SearchSkipsBadValuesAndFindsTheSupportedSet) {
