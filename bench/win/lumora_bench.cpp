@@ -38,8 +38,14 @@ namespace {
 using Microsoft::WRL::ComPtr;
 
 bool g_quick = false;
-// Each figure is the median of this many timed runs.
-constexpr int kRepetitions = 11;
+
+// Each figure is the median of many short timed runs. On a machine shared
+// with other work most short runs go uninterrupted, so the median shows the
+// cost of the code rather than the load of the machine.
+constexpr int kPropertyRuns = 201;     // of 1000 calls (250 through IDispatch)
+constexpr long kPropertyCalls = 1000;
+constexpr int kEnumerationRuns = 31;   // of one enumeration
+constexpr int kAttachmentRuns = 31;    // alternating, of one walk and one attachment
 
 // --- timing ---------------------------------------------------------------------
 
@@ -57,6 +63,8 @@ double NowNs() {
 struct Figure {
   double ns = 0;      // median time per call
   double allocs = 0;  // Lumora.dll's allocations per call
+  int runs = 0;
+  long calls = 0;     // per run
 };
 
 // Runs `body` (which makes `calls` calls per run) once to warm up, then
@@ -75,6 +83,8 @@ Figure Measure(long calls, int repetitions, const std::function<void(long)>& bod
     perCall.push_back((NowNs() - t0) / static_cast<double>(calls));
   }
   Figure f;
+  f.runs = repetitions;
+  f.calls = calls;
   f.allocs = static_cast<double>(Allocations() - before) /
              (static_cast<double>(calls) * repetitions);
   std::sort(perCall.begin(), perCall.end());
@@ -84,10 +94,12 @@ Figure Measure(long calls, int repetitions, const std::function<void(long)>& bod
 
 // Two bodies timed in alternating repetitions, so that both see the same
 // machine (load on a shared machine drifts over seconds): for a ratio.
-void MeasurePair(long calls, const std::function<void(long)>& first,
+void MeasurePair(long calls, int repetitions, const std::function<void(long)>& first,
                  const std::function<void(long)>& second, Figure* a, Figure* b) {
-  if (g_quick) calls = std::max(1L, std::min(calls, 20L));
-  const int repetitions = g_quick ? 1 : kRepetitions;
+  if (g_quick) {
+    calls = std::max(1L, std::min(calls, 20L));
+    repetitions = 1;
+  }
   first(calls);
   second(calls);
   std::vector<double> timesA, timesB;
@@ -107,8 +119,8 @@ void MeasurePair(long calls, const std::function<void(long)>& first,
   std::sort(timesA.begin(), timesA.end());
   std::sort(timesB.begin(), timesB.end());
   const double n = static_cast<double>(calls) * repetitions;
-  *a = Figure{timesA[timesA.size() / 2], static_cast<double>(allocsA) / n};
-  *b = Figure{timesB[timesB.size() / 2], static_cast<double>(allocsB) / n};
+  *a = Figure{timesA[timesA.size() / 2], static_cast<double>(allocsA) / n, repetitions, calls};
+  *b = Figure{timesB[timesB.size() / 2], static_cast<double>(allocsB) / n, repetitions, calls};
 }
 
 struct Row {
@@ -158,18 +170,21 @@ const char* WineVersion() {
 }
 
 void PrintTable() {
-  std::printf("\nLumora under %s, %d-bit, median of %d repetition%s%s\n",
-              WineVersion()[0] == 'n' ? "Windows" : (std::string("Wine ") + WineVersion()).c_str(),
-              static_cast<int>(sizeof(void*) * 8), g_quick ? 1 : kRepetitions,
-              g_quick ? "" : "s", g_quick ? " (quick: figures mean nothing)" : "");
-  std::printf("%-48s %12s %9s %8s\n", "path", "per call", "x base", "allocs");
+  const char* wine = WineVersion();
+  const std::string host = std::strcmp(wine, "not Wine") == 0 ? "Windows" : "Wine " + std::string(wine);
+  std::printf("\nLumora under %s, %d-bit: median time per call over the runs%s\n", host.c_str(),
+              static_cast<int>(sizeof(void*) * 8),
+              g_quick ? " (quick: one short run, figures mean nothing)" : "");
+  std::printf("%-42s %12s %8s %8s %10s\n", "path", "per call", "x base", "allocs", "runs");
   for (const Row& row : g_rows) {
     char ratio[16] = "";
     if (row.base >= 0 && g_rows[row.base].figure.ns > 0) {
       std::snprintf(ratio, sizeof ratio, "%.2f", row.figure.ns / g_rows[row.base].figure.ns);
     }
-    std::printf("%-48s %12s %9s %8.2f\n", row.name.c_str(), Time(row.figure.ns).c_str(), ratio,
-                row.figure.allocs);
+    char runs[32];
+    std::snprintf(runs, sizeof runs, "%dx%ld", row.figure.runs, row.figure.calls);
+    std::printf("%-42s %12s %8s %8.2f %10s\n", row.name.c_str(), Time(row.figure.ns).c_str(),
+                ratio, row.figure.allocs, runs);
   }
 }
 
@@ -301,17 +316,17 @@ void PropertyRows(IClassFactory* controls) {
   if (!Check(control.As(&dispatch), "IDispatch of DVidCapCtrl")) return;
   camera->logRequests = false;
 
-  constexpr long kCalls = 100000;
+  constexpr long kCalls = kPropertyCalls;
     LONG value = 0, flags = 0;
-  const int driverGet = Add("driver: IAMVideoProcAmp::Get", Measure(kCalls, kRepetitions, [&](long n) {
+  const int driverGet = Add("driver: IAMVideoProcAmp::Get", Measure(kCalls, kPropertyRuns, [&](long n) {
     for (long i = 0; i < n; ++i) procAmp->Get(VideoProcAmp_Brightness, &value, &flags);
   }));
-  const int driverSet = Add("driver: IAMVideoProcAmp::Set", Measure(kCalls, kRepetitions, [&](long n) {
+  const int driverSet = Add("driver: IAMVideoProcAmp::Set", Measure(kCalls, kPropertyRuns, [&](long n) {
     for (long i = 0; i < n; ++i) {
       procAmp->Set(VideoProcAmp_Brightness, 100 + (i & 1), VideoProcAmp_Flags_Manual);
     }
   }));
-  Add("lag clock: two timeGetTime reads", Measure(kCalls, kRepetitions, [&](long n) {
+  Add("lag clock: two timeGetTime reads", Measure(kCalls, kPropertyRuns, [&](long n) {
     DWORD sum = 0;
     for (long i = 0; i < n; ++i) sum += timeGetTime() - timeGetTime();
     if (sum == 12345) std::printf(" ");
@@ -321,16 +336,16 @@ void PropertyRows(IClassFactory* controls) {
   auto note = [&](HRESULT hr) {
     if (FAILED(hr)) bad = hr;
   };
-  Add("Prop get, vtable", Measure(kCalls, kRepetitions, [&](long n) {
+  Add("Prop get, vtable", Measure(kCalls, kPropertyRuns, [&](long n) {
     for (long i = 0; i < n; ++i) note(control->get_Prop(::VCP_Brightness, &value));
   }), driverGet);
-  Add("Prop put, vtable", Measure(kCalls, kRepetitions, [&](long n) {
+  Add("Prop put, vtable", Measure(kCalls, kPropertyRuns, [&](long n) {
     for (long i = 0; i < n; ++i) note(control->put_Prop(::VCP_Brightness, 100 + (i & 1)));
   }), driverSet);
-  Add("Prop get, IDispatch", Measure(kCalls / 4, kRepetitions, [&](long n) {
+  Add("Prop get, IDispatch", Measure(kCalls / 4, kPropertyRuns, [&](long n) {
     for (long i = 0; i < n; ++i) note(DispatchGet(dispatch.Get(), kDispidProp, kBrightness, &value));
   }), driverGet);
-  Add("Prop put, IDispatch", Measure(kCalls / 4, kRepetitions, [&](long n) {
+  Add("Prop put, IDispatch", Measure(kCalls / 4, kPropertyRuns, [&](long n) {
     for (long i = 0; i < n; ++i) {
       note(DispatchPut(dispatch.Get(), kDispidProp, kBrightness, 100 + (i & 1)));
     }
@@ -344,7 +359,7 @@ void PropertyRows(IClassFactory* controls) {
   }
   long plain = 0;
   int failures = 0;
-  Add("CamProperty_Get, plain export", Measure(kCalls, kRepetitions, [&](long n) {
+  Add("CamProperty_Get, plain export", Measure(kCalls, kPropertyRuns, [&](long n) {
     for (long i = 0; i < n; ++i) failures += CamProperty_Get(kBrightness, &plain) != 0;
   }), driverGet);
   if (failures != 0) Fail("CamProperty_Get");
@@ -363,16 +378,16 @@ void PropertyRows(IClassFactory* controls) {
       !Check(DispatchCall(api.Get(), kDispidSetCam, &cam, 1), "LumoraCOM.SetCam")) {
     return;
   }
-  Add("LumoraCOM CamProperty get, IDispatch", Measure(kCalls / 4, kRepetitions, [&](long n) {
+  Add("LumoraCOM CamProperty get, IDispatch", Measure(kCalls / 4, kPropertyRuns, [&](long n) {
     for (long i = 0; i < n; ++i) note(DispatchGet(api.Get(), kDispidCamProperty, kBrightness, &value));
   }), driverGet);
   Check(bad, "LumoraCOM.CamProperty");
 }
 
 void EnumerationRows() {
-  constexpr long kCalls = 10;
+  constexpr long kCalls = 1;
     int failures = 0;
-  Add("EnumCams, ten devices", Measure(kCalls, kRepetitions, [&](long n) {
+  Add("EnumCams, ten devices", Measure(kCalls, kEnumerationRuns, [&](long n) {
     for (long i = 0; i < n; ++i) failures += EnumCams() != 0;
   }));
   char** names = nullptr;
@@ -390,7 +405,7 @@ void EnumerationRows() {
   if (!Check(enumerator->DeviceCatClsid(CGC_VideoCapture, &category), "DeviceCatClsid")) return;
   LONG count = 0;
   HRESULT bad = S_OK;
-  Add("EnumerateFilter, ten devices", Measure(kCalls, kRepetitions, [&](long n) {
+  Add("EnumerateFilter, ten devices", Measure(kCalls, kEnumerationRuns, [&](long n) {
     for (long i = 0; i < n; ++i) {
       ComPtr<IDispatch> collection;
       ComPtr<IVCapCollection> items;
@@ -415,12 +430,12 @@ void AttachmentRows(IClassFactory* controls) {
   camera->logRequests = false;
   ComPtr<IBaseFilter> filter;
   if (Check(sim::CreateSimFilter(camera, &filter), "simulated filter")) {
-    constexpr long kCalls = 4;
+    constexpr long kCalls = 1;
         int read = 0;
     HRESULT bad = S_OK;
     Figure walk, attach;
     MeasurePair(
-        kCalls,
+        kCalls, kAttachmentRuns,
         [&](long n) {
           for (long i = 0; i < n; ++i) read = BareWalk();
         },
@@ -435,7 +450,7 @@ void AttachmentRows(IClassFactory* controls) {
         &walk, &attach);
     if (read < kSubkeys) Fail("the bare walk does not read the subkeys");
     Check(bad, "attaching");
-    const int base = Add("bare walk of 200 MediaInterfaces subkeys", walk);
+    const int base = Add("bare walk of 200 media-interface subkeys", walk);
     Add("attach (put_BaseFilter), 200 subkeys", attach, base);
   }
   RemoveSubkeys();
