@@ -8,9 +8,10 @@
 // through the registry. The simulated device rig serves the system device
 // enumerator in this process with ten plain cameras whose drivers log
 // nothing. Each row is the median over several repetitions of the time per
-// call; "x base" divides it by the row it is compared with (the driver call
-// the library makes, or the bare registry walk); "allocs" are the heap
-// allocations Lumora.dll itself makes per call (see alloc_count.h).
+// call, and the time of the fastest run; "x base" divides each by the row it
+// is compared with (the driver call the library makes, or the bare registry
+// walk); "allocs" are the heap allocations Lumora.dll itself makes per call
+// (see alloc_count.h).
 #include <windows.h>
 #include <oleauto.h>
 #include <mmsystem.h>
@@ -45,7 +46,7 @@ bool g_quick = false;
 constexpr int kPropertyRuns = 201;     // of 1000 calls (250 through IDispatch)
 constexpr long kPropertyCalls = 1000;
 constexpr int kEnumerationRuns = 31;   // of one enumeration
-constexpr int kAttachmentRuns = 31;    // alternating, of one walk and one attachment
+constexpr int kAttachmentRuns = 41;    // alternating, of one walk and one attachment
 
 // --- timing ---------------------------------------------------------------------
 
@@ -62,6 +63,7 @@ double NowNs() {
 
 struct Figure {
   double ns = 0;      // median time per call
+  double fastest = 0; // time per call of the fastest run
   double allocs = 0;  // Lumora.dll's allocations per call
   int runs = 0;
   long calls = 0;     // per run
@@ -89,11 +91,12 @@ Figure Measure(long calls, int repetitions, const std::function<void(long)>& bod
              (static_cast<double>(calls) * repetitions);
   std::sort(perCall.begin(), perCall.end());
   f.ns = perCall[perCall.size() / 2];
+  f.fastest = perCall.front();
   return f;
 }
 
-// Two bodies timed in alternating repetitions, so that both see the same
-// machine (load on a shared machine drifts over seconds): for a ratio.
+// Two bodies timed in alternating runs, so that both see the same machine
+// (the load of a shared machine drifts over seconds): for a ratio.
 void MeasurePair(long calls, int repetitions, const std::function<void(long)>& first,
                  const std::function<void(long)>& second, Figure* a, Figure* b) {
   if (g_quick) {
@@ -104,23 +107,32 @@ void MeasurePair(long calls, int repetitions, const std::function<void(long)>& f
   second(calls);
   std::vector<double> timesA, timesB;
   uint64_t allocsA = 0, allocsB = 0;
+  auto run = [&](const std::function<void(long)>& body, std::vector<double>& times,
+                 uint64_t& allocs) {
+    const uint64_t before = Allocations();
+    const double t0 = NowNs();
+    body(calls);
+    times.push_back((NowNs() - t0) / static_cast<double>(calls));
+    allocs += Allocations() - before;
+  };
+  // The order alternates too (AB BA AB ...): whichever runs second may find
+  // caches warmed or cooled by the first.
   for (int r = 0; r < repetitions; ++r) {
-    uint64_t before = Allocations();
-    double t0 = NowNs();
-    first(calls);
-    timesA.push_back((NowNs() - t0) / static_cast<double>(calls));
-    allocsA += Allocations() - before;
-    before = Allocations();
-    t0 = NowNs();
-    second(calls);
-    timesB.push_back((NowNs() - t0) / static_cast<double>(calls));
-    allocsB += Allocations() - before;
+    if (r % 2 == 0) {
+      run(first, timesA, allocsA);
+      run(second, timesB, allocsB);
+    } else {
+      run(second, timesB, allocsB);
+      run(first, timesA, allocsA);
+    }
   }
   std::sort(timesA.begin(), timesA.end());
   std::sort(timesB.begin(), timesB.end());
   const double n = static_cast<double>(calls) * repetitions;
-  *a = Figure{timesA[timesA.size() / 2], static_cast<double>(allocsA) / n, repetitions, calls};
-  *b = Figure{timesB[timesB.size() / 2], static_cast<double>(allocsB) / n, repetitions, calls};
+  *a = Figure{timesA[timesA.size() / 2], timesA.front(), static_cast<double>(allocsA) / n,
+              repetitions, calls};
+  *b = Figure{timesB[timesB.size() / 2], timesB.front(), static_cast<double>(allocsB) / n,
+              repetitions, calls};
 }
 
 struct Row {
@@ -175,16 +187,27 @@ void PrintTable() {
   std::printf("\nLumora under %s, %d-bit: median time per call over the runs%s\n", host.c_str(),
               static_cast<int>(sizeof(void*) * 8),
               g_quick ? " (quick: one short run, figures mean nothing)" : "");
-  std::printf("%-42s %12s %8s %8s %10s\n", "path", "per call", "x base", "allocs", "runs");
+  std::printf("%-42s %11s %7s %11s %7s %7s %9s\n", "path", "median", "x base", "fastest",
+              "x base", "allocs", "runs");
+  auto ratio = [](double value, double base, char* text, size_t size) {
+    if (base > 0) {
+      std::snprintf(text, size, "%.2f", value / base);
+    } else {
+      text[0] = '\0';
+    }
+  };
   for (const Row& row : g_rows) {
-    char ratio[16] = "";
-    if (row.base >= 0 && g_rows[row.base].figure.ns > 0) {
-      std::snprintf(ratio, sizeof ratio, "%.2f", row.figure.ns / g_rows[row.base].figure.ns);
+    const Figure& f = row.figure;
+    char medianRatio[16] = "", fastestRatio[16] = "";
+    if (row.base >= 0) {
+      const Figure& base = g_rows[row.base].figure;
+      ratio(f.ns, base.ns, medianRatio, sizeof medianRatio);
+      ratio(f.fastest, base.fastest, fastestRatio, sizeof fastestRatio);
     }
     char runs[32];
-    std::snprintf(runs, sizeof runs, "%dx%ld", row.figure.runs, row.figure.calls);
-    std::printf("%-42s %12s %8s %8.2f %10s\n", row.name.c_str(), Time(row.figure.ns).c_str(),
-                ratio, row.figure.allocs, runs);
+    std::snprintf(runs, sizeof runs, "%dx%ld", f.runs, f.calls);
+    std::printf("%-42s %11s %7s %11s %7s %7.2f %9s\n", row.name.c_str(), Time(f.ns).c_str(),
+                medianRatio, Time(f.fastest).c_str(), fastestRatio, f.allocs, runs);
   }
 }
 
