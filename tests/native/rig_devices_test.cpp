@@ -131,6 +131,10 @@ TEST(RigCatalogue, OtherPresets) {
     serials.insert(twelve[i].serial);
   }
   EXPECT_EQ(serials.size(), 12u);
+  // "ten": the first ten of those.
+  std::vector<RigDevice> ten = Devices("ten");
+  ASSERT_EQ(ten.size(), 10u);
+  for (size_t i = 0; i < ten.size(); ++i) EXPECT_EQ(ten[i].displayName, twelve[i].displayName);
 
   std::vector<RigDevice> devices(1);
   EXPECT_FALSE(MakeRigDevices("Default", &devices));

@@ -78,8 +78,12 @@ HResult Raw(sim::SimulatedCamera& cam, const Guid& set, uint32_t id, uint32_t fl
   return h;
 }
 
-TEST(SimRawAccess, Protocol) {
+// The protocol is the same whether or not the camera logs its requests.
+class SimRawAccessTest : public ::testing::TestWithParam<bool> {};
+
+TEST_P(SimRawAccessTest, Protocol) {
   auto cam = sim::MakeFamilyCamera(Family::Saa8112);
+  cam->logRequests = GetParam();
   const Guid set = sim::kSetSaa8112;
   int32_t v = 0;
   EXPECT_EQ(Raw(*cam, kNullGuid, 2, kKsSet, 12345), hr::AccessDenied) << "wrong key";
@@ -102,7 +106,10 @@ TEST(SimRawAccess, Protocol) {
   ASSERT_EQ(Raw(*cam, set, 0, kKsSet, 3), hr::Ok);
   EXPECT_EQ(cam->FindPrivateSet(set)->properties[0].value, 3);
   EXPECT_EQ(cam->rawAccess.selectedIndex, 0x10);
+  EXPECT_EQ(cam->log.size(), GetParam() ? 10u : 0u);  // one per request
 }
+
+INSTANTIATE_TEST_SUITE_P(Logging, SimRawAccessTest, ::testing::Bool());
 
 TEST(SimRawAccess, OnlyThePhilipsFamiliesSpeakIt) {
   for (Family f : {Family::CreaLiveUltra, Family::LogiFusion}) {
