@@ -50,7 +50,12 @@ class DescriptorFactory {
  public:
   HRESULT Create(ComPtr<IVCapFilter>* filter) {
     if (!factory_) {
-      HRESULT hr = CoGetClassObject(CLSID_VCapFilter, CLSCTX_INPROC_SERVER, nullptr,
+      // As CoCreateInstance does: a class that another emulates (TreatAs)
+      // is served by the emulating one.
+      CLSID clsid = CLSID_VCapFilter;
+      CLSID emulating;
+      if (CoGetTreatAsClass(CLSID_VCapFilter, &emulating) == S_OK) clsid = emulating;
+      HRESULT hr = CoGetClassObject(clsid, CLSCTX_INPROC_SERVER, nullptr,
                                     IID_PPV_ARGS(&factory_));
       if (FAILED(hr)) return hr;
       if (!factory_) return E_NOINTERFACE;

@@ -263,5 +263,55 @@ TEST_F(RigActivationTest, OneClassObjectServesEveryDescriptorOfAnEnumeration) {
   EXPECT_EQ(counting_->fetched, 0);
 }
 
+// A class that another emulates (a TreatAs entry under its class key) is
+// served by the emulating class, as CoCreateInstance would serve it.
+TEST_F(RigActivationTest, AnEmulatedDescriptorClassIsServedByItsEmulator) {
+  UsePreset("twelve");
+  ASSERT_TRUE(counting_);
+  // {8C1D6E2A-3B4F-4A5E-9D7C-1E2F3A4B5C6D}: a class served in this process
+  // only, by a counting object in front of the library's VCapFilter.
+  const CLSID kEmulator = {0x8c1d6e2a, 0x3b4f, 0x4a5e,
+                           {0x9d, 0x7c, 0x1e, 0x2f, 0x3a, 0x4b, 0x5c, 0x6d}};
+  using GetClassObject = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
+  ComPtr<IClassFactory> library;
+  ASSERT_HRESULT_SUCCEEDED(LumoraExport<GetClassObject>("DllGetClassObject")(
+      CLSID_VCapFilter, IID_IClassFactory, &library));
+  CountingFactory emulator(library);
+  DWORD cookie = 0;
+  ASSERT_HRESULT_SUCCEEDED(CoRegisterClassObject(kEmulator, &emulator, CLSCTX_INPROC_SERVER,
+                                                 REGCLS_MULTIPLEUSE, &cookie));
+
+  const std::wstring classKey = L"Software\\Classes\\CLSID\\{BF8A8827-6A64-4CFD-B609-6B92EF6ABEBC}";
+  HKEY existing = nullptr;
+  const bool classKeyExisted =
+      RegOpenKeyExW(HKEY_LOCAL_MACHINE, classKey.c_str(), 0, KEY_READ, &existing) == ERROR_SUCCESS;
+  if (existing) RegCloseKey(existing);
+  HKEY treatAs = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, (classKey + L"\\TreatAs").c_str(), 0, nullptr, 0,
+                            KEY_ALL_ACCESS, nullptr, &treatAs, nullptr),
+            ERROR_SUCCESS);
+  const wchar_t kEmulatorText[] = L"{8C1D6E2A-3B4F-4A5E-9D7C-1E2F3A4B5C6D}";
+  EXPECT_EQ(RegSetValueExW(treatAs, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(kEmulatorText),
+                           sizeof kEmulatorText),
+            ERROR_SUCCESS);
+  RegCloseKey(treatAs);
+
+  auto coll = Enumerate(CGC_VideoCapture);
+  LONG count = 0;
+  if (coll) {
+    EXPECT_EQ(coll->get_Count(&count), S_OK);
+  }
+
+  EXPECT_EQ(RegDeleteKeyW(HKEY_LOCAL_MACHINE, (classKey + L"\\TreatAs").c_str()), ERROR_SUCCESS);
+  if (!classKeyExisted) RegDeleteKeyW(HKEY_LOCAL_MACHINE, classKey.c_str());
+  coll.Reset();
+  CoRevokeClassObject(cookie);
+
+  EXPECT_EQ(count, 12);
+  EXPECT_EQ(emulator.created, 12);
+  EXPECT_EQ(emulator.fetched, 1);
+  EXPECT_EQ(counting_->created, 0);
+}
+
 }  // namespace
 }  // namespace lumora::test
