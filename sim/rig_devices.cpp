@@ -1,5 +1,7 @@
 #include "sim/rig_devices.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -90,6 +92,14 @@ std::vector<RigDevice> PlainDevices(int count) {
 // --- state text ------------------------------------------------------------
 
 constexpr const char* kStateHeader = "lumora-sim-state 1";
+constexpr const char* kPlugHeader = "lumora-sim-plug 1";
+
+// Equal without regard to ASCII case.
+bool SameText(const std::string& a, const std::string& b) {
+  auto lower = [](char c) { return std::tolower(static_cast<unsigned char>(c)); };
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+}
 
 bool ParseLong(const std::string& word, int64_t lo, int64_t hi, int64_t* out) {
   if (word.empty()) return false;
@@ -168,6 +178,52 @@ std::string RigPresetFromEnvironment() {
   return value != nullptr && *value != '\0' ? value : "default";
 }
 
+bool ParsePlugState(const std::string& text, std::vector<PlugEntry>* entries) {
+  std::istringstream in(text);
+  std::string line;
+  if (!std::getline(in, line)) return false;
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  if (line != kPlugHeader) return false;
+  std::vector<PlugEntry> parsed;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty()) continue;
+    std::istringstream words(line);
+    std::string state, generation, key, extra;
+    if (!(words >> state >> generation >> key) || (words >> extra)) return false;
+    PlugEntry e;
+    int64_t g = 0;
+    if ((state != "plugged" && state != "unplugged") || !ParseLong(generation, 0, UINT32_MAX, &g)) {
+      return false;
+    }
+    e.plugged = state == "plugged";
+    e.generation = static_cast<uint32_t>(g);
+    e.key = key;
+    parsed.push_back(std::move(e));
+  }
+  *entries = std::move(parsed);
+  return true;
+}
+
+bool ApplyPlugState(const std::vector<PlugEntry>& entries, std::vector<RigDevice>* devices) {
+  bool changed = false;
+  for (RigDevice& d : *devices) {
+    for (const PlugEntry& e : entries) {
+      if (!SameText(e.key, d.displayName) && (d.serial.empty() || !SameText(e.key, d.serial))) {
+        continue;
+      }
+      if (e.generation == d.plugGeneration) break;
+      d.plugGeneration = e.generation;
+      if (d.camera) d.camera->connected = false;
+      if (e.plugged) d.camera = MakeRigCamera(d.privateSet);
+      d.plugged = e.plugged;
+      changed = true;
+      break;
+    }
+  }
+  return changed;
+}
+
 std::string FormatRigState(const std::vector<RigDevice>& devices) {
   std::ostringstream out;
   out << kStateHeader << "\n";
@@ -175,6 +231,7 @@ std::string FormatRigState(const std::vector<RigDevice>& devices) {
     if (!d.camera) continue;
     const SimulatedCamera& cam = *d.camera;
     out << "device " << d.displayName << "\n";
+    if (d.plugGeneration != 0) out << "plug " << d.plugGeneration << "\n";
     for (const auto& [id, c] : cam.procAmp) out << "procamp " << id << " " << c.value << " " << c.flags << "\n";
     for (const auto& [id, c] : cam.cameraControl) out << "camera " << id << " " << c.value << " " << c.flags << "\n";
     out << "videomode " << cam.videoMode << "\n";
@@ -189,9 +246,9 @@ std::string FormatRigState(const std::vector<RigDevice>& devices) {
 }
 
 bool ApplyRigState(const std::string& text, const std::vector<RigDevice>& devices) {
-  std::map<std::string, SimulatedCamera*> byName;
+  std::map<std::string, const RigDevice*> byName;
   for (const RigDevice& d : devices) {
-    if (d.camera) byName[d.displayName] = d.camera.get();
+    if (d.camera) byName[d.displayName] = &d;
   }
   std::istringstream in(text);
   std::string line;
@@ -203,6 +260,8 @@ bool ApplyRigState(const std::string& text, const std::vector<RigDevice>& device
   if (!next() || line != kStateHeader) return false;
   std::vector<Change> changes;
   SimulatedCamera* cam = nullptr;
+  const RigDevice* device = nullptr;
+  bool stale = false;  // values of an earlier plug generation
   bool ended = false;
   std::vector<std::string> w;
   while (next()) {
@@ -217,10 +276,18 @@ bool ApplyRigState(const std::string& text, const std::vector<RigDevice>& device
     if (line.rfind("device ", 0) == 0) {
       auto it = byName.find(line.substr(7));
       if (it == byName.end()) return false;
-      cam = it->second;
+      device = it->second;
+      cam = device->camera.get();
+      stale = device->plugGeneration != 0;
       continue;
     }
     if (cam == nullptr) return false;
+    if (line.rfind("plug ", 0) == 0) {
+      int64_t g = 0;
+      if (!Words(line, 2, &w) || !ParseLong(w[1], 0, UINT32_MAX, &g)) return false;
+      stale = static_cast<uint32_t>(g) != device->plugGeneration;
+      continue;
+    }
     Change c;
     c.camera = cam;
     if (line.rfind("procamp ", 0) == 0 || line.rfind("camera ", 0) == 0) {
@@ -252,7 +319,7 @@ bool ApplyRigState(const std::string& text, const std::vector<RigDevice>& device
     } else {
       return false;
     }
-    changes.push_back(c);
+    if (!stale) changes.push_back(c);
   }
   if (!ended) return false;
   for (const Change& c : changes) {
@@ -276,24 +343,32 @@ bool ApplyRigState(const std::string& text, const std::vector<RigDevice>& device
   return true;
 }
 
-bool LoadRigStateFile(const std::string& path, const std::vector<RigDevice>& devices) {
+bool ReadSmallFile(const std::string& path, std::string* text) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
-  std::ostringstream text;
-  text << in.rdbuf();
+  std::ostringstream content;
+  content << in.rdbuf();
   // A state file of a sane catalogue is a few kilobytes.
   if (!in.good() && !in.eof()) return false;
-  std::string s = text.str();
+  std::string s = content.str();
   if (s.size() > (1u << 20)) return false;
-  return ApplyRigState(s, devices);
+  *text = std::move(s);
+  return true;
 }
 
-bool SaveRigStateFile(const std::string& path, const std::vector<RigDevice>& devices) {
+bool LoadRigStateFile(const std::string& path, const std::vector<RigDevice>& devices) {
+  std::string text;
+  return ReadSmallFile(path, &text) && ApplyRigState(text, devices);
+}
+
+bool SaveRigStateFile(const std::string& path, const std::vector<RigDevice>& devices,
+                      std::string* written) {
   const std::string temp = path + ".tmp";
+  const std::string text = FormatRigState(devices);
   {
     std::ofstream out(temp, std::ios::binary | std::ios::trunc);
     if (!out) return false;
-    out << FormatRigState(devices);
+    out << text;
     out.flush();
     if (!out) {
       out.close();
@@ -309,6 +384,7 @@ bool SaveRigStateFile(const std::string& path, const std::vector<RigDevice>& dev
       return false;
     }
   }
+  if (written != nullptr) *written = text;
   return true;
 }
 

@@ -35,6 +35,10 @@ struct RigDevice {
   // The camera behind the device. Shared: every bind within a process hands
   // out a filter over this same object.
   std::shared_ptr<SimulatedCamera> camera;
+  // Whether the device is plugged in (listed by the enumerator), and the
+  // number of plug changes it has seen (see the plug file below).
+  bool plugged = true;
+  uint32_t plugGeneration = 0;
 };
 
 // Builds the devices of a preset: "default", "none", "ten" or "twelve" (that
@@ -50,6 +54,34 @@ std::string RigPresetFromEnvironment();
 // preset). A plain camera for the null GUID or an unknown set.
 std::shared_ptr<SimulatedCamera> MakeRigCamera(const Guid& privateSet);
 
+// --- plugging ---------------------------------------------------------------
+//
+// The plug file, written by "scripts/sim-rig plug|unplug" and only read by
+// the rig, says which devices are unplugged. One line per device that was
+// ever unplugged: its state, the number of plug changes so far, and its key
+// (a serial or a display name, matched without regard to case; a serial
+// that several devices share names all of them):
+//
+//   lumora-sim-plug 1
+//   unplugged 1 2a4c6e8
+//   plugged 2 @device:pnp:\\?\usb#vid_0471&pid_0308#...\global
+struct PlugEntry {
+  bool plugged = true;
+  uint32_t generation = 0;
+  std::string key;
+};
+
+// Parses a plug file; false (and *entries untouched) for a malformed text.
+bool ParsePlugState(const std::string& text, std::vector<PlugEntry>* entries);
+
+// Brings the devices to the plug file's state. A device whose generation
+// differs from its entry's takes the entry's state and generation; its old
+// camera is cut off (it answers every call as a removed device does) and,
+// when the device is plugged again, a fresh camera with default values
+// takes its place, as a real camera forgets its settings without power.
+// Answers true when any device changed.
+bool ApplyPlugState(const std::vector<PlugEntry>& entries, std::vector<RigDevice>* devices);
+
 // --- saved state -----------------------------------------------------------
 //
 // The standard controls (value and flags), the video-control mode and every
@@ -57,6 +89,7 @@ std::shared_ptr<SimulatedCamera> MakeRigCamera(const Guid& privateSet);
 //
 //   lumora-sim-state 1
 //   device @device:pnp:\\?\usb#vid_0471&pid_0308#...\global
+//   plug 2                    (the device's plug generation, when not 0)
 //   procamp 0 128 2
 //   camera 4 -6 1
 //   videomode 0
@@ -67,13 +100,20 @@ std::string FormatRigState(const std::vector<RigDevice>& devices);
 // Applies a saved state to the devices. All or nothing: a text that is
 // malformed, truncated (no "end"), names an unknown device, control, set or
 // property, or holds a value outside a control's range changes nothing and
-// answers false.
+// answers false. The values of a device saved under another plug generation
+// than the device has now are left out: they belong to a camera that has
+// since been unplugged.
 bool ApplyRigState(const std::string& text, const std::vector<RigDevice>& devices);
 
 // File forms of the two above. Loading a missing or bad file answers false
 // and changes nothing. Saving writes a neighbouring temporary file first and
 // then replaces the target, so a reader never sees half a file.
 bool LoadRigStateFile(const std::string& path, const std::vector<RigDevice>& devices);
-bool SaveRigStateFile(const std::string& path, const std::vector<RigDevice>& devices);
+// *written (when given) receives the text written.
+bool SaveRigStateFile(const std::string& path, const std::vector<RigDevice>& devices,
+                      std::string* written = nullptr);
+
+// A small text file read whole (at most 1 MiB); false when it cannot be read.
+bool ReadSmallFile(const std::string& path, std::string* text);
 
 }  // namespace lumora::sim

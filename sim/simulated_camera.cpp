@@ -220,6 +220,11 @@ std::unique_ptr<CaptureFilter> SimulatedCamera::MakeFilter() {
 }
 
 bool SimulatedCamera::Inject(Op op, HResult* h) const {
+  if (beforeCall) beforeCall();
+  if (!connected) {
+    *h = kDeviceNotConnected;
+    return true;
+  }
   auto it = failures.find(op);
   if (it == failures.end()) return false;
   *h = it->second;

@@ -25,6 +25,8 @@ namespace lumora::sim {
 // Result a driver gives for an unknown property set or id.
 constexpr HResult kSetNotFound = static_cast<HResult>(0x80070492u);  // ERROR_SET_NOT_FOUND
 constexpr HResult kNotFound = static_cast<HResult>(0x80070490u);     // ERROR_NOT_FOUND
+// Result every call of a removed device gets.
+constexpr HResult kDeviceNotConnected = static_cast<HResult>(0x8007048Fu);  // ERROR_DEVICE_NOT_CONNECTED
 
 enum class Op {
   ProcAmpGetRange,
@@ -178,6 +180,13 @@ class SimulatedCamera : public std::enable_shared_from_this<SimulatedCamera> {
   // Off: requests are answered but not logged, and the camera allocates
   // nothing per request (benchmarks time the library against it).
   bool logRequests = true;
+
+  // False once the device has been unplugged: every driver call then
+  // answers kDeviceNotConnected (and is still logged).
+  bool connected = true;
+  // Called before every driver call is answered. The device rig uses it to
+  // take in plug changes and values written by other processes.
+  std::function<void()> beforeCall;
 
   // Called after every write the camera accepted: a standard control, the
   // video-control mode, or a property set through KsProperty. The device rig

@@ -115,6 +115,10 @@ struct Catalogue {
   bool built = false;
   std::vector<RigDevice> devices;
   std::string statePath;
+  // The state and plug file texts as last read or written here: a file that
+  // differs was changed by another process.
+  std::string lastState;
+  std::string lastPlug;
 };
 
 Catalogue& TheCatalogue() {
@@ -126,28 +130,76 @@ void SaveState() noexcept {
   try {
     Catalogue& c = TheCatalogue();
     std::lock_guard<std::recursive_mutex> hold(c.lock);
-    if (!c.statePath.empty()) SaveRigStateFile(c.statePath, c.devices);
+    if (!c.statePath.empty()) SaveRigStateFile(c.statePath, c.devices, &c.lastState);
   } catch (...) {
     // The state file is a convenience; a failed save leaves the old one.
   }
 }
 
+void Refresh() noexcept;
+
+// The state file's hooks on every camera: save after a write, take in
+// changes of other processes before a call.
+void Hook(Catalogue& c) {
+  for (RigDevice& d : c.devices) {
+    if (!d.camera) continue;
+    d.camera->onWrite = [] { SaveState(); };
+    d.camera->beforeCall = [] { Refresh(); };
+  }
+}
+
+// Takes in the plug file and the values other processes saved since the
+// last look. A device plugged again gets a fresh camera, whose default
+// values are then saved.
+void TakeInChanges(Catalogue& c) {
+  if (c.statePath.empty()) return;
+  std::string plug;
+  bool replugged = false;
+  if (!ReadSmallFile(c.statePath + ".plug", &plug)) plug.clear();
+  if (plug != c.lastPlug) {
+    c.lastPlug = plug;
+    std::vector<PlugEntry> entries;
+    if (ParsePlugState(plug, &entries) && ApplyPlugState(entries, &c.devices)) {
+      Hook(c);
+      replugged = true;
+    }
+  }
+  std::string state;
+  if (ReadSmallFile(c.statePath, &state) && state != c.lastState) {
+    c.lastState = state;
+    ApplyRigState(state, c.devices);
+  }
+  if (replugged) SaveRigStateFile(c.statePath, c.devices, &c.lastState);
+}
+
+void Refresh() noexcept {
+  try {
+    Catalogue& c = TheCatalogue();
+    std::lock_guard<std::recursive_mutex> hold(c.lock);
+    if (c.built) TakeInChanges(c);
+  } catch (...) {
+    // A file that cannot be read now is read on the next call.
+  }
+}
+
 void Build(Catalogue& c) {
   for (RigDevice& d : c.devices) {
-    if (d.camera) d.camera->onWrite = nullptr;
+    if (!d.camera) continue;
+    d.camera->onWrite = nullptr;
+    d.camera->beforeCall = nullptr;
   }
   std::vector<RigDevice> devices;
   if (!MakeRigDevices(RigPresetFromEnvironment(), &devices)) MakeRigDevices("default", &devices);
   const char* state = std::getenv("LUMORA_SIM_STATE");
   c.statePath = state != nullptr ? state : "";
-  if (!c.statePath.empty()) {
-    LoadRigStateFile(c.statePath, devices);
-    for (RigDevice& d : devices) {
-      if (d.camera) d.camera->onWrite = [] { SaveState(); };
-    }
-  }
+  c.lastState.clear();
+  c.lastPlug.clear();
   c.devices = std::move(devices);
   c.built = true;
+  if (!c.statePath.empty()) {
+    Hook(c);
+    TakeInChanges(c);
+  }
 }
 
 // --- property bag ------------------------------------------------------------------
@@ -356,7 +408,11 @@ class RigDeviceEnumerator final : public RigObject<ICreateDevEnum> {
       if (out == nullptr) return E_POINTER;
       *out = nullptr;
       if (category != CLSID_VideoInputDeviceCategory) return S_FALSE;
-      auto devices = std::make_shared<const std::vector<RigDevice>>(RigDevices());
+      Refresh();
+      auto devices = std::make_shared<std::vector<RigDevice>>();
+      for (const RigDevice& d : RigDevices()) {
+        if (d.plugged) devices->push_back(d);
+      }
       if (devices->empty()) return S_FALSE;
       *out = new RigEnumMoniker(std::move(devices), 0);
       return S_OK;

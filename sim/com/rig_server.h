@@ -12,7 +12,12 @@
 // "none", "ten", "twelve"; unset or unknown: "default"), built on first use and kept
 // for the life of the process, so every bind of a device reaches the same
 // camera. When LUMORA_SIM_STATE names a file, the cameras' values are loaded
-// from it on first use and saved to it after every accepted write.
+// from it on first use and saved to it after every accepted write; before
+// every enumeration and every camera call the rig takes in what other
+// processes saved there since, and the plug file beside it
+// (LUMORA_SIM_STATE + ".plug", see rig_devices.h): an unplugged device is
+// not listed and its camera answers every call with ERROR_DEVICE_NOT_CONNECTED;
+// a device plugged in again comes back with default values.
 //
 // Two ways in: InstallRig registers the enumerator's class object for
 // CLSID_SystemDeviceEnum inside the calling process (tests); LumoraSim.dll

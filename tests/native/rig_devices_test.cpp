@@ -300,5 +300,53 @@ TEST(RigState, FileSaveAndLoad) {
   std::remove(path.c_str());
 }
 
+// Unplugging cuts the camera off; plugging in again gives a fresh camera
+// with default values, and values saved for the earlier plugging stay out.
+TEST(RigPlug, UnplugAndReplugAsARealDevice) {
+  std::vector<RigDevice> devices = Devices("default");
+  ASSERT_EQ(devices[1].serial, "2a4c6e8");
+  std::shared_ptr<SimulatedCamera> old = devices[1].camera;
+  old->procAmp[0].value = 17;
+  std::string saved = FormatRigState(devices);
+
+  std::vector<PlugEntry> entries;
+  ASSERT_TRUE(ParsePlugState("lumora-sim-plug 1\r\nunplugged 1 2A4C6E8\r\n", &entries));
+  EXPECT_TRUE(ApplyPlugState(entries, &devices));
+  EXPECT_FALSE(devices[1].plugged);
+  EXPECT_TRUE(devices[2].plugged);  // the identical ToUcam with another serial
+  int32_t value = 0, flags = 0;
+  EXPECT_EQ(old->ControlGet(false, 0, &value, &flags), kDeviceNotConnected);
+  EXPECT_FALSE(ApplyPlugState(entries, &devices)) << "same generation: nothing new";
+
+  ASSERT_TRUE(ParsePlugState("lumora-sim-plug 1\nplugged 2 " + devices[1].displayName + "\n",
+                             &entries));
+  EXPECT_TRUE(ApplyPlugState(entries, &devices));
+  EXPECT_TRUE(devices[1].plugged);
+  EXPECT_EQ(devices[1].plugGeneration, 2u);
+  ASSERT_NE(devices[1].camera, old);
+  EXPECT_EQ(devices[1].camera->procAmp[0].value, devices[1].camera->procAmp[0].defaultValue);
+  EXPECT_EQ(old->ControlGet(false, 0, &value, &flags), kDeviceNotConnected) << "stays dead";
+  EXPECT_TRUE(hr::Succeeded(devices[1].camera->ControlGet(false, 0, &value, &flags)));
+
+  // The state saved before the unplugging does not bring the old value back;
+  // a state saved under the new generation does.
+  ASSERT_TRUE(ApplyRigState(saved, devices));
+  EXPECT_EQ(devices[1].camera->procAmp[0].value, 128);
+  devices[1].camera->procAmp[0].value = 30;
+  std::string now = FormatRigState(devices);
+  EXPECT_NE(now.find("plug 2\n"), std::string::npos);
+  devices[1].camera->procAmp[0].value = 31;
+  ASSERT_TRUE(ApplyRigState(now, devices));
+  EXPECT_EQ(devices[1].camera->procAmp[0].value, 30);
+
+  for (const char* bad : {"", "lumora-sim-plug 2\n", "lumora-sim-plug 1\ngone 1 x\n",
+                          "lumora-sim-plug 1\nplugged -1 x\n", "lumora-sim-plug 1\nplugged 1\n",
+                          "lumora-sim-plug 1\nplugged 1 x y\n"}) {
+    entries = {PlugEntry{}};
+    EXPECT_FALSE(ParsePlugState(bad, &entries)) << bad;
+    EXPECT_EQ(entries.size(), 1u) << bad;
+  }
+}
+
 }  // namespace
 }  // namespace lumora::sim

@@ -364,6 +364,71 @@ TEST_F(RigTest, SavedStateCarriesValuesAcrossReloads) {
   std::remove(path.c_str());
 }
 
+// What another process does to the files (a write through its own rig, an
+// unplug or plug by scripts/sim-rig) reaches this process's open filters at
+// their next call and its next enumeration.
+TEST_F(RigTest, PlugChangesAndOtherProcessesValuesArriveWhileRunning) {
+  char dir[MAX_PATH];
+  ASSERT_GT(GetTempPathA(MAX_PATH, dir), 0u);
+  const std::string path = std::string(dir) + "lumora_rig_plug_wine_test.txt";
+  auto write = [](const std::string& file, const std::string& text) {
+    FILE* f = std::fopen(file.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs(text.c_str(), f);
+    std::fclose(f);
+  };
+  std::remove(path.c_str());
+  std::remove((path + ".plug").c_str());
+  SetEnv("LUMORA_SIM_STATE", path);
+  ReloadRigDevices();
+  const std::string toucam = RigDevices()[1].displayName;
+  {
+    auto monikers = Monikers(RigEnumerator().Get());
+    ASSERT_EQ(monikers.size(), 11u);
+    auto procAmp = ProcAmpOf(monikers[1].Get());
+    ASSERT_NE(procAmp, nullptr);
+    ASSERT_EQ(procAmp->Set(VideoProcAmp_Brightness, 42, VideoProcAmp_Flags_Manual), S_OK);
+
+    // Another process saves 43 for this camera.
+    std::vector<RigDevice> other;
+    ASSERT_TRUE(MakeRigDevices("default", &other));
+    ASSERT_TRUE(LoadRigStateFile(path, other));
+    other[1].camera->procAmp[VideoProcAmp_Brightness].value = 43;
+    ASSERT_TRUE(SaveRigStateFile(path, other));
+    long value = 0, flags = 0;
+    ASSERT_EQ(procAmp->Get(VideoProcAmp_Brightness, &value, &flags), S_OK);
+    EXPECT_EQ(value, 43);
+
+    write(path + ".plug", "lumora-sim-plug 1\nunplugged 1 2a4c6e8\n");
+    EXPECT_EQ(procAmp->Get(VideoProcAmp_Brightness, &value, &flags),
+              HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED));
+    EXPECT_EQ(procAmp->Set(VideoProcAmp_Brightness, 1, VideoProcAmp_Flags_Manual),
+              HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED));
+    auto fewer = Monikers(RigEnumerator().Get());
+    ASSERT_EQ(fewer.size(), 10u);
+    EXPECT_EQ(DisplayName(fewer[1].Get()), Widen(RigDevices()[2].displayName));
+
+    write(path + ".plug", "lumora-sim-plug 1\nplugged 2 2a4c6e8\n");
+    auto again = Monikers(RigEnumerator().Get());
+    ASSERT_EQ(again.size(), 11u);
+    EXPECT_EQ(DisplayName(again[1].Get()), Widen(toucam));
+    EXPECT_EQ(procAmp->Get(VideoProcAmp_Brightness, &value, &flags),
+              HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED))
+        << "the filter of the earlier plugging stays dead";
+    auto fresh = ProcAmpOf(again[1].Get());
+    ASSERT_NE(fresh, nullptr);
+    ASSERT_EQ(fresh->Get(VideoProcAmp_Brightness, &value, &flags), S_OK);
+    EXPECT_EQ(value, 128) << "plugged in again with its default";
+  }
+  ReloadRigDevices();  // a new process keeps the default, not the old 43
+  EXPECT_EQ(RigDevices()[1].camera->procAmp[VideoProcAmp_Brightness].value, 128);
+  EXPECT_TRUE(RigDevices()[1].plugged);
+  SetEnv("LUMORA_SIM_STATE", "");
+  ReloadRigDevices();
+  std::remove(path.c_str());
+  std::remove((path + ".plug").c_str());
+}
+
 // LumoraSim.dll serves the same enumerator through its entry points.
 TEST_F(RigTest, DllEntryPoints) {
   HMODULE dll = LoadLibraryW(L"LumoraSim.dll");

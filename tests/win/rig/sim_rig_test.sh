@@ -30,6 +30,16 @@ for folder in "$scratch" "$scratch/fake" "$scratch/missing"; do
   case "$out" in *refusing*) ;; *) echo "FAILED: no refusal message: $out"; failures=$((failures + 1)) ;; esac
 done
 
+# plug / unplug keep STATE.plug: one line per device, counting changes.
+state="$scratch/state.txt"
+check "unplug" "$simrig" unplug "$state" 2a4c6e8
+check "unplug again changes nothing" "$simrig" unplug "$state" 2A4C6E8
+check "plug" "$simrig" plug "$state" 2a4c6e8
+check "plug of a device never unplugged" "$simrig" plug "$state" 3b5d7f9
+check "the plug file" [ "$(cat "$state.plug")" = $'lumora-sim-plug 1\nplugged 2 2a4c6e8' ]
+"$simrig" unplug "$state" "two words" >/dev/null 2>&1
+check "a bad device name is refused" [ $? -eq 1 ]
+
 before=$("$simrig" status "$arch" "$prefix")
 echo "original: $before"
 check "an original registration exists" [ -n "$before" ]
