@@ -1,7 +1,7 @@
 // The lag clock of Windows builds: the multimedia timer.
 #pragma once
 
-#include "property/capture_platform.h"
+#include "base/clock.h"
 
 namespace lumora {
 

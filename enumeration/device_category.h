@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "property/types.h"
+#include "base/types.h"
 
 namespace lumora {
 

@@ -5,7 +5,7 @@
 #include <new>
 #include <vector>
 
-#include "module/raii.h"
+#include "com/raii.h"
 
 namespace lumora::registrar {
 namespace {

@@ -4,10 +4,12 @@
 #include <iterator>
 #include <new>
 
-#include "module/classes.h"
-#include "module/com_object.h"
-#include "module/lumora_idl.h"
-#include "module/raii.h"
+#include "enumeration/win/classes.h"
+#include "property/win/dvidcapctrl.h"
+#include "simpleapi/lumora_com.h"
+#include "com/com_object.h"
+#include "lumora_idl.h"
+#include "com/raii.h"
 #include "module/registrar.h"
 
 using Microsoft::WRL::ComPtr;

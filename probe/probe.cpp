@@ -15,7 +15,7 @@
 #include <new>
 #include <string>
 
-#include "module/lumora_idl.h"
+#include "lumora_idl.h"
 #include "probe/probe_ids.h"
 #include "tools/report.h"
 

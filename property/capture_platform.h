@@ -16,7 +16,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "property/types.h"
+#include "base/clock.h"
+#include "base/types.h"
 
 namespace lumora {
 
@@ -90,16 +91,5 @@ class CaptureFilter {
   virtual HResult QueryKsPropertySet(std::unique_ptr<KsPropertySet>* out) = 0;
   virtual HResult EnumPins(std::unique_ptr<PinEnumerator>* out) = 0;
 };
-
-// The millisecond clock of the lag statistics (timeGetTime on Windows).
-class Clock {
- public:
-  virtual ~Clock() = default;
-  virtual uint32_t NowMs() = 0;
-};
-
-// A monotonic millisecond clock from the C++ standard library, for hosts
-// without the multimedia timer.
-Clock& SteadyClock();
 
 }  // namespace lumora

@@ -6,7 +6,7 @@
 
 #include "property/capture_platform.h"
 #include "property/property_handler.h"
-#include "property/types.h"
+#include "base/types.h"
 
 namespace lumora {
 

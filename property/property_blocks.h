@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "property/types.h"
+#include "base/types.h"
 
 namespace lumora {
 

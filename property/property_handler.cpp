@@ -1,7 +1,5 @@
 #include "property/property_handler.h"
 
-#include <chrono>
-
 namespace lumora {
 
 namespace {
@@ -18,41 +16,7 @@ int32_t ModeBit(uint32_t id) {
 
 constexpr uint32_t kActualFrameRateId = 21;
 
-class StdSteadyClock : public Clock {
- public:
-  uint32_t NowMs() override {
-    auto now = std::chrono::steady_clock::now().time_since_epoch();
-    return static_cast<uint32_t>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
-  }
-};
-
 }  // namespace
-
-Clock& SteadyClock() {
-  static StdSteadyClock clock;
-  return clock;
-}
-
-std::string Guid::ToString() const {
-  static const char kHex[] = "0123456789abcdef";
-  std::string s;
-  s.reserve(36);
-  auto put = [&](uint64_t v, int digits) {
-    for (int i = digits - 1; i >= 0; --i) s.push_back(kHex[(v >> (4 * i)) & 0xF]);
-  };
-  put(data1, 8);
-  s.push_back('-');
-  put(data2, 4);
-  s.push_back('-');
-  put(data3, 4);
-  s.push_back('-');
-  put(data4[0], 2);
-  put(data4[1], 2);
-  s.push_back('-');
-  for (int i = 2; i < 8; ++i) put(data4[i], 2);
-  return s;
-}
 
 HResult FindPin(CaptureFilter* filter, int32_t direction, int n, std::unique_ptr<Pin>* pin) {
   pin->reset();

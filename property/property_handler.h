@@ -10,7 +10,7 @@
 #include "property/capture_platform.h"
 #include "property/catalogue.h"
 #include "property/property_blocks.h"
-#include "property/types.h"
+#include "base/types.h"
 
 namespace lumora {
 

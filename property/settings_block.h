@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "property/types.h"
+#include "base/types.h"
 
 namespace lumora {
 

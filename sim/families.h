@@ -22,7 +22,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "property/types.h"
+#include "base/types.h"
 #include "sim/simulated_camera.h"
 
 namespace lumora::sim {

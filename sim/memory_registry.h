@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "property/registry_reader.h"
-#include "property/types.h"
+#include "base/types.h"
 
 namespace lumora::sim {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "property/types.h"
+#include "base/types.h"
 #include "sim/simulated_camera.h"
 
 namespace lumora::sim {

@@ -18,7 +18,7 @@
 
 #include "property/capture_platform.h"
 #include "property/philips_handlers.h"
-#include "property/types.h"
+#include "base/types.h"
 
 namespace lumora::sim {
 

@@ -8,7 +8,7 @@
 
 #include <cstdlib>
 
-#include "module/raii.h"
+#include "com/raii.h"
 
 namespace lumora::simpleapi {
 

@@ -2,7 +2,7 @@
 
 #include <oleauto.h>
 
-#include "module/raii.h"
+#include "com/raii.h"
 
 using Microsoft::WRL::ComPtr;
 

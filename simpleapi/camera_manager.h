@@ -12,7 +12,7 @@
 #include <windows.h>
 #include <wrl/client.h>
 
-#include "module/lumora_idl.h"
+#include "lumora_idl.h"
 #include "simpleapi/ansi_text.h"
 
 namespace lumora::simpleapi {

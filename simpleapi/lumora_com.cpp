@@ -4,10 +4,10 @@
 // arrays of automation strings.
 #include <memory>
 
-#include "module/classes.h"
-#include "module/com_object.h"
-#include "module/lumora_idl.h"
-#include "module/raii.h"
+#include "simpleapi/lumora_com.h"
+#include "com/com_object.h"
+#include "lumora_idl.h"
+#include "com/raii.h"
 #include "simpleapi/ansi_text.h"
 #include "simpleapi/lumora.h"
 

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "property/types.h"
+#include "base/types.h"
 #include "tools/profile.h"
 
 namespace lumora::cli {

@@ -28,7 +28,7 @@
 
 #include "bench/win/alloc_count.h"
 #include "lumora.h"
-#include "module/lumora_idl.h"
+#include "lumora_idl.h"
 #include "sim/com/rig_server.h"
 #include "sim/com/sim_filter.h"
 #include "sim/simulated_camera.h"

@@ -11,9 +11,9 @@
 #include <string>
 #include <utility>
 
-#include "module/classes.h"
-#include "module/com_object.h"
-#include "module/raii.h"
+#include "enumeration/win/classes.h"
+#include "com/com_object.h"
+#include "com/raii.h"
 
 namespace lumora {
 namespace {

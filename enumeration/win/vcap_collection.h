@@ -10,7 +10,7 @@
 #include <windows.h>
 #include <oaidl.h>
 
-#include "module/lumora_idl.h"
+#include "lumora_idl.h"
 
 namespace lumora {
 

@@ -4,10 +4,10 @@
 #include <string_view>
 
 #include "enumeration/device_path.h"
-#include "module/classes.h"
-#include "module/com_object.h"
-#include "module/lumora_idl.h"
-#include "module/raii.h"
+#include "enumeration/win/classes.h"
+#include "com/com_object.h"
+#include "lumora_idl.h"
+#include "com/raii.h"
 
 namespace lumora {
 namespace {

@@ -9,10 +9,10 @@
 #include <string>
 
 #include "enumeration/device_category.h"
-#include "module/classes.h"
-#include "module/com_object.h"
-#include "module/lumora_idl.h"
-#include "module/raii.h"
+#include "enumeration/win/classes.h"
+#include "com/com_object.h"
+#include "lumora_idl.h"
+#include "com/raii.h"
 
 namespace lumora {
 namespace {

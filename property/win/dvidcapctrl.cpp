@@ -12,7 +12,6 @@
 #include "dshow/dshow_filter.h"
 #include "dshow/multimedia_clock.h"
 #include "dshow/registry_reader_win.h"
-#include "module/classes.h"
 #include "property/catalogue.h"
 #include "property/settings_block.h"
 

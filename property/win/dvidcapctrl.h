@@ -21,13 +21,16 @@
 #include <strmif.h>
 #include <wrl/client.h>
 
-#include "module/com_object.h"
-#include "module/lumora_idl.h"
-#include "module/raii.h"
+#include "com/com_object.h"
+#include "lumora_idl.h"
+#include "com/raii.h"
 #include "property/detection.h"
-#include "property/win/connection_point.h"
+#include "com/connection_point.h"
 
 namespace lumora {
+
+// The instance creator of DVidCapCtrl (a row of the server's object table).
+HRESULT CreateDVidCapCtrl(IUnknown* outer, REFIID riid, void** ppv);
 
 // DISPIDs of _IDVidCapCtrlEvents.
 constexpr DISPID kDispidDebugLog = 1;

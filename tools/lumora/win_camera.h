@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "module/lumora_idl.h"
+#include "lumora_idl.h"
 #include "tools/profile.h"
 #include "tools/profile_load.h"
 

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "module/lumora_idl.h"
+#include "lumora_idl.h"
 #include "sim/simulated_camera.h"
 
 namespace ctrltest {

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "module/raii.h"
+#include "com/raii.h"
 #include "module/registrar.h"
 
 using lumora::com::RegKey;

@@ -11,7 +11,7 @@
 #include <set>
 #include <string>
 
-#include "module/raii.h"
+#include "com/raii.h"
 
 using lumora::com::RegKey;
 

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "module/lumora_idl.h"
+#include "lumora_idl.h"
 
 using Microsoft::WRL::ComPtr;
 

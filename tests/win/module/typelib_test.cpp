@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "module/raii.h"
+#include "com/raii.h"
 
 using lumora::com::Bstr;
 using Microsoft::WRL::ComPtr;

@@ -2,7 +2,7 @@
 // back the way script hosts read them (bounds, element types, SafeArrayGetElement).
 #include <gtest/gtest.h>
 
-#include "module/variant_array.h"
+#include "com/variant_array.h"
 
 namespace lumora::com {
 namespace {

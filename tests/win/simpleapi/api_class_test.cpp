@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "module/raii.h"
+#include "com/raii.h"
 #include "sim/com/rig_server.h"
 #include "sim/com/sim_filter.h"
 #include "tests/win/simpleapi/simpleapi_fixture.h"

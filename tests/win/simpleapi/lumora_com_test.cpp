@@ -1,6 +1,6 @@
 // LumoraCOM: result codes, string arrays, instance independence and
 // lifetime.
-#include "module/raii.h"
+#include "com/raii.h"
 #include "sim/com/rig_server.h"
 #include "sim/com/sim_filter.h"
 #include "tests/win/simpleapi/simpleapi_fixture.h"

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "module/raii.h"
+#include "com/raii.h"
 #include "sim/com/rig_server.h"
 
 namespace lumora::test {

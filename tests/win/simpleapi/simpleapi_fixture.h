@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "lumora.h"
-#include "module/lumora_idl.h"
+#include "lumora_idl.h"
 
 namespace lumora::test {
 

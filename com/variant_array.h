@@ -16,7 +16,7 @@
 
 #include <utility>
 
-#include "module/raii.h"
+#include "com/raii.h"
 
 namespace lumora::com {
 

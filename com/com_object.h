@@ -27,7 +27,7 @@
 // has no AddRef/Release/QueryInterface of its own and calls none of them in
 // its constructor (the controlling unknown is set after it). Its destructor
 // releases what it owns (hold references in Microsoft::WRL::ComPtr and
-// strings, variants and arrays in the RAII types of module/raii.h).
+// strings, variants and arrays in the RAII types of com/raii.h).
 //
 // com::Dispatch<I> implements IDispatch for the dual interface I from the
 // type library embedded in the library file (TYPELIB 1): GetTypeInfoCount

@@ -1,7 +1,7 @@
 // Module lock count, module identity and the type-information cache.
-#include "module/com_object.h"
+#include "com/com_object.h"
 
-#include "module/raii.h"
+#include "com/raii.h"
 
 #include <vector>
 

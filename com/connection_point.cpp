@@ -1,4 +1,4 @@
-#include "property/win/connection_point.h"
+#include "com/connection_point.h"
 
 #include <olectl.h>
 
@@ -6,7 +6,7 @@
 #include <new>
 #include <utility>
 
-#include "module/com_object.h"
+#include "com/com_object.h"
 
 namespace lumora::com {
 
