@@ -12,7 +12,7 @@ namespace {
 struct CommandInfo {
   Command command;
   const char* name;
-  int operands;  // number of arguments after the command
+  int operands;  // number of arguments after the command (-1: any, the command's own)
   const char* usage;
   const char* text;
 };
@@ -40,6 +40,19 @@ constexpr CommandInfo kCommands[] = {
      "applied, changed (the camera clamped or rounded it: the value it holds),\n"
      "or refused (what the camera cannot set, values outside its range: why).\n"
      "A profile of another camera is loaded with a warning.\n"},
+    {Command::kWatch, "watch", -1, "lumora watch PROFILE... [--guard] [--interval MS]",
+     "Keeps each profile applied to its camera until stopped: at start and\n"
+     "whenever the camera appears (plugged in, moved, after sleep) the profile\n"
+     "is loaded as by \"load\", with one line per camera. A profile belongs\n"
+     "to the camera with its Serial and VidPid, else its DevicePath, else its\n"
+     "Camera name; a profile that matches several cameras applies to none.\n"
+     "  --guard        put back values another program changes (at most once\n"
+     "                 per interval per property)\n"
+     "  --interval MS  how often to look for cameras (default 2000)\n"
+     "lumora watch --stop             ends the running watch of this user\n"
+     "lumora watch --install PROFILE... [--guard] [--interval MS]\n"
+     "                                starts the watch at logon (current user)\n"
+     "lumora watch --uninstall        removes that start-up entry\n"},
 };
 
 constexpr const char* kCamHelp =
@@ -156,6 +169,11 @@ bool ParseArguments(const std::vector<std::string>& args, Invocation* invocation
       return true;
     }
     operands.push_back(args[i]);
+  }
+  if (info->operands < 0) {
+    parsed.rest = operands;
+    *invocation = parsed;
+    return true;
   }
   if (static_cast<int>(operands.size()) != info->operands) {
     *error = std::string(operands.size() < static_cast<size_t>(info->operands) ? "missing"

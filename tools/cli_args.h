@@ -11,7 +11,7 @@
 
 namespace lumora::cli {
 
-enum class Command { kNone, kList, kReport, kGet, kSet, kSave, kLoad };
+enum class Command { kNone, kList, kReport, kGet, kSet, kSave, kLoad, kWatch };
 
 struct Invocation {
   Command command = Command::kNone;
@@ -20,6 +20,7 @@ struct Invocation {
   std::string property;
   std::string value;
   std::string file;
+  std::vector<std::string> rest;  // kWatch: its arguments, parsed by the command
 };
 
 // Parses the arguments after the program name. "--help", "-h" or "help"

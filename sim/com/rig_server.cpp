@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -126,11 +127,30 @@ Catalogue& TheCatalogue() {
   return catalogue;
 }
 
+// Writes the state file through a neighbouring temporary file that then
+// replaces it in one step, so another process never finds it missing.
+void Save(Catalogue& c) {
+  std::string text = FormatRigState(c.devices);
+  std::string temp = c.statePath + ".tmp";
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    if (!out) return;
+    out << text;
+    out.flush();
+    if (!out) return;
+  }
+  if (MoveFileExA(temp.c_str(), c.statePath.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    c.lastState = text;
+  } else {
+    DeleteFileA(temp.c_str());
+  }
+}
+
 void SaveState() noexcept {
   try {
     Catalogue& c = TheCatalogue();
     std::lock_guard<std::recursive_mutex> hold(c.lock);
-    if (!c.statePath.empty()) SaveRigStateFile(c.statePath, c.devices, &c.lastState);
+    if (!c.statePath.empty()) Save(c);
   } catch (...) {
     // The state file is a convenience; a failed save leaves the old one.
   }
@@ -149,9 +169,10 @@ void Hook(Catalogue& c) {
 }
 
 // Takes in the plug file and the values other processes saved since the
-// last look. A device plugged again gets a fresh camera, whose default
-// values are then saved.
-void TakeInChanges(Catalogue& c) {
+// last look. A device plugged again while this process runs gets a fresh
+// camera, whose default values are then saved (a process that starts only
+// reads: the values saved under the new plugging are the ones it takes).
+void TakeInChanges(Catalogue& c, bool starting) {
   if (c.statePath.empty()) return;
   std::string plug;
   bool replugged = false;
@@ -169,14 +190,14 @@ void TakeInChanges(Catalogue& c) {
     c.lastState = state;
     ApplyRigState(state, c.devices);
   }
-  if (replugged) SaveRigStateFile(c.statePath, c.devices, &c.lastState);
+  if (replugged && !starting) Save(c);
 }
 
 void Refresh() noexcept {
   try {
     Catalogue& c = TheCatalogue();
     std::lock_guard<std::recursive_mutex> hold(c.lock);
-    if (c.built) TakeInChanges(c);
+    if (c.built) TakeInChanges(c, false);
   } catch (...) {
     // A file that cannot be read now is read on the next call.
   }
@@ -198,7 +219,7 @@ void Build(Catalogue& c) {
   c.built = true;
   if (!c.statePath.empty()) {
     Hook(c);
-    TakeInChanges(c);
+    TakeInChanges(c, true);
   }
 }
 

@@ -12,6 +12,7 @@
 
 #include "property/catalogue.h"
 #include "tools/cli_args.h"
+#include "tools/lumora/watch_win.h"
 #include "tools/lumora/win_camera.h"
 #include "tools/profile.h"
 #include "tools/profile_load.h"
@@ -281,6 +282,7 @@ int Run(const std::vector<std::string>& args) {
     case cli::Command::kSet: return Set(inv);
     case cli::Command::kSave: return Save(inv);
     case cli::Command::kLoad: return Load(inv);
+    case cli::Command::kWatch: return RunWatch(inv.rest);
     case cli::Command::kNone: break;
   }
   return kExitUsage;
