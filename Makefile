@@ -5,7 +5,7 @@ BUILD := build
 JOBS ?= 2
 CMAKE_GEN := -G Ninja
 
-.PHONY: all setup configure build test bench demo dist probe clean
+.PHONY: all setup configure build test bench demo dist probe format clean
 
 all: build
 
@@ -48,6 +48,10 @@ demo: build
 # throwaway prefix $(BUILD)/probe-prefix (under Xvfb when there is no display).
 probe: build
 	scripts/probe-run $(BUILD)
+
+# Formats every C/C++ source of the tree in place with .clang-format.
+format: | setup
+	git ls-files -z '*.c' '*.cpp' '*.h' | xargs -0 clang-format -i
 
 clean:
 	rm -rf $(BUILD) dist
