@@ -2,8 +2,9 @@
 # The demo: the lumora command-line tool on the simulated device rig, in a
 # throwaway Wine prefix inside the build folder (BUILD_DIR/demo-prefix).
 # Registers the win64 Lumora.dll there, points the prefix's system device
-# enumerator at LumoraSim.dll, and shows "lumora list", "lumora report" and a
-# profile save / change / load round trip. The simulated cameras keep their
+# enumerator at LumoraSim.dll, and shows "lumora list", "lumora report", a
+# profile save / change / load round trip, and "lumora watch" putting the
+# profile back on a camera that was unplugged and plugged in again. The simulated cameras keep their
 # values between commands in BUILD_DIR/demo/sim-state.txt; nothing outside
 # BUILD_DIR is changed.
 # usage: demo.sh BUILD_DIR
@@ -44,7 +45,7 @@ echo "Lumora.dll registered"
 "$here/sim-rig" install "$arch" "$prefix" "$bin/LumoraSim.dll"
 
 # Fresh simulated cameras for every demo run.
-rm -f "$work/sim-state.txt" "$work/toucam.profile"
+rm -f "$work/sim-state.txt" "$work/sim-state.txt.plug" "$work/toucam.profile"
 export LUMORA_SIM_STATE
 LUMORA_SIM_STATE=$(winpath "$work/sim-state.txt")
 
@@ -74,5 +75,23 @@ echo "(the identical ToUcam with serial 3b5d7f9 keeps Brightness $(lumora get 3b
 step "Loading the profile again"
 lumora load 2a4c6e8 "$(winpath "$work/toucam.profile")"
 echo "Brightness is back to $(lumora get 2a4c6e8 Brightness | tail -n 1), WhiteBalanceMode $(lumora get 2a4c6e8 WhiteBalanceMode | tail -n 1)"
+
+step "Keeping the profile applied: lumora watch, the camera unplugged and plugged in again"
+lumora set 2a4c6e8 Brightness 200
+lumora save 2a4c6e8 "$(winpath "$work/toucam.profile")" >/dev/null
+echo "(profile saved again with Brightness 200; the camera's default is 128)"
+watch_log="$work/watch.log"
+"$here/wine-run" "$arch" "$prefix" "$bin/lumora.exe" watch "$(winpath "$work/toucam.profile")" \
+  --interval 500 >"$watch_log" 2>&1 &
+watch_pid=$!
+sleep 3
+"$here/sim-rig" unplug "$work/sim-state.txt" 2a4c6e8
+sleep 2
+"$here/sim-rig" plug "$work/sim-state.txt" 2a4c6e8
+sleep 2
+lumora watch --stop
+wait "$watch_pid" || true
+tr -d '\r' <"$watch_log"
+echo "Brightness after the re-plug: $(lumora get 2a4c6e8 Brightness | tail -n 1)"
 
 step "Done"
