@@ -89,6 +89,30 @@ std::vector<RigDevice> PlainDevices(int count) {
   return out;
 }
 
+// Plain cameras with names from other scripts, as drivers of localised
+// systems report them (UTF-8 here).
+std::vector<RigDevice> InternationalDevices() {
+  static const struct {
+    const char* name;
+    const char* serial;
+  } kRows[] = {
+      {"Caméra intégrée «Ünïcødé» 日本語", "8d1e0a1"},
+      {"Webcam \xF0\x9F\x93\xB7 Ελληνικά", "8d1e0a2"},
+  };
+  std::vector<RigDevice> out;
+  for (const auto& row : kRows) {
+    RigDevice d;
+    d.displayName = std::string(R"(@device:pnp:\\?\usb#vid_0c45&pid_6366&mi_00#7&)") + row.serial +
+                    "&0&0000#" + kCaptureInterfaceClass + R"(\global)";
+    d.friendlyName = row.name;
+    d.vidPid = "VID_0C45&PID_6366";
+    d.serial = row.serial;
+    d.camera = MakeRigCamera(Guid{});
+    out.push_back(std::move(d));
+  }
+  return out;
+}
+
 // --- state text ------------------------------------------------------------
 
 constexpr const char* kStateHeader = "lumora-sim-state 1";
@@ -153,10 +177,13 @@ std::shared_ptr<SimulatedCamera> MakeRigCamera(const Guid& privateSet) {
       {kSetCreaLiveUltra, Family::CreaLiveUltra},
       {kSetLogiFusion, Family::LogiFusion},
   };
+  std::shared_ptr<SimulatedCamera> cam = SimulatedCamera::Create();
   for (const auto& row : kFamilies) {
-    if (row.set == privateSet) return MakeFamilyCamera(row.family);
+    if (row.set == privateSet) cam = MakeFamilyCamera(row.family);
   }
-  return SimulatedCamera::Create();
+  // Like real drivers, the rig's cameras refuse values outside their ranges.
+  cam->privateRangeChecks = true;
+  return cam;
 }
 
 bool MakeRigDevices(const std::string& preset, std::vector<RigDevice>* devices) {
@@ -168,6 +195,10 @@ bool MakeRigDevices(const std::string& preset, std::vector<RigDevice>* devices) 
   if (preset == "none") return true;
   if (preset == "twelve" || preset == "ten") {
     *devices = PlainDevices(preset == "ten" ? 10 : 12);
+    return true;
+  }
+  if (preset == "international") {
+    *devices = InternationalDevices();
     return true;
   }
   return false;
@@ -222,6 +253,75 @@ bool ApplyPlugState(const std::vector<PlugEntry>& entries, std::vector<RigDevice
     }
   }
   return changed;
+}
+
+std::string RigFaultsFromEnvironment() {
+  const char* value = std::getenv("LUMORA_SIM_FAULTS");
+  return value != nullptr ? value : "";
+}
+
+bool ApplyRigFaults(const std::string& text, const std::vector<RigDevice>& devices) {
+  // The faults to set, each resolved once the whole list is known to be right.
+  struct Pending {
+    std::map<int32_t, ControlFaults>* standard;  // or
+    std::map<uint32_t, ControlFaults>* privateFaults;
+    int32_t id;
+    bool ControlFaults::*which;
+  };
+  static const struct {
+    const char* name;
+    bool ControlFaults::*which;
+  } kFaults[] = {
+      {"ignore-writes", &ControlFaults::ignoreWrites},
+      {"zero-step", &ControlFaults::zeroStep},
+      {"default-outside", &ControlFaults::defaultOutside},
+      {"fail-reads", &ControlFaults::failReads},
+  };
+  std::vector<Pending> pending;
+  std::istringstream entries(text);
+  std::string entry;
+  while (std::getline(entries, entry, ',')) {
+    if (entry.empty()) continue;
+    const size_t colon1 = entry.find(':');
+    const size_t colon2 = colon1 == std::string::npos ? colon1 : entry.find(':', colon1 + 1);
+    if (colon2 == std::string::npos) return false;
+    const std::string control = entry.substr(colon1 + 1, colon2 - colon1 - 1);
+    const std::string fault = entry.substr(colon2 + 1);
+    int64_t place = 0, id = 0;
+    if (!ParseLong(entry.substr(0, colon1), 1, static_cast<int64_t>(devices.size()), &place)) {
+      return false;
+    }
+    SimulatedCamera* cam = devices[static_cast<size_t>(place) - 1].camera.get();
+    const size_t slash = control.find('/');
+    if (cam == nullptr || slash == std::string::npos ||
+        !ParseLong(control.substr(slash + 1), 0, INT32_MAX, &id)) {
+      return false;
+    }
+    const std::string kind = control.substr(0, slash);
+    Pending p{nullptr, nullptr, static_cast<int32_t>(id), nullptr};
+    if (kind == "procamp" || kind == "camera") {
+      const bool isCamera = kind == "camera";
+      if ((isCamera ? cam->cameraControl : cam->procAmp).count(p.id) != 0) {
+        p.standard = isCamera ? &cam->cameraControlFaults : &cam->procAmpFaults;
+      }
+    } else if (kind == "private") {
+      for (auto& [set, privateSet] : cam->privateSets) {
+        if (privateSet.properties.count(static_cast<uint32_t>(id)) != 0) p.privateFaults = &privateSet.faults;
+      }
+    }
+    if (p.standard == nullptr && p.privateFaults == nullptr) return false;
+    for (const auto& f : kFaults) {
+      if (fault == f.name) p.which = f.which;
+    }
+    if (p.which == nullptr) return false;
+    pending.push_back(p);
+  }
+  for (const Pending& p : pending) {
+    ControlFaults& faults = p.standard != nullptr ? (*p.standard)[p.id]
+                                                  : (*p.privateFaults)[static_cast<uint32_t>(p.id)];
+    faults.*p.which = true;
+  }
+  return true;
 }
 
 std::string FormatRigState(const std::vector<RigDevice>& devices) {

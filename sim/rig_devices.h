@@ -42,12 +42,27 @@ struct RigDevice {
 };
 
 // Builds the devices of a preset: "default", "none", "ten" or "twelve" (that
-// many plain cameras, all listed). Unknown names answer false and leave
-// *devices empty.
+// many plain cameras, all listed), or "international" (two plain cameras
+// whose names are not ASCII, one with a character outside the Basic
+// Multilingual Plane). Unknown names answer false and leave *devices empty.
 bool MakeRigDevices(const std::string& preset, std::vector<RigDevice>* devices);
 
 // The preset named by LUMORA_SIM_DEVICES; "default" when it is unset or empty.
 std::string RigPresetFromEnvironment();
+
+// Faults injected into the devices' controls (ControlFaults), as
+// LUMORA_SIM_FAULTS gives them: entries "DEVICE:CONTROL:FAULT" separated by
+// commas, where DEVICE is the device's place in the rig's list (from 1; the
+// tool's own list leaves out devices it cannot use), CONTROL
+// "procamp/ID", "camera/ID" or "private/ID" (an id of the device's private
+// set), and FAULT "ignore-writes", "zero-step", "default-outside" or
+// "fail-reads". All or nothing: a malformed entry, or one naming a device or
+// control that does not exist, changes nothing and answers false. An empty
+// text answers true.
+bool ApplyRigFaults(const std::string& text, const std::vector<RigDevice>& devices);
+
+// The value of LUMORA_SIM_FAULTS; empty when it is unset.
+std::string RigFaultsFromEnvironment();
 
 // The camera of a device whose VID/PID table entry names this private set:
 // the family preset whose driver answers it (for 63B8CCB6, the SAA8116

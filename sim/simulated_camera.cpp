@@ -253,11 +253,13 @@ HResult SimulatedCamera::ControlGetRange(bool camera, int32_t id, int32_t* min, 
   if (Inject(r.op, &h)) return h;
   auto it = Controls(camera).find(id);
   if (it == Controls(camera).end()) return kNotFound;
-  *min = it->second.min;
-  *max = it->second.max;
-  *step = it->second.step;
-  *def = it->second.defaultValue;
-  *caps = it->second.capsFlags;
+  const StandardControl& c = it->second;
+  const ControlFaults faults = FaultsOf(camera, id);
+  *min = c.min;
+  *max = c.max;
+  *step = faults.zeroStep ? 0 : c.step;
+  *def = faults.defaultOutside ? c.max + 1 : c.defaultValue;
+  *caps = c.capsFlags;
   return hr::Ok;
 }
 
@@ -270,6 +272,7 @@ HResult SimulatedCamera::ControlGet(bool camera, int32_t id, int32_t* value, int
   if (Inject(r.op, &h)) return h;
   auto it = Controls(camera).find(id);
   if (it == Controls(camera).end()) return kNotFound;
+  if (FaultsOf(camera, id).failReads) return kGenFailure;
   *value = it->second.value;
   *flags = it->second.flags;
   return hr::Ok;
@@ -287,6 +290,7 @@ HResult SimulatedCamera::ControlSet(bool camera, int32_t id, int32_t value, int3
   auto it = Controls(camera).find(id);
   if (it == Controls(camera).end()) return kNotFound;
   if (value < it->second.min || value > it->second.max) return hr::InvalidArg;
+  if (FaultsOf(camera, id).ignoreWrites) return hr::Ok;
   it->second.value = value;
   it->second.flags = flags;
   if (onWrite) onWrite();
@@ -495,6 +499,8 @@ HResult SimulatedCamera::AnswerPrivate(PrivateSet& set, uint32_t id, uint32_t fl
   auto it = set.properties.find(id);
   if (it == set.properties.end()) return kNotFound;
   sim::PrivateProperty& prop = it->second;
+  auto listed = set.faults.find(id);
+  const ControlFaults faults = listed == set.faults.end() ? ControlFaults{} : listed->second;
   if (flags & kKsBasicSupport) {
     if (dataLength == 4) {
       std::memcpy(data, &prop.access, 4);
@@ -510,7 +516,7 @@ HResult SimulatedCamera::AnswerPrivate(PrivateSet& set, uint32_t id, uint32_t fl
     put(RangeDescription::kMembersFlags, prop.membersFlags);
     put(RangeDescription::kMembersSize, 16);
     put(RangeDescription::kMembersCount, 1);
-    put(RangeDescription::kSteppingDelta, static_cast<uint32_t>(prop.step));
+    put(RangeDescription::kSteppingDelta, static_cast<uint32_t>(faults.zeroStep ? 0 : prop.step));
     put(RangeDescription::kMinimum, static_cast<uint32_t>(prop.min));
     put(RangeDescription::kMaximum, static_cast<uint32_t>(prop.max));
     *bytesReturned = RangeDescription::kSize;
@@ -518,6 +524,7 @@ HResult SimulatedCamera::AnswerPrivate(PrivateSet& set, uint32_t id, uint32_t fl
   }
   if (flags & kKsGet) {
     if (!(prop.access & 1)) return hr::InvalidArg;
+    if (faults.failReads) return kGenFailure;
     if (dataLength < set.valueOffset + 4) return hr::InvalidArg;
     std::memcpy(data + set.valueOffset, &prop.value, 4);
     *bytesReturned = std::min(set.getBytes, dataLength);
@@ -526,7 +533,11 @@ HResult SimulatedCamera::AnswerPrivate(PrivateSet& set, uint32_t id, uint32_t fl
   if (flags & kKsSet) {
     if (!(prop.access & 2)) return hr::InvalidArg;
     if (dataLength < set.valueOffset + 4) return hr::InvalidArg;
-    std::memcpy(&prop.value, data + set.valueOffset, 4);
+    int32_t value;
+    std::memcpy(&value, data + set.valueOffset, 4);
+    if (privateRangeChecks && (value < prop.min || value > prop.max)) return hr::InvalidArg;
+    if (faults.ignoreWrites) return hr::Ok;
+    prop.value = value;
     return hr::Ok;
   }
   return hr::InvalidArg;

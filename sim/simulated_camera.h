@@ -70,6 +70,18 @@ struct Request {
   int32_t PropertyLong(uint32_t offset) const;
 };
 
+// Ways a driver gets one control wrong, for tests of tools that check
+// cameras against their own answers. All off in a well-behaved camera.
+struct ControlFaults {
+  bool ignoreWrites = false;    // a write succeeds, but the value stays as it was
+  bool zeroStep = false;        // the range reports a stepping delta of 0
+  bool defaultOutside = false;  // the range reports a default above the maximum
+  bool failReads = false;       // reads fail (ERROR_GEN_FAILURE), support still claims them
+};
+
+// Failure code of a read made to fail by ControlFaults::failReads.
+constexpr HResult kGenFailure = static_cast<HResult>(0x8007001Fu);  // ERROR_GEN_FAILURE
+
 // A standard proc-amp or camera-control property.
 struct StandardControl {
   int32_t min = 0;
@@ -98,6 +110,8 @@ struct PrivateSet {
   uint32_t valueOffset = 28;
   uint32_t getBytes = 296;
   std::map<uint32_t, PrivateProperty> properties;
+  // Faults by property id (none for an id not listed).
+  std::map<uint32_t, ControlFaults> faults;
 };
 
 struct GuidLess {
@@ -160,10 +174,17 @@ class SimulatedCamera : public std::enable_shared_from_this<SimulatedCamera> {
 
   std::map<int32_t, StandardControl> procAmp;
   std::map<int32_t, StandardControl> cameraControl;
+  // Faults of standard controls by id (none for an id not listed).
+  std::map<int32_t, ControlFaults> procAmpFaults;
+  std::map<int32_t, ControlFaults> cameraControlFaults;
   int32_t videoCaps = 0xF;
   int32_t videoMode = 0;
   int64_t frameDuration = 333333;
   std::map<Guid, PrivateSet, GuidLess> privateSets;
+  // Private-set writes outside the property's range are refused
+  // (E_INVALIDARG), as drivers do; off, they are stored as sent, so tests
+  // can watch a handler's conversions of any value.
+  bool privateRangeChecks = false;
 
   // Failures to inject: every call of that operation answers the code.
   std::map<Op, HResult> failures;
@@ -236,6 +257,11 @@ class SimulatedCamera : public std::enable_shared_from_this<SimulatedCamera> {
   void Note(const Request& r);
   std::map<int32_t, StandardControl>& Controls(bool camera) {
     return camera ? cameraControl : procAmp;
+  }
+  ControlFaults FaultsOf(bool camera, int32_t id) const {
+    const auto& faults = camera ? cameraControlFaults : procAmpFaults;
+    auto it = faults.find(id);
+    return it == faults.end() ? ControlFaults{} : it->second;
   }
 };
 

@@ -13,34 +13,36 @@ struct CommandInfo {
   Command command;
   const char* name;
   int operands;  // number of arguments after the command (-1: any, the command's own)
+  bool json;     // accepts --json
   const char* usage;
   const char* text;
 };
 
 constexpr CommandInfo kCommands[] = {
-    {Command::kList, "list", 0, "lumora list",
+    {Command::kList, "list", 0, true, "lumora list [--json]",
      "Lists the video capture devices: index, name, serial, VID/PID, chipset\n"
      "and device path of each. The index, the serial or the device path names\n"
      "a camera in the other commands.\n"},
-    {Command::kReport, "report", 1, "lumora report CAM",
+    {Command::kReport, "report", 1, true, "lumora report CAM [--json]",
      "Prints support, range and current value of every catalogue property of\n"
-     "the camera, with its chipset.\n"},
-    {Command::kGet, "get", 2, "lumora get CAM PROP",
+     "the camera, with its chipset; the standard exposure control also in\n"
+     "seconds (its value v means 2^v s).\n"},
+    {Command::kGet, "get", 2, true, "lumora get CAM PROP [--json]",
      "Prints the current value of one property.\n"},
-    {Command::kSet, "set", 3, "lumora set CAM PROP VALUE",
+    {Command::kSet, "set", 3, false, "lumora set CAM PROP VALUE",
      "Sets one property to a whole number within its range and prints the\n"
      "value read back.\n"},
-    {Command::kSave, "save", 2, "lumora save CAM FILE",
+    {Command::kSave, "save", 2, false, "lumora save CAM FILE",
      "Writes the camera's identity and every property it can both read and\n"
      "set to a text profile (\"Property = value\" lines, '#' comments).\n"},
-    {Command::kLoad, "load", 2, "lumora load CAM FILE",
+    {Command::kLoad, "load", 2, false, "lumora load CAM FILE",
      "Restores a profile: checks the whole file first and changes nothing if\n"
      "any line is wrong; then switches the automatic modes before it writes\n"
      "the manual values, reads every property back and prints one line each:\n"
      "applied, changed (the camera clamped or rounded it: the value it holds),\n"
      "or refused (what the camera cannot set, values outside its range: why).\n"
      "A profile of another camera is loaded with a warning.\n"},
-    {Command::kWatch, "watch", -1, "lumora watch PROFILE... [--guard] [--interval MS]",
+    {Command::kWatch, "watch", -1, false, "lumora watch PROFILE... [--guard] [--interval MS]",
      "Keeps each profile applied to its camera until stopped: at start and\n"
      "whenever the camera appears (plugged in, moved, after sleep) the profile\n"
      "is loaded as by \"load\", with one line per camera. A profile belongs\n"
@@ -53,6 +55,14 @@ constexpr CommandInfo kCommands[] = {
      "lumora watch --install PROFILE... [--guard] [--interval MS]\n"
      "                                starts the watch at logon (current user)\n"
      "lumora watch --uninstall        removes that start-up entry\n"},
+    {Command::kCheck, "check", 1, true, "lumora check CAM [--json]",
+     "Tests every property the camera claims against the camera's own answers:\n"
+     "support, range, current value, minimum, maximum and default written and\n"
+     "read back, a value outside the range (refused or clamped), the automatic\n"
+     "and manual modes, and the settings block. One line per property (OK, not\n"
+     "supported, skipped or FAIL with the reason) and a summary; every changed\n"
+     "value is restored at the end. Triggers are never touched. Exit status 0\n"
+     "when nothing failed, 1 otherwise.\n"},
 };
 
 constexpr const char* kCamHelp =
@@ -77,6 +87,10 @@ const CommandInfo* FindCommand(Command command) {
 }
 
 bool IsHelpOption(const std::string& arg) { return arg == "--help" || arg == "-h"; }
+
+constexpr const char* kJsonHelp =
+    "--json  one JSON document on stdout instead of text (docs/json.md);\n"
+    "        a failure is {\"error\": MESSAGE} with the same exit status.\n";
 
 bool IsDecimal(const std::string& text) {
   if (text.empty()) return false;
@@ -116,6 +130,7 @@ std::string HelpText(Command command) {
     text += "\n";
     text += kCamHelp;
     text += kPropHelp;
+    text += kJsonHelp;
     text +=
         "\n\"lumora COMMAND --help\" describes a command. Exit status: 0 success,\n"
         "1 failure, 2 wrong command line.\n";
@@ -128,6 +143,7 @@ std::string HelpText(Command command) {
   if (command == Command::kSave || command == Command::kLoad) {
     text += "FILE  path of the profile.\n";
   }
+  if (info->json) text += kJsonHelp;
   return text;
 }
 
@@ -168,6 +184,14 @@ bool ParseArguments(const std::vector<std::string>& args, Invocation* invocation
       *invocation = parsed;
       return true;
     }
+    if (args[i] == "--json") {
+      if (!info->json) {
+        *error = std::string("'") + info->name + "' has no --json; usage: " + info->usage;
+        return false;
+      }
+      parsed.json = true;
+      continue;
+    }
     operands.push_back(args[i]);
   }
   if (info->operands < 0) {
@@ -199,6 +223,13 @@ bool ParseArguments(const std::vector<std::string>& args, Invocation* invocation
   }
   *invocation = parsed;
   return true;
+}
+
+bool WantsJson(const std::vector<std::string>& args) {
+  for (const std::string& a : args) {
+    if (a == "--json") return true;
+  }
+  return false;
 }
 
 int32_t ParsePropertyArgument(const std::string& text) {

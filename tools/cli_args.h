@@ -11,7 +11,7 @@
 
 namespace lumora::cli {
 
-enum class Command { kNone, kList, kReport, kGet, kSet, kSave, kLoad, kWatch };
+enum class Command { kNone, kList, kReport, kGet, kSet, kSave, kLoad, kWatch, kCheck };
 
 struct Invocation {
   Command command = Command::kNone;
@@ -21,6 +21,7 @@ struct Invocation {
   std::string value;
   std::string file;
   std::vector<std::string> rest;  // kWatch: its arguments, parsed by the command
+  bool json = false;  // --json: one JSON document on stdout
 };
 
 // Parses the arguments after the program name. "--help", "-h" or "help"
@@ -28,6 +29,10 @@ struct Invocation {
 // command's. On a wrong command line answers false with one line in *error.
 bool ParseArguments(const std::vector<std::string>& args, Invocation* invocation,
                     std::string* error);
+
+// True when the arguments ask for JSON output ("--json" among them), so that
+// even a wrong command line can answer with a JSON error document.
+bool WantsJson(const std::vector<std::string>& args);
 
 // Help text of a command (kNone: the general help listing every command).
 std::string HelpText(Command command);

@@ -58,7 +58,19 @@ std::string ReportHeader(int32_t chipset) {
   return std::string("Chipset is ") + ChipsetName(chipset) + "\r\n";
 }
 
-std::string ReportBody(ReportSource& source) {
+bool IsStandardExposure(int32_t chipset, int32_t property) {
+  return property == VCP_CamExposure || (property == VCP_Exposure && chipset == CSX_Unknown);
+}
+
+std::string ExposureSecondsText(int32_t value) {
+  if (value < -62 || value > 62) return "2^" + std::to_string(value) + " s";
+  if (value >= 0) return std::to_string(uint64_t{1} << value) + " s";
+  return "1/" + std::to_string(uint64_t{1} << -value) + " s";
+}
+
+namespace {
+
+std::string Body(ReportSource& source, bool seconds, int32_t chipset) {
   std::string text;
   for (int32_t i = 0; i < kReportProperties; ++i) {
     ReportEntry e;
@@ -74,9 +86,21 @@ std::string ReportBody(ReportSource& source) {
       e.valueOk = source.Value(i, &value);
       if (e.valueOk) e.value = value;
     }
-    text += ReportLine(e) + "\r\n";
+    text += ReportLine(e);
+    if (seconds && e.valueOk && IsStandardExposure(chipset, i)) {
+      text += "\t(" + ExposureSecondsText(e.value) + ")";
+    }
+    text += "\r\n";
   }
   return text;
+}
+
+}  // namespace
+
+std::string ReportBody(ReportSource& source) { return Body(source, false, CSX_Unknown); }
+
+std::string ReportBody(ReportSource& source, int32_t chipset) {
+  return Body(source, true, chipset);
 }
 
 namespace {

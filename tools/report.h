@@ -30,6 +30,17 @@ struct ReportEntry {
 };
 std::string ReportLine(const ReportEntry& entry);
 
+// The standard exposure control (camera control Exposure) counts in powers
+// of two seconds: value v means 2^v s. True for the catalogue property that
+// reaches it on a camera of this public chipset: CamExposure always, Exposure
+// on cameras without a chipset of their own (the others route Exposure to
+// their private set).
+bool IsStandardExposure(int32_t chipset, int32_t property);
+
+// Exposure time of value v as text: "1/32 s" for -5, "1 s" for 0, "4 s" for 2,
+// "2^v s" beyond 2^62.
+std::string ExposureSecondsText(int32_t value);
+
 // First line of the full report: "Chipset is " + the chipset's name
 // (ChipsetName, property/catalogue.h) + CR LF.
 std::string ReportHeader(int32_t chipset);
@@ -51,6 +62,10 @@ constexpr int32_t kReportProperties = 32;
 // counts as "not supported"; range and value are asked only of properties
 // whose line shows them.
 std::string ReportBody(ReportSource& source);
+
+// The same for the command-line tool: the line of the standard exposure
+// control (IsStandardExposure) ends with its time, "\t(1/32 s)".
+std::string ReportBody(ReportSource& source, int32_t chipset);
 
 // The number the "Set" button writes for the text of its entry box: the
 // numeric value at the start of the text (leading blanks, sign, digits,

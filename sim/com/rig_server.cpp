@@ -215,6 +215,8 @@ void Build(Catalogue& c) {
   c.statePath = state != nullptr ? state : "";
   c.lastState.clear();
   c.lastPlug.clear();
+  // A malformed fault list injects nothing (ApplyRigFaults is all or nothing).
+  ApplyRigFaults(RigFaultsFromEnvironment(), devices);
   c.devices = std::move(devices);
   c.built = true;
   if (!c.statePath.empty()) {

@@ -9,7 +9,9 @@
 // gives the COM simulated filter over the device's camera.
 //
 // The devices come from the preset named by LUMORA_SIM_DEVICES ("default",
-// "none", "ten", "twelve"; unset or unknown: "default"), built on first use and kept
+// "none", "ten", "twelve", "international"; unset or unknown: "default"),
+// with the control faults that LUMORA_SIM_FAULTS names (ApplyRigFaults),
+// built on first use and kept
 // for the life of the process, so every bind of a device reaches the same
 // camera. When LUMORA_SIM_STATE names a file, the cameras' values are loaded
 // from it on first use and saved to it after every accepted write; before

@@ -13,6 +13,8 @@
 #include "property/catalogue.h"
 #include "tools/cli_args.h"
 #include "tools/lumora/watch_win.h"
+#include "tools/lumora/check_command.h"
+#include "tools/lumora/json_commands.h"
 #include "tools/lumora/win_camera.h"
 #include "tools/profile.h"
 #include "tools/profile_load.h"
@@ -23,59 +25,6 @@ namespace cli = lumora::cli;
 namespace {
 
 using namespace lumora::tool;
-
-class ControlReportSource : public lumora::ReportSource {
- public:
-  explicit ControlReportSource(IDVidCapCtrl* ctrl) : ctrl_(ctrl) {}
-  bool Support(int32_t property, int32_t* support) override {
-    VidCapPropertySupport s = VCS_no;
-    if (FAILED(ctrl_->Has(static_cast<VidCapProperty>(property), &s))) return false;
-    *support = s;
-    return true;
-  }
-  bool Range(int32_t property, int32_t* min, int32_t* max) override {
-    long lo = 0, hi = 0;
-    if (!lumora::tool::Range(ctrl_, property, &lo, &hi)) return false;
-    *min = lo;
-    *max = hi;
-    return true;
-  }
-  bool Value(int32_t property, int32_t* value) override {
-    long v = 0;
-    if (FAILED(ctrl_->get_Prop(static_cast<VidCapProperty>(property), &v))) return false;
-    *value = v;
-    return true;
-  }
-
- private:
-  IDVidCapCtrl* ctrl_;
-};
-
-// The camera named by CAM, with its control.
-int OpenCamera(const std::string& cam, Camera* chosen, ComPtr<IDVidCapCtrl>* control) {
-  std::vector<Camera> cameras;
-  HRESULT hr = ListCameras(&cameras);
-  if (FAILED(hr)) {
-    Fail("cannot list the cameras (%s; is Lumora.dll registered?)", HrText(hr).c_str());
-    return kExitFailed;
-  }
-  std::vector<cli::CameraIdentity> ids;
-  for (const Camera& c : cameras) ids.push_back(c.id);
-  size_t position = 0;
-  std::string error;
-  if (!cli::MatchCamera(cam, ids, &position, &error)) {
-    Fail("%s", error.c_str());
-    return kExitFailed;
-  }
-  *chosen = cameras[position];
-  hr = OpenControl(chosen, control);
-  if (FAILED(hr)) {
-    Fail("cannot open camera %zu '%s' (%s)", position + 1, chosen->id.name.c_str(),
-         HrText(hr).c_str());
-    return kExitFailed;
-  }
-  return kExitOk;
-}
 
 int List() {
   std::vector<Camera> cameras;
@@ -107,11 +56,12 @@ int Report(const cli::Invocation& inv) {
   if (int rc = OpenCamera(inv.cam, &camera, &ctrl)) return rc;
   std::printf("Camera: %s (serial %s, %s)\n", camera.id.name.c_str(), camera.id.serial.c_str(),
               camera.id.vidPid.c_str());
-  ControlReportSource source(ctrl.Get());
+  ControlSource source(ctrl.Get(), camera.id.devicePath);
+  lumora::SourceReport report(source);
   // The shared report ends its lines in CR LF; the console adds its own CR.
   KnownChipsetCat chipset = CSX_Unknown;
   ctrl->get_Chipset(&chipset);
-  std::string text = lumora::ReportHeader(chipset) + lumora::ReportBody(source);
+  std::string text = lumora::ReportHeader(chipset) + lumora::ReportBody(report, chipset);
   text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
   std::fputs(text.c_str(), stdout);
   return kExitOk;
@@ -263,6 +213,7 @@ int Run(const std::vector<std::string>& args) {
   cli::Invocation inv;
   std::string error;
   if (!cli::ParseArguments(args, &inv, &error)) {
+    SetJsonErrors(cli::WantsJson(args));
     Fail("%s", error.c_str());
     return kExitUsage;
   }
@@ -270,19 +221,21 @@ int Run(const std::vector<std::string>& args) {
     std::fputs(cli::HelpText(inv.command).c_str(), stdout);
     return kExitOk;
   }
+  SetJsonErrors(inv.json);
   Apartment apartment;
   if (FAILED(apartment.Result())) {
     Fail("cannot initialise COM (%s)", HrText(apartment.Result()).c_str());
     return kExitFailed;
   }
   switch (inv.command) {
-    case cli::Command::kList: return List();
-    case cli::Command::kReport: return Report(inv);
-    case cli::Command::kGet: return Get(inv);
+    case cli::Command::kList: return inv.json ? ListJson() : List();
+    case cli::Command::kReport: return inv.json ? ReportJson(inv) : Report(inv);
+    case cli::Command::kGet: return inv.json ? GetJson(inv) : Get(inv);
     case cli::Command::kSet: return Set(inv);
     case cli::Command::kSave: return Save(inv);
     case cli::Command::kLoad: return Load(inv);
     case cli::Command::kWatch: return RunWatch(inv.rest);
+    case cli::Command::kCheck: return Check(inv);
     case cli::Command::kNone: break;
   }
   return kExitUsage;

@@ -6,8 +6,17 @@
 #include <cstdio>
 
 #include "property/catalogue.h"
+#include "tools/cli_args.h"
+#include "tools/json_output.h"
 
 namespace lumora::tool {
+
+namespace {
+
+bool jsonErrors = false;
+bool errorWritten = false;
+
+}  // namespace
 
 std::string Utf8(const wchar_t* text) {
   if (text == nullptr || *text == L'\0') return std::string();
@@ -29,12 +38,21 @@ std::wstring Wide(const std::string& text) {
   return out;
 }
 
+void SetJsonErrors(bool json) { jsonErrors = json; }
+
 void Fail(const char* format, ...) {
   std::va_list args;
   va_start(args, format);
-  std::fputs("lumora: ", stderr);
-  std::vfprintf(stderr, format, args);
-  std::fputc('\n', stderr);
+  if (jsonErrors) {
+    char text[1024];
+    std::vsnprintf(text, sizeof text, format, args);
+    if (!errorWritten) std::fputs(json::ErrorDocument(text).c_str(), stdout);
+    errorWritten = true;
+  } else {
+    std::fputs("lumora: ", stderr);
+    std::vfprintf(stderr, format, args);
+    std::fputc('\n', stderr);
+  }
   va_end(args);
 }
 
@@ -96,10 +114,11 @@ HRESULT ListCameras(std::vector<Camera>* cameras) {
   }
   std::stable_sort(cameras->begin(), cameras->end(),
                    [](const Camera& a, const Camera& b) { return a.index < b.index; });
+  for (size_t i = 0; i < cameras->size(); ++i) (*cameras)[i].position = i;
   return S_OK;
 }
 
-HRESULT OpenControl(Camera* camera, ComPtr<IDVidCapCtrl>* control) {
+HRESULT OpenControl(Camera* camera, ComPtr<IDVidCapCtrl>* control, int32_t* chipsetOut) {
   ComPtr<IDVidCapCtrl> ctrl;
   HRESULT hr = CoCreateInstance(CLSID_DVidCapCtrl, nullptr, CLSCTX_INPROC_SERVER,
                                 IID_IDVidCapCtrl, &ctrl);
@@ -112,8 +131,36 @@ HRESULT OpenControl(Camera* camera, ComPtr<IDVidCapCtrl>* control) {
   hr = ctrl->get_Chipset(&chipset);
   if (FAILED(hr)) return FAILED(attach) ? attach : hr;
   camera->id.chipset = lumora::ChipsetName(chipset);
+  camera->opened = true;
+  if (chipsetOut != nullptr) *chipsetOut = chipset;
   *control = ctrl;
   return S_OK;
+}
+
+int OpenCamera(const std::string& cam, Camera* chosen, ComPtr<IDVidCapCtrl>* control,
+               int32_t* chipset) {
+  std::vector<Camera> cameras;
+  HRESULT hr = ListCameras(&cameras);
+  if (FAILED(hr)) {
+    Fail("cannot list the cameras (%s; is Lumora.dll registered?)", HrText(hr).c_str());
+    return kExitFailed;
+  }
+  std::vector<cli::CameraIdentity> ids;
+  for (const Camera& c : cameras) ids.push_back(c.id);
+  size_t position = 0;
+  std::string error;
+  if (!cli::MatchCamera(cam, ids, &position, &error)) {
+    Fail("%s", error.c_str());
+    return kExitFailed;
+  }
+  *chosen = cameras[position];
+  hr = OpenControl(chosen, control, chipset);
+  if (FAILED(hr)) {
+    Fail("cannot open camera %zu '%s' (%s)", position + 1, chosen->id.name.c_str(),
+         HrText(hr).c_str());
+    return kExitFailed;
+  }
+  return kExitOk;
 }
 
 int32_t Support(IDVidCapCtrl* ctrl, int32_t property) {
@@ -154,6 +201,64 @@ int32_t ControlTarget::ModeSupport(int32_t) { return 0; }
 HResult ControlTarget::GetMode(int32_t, int32_t*) { return E_NOTIMPL; }
 
 HResult ControlTarget::SetMode(int32_t, int32_t) { return E_NOTIMPL; }
+
+HResult ControlSource::Support(int32_t property, int32_t* support) {
+  ::VidCapPropertySupport s = ::VCS_no;
+  HRESULT hr = ctrl_->Has(static_cast<::VidCapProperty>(property), &s);
+  if (SUCCEEDED(hr)) *support = s;
+  return hr;
+}
+
+HResult ControlSource::Range(int32_t property, int32_t* min, int32_t* max, int32_t* step,
+                             int32_t* defaultValue) {
+  long lo = 0, hi = 0, delta = 0, def = 0, caps = 0;
+  HRESULT hr = ctrl_->GetRange(static_cast<::VidCapProperty>(property), &lo, &hi, &delta, &def, &caps);
+  if (SUCCEEDED(hr)) {
+    *min = lo;
+    *max = hi;
+    *step = delta;
+    *defaultValue = def;
+  }
+  return hr;
+}
+
+HResult ControlSource::Get(int32_t property, int32_t* value) {
+  long v = 0;
+  HRESULT hr = ctrl_->get_Prop(static_cast<::VidCapProperty>(property), &v);
+  if (SUCCEEDED(hr)) *value = v;
+  return hr;
+}
+
+HResult ControlSource::Set(int32_t property, int32_t value) {
+  return ctrl_->put_Prop(static_cast<::VidCapProperty>(property), value);
+}
+
+HResult ControlSource::ReadSettings(int16_t* elements, uint32_t count) {
+  SAFEARRAY* array = SafeArrayCreateVector(VT_I2, 0, count);
+  if (array == nullptr) return E_OUTOFMEMORY;
+  HRESULT hr = ctrl_->GetSetting(&array);
+  if (SUCCEEDED(hr) && array != nullptr && array->rgsabound[0].cElements == count) {
+    void* data = nullptr;
+    hr = SafeArrayAccessData(array, &data);
+    if (SUCCEEDED(hr)) {
+      std::copy_n(static_cast<const int16_t*>(data), count, elements);
+      SafeArrayUnaccessData(array);
+    }
+  } else if (SUCCEEDED(hr)) {
+    hr = E_UNEXPECTED;
+  }
+  if (array != nullptr) SafeArrayDestroy(array);
+  return hr;
+}
+
+bool ControlSource::Present() {
+  std::vector<Camera> cameras;
+  if (FAILED(ListCameras(&cameras))) return false;
+  for (const Camera& c : cameras) {
+    if (cli::EqualNoCase(c.id.devicePath, devicePath_)) return true;
+  }
+  return false;
+}
 
 bool ReadFile(const std::string& path, std::string* text, std::string* error) {
   FILE* file = _wfopen(Wide(path).c_str(), L"rb");

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "lumora_idl.h"
+#include "tools/camera_source.h"
 #include "tools/profile.h"
 #include "tools/profile_load.h"
 
@@ -72,7 +73,10 @@ class Apartment {
 std::string Utf8(const wchar_t* text);
 std::wstring Wide(const std::string& text);
 
-// The one line of a failure, on stderr ("lumora: " + the text).
+// Where failures go: text mode writes "lumora: " + the text on stderr; JSON
+// mode writes the first failure of the run as {"error": text} on stdout, so
+// that stdout holds exactly one document.
+void SetJsonErrors(bool json);
 void Fail(const char* format, ...);
 
 // "0x80070057".
@@ -85,6 +89,8 @@ struct Camera {
   cli::CameraIdentity id;
   ComPtr<IVCapFilter> filter;
   long index = 0;  // FIndex
+  size_t position = 0;  // place in the list from 0 ("lumora list" shows position + 1)
+  bool opened = false;  // the control answered its chipset
 };
 
 // The video capture devices in FIndex order.
@@ -94,7 +100,12 @@ HRESULT ListCameras(std::vector<Camera>* cameras);
 // filter without the kernel-streaming property interface stays attached
 // with the standard handler, so the control is usable whenever it answers
 // its chipset.
-HRESULT OpenControl(Camera* camera, ComPtr<IDVidCapCtrl>* control);
+HRESULT OpenControl(Camera* camera, ComPtr<IDVidCapCtrl>* control, int32_t* chipset = nullptr);
+
+// The camera named by CAM, with its control; an exit status (reported
+// through Fail when not kExitOk).
+int OpenCamera(const std::string& cam, Camera* chosen, ComPtr<IDVidCapCtrl>* control,
+               int32_t* chipset = nullptr);
 
 // VCS_* support of a property (VCS_no when the call fails).
 int32_t Support(IDVidCapCtrl* ctrl, int32_t property);
@@ -116,6 +127,25 @@ class ControlTarget : public cli::ProfileTarget {
 
  private:
   IDVidCapCtrl* ctrl_;
+};
+
+// The camera through its control, for the reports and the check. Present()
+// looks the camera's device path up in a fresh list of the cameras.
+class ControlSource : public CameraSource {
+ public:
+  ControlSource(IDVidCapCtrl* ctrl, std::string devicePath)
+      : ctrl_(ctrl), devicePath_(std::move(devicePath)) {}
+  HResult Support(int32_t property, int32_t* support) override;
+  HResult Range(int32_t property, int32_t* min, int32_t* max, int32_t* step,
+                int32_t* defaultValue) override;
+  HResult Get(int32_t property, int32_t* value) override;
+  HResult Set(int32_t property, int32_t value) override;
+  HResult ReadSettings(int16_t* elements, uint32_t count) override;
+  bool Present() override;
+
+ private:
+  IDVidCapCtrl* ctrl_;
+  std::string devicePath_;
 };
 
 // Reads a whole file (at most 1 MiB, enough for any profile).

@@ -1,0 +1,103 @@
+// Script-facing pieces of the lumora tool: --json on the command line, the
+// documents as a JSON parser reads them, exposure times, and the rig's fault
+// list (a parser fed hostile text).
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "sim/rig_devices.h"
+#include "tools/cli_args.h"
+#include "tools/json_output.h"
+#include "tools/report.h"
+
+namespace lumora {
+namespace {
+
+TEST(JsonOption, AcceptedWhereDocumentedAndRefusedElsewhere) {
+  cli::Invocation inv;
+  std::string error;
+  ASSERT_TRUE(cli::ParseArguments({"get", "--json", "2", "Brightness"}, &inv, &error)) << error;
+  EXPECT_TRUE(inv.json);
+  EXPECT_EQ(inv.cam, "2");
+  EXPECT_EQ(inv.property, "Brightness");
+  for (const char* command : {"list", "report", "check"}) {
+    std::vector<std::string> args{command};
+    if (std::string(command) != "list") args.push_back("1");
+    args.push_back("--json");
+    EXPECT_TRUE(cli::ParseArguments(args, &inv, &error)) << command << ": " << error;
+    EXPECT_TRUE(inv.json) << command;
+  }
+  EXPECT_FALSE(cli::ParseArguments({"set", "1", "Brightness", "5", "--json"}, &inv, &error));
+  EXPECT_NE(error.find("has no --json"), std::string::npos) << error;
+  EXPECT_TRUE(cli::WantsJson({"frob", "--json"}));
+  EXPECT_FALSE(cli::WantsJson({"list", "--jsonx"}));
+}
+
+TEST(JsonDocuments, ParseAndKeepTextThatIsNotUtf8Valid) {
+  auto error = nlohmann::json::parse(json::ErrorDocument("bad \xff name \xc3"));
+  EXPECT_EQ(error["error"], "bad \xEF\xBF\xBD name \xEF\xBF\xBD");
+
+  json::ListedCamera cam;
+  cam.index = 3;
+  cam.id.name = "Caméra 日本";
+  cam.id.serial = "2a4c6e8";
+  auto list = nlohmann::json::parse(json::ListDocument({cam}));
+  ASSERT_EQ(list["cameras"].size(), 1u);
+  EXPECT_EQ(list["cameras"][0]["index"], 3);
+  EXPECT_EQ(list["cameras"][0]["name"], "Caméra 日本");
+  EXPECT_TRUE(list["cameras"][0]["chipset"].is_null());  // not opened
+
+  PropertyFacts exposure;
+  exposure.property = VCP_Exposure;
+  exposure.support = VCS_both;
+  exposure.valueOk = true;
+  exposure.value = -5;
+  exposure.modes = kModeAuto | kModeManual;
+  exposure.mode = kModeAuto;
+  auto report = nlohmann::json::parse(json::ReportDocument(cam, CSX_Unknown, {exposure}));
+  const auto& p = report["properties"][0];
+  EXPECT_EQ(p["value"], -5);
+  EXPECT_DOUBLE_EQ(p["seconds"].get<double>(), 1.0 / 32);
+  EXPECT_TRUE(p["range"].is_null());
+  EXPECT_EQ(p["modes"], nlohmann::json::array({"auto", "manual"}));
+  EXPECT_EQ(p["mode"], "auto");
+}
+
+TEST(ExposureSeconds, PowersOfTwoAndWhichPropertyCarriesThem) {
+  EXPECT_EQ(ExposureSecondsText(-5), "1/32 s");
+  EXPECT_EQ(ExposureSecondsText(0), "1 s");
+  EXPECT_EQ(ExposureSecondsText(3), "8 s");
+  EXPECT_EQ(ExposureSecondsText(-62), "1/4611686018427387904 s");
+  EXPECT_EQ(ExposureSecondsText(INT32_MIN), "2^-2147483648 s");
+  EXPECT_TRUE(IsStandardExposure(CSX_Unknown, VCP_Exposure));
+  EXPECT_TRUE(IsStandardExposure(CSX_SAA8116, VCP_CamExposure));
+  EXPECT_FALSE(IsStandardExposure(CSX_SAA8116, VCP_Exposure));  // the private exposure
+  EXPECT_FALSE(IsStandardExposure(CSX_Unknown, VCP_Gain));
+}
+
+TEST(RigFaults, AppliedOnlyWhenTheWholeListIsRight) {
+  std::vector<sim::RigDevice> devices;
+  ASSERT_TRUE(sim::MakeRigDevices("default", &devices));
+  ASSERT_TRUE(sim::ApplyRigFaults("2:procamp/0:ignore-writes,2:private/3:zero-step,", devices));
+  EXPECT_TRUE(devices[1].camera->procAmpFaults[0].ignoreWrites);
+  bool privateFault = false;
+  for (auto& [set, s] : devices[1].camera->privateSets) privateFault |= s.faults[3].zeroStep;
+  EXPECT_TRUE(privateFault);
+
+  ASSERT_TRUE(sim::MakeRigDevices("default", &devices));
+  for (const char* bad : {"2:procamp/0:ignore-writes,12:procamp/0:fail-reads",  // no device 12
+                          "2:procamp/0:ignore-writes,0:procamp/0:fail-reads",
+                          "2:procamp/0:ignore-writes,2:procamp/99:fail-reads",  // no control
+                          "2:procamp/0:ignore-writes,2:camera/0:fail-reads",   // webcam: none
+                          "2:procamp/0:ignore-writes,2:procamp/0:melt",
+                          "2:procamp/0:ignore-writes,2:procamp:fail-reads",
+                          "2:procamp/0:ignore-writes,2:procamp/-1:fail-reads",
+                          "2:procamp/0:ignore-writes,2", "x:procamp/0:fail-reads"}) {
+    EXPECT_FALSE(sim::ApplyRigFaults(bad, devices)) << bad;
+    EXPECT_EQ(devices[1].camera->procAmpFaults.count(0), 0u) << bad;
+  }
+  EXPECT_TRUE(sim::ApplyRigFaults("", devices));
+}
+
+}  // namespace
+}  // namespace lumora

@@ -1,0 +1,178 @@
+#!/usr/bin/env bash
+# lumora.exe --json and "lumora check" under Wine on the simulated rig: the
+# documents parse with a JSON parser and carry every field, names that are
+# not ASCII survive, check is clean on the well-behaved cameras, catches each
+# injected driver fault on its property, and leaves every value as it was.
+# usage: json_check_test.sh SCRIPTS_DIR ARCH PREFIX BIN_DIR WORK_DIR
+set -u
+scripts=$1 arch=$2 prefix=$3 bin=$4 work=$5
+mkdir -p "$work"
+work=$(cd "$work" && pwd)
+
+"$scripts/wine-run" "$arch" "$prefix" --version >/dev/null 2>&1
+[ $? -eq 77 ] && { echo "json_check_test: Wine cannot run $arch here; skipped"; exit 77; }
+"$scripts/sim-rig" install "$arch" "$prefix" "$bin/LumoraSim.dll" >/dev/null
+rc=$?
+[ "$rc" -eq 0 ] || exit "$rc"
+trap '"$scripts/sim-rig" uninstall "$arch" "$prefix" >/dev/null' EXIT
+
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+state="$work/sim-state.txt"
+rm -f "$state"
+export LUMORA_SIM_STATE LUMORA_SIM_DEVICES=default LUMORA_SIM_FAULTS=
+LUMORA_SIM_STATE=$(winpath "$state")
+
+failures=0
+out= err= status=
+run() {
+  "$scripts/wine-run" "$arch" "$prefix" "$bin/lumora.exe" "$@" >"$work/stdout" 2>"$work/stderr"
+  status=$?
+  out=$(tr -d '\r' <"$work/stdout")
+  err=$(tr -d '\r' <"$work/stderr")
+}
+fail() { echo "FAIL: $*"; echo "  stdout: ${out:0:2000}"; echo "  stderr: $err"; failures=$((failures + 1)); }
+has() { case "$out" in *"$2"*) ;; *) fail "$1: stdout lacks '$2'" ;; esac; }
+# Runs a Python check over the JSON document on stdout; the check prints
+# what is wrong, nothing when all is well.
+json() {  # what, python code with the document as d
+  local problems
+  problems=$(python3 -c '
+import json, sys
+try:
+    d = json.loads(open(sys.argv[1], encoding="utf-8", newline="").read())
+except Exception as e:
+    print("not one JSON document:", e); sys.exit(0)
+'"$2" "$work/stdout" 2>&1)
+  [ -z "$problems" ] || fail "$1: $problems"
+}
+
+# --- list --json: the rig's nine cameras, every field, numbers as numbers
+run list --json
+[ "$status" -eq 0 ] && [ -z "$err" ] || fail "list --json: status $status"
+json "list --json" '
+cams = d["cameras"]
+if len(cams) != 9: print("cameras:", len(cams))
+for i, c in enumerate(cams, 1):
+    if set(c) != {"index", "name", "serial", "vidPid", "chipset", "devicePath"}: print("fields", sorted(c))
+    if c["index"] != i: print("index", c["index"], "at", i)
+    for k in ("name", "serial", "vidPid", "devicePath"):
+        if not isinstance(c[k], str): print(k, "of", i, "is not text")
+t = cams[1]
+if (t["name"], t["serial"], t["vidPid"], t["chipset"]) != ("Philips ToUcam Pro Camera", "2a4c6e8", "VID_0471&PID_0311", "SAA8116"):
+    print("camera 2:", t)
+if not t["devicePath"].startswith("@device:pnp:\\\\?\\usb#vid_0471&pid_0311&mi_00#7&2a4c6e8"): print("path", t["devicePath"])
+'
+
+# --- report --json: 32 properties, each with every field
+run report 9 --json
+[ "$status" -eq 0 ] && [ -z "$err" ] || fail "report --json: status $status"
+json "report --json" '
+if d["camera"]["index"] != 9 or d["camera"]["name"] != "USB Video Device": print("camera", d["camera"])
+props = d["properties"]
+if [p["number"] for p in props] != list(range(32)): print("numbers", [p["number"] for p in props])
+fields = {"number", "name", "support", "range", "value", "seconds", "default", "modes", "mode"}
+for p in props:
+    if set(p) != fields: print("fields of", p["number"], sorted(p))
+    if set(p["support"]) != {"read", "write"}: print("support of", p["number"], p["support"])
+    if p["support"]["read"] and (p["range"] is None or p["value"] is None): print("no range or value", p["name"])
+    if p["range"] is not None and set(p["range"]) != {"min", "max", "step"}: print("range", p["range"])
+b = props[0]
+if (b["name"], b["support"], b["range"], b["value"]) != ("Brightness", {"read": True, "write": True}, {"min": 0, "max": 255, "step": 1}, 128):
+    print("Brightness", b)
+e = props[15]
+if e["name"] != "Exposure" or e["value"] != -6 or e["seconds"] != 1 / 64: print("Exposure", e)
+if props[0]["seconds"] is not None: print("seconds on Brightness")
+if props[26]["support"] != {"read": False, "write": False} and props[26]["name"] != "Pan": print("Pan", props[26])
+'
+run report 9
+has "report: exposure in seconds" "Value is -6	(1/64 s)"
+
+run get 9 Exposure --json
+[ "$status" -eq 0 ] || fail "get --json: status $status"
+json "get --json" '
+p = d["property"]
+if (p["number"], p["name"], p["value"]) != (15, "Exposure", -6) or "mode" not in p: print(p)
+if d["camera"]["serial"] != "2": print(d["camera"])
+'
+
+# --- errors: one document {"error": ...} on stdout, the usual exit status
+error_doc() {  # what, expected status, text in the message
+  [ "$status" -eq "$2" ] || fail "$1: status $status, expected $2"
+  [ -z "$err" ] || fail "$1: stderr not empty"
+  json "$1" '
+if list(d) != ["error"] or "'"$3"'" not in d["error"]: print(d)
+'
+}
+run report 99 --json;          error_doc "unknown camera" 1 "no camera matches"
+run get 9 Brightnes --json;    error_doc "unknown property" 2 "unknown property"
+run get 2 Pan --json;          error_doc "unreadable property" 1 "cannot be read"
+run list extra --json;         error_doc "wrong command line" 2 "too many arguments"
+run set 9 Brightness 5 --json
+[ "$status" -eq 2 ] || fail "set --json: status $status"
+
+# --- names that are not ASCII survive the trip from the driver to the document
+LUMORA_SIM_DEVICES=international run list --json
+json "international list" '
+names = [c["name"] for c in d["cameras"]]
+if names != ["Caméra intégrée «Ünïcødé» 日本語", "Webcam \U0001F4F7 Ελληνικά"]: print(names)
+'
+LUMORA_SIM_DEVICES=international run report 2 --json
+json "international report" '
+if d["camera"]["name"] != "Webcam \U0001F4F7 Ελληνικά": print(d["camera"]["name"])
+'
+
+# --- check: clean on the well-behaved cameras, values as they were
+snapshot() {  # the values of every camera, one line each
+  local i
+  for i in 1 2 3 4 5 6 7 8 9; do
+    run report $i --json
+    python3 -c 'import json,sys; d=json.load(open(sys.argv[1])); print(sys.argv[2], [(p["number"], p["value"]) for p in d["properties"]])' "$work/stdout" $i
+  done
+}
+before=$(snapshot)
+for i in 2 3 4 5 6 7 8 9; do
+  run check $i
+  [ "$status" -eq 0 ] || fail "check $i: status $status"
+  has "check $i" "Summary: "
+  has "check $i" "; passed"
+  printf '%s\n' "$out" | grep -q 'FAIL' && fail "check $i: a FAIL line"
+done
+# The SAA8112 handler adds one to every gain it writes but not to what it
+# reads: check shows it, and still restores the gain.
+run check 1
+[ "$status" -eq 1 ] || fail "check 1: status $status"
+has "check 1" "Gain               FAIL: wrote the minimum 0, read back 1"
+has "check 1" "Every changed value was restored."
+after=$(snapshot)
+[ "$before" = "$after" ] || fail "values changed by check: $(diff <(echo "$before") <(echo "$after"))"
+
+run check 2 --json
+[ "$status" -eq 0 ] || fail "check --json: status $status"
+json "check --json" '
+if len(d["properties"]) != 32 or not d["passed"] or d["vanished"] or not d["restored"]: print(d["summary"], d["passed"])
+if set(d["summary"]) != {"ok", "notSupported", "skipped", "failed"}: print(d["summary"])
+if d["properties"][24]["result"] != "skipped": print(d["properties"][24])
+for p in d["properties"]:
+    if set(p) != {"number", "name", "result", "failures", "notes"}: print(sorted(p))
+'
+
+# --- injected driver faults: each caught with a FAIL line naming the property
+# (the rig numbers its devices in its own catalogue: "USB Video Device" is
+# its 11th, the tool's 9th)
+LUMORA_SIM_FAULTS="11:procamp/0:ignore-writes,11:procamp/1:fail-reads,11:procamp/3:default-outside,2:private/3:ignore-writes" run check 9
+[ "$status" -eq 1 ] || fail "faulty check 9: status $status"
+has "ignore-writes" "Brightness         FAIL: wrote the minimum 0, read back 128"
+has "fail-reads" "Contrast           FAIL: claims read support, but reading fails (0x8007001F)"
+has "default-outside" "Saturation         FAIL: default 201 outside the range 0..200"
+has "faulty summary" "3 failed; FAILED"
+LUMORA_SIM_FAULTS="2:private/3:ignore-writes" run check 2 --json
+[ "$status" -eq 1 ] || fail "faulty check 2: status $status"
+json "faulty check --json" '
+bad = [p["name"] for p in d["properties"] if p["result"] == "fail"]
+if bad != ["WhiteBalRed"] or d["passed"] or d["summary"]["failed"] != 1: print(bad, d["summary"])
+'
+after_faults=$(snapshot)
+[ "$before" = "$after_faults" ] || fail "values changed by a failed check"
+
+[ "$failures" -eq 0 ] && echo "json and check: all checks passed"
+[ "$failures" -eq 0 ]

@@ -1,0 +1,53 @@
+#include "tools/camera_source.h"
+
+namespace lumora {
+
+HResult CameraSource::ModeSupport(int32_t, int32_t*) { return hr::NotImpl; }
+HResult CameraSource::GetMode(int32_t, int32_t*) { return hr::NotImpl; }
+HResult CameraSource::SetMode(int32_t, int32_t) { return hr::NotImpl; }
+HResult CameraSource::Default(int32_t, int32_t*) { return hr::NotImpl; }
+
+PropertyFacts CollectFacts(CameraSource& source, int32_t property) {
+  PropertyFacts f;
+  f.property = property;
+  if (source.Support(property, &f.support) != hr::Ok) f.support = 0;
+  if (f.support == 0 || f.support == 2) return f;
+  int32_t min = 0, max = 0, step = 0, def = 0;
+  if (hr::Succeeded(source.Range(property, &min, &max, &step, &def))) {
+    f.rangeOk = true;
+    f.min = min;
+    f.max = max;
+    f.step = step;
+  }
+  int32_t value = 0;
+  if (hr::Succeeded(source.Get(property, &value))) {
+    f.valueOk = true;
+    f.value = value;
+  }
+  if (hr::Succeeded(source.Default(property, &def))) {
+    f.defaultOk = true;
+    f.defaultValue = def;
+  }
+  int32_t modes = 0, mode = 0;
+  if (hr::Succeeded(source.ModeSupport(property, &modes))) f.modes = modes & (kModeAuto | kModeManual);
+  if (f.modes != 0 && hr::Succeeded(source.GetMode(property, &mode)) &&
+      (mode == kModeAuto || mode == kModeManual)) {
+    f.mode = mode;
+  }
+  return f;
+}
+
+bool SourceReport::Support(int32_t property, int32_t* support) {
+  return hr::Succeeded(source_.Support(property, support));
+}
+
+bool SourceReport::Range(int32_t property, int32_t* min, int32_t* max) {
+  int32_t step = 0, def = 0;
+  return hr::Succeeded(source_.Range(property, min, max, &step, &def));
+}
+
+bool SourceReport::Value(int32_t property, int32_t* value) {
+  return hr::Succeeded(source_.Get(property, value));
+}
+
+}  // namespace lumora

@@ -1,0 +1,70 @@
+// The camera as the lumora tool's reports and its check see it (portable):
+// the calls of the library's property control, each answering the library's
+// result code. The tool implements it over DVidCapCtrl; tests over a
+// property handler on a simulated camera.
+#pragma once
+
+#include <cstdint>
+
+#include "base/types.h"
+#include "tools/report.h"
+
+namespace lumora {
+
+// Mode bits and values of a control with automatic and manual modes.
+constexpr int32_t kModeAuto = 1;
+constexpr int32_t kModeManual = 2;
+
+class CameraSource {
+ public:
+  virtual ~CameraSource() = default;
+  virtual HResult Support(int32_t property, int32_t* support) = 0;
+  virtual HResult Range(int32_t property, int32_t* min, int32_t* max, int32_t* step,
+                        int32_t* defaultValue) = 0;
+  virtual HResult Get(int32_t property, int32_t* value) = 0;
+  virtual HResult Set(int32_t property, int32_t value) = 0;
+
+  // Automatic modes and defaults, where the library reports them:
+  // hr::NotImpl when it does not (the default answers).
+  virtual HResult ModeSupport(int32_t property, int32_t* modes);
+  virtual HResult GetMode(int32_t property, int32_t* mode);
+  virtual HResult SetMode(int32_t property, int32_t mode);
+  virtual HResult Default(int32_t property, int32_t* value);
+
+  // A settings block read (element k: the low 16 bits of property k).
+  virtual HResult ReadSettings(int16_t* elements, uint32_t count) = 0;
+
+  // False once the camera is known to be gone (unplugged).
+  virtual bool Present() = 0;
+};
+
+// Everything the reports show of one property. Range and value are asked
+// only of readable properties, as the text report does.
+struct PropertyFacts {
+  int32_t property = 0;
+  int32_t support = 0;
+  bool rangeOk = false;
+  int32_t min = 0, max = 0, step = 0;
+  bool defaultOk = false;
+  int32_t defaultValue = 0;
+  bool valueOk = false;
+  int32_t value = 0;
+  int32_t modes = 0;  // kModeAuto | kModeManual bits, 0 without modes
+  int32_t mode = 0;   // kModeAuto or kModeManual, 0 unknown
+};
+
+PropertyFacts CollectFacts(CameraSource& source, int32_t property);
+
+// The text report's questions answered by a camera source.
+class SourceReport : public ReportSource {
+ public:
+  explicit SourceReport(CameraSource& source) : source_(source) {}
+  bool Support(int32_t property, int32_t* support) override;
+  bool Range(int32_t property, int32_t* min, int32_t* max) override;
+  bool Value(int32_t property, int32_t* value) override;
+
+ private:
+  CameraSource& source_;
+};
+
+}  // namespace lumora

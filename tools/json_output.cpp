@@ -1,0 +1,125 @@
+#include "tools/json_output.h"
+
+#include <cmath>
+
+#include <nlohmann/json.hpp>
+
+#include "property/catalogue.h"
+#include "tools/report.h"
+
+namespace lumora::json {
+
+namespace {
+
+using json = nlohmann::ordered_json;
+
+std::string Dump(const json& document) {
+  // Replace rather than throw on text that is not UTF-8: a driver's name
+  // must not cost the whole document.
+  return document.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+}
+
+json Camera(const ListedCamera& c) {
+  return json{{"index", c.index},
+              {"name", c.id.name},
+              {"serial", c.id.serial},
+              {"vidPid", c.id.vidPid},
+              {"chipset", c.opened ? json(c.id.chipset) : json(nullptr)},
+              {"devicePath", c.id.devicePath}};
+}
+
+json Name(int32_t property) {
+  const char* name = PropertyName(property);
+  return name != nullptr ? json(name) : json(nullptr);
+}
+
+json Mode(int32_t mode) {
+  if (mode == kModeAuto) return "auto";
+  if (mode == kModeManual) return "manual";
+  return nullptr;
+}
+
+json Modes(int32_t modes) {
+  json list = json::array();
+  if (modes & kModeAuto) list.push_back("auto");
+  if (modes & kModeManual) list.push_back("manual");
+  return list;
+}
+
+json Property(const PropertyFacts& f, int32_t chipset) {
+  json p{{"number", f.property},
+         {"name", Name(f.property)},
+         {"support", {{"read", (f.support & 1) != 0}, {"write", (f.support & 2) != 0}}},
+         {"range", nullptr},
+         {"value", nullptr},
+         {"seconds", nullptr},
+         {"default", nullptr},
+         {"modes", Modes(f.modes)},
+         {"mode", Mode(f.mode)}};
+  if (f.rangeOk) p["range"] = {{"min", f.min}, {"max", f.max}, {"step", f.step}};
+  if (f.valueOk) {
+    p["value"] = f.value;
+    if (IsStandardExposure(chipset, f.property)) p["seconds"] = std::ldexp(1.0, f.value);
+  }
+  if (f.defaultOk) p["default"] = f.defaultValue;
+  return p;
+}
+
+}  // namespace
+
+std::string ListDocument(const std::vector<ListedCamera>& cameras) {
+  json list = json::array();
+  for (const ListedCamera& c : cameras) list.push_back(Camera(c));
+  return Dump(json{{"cameras", list}});
+}
+
+std::string ReportDocument(const ListedCamera& camera, int32_t chipset,
+                           const std::vector<PropertyFacts>& properties) {
+  json list = json::array();
+  for (const PropertyFacts& f : properties) list.push_back(Property(f, chipset));
+  return Dump(json{{"camera", Camera(camera)}, {"properties", list}});
+}
+
+std::string GetDocument(const ListedCamera& camera, int32_t property, int32_t value,
+                        int32_t mode) {
+  return Dump(json{{"camera", Camera(camera)},
+                   {"property",
+                    {{"number", property}, {"name", Name(property)}, {"value", value},
+                     {"mode", Mode(mode)}}}});
+}
+
+std::string CheckDocument(const ListedCamera& camera, const check::Result& result) {
+  json list = json::array();
+  for (const check::PropertyResult& r : result.properties) {
+    list.push_back({{"number", r.property},
+                    {"name", Name(r.property)},
+                    {"result", check::VerdictName(r.verdict)},
+                    {"failures", r.failures},
+                    {"notes", r.notes}});
+  }
+  json block = nullptr;
+  if (!result.vanished) {
+    block = {{"result", result.settingsFailures.empty() ? "ok" : "fail"},
+             {"failures", result.settingsFailures}};
+  }
+  const check::Summary& s = result.summary;
+  return Dump(json{{"camera", Camera(camera)},
+                   {"properties", list},
+                   {"settingsBlock", block},
+                   {"vanished", result.vanished},
+                   {"vanishedAt", result.vanished ? Name(result.vanishedAt) : json(nullptr)},
+                   {"restored", result.restored},
+                   {"notRestored", result.notRestored},
+                   {"summary",
+                    {{"ok", s.ok},
+                     {"notSupported", s.notSupported},
+                     {"skipped", s.skipped},
+                     {"failed", s.failed}}},
+                   {"passed", result.Passed()}});
+}
+
+std::string ErrorDocument(const std::string& message) {
+  return Dump(json{{"error", message}});
+}
+
+}  // namespace lumora::json

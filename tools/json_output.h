@@ -1,0 +1,45 @@
+// The JSON documents of the lumora tool's --json option (portable). Each is
+// one document, ended by a line break; the schema is described in
+// docs/json.md and stays stable: fields are only ever added.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tools/camera_source.h"
+#include "tools/check.h"
+#include "tools/profile.h"
+
+namespace lumora::json {
+
+// A listed camera: its index as "lumora list" shows it (from 1), and whether
+// it could be opened (its chipset is known only then).
+struct ListedCamera {
+  size_t index = 0;
+  cli::CameraIdentity id;
+  bool opened = false;
+};
+
+// {"cameras": [camera, ...]}
+std::string ListDocument(const std::vector<ListedCamera>& cameras);
+
+// {"camera": camera, "properties": [property, ...]}; chipset is the public
+// chipset value (it decides which property is the standard exposure).
+std::string ReportDocument(const ListedCamera& camera, int32_t chipset,
+                           const std::vector<PropertyFacts>& properties);
+
+// {"camera": camera, "property": {"number", "name", "value", "mode"}}
+std::string GetDocument(const ListedCamera& camera, int32_t property, int32_t value,
+                        int32_t mode);
+
+// {"camera": camera, "properties": [{"number", "name", "result", "failures",
+// "notes"}, ...], "settingsBlock": {"result", "failures"}, "vanished",
+// "restored", "notRestored", "summary": {"ok", "notSupported", "skipped",
+// "failed"}, "passed"}
+std::string CheckDocument(const ListedCamera& camera, const check::Result& result);
+
+// {"error": message}
+std::string ErrorDocument(const std::string& message);
+
+}  // namespace lumora::json
