@@ -46,8 +46,10 @@ class RangedControl {
   virtual HResult Set(int32_t id, int32_t value, int32_t flags) = 0;
 };
 
-// Flags value of Set that switches a control to manual
+// Flags of GetRange (capabilities), Get (current mode) and Set (new mode):
+// automatic (VideoProcAmp_Flags_Auto, CameraControl_Flags_Auto) and manual
 // (VideoProcAmp_Flags_Manual, CameraControl_Flags_Manual).
+constexpr int32_t kControlFlagsAuto = 1;
 constexpr int32_t kControlFlagsManual = 2;
 
 class VideoProcAmp : public RangedControl {};

@@ -58,6 +58,8 @@ constexpr DeviceRow kDefaultDevices[] = {
      "USB Video Device", "VID_0C45&PID_6340", "2", nullptr},
 };
 
+constexpr const char* kKeepsAutoValueDevice = "VID_0C45&PID_6340";
+
 RigDevice FromRow(const DeviceRow& row) {
   RigDevice d;
   d.displayName = row.displayName;
@@ -190,6 +192,11 @@ bool MakeRigDevices(const std::string& preset, std::vector<RigDevice>* devices) 
   devices->clear();
   if (preset == "default") {
     for (const DeviceRow& row : kDefaultDevices) devices->push_back(FromRow(row));
+    // The generic UVC camera behaves like many real ones: a manual value
+    // written while its control is automatic is dropped.
+    for (RigDevice& d : *devices) {
+      if (d.vidPid == kKeepsAutoValueDevice) d.camera->keepsAutoValueOnManualWrite = true;
+    }
     return true;
   }
   if (preset == "none") return true;
@@ -399,7 +406,7 @@ bool ApplyRigState(const std::string& text, const std::vector<RigDevice>& device
       const auto& controls = isCamera ? cam->cameraControl : cam->procAmp;
       auto it = controls.find(c.id);
       if (it == controls.end() || c.value < it->second.min || c.value > it->second.max ||
-          (c.flags != 1 && c.flags != 2)) {
+          (c.flags != 1 && c.flags != 2) || (c.flags & it->second.capsFlags) == 0) {
         return false;
       }
       c.kind = isCamera ? Change::Camera : Change::ProcAmp;

@@ -45,6 +45,8 @@ struct RigDevice {
 // many plain cameras, all listed), or "international" (two plain cameras
 // whose names are not ASCII, one with a character outside the Basic
 // Multilingual Plane). Unknown names answer false and leave *devices empty.
+// In "default", the generic camera "USB Video Device" (VID_0C45&PID_6340)
+// drops a manual value written while its control is automatic.
 bool MakeRigDevices(const std::string& preset, std::vector<RigDevice>* devices);
 
 // The preset named by LUMORA_SIM_DEVICES; "default" when it is unset or empty.

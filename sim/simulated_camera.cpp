@@ -275,7 +275,15 @@ HResult SimulatedCamera::ControlGet(bool camera, int32_t id, int32_t* value, int
   if (FaultsOf(camera, id).failReads) return kGenFailure;
   *value = it->second.value;
   *flags = it->second.flags;
+  AutoStep(it->second);
   return hr::Ok;
+}
+
+void SimulatedCamera::AutoStep(StandardControl& control) {
+  if ((control.flags & kControlFlagsAuto) == 0) return;
+  const int64_t next = static_cast<int64_t>(control.value) + control.step;
+  control.value = next > control.max ? control.min : static_cast<int32_t>(next);
+  if (onWrite) onWrite();
 }
 
 HResult SimulatedCamera::ControlSet(bool camera, int32_t id, int32_t value, int32_t flags) {
@@ -289,10 +297,15 @@ HResult SimulatedCamera::ControlSet(bool camera, int32_t id, int32_t value, int3
   if (Inject(r.op, &h)) return h;
   auto it = Controls(camera).find(id);
   if (it == Controls(camera).end()) return kNotFound;
-  if (value < it->second.min || value > it->second.max) return hr::InvalidArg;
+  StandardControl& c = it->second;
+  if (value < c.min || value > c.max) return hr::InvalidArg;
   if (FaultsOf(camera, id).ignoreWrites) return hr::Ok;
-  it->second.value = value;
-  it->second.flags = flags;
+  if ((flags != kControlFlagsAuto && flags != kControlFlagsManual) || (flags & c.capsFlags) == 0) {
+    return hr::InvalidArg;
+  }
+  const bool wasAuto = (c.flags & kControlFlagsAuto) != 0;
+  if (flags == kControlFlagsManual && !(wasAuto && keepsAutoValueOnManualWrite)) c.value = value;
+  c.flags = flags;
   if (onWrite) onWrite();
   return hr::Ok;
 }
@@ -411,6 +424,7 @@ HResult SimulatedCamera::KsProperty(void* property, uint32_t propertyLength, voi
       std::memcpy(out + 28, &it->second.flags, 4);
       std::memcpy(out + 32, &it->second.capsFlags, 4);
       *bytesReturned = 36;
+      AutoStep(it->second);
       h = hr::Ok;
     } else if ((r.flags & kKsSet) && dataLength >= 28) {
       std::memcpy(&it->second.value, out + 24, 4);

@@ -83,6 +83,14 @@ struct ControlFaults {
 constexpr HResult kGenFailure = static_cast<HResult>(0x8007001Fu);  // ERROR_GEN_FAILURE
 
 // A standard proc-amp or camera-control property.
+//
+// Modes: capsFlags holds the modes the control offers (1 auto, 2 manual),
+// flags the current one. A write names one offered mode (anything else is
+// refused with E_INVALIDARG): manual sets the value, auto hands the control
+// to the camera and keeps the value as it is. In automatic mode the camera
+// moves the value by itself: every read answers the current value and then
+// moves it one step up (from the maximum back to the minimum), so two reads
+// in a row tell the modes apart.
 struct StandardControl {
   int32_t min = 0;
   int32_t max = 255;
@@ -197,6 +205,11 @@ class SimulatedCamera : public std::enable_shared_from_this<SimulatedCamera> {
   std::function<HResult(const Request&)> refuseKs;
   RawAccessModel rawAccess;
 
+  // Like many real cameras: a manual write to a control in automatic mode
+  // switches it to manual but keeps the value the camera had chosen (the
+  // value written is lost); a second write sets it.
+  bool keepsAutoValueOnManualWrite = false;
+
   std::vector<Request> log;
   // Off: requests are answered but not logged, and the camera allocates
   // nothing per request (benchmarks time the library against it).
@@ -209,9 +222,10 @@ class SimulatedCamera : public std::enable_shared_from_this<SimulatedCamera> {
   // take in plug changes and values written by other processes.
   std::function<void()> beforeCall;
 
-  // Called after every write the camera accepted: a standard control, the
-  // video-control mode, or a property set through KsProperty. The device rig
-  // uses it to keep values across processes.
+  // Called after every change of the camera's values: a write it accepted
+  // (a standard control, the video-control mode, a property set through
+  // KsProperty) or a value its automatic mode moved. The device rig uses it
+  // to keep values across processes.
   std::function<void()> onWrite;
 
   PrivateSet& AddPrivateSet(const Guid& set, uint32_t valueOffset, uint32_t getBytes);
@@ -255,6 +269,8 @@ class SimulatedCamera : public std::enable_shared_from_this<SimulatedCamera> {
  private:
   bool Inject(Op op, HResult* h) const;
   void Note(const Request& r);
+  // After a read: the automatic mode moves the control's value.
+  void AutoStep(StandardControl& control);
   std::map<int32_t, StandardControl>& Controls(bool camera) {
     return camera ? cameraControl : procAmp;
   }

@@ -257,6 +257,7 @@ TEST(RigState, BadTextChangesNothing) {
       {"value below range", header + good + "camera 4 -12 2\nend\n"},
       {"unknown control", header + good + "procamp 42 1 2\nend\n"},
       {"bad flags", header + good + "procamp 1 10 3\nend\n"},
+      {"mode the control lacks", header + good + "procamp 2 0 1\nend\n"},
       {"not a number", header + good + "procamp 1 1x 2\nend\n"},
       {"too large", header + good + "procamp 1 4294967296 2\nend\n"},
       {"missing word", header + good + "procamp 1 10\nend\n"},

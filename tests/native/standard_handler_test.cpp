@@ -62,6 +62,8 @@ TEST_F(StandardHandlerTest, ReadsReachTheMappedControls) {
   cam->cameraControl[4].value = -7;
   cam->cameraControl[5].value = 9;
   cam->cameraControl[6].value = 40;
+  // Manual: in automatic mode the camera moves a value between two reads.
+  cam->cameraControl[4].flags = cam->cameraControl[6].flags = VCM_Manual;
   int32_t v = 0;
   ASSERT_EQ(h->GetValue(VCP_Gain, &v), hr::Ok);
   EXPECT_EQ(v, 21);
