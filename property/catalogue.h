@@ -57,6 +57,14 @@ enum VidCapPropertySupport : int32_t {
   VCS_both = 3,
 };
 
+// Automatic and manual mode of a standard control; the values are the
+// driver's own flag bits (VideoProcAmp_Flags_Auto / _Manual, and the same
+// bits of CameraControl_Flags).
+enum VidCapPropertyMode : int32_t {
+  VCM_Auto = 1,
+  VCM_Manual = 2,
+};
+
 enum KnownChipsetCat : int32_t {
   CSX_Unknown = 0,
   CSX_SAA8112 = 1,

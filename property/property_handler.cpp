@@ -66,6 +66,10 @@ HResult PropertyHandler::QueryRange(int32_t, int32_t*, int32_t*, int32_t*, int32
 }
 HResult PropertyHandler::GetValue(int32_t, int32_t*) { return hr::NoInterface; }
 HResult PropertyHandler::SetValue(int32_t, int32_t) { return hr::NoInterface; }
+HResult PropertyHandler::QueryModes(int32_t, int32_t*) { return hr::NoInterface; }
+HResult PropertyHandler::GetMode(int32_t, int32_t*) { return hr::NoInterface; }
+HResult PropertyHandler::SetMode(int32_t, int32_t) { return hr::NoInterface; }
+HResult PropertyHandler::QueryDefault(int32_t, int32_t*) { return hr::NoInterface; }
 HResult PropertyHandler::EnableRawAccess(int32_t) { return hr::NoInterface; }
 HResult PropertyHandler::ReadRaw(PropertyCode, int32_t*) { return hr::NoInterface; }
 HResult PropertyHandler::WriteRaw(PropertyCode, int32_t) { return hr::NoInterface; }
@@ -124,6 +128,12 @@ HResult PropertyHandler::SupportPath(PropertyRequest& request, int32_t* support)
   return hr::Ok;
 }
 
+RangedControl* PropertyHandler::ControlOfSet(const Guid& set) const {
+  if (set == kSetVideoProcAmp) return videoProcAmp_.get();
+  if (set == kSetCameraControl) return cameraControl_.get();
+  return nullptr;
+}
+
 HResult PropertyHandler::RangePath(PropertyRequest& request, int32_t* min, int32_t* max,
                                    int32_t* steppingDelta, int32_t* defaultValue,
                                    int32_t* capsFlags) {
@@ -142,10 +152,8 @@ HResult PropertyHandler::RangePath(PropertyRequest& request, int32_t* min, int32
     *steppingDelta = 1;
     return hr::Ok;
   }
-  if (set == kSetVideoProcAmp || set == kSetCameraControl) {
-    RangedControl* control = set == kSetVideoProcAmp
-                                 ? static_cast<RangedControl*>(videoProcAmp_.get())
-                                 : static_cast<RangedControl*>(cameraControl_.get());
+  if (IsStandardControl(set)) {
+    RangedControl* control = ControlOfSet(set);
     HResult h = hr::Fail;
     if (control != nullptr) {
       int32_t scratchFlags = 0;
@@ -189,10 +197,8 @@ HResult PropertyHandler::ReadValue(PropertyRequest& request, PropertyData& data,
 HResult PropertyHandler::ReadTimed(PropertyRequest& request, PropertyData& data,
                                    uint32_t* bytesReturned) {
   const Guid set = request.Set();
-  if (set == kSetVideoProcAmp || set == kSetCameraControl) {
-    RangedControl* control = set == kSetVideoProcAmp
-                                 ? static_cast<RangedControl*>(videoProcAmp_.get())
-                                 : static_cast<RangedControl*>(cameraControl_.get());
+  if (IsStandardControl(set)) {
+    RangedControl* control = ControlOfSet(set);
     if (control == nullptr) return hr::Fail;
     int32_t value = 0;
     int32_t scratchFlags = 0;
@@ -242,10 +248,8 @@ HResult PropertyHandler::WriteValue(PropertyRequest& request, PropertyData& data
   const Guid set = request.Set();
   const int32_t value = data.Long(PropertyData::kStandardValueOffset);
   if (set == kSetVideoControl) return WriteVideoControl(request.Id(), value);
-  if (set == kSetVideoProcAmp || set == kSetCameraControl) {
-    RangedControl* control = set == kSetVideoProcAmp
-                                 ? static_cast<RangedControl*>(videoProcAmp_.get())
-                                 : static_cast<RangedControl*>(cameraControl_.get());
+  if (IsStandardControl(set)) {
+    RangedControl* control = ControlOfSet(set);
     if (control == nullptr) return hr::Fail;
     return control->Set(static_cast<int32_t>(request.Id()), value, kControlFlagsManual);
   }
@@ -267,6 +271,38 @@ HResult PropertyHandler::WriteVideoControl(uint32_t id, int32_t value) {
   }
   HResult h = videoControl_->SetMode(capturePin_.get(), mode);
   return hr::Failed(h) ? hr::Fail : h;
+}
+
+HResult PropertyHandler::ModesPath(const PropertyRequest& request, int32_t* modes) {
+  if (!ksControl_) return hr::NoInterface;
+  RangedControl* control = ControlOfSet(request.Set());
+  if (control == nullptr) return hr::Fail;
+  int32_t min = 0, max = 0, steppingDelta = 0, defaultValue = 0, capsFlags = 0;
+  HResult h = control->GetRange(static_cast<int32_t>(request.Id()), &min, &max, &steppingDelta,
+                                &defaultValue, &capsFlags);
+  if (hr::Succeeded(h)) *modes = capsFlags & (kControlFlagsAuto | kControlFlagsManual);
+  return h;
+}
+
+HResult PropertyHandler::ReadModePath(const PropertyRequest& request, int32_t* mode) {
+  if (!ksControl_) return hr::NoInterface;
+  RangedControl* control = ControlOfSet(request.Set());
+  if (control == nullptr) return hr::Fail;
+  int32_t value = 0, flags = 0;
+  HResult h = control->Get(static_cast<int32_t>(request.Id()), &value, &flags);
+  if (hr::Succeeded(h)) *mode = (flags & kControlFlagsAuto) != 0 ? VCM_Auto : VCM_Manual;
+  return h;
+}
+
+HResult PropertyHandler::WriteModePath(const PropertyRequest& request, int32_t mode) {
+  if (!ksControl_) return hr::NoInterface;
+  RangedControl* control = ControlOfSet(request.Set());
+  if (control == nullptr) return hr::Fail;
+  const int32_t id = static_cast<int32_t>(request.Id());
+  int32_t value = 0, flags = 0;
+  HResult h = control->Get(id, &value, &flags);
+  if (hr::Failed(h)) return h;
+  return control->Set(id, value, mode);
 }
 
 void PropertyHandler::GetLag(int32_t id, int32_t* minLag, int32_t* maxLag, int32_t* meanLag,

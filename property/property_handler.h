@@ -55,6 +55,12 @@ class PropertyHandler {
                              int32_t* capsFlags);
   virtual HResult GetValue(int32_t property, int32_t* value);
   virtual HResult SetValue(int32_t property, int32_t value);
+  // Automatic and manual modes and the default value of a property (see
+  // TablePropertyHandler for the rules).
+  virtual HResult QueryModes(int32_t property, int32_t* modes);
+  virtual HResult GetMode(int32_t property, int32_t* mode);
+  virtual HResult SetMode(int32_t property, int32_t mode);
+  virtual HResult QueryDefault(int32_t property, int32_t* value);
   virtual HResult EnableRawAccess(int32_t enable);
   virtual HResult ReadRaw(PropertyCode code, int32_t* value);
   virtual HResult WriteRaw(PropertyCode code, int32_t value);
@@ -86,10 +92,28 @@ class PropertyHandler {
   HResult ReadValue(PropertyRequest& request, PropertyData& data, uint32_t* bytesReturned);
   HResult WriteValue(PropertyRequest& request, PropertyData& data, uint32_t dataLength);
 
+  // The mode paths of the standard controls (video proc-amp and camera
+  // control sets only; the caller checks the set with IsStandardControl).
+  // Each answers E_NOINTERFACE first when the filter has no IKsControl and
+  // E_FAIL when the set's interface is missing. Outputs are written only on
+  // success. ModesPath: the auto and manual bits of the range query's
+  // capability flags. ReadModePath: VCM_Auto when a read reports the auto
+  // flag, else VCM_Manual. WriteModePath: reads the value and writes it back
+  // with the mode as flags (not timed).
+  HResult ModesPath(const PropertyRequest& request, int32_t* modes);
+  HResult ReadModePath(const PropertyRequest& request, int32_t* mode);
+  HResult WriteModePath(const PropertyRequest& request, int32_t mode);
+  static bool IsStandardControl(const Guid& set) {
+    return set == kSetVideoProcAmp || set == kSetCameraControl;
+  }
+
   bool HasKsControl() const { return ksControl_ != nullptr; }
   KsControl* ksControl() { return ksControl_.get(); }
 
  private:
+  // The interface of a standard control set (null when the filter lacks it
+  // or the set is another one).
+  RangedControl* ControlOfSet(const Guid& set) const;
   HResult ReadVideoControl(uint32_t id, PropertyData& data);
   HResult WriteVideoControl(uint32_t id, int32_t value);
   HResult ReadTimed(PropertyRequest& request, PropertyData& data, uint32_t* bytesReturned);

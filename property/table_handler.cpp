@@ -103,6 +103,62 @@ HResult TablePropertyHandler::SetValue(int32_t property, int32_t value) {
   return WriteValue(request, data, placement.writeLength);
 }
 
+bool TablePropertyHandler::ResolveModal(int32_t property, PropertyRequest* request) const {
+  if (property < 0 || property >= kCatalogueSize) return false;
+  PropertyCode code = codeTable()[static_cast<size_t>(property)];
+  if (code < 0) return false;
+  Resolve(code, request);
+  return IsStandardControl(request->Set());
+}
+
+HResult TablePropertyHandler::QueryModes(int32_t property, int32_t* modes) {
+  PropertyRequest request;
+  if (!ResolveModal(property, &request)) {
+    *modes = 0;
+    return hr::Ok;
+  }
+  return ModesPath(request, modes);
+}
+
+HResult TablePropertyHandler::CheckModes(const PropertyRequest& request, int32_t wanted) {
+  int32_t modes = 0;
+  HResult h = ModesPath(request, &modes);
+  if (hr::Failed(h)) return h;
+  if (modes == 0 || (modes & wanted) != wanted) return hr::NotImpl;
+  return hr::Ok;
+}
+
+HResult TablePropertyHandler::GetMode(int32_t property, int32_t* mode) {
+  PropertyRequest request;
+  if (!ResolveModal(property, &request)) return hr::NotImpl;
+  HResult h = CheckModes(request, 0);
+  if (hr::Failed(h)) return h;
+  return ReadModePath(request, mode);
+}
+
+HResult TablePropertyHandler::SetMode(int32_t property, int32_t mode) {
+  if (mode != VCM_Auto && mode != VCM_Manual) return hr::InvalidArg;
+  PropertyRequest request;
+  if (!ResolveModal(property, &request)) return hr::NotImpl;
+  HResult h = CheckModes(request, mode);
+  if (hr::Failed(h)) return h;
+  return WriteModePath(request, mode);
+}
+
+HResult TablePropertyHandler::QueryDefault(int32_t property, int32_t* value) {
+  PropertyCode code = Translate(codeTable(), property);
+  if (code < 0) return hr::NotImpl;
+  PropertyRequest request;
+  Resolve(code, &request);
+  const SpecialCase* special = FindCase(property);
+  const bool ownDefault = special != nullptr && special->range.kind != RangeRule::kDriver;
+  if (!ownDefault && !IsStandardControl(request.Set())) return hr::NotImpl;
+  int32_t min = 0, max = 0, steppingDelta = 0, defaultValue = 0, capsFlags = 0;
+  HResult h = QueryRange(property, &min, &max, &steppingDelta, &defaultValue, &capsFlags);
+  if (hr::Succeeded(h)) *value = defaultValue;
+  return h;
+}
+
 // --- StandardPropertyHandler -------------------------------------------------
 
 const CodeTable StandardPropertyHandler::kCodeTable = {

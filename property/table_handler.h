@@ -113,6 +113,25 @@ class TablePropertyHandler : public PropertyHandler {
   HResult GetValue(int32_t property, int32_t* value) override;
   HResult SetValue(int32_t property, int32_t value) override;
 
+  // Modes exist for the catalogue values 0..32 whose code reaches a standard
+  // control (video proc-amp or camera control); vendor private sets, the
+  // video-control pseudo set, unmapped properties and raw codes have none.
+  // QueryModes: S_OK with the VCM_Auto / VCM_Manual bits the driver's range
+  // query reports, 0 for a property without modes. GetMode: the mode a read
+  // reports. SetMode: writes the current value with the mode as flag. A mode
+  // other than VCM_Auto / VCM_Manual gives E_INVALIDARG; a property that
+  // does not offer the mode asked for (or, for GetMode, no mode at all)
+  // gives E_NOTIMPL; nothing is written on failure.
+  HResult QueryModes(int32_t property, int32_t* modes) override;
+  HResult GetMode(int32_t property, int32_t* mode) override;
+  HResult SetMode(int32_t property, int32_t mode) override;
+  // The default of QueryRange where it is a reported one: from the driver's
+  // range of a standard control, or a fixed default of the handler's table.
+  // E_NOTIMPL for every other property (unmapped, video-control pseudo set,
+  // private ranges without a default of their own); a failing range query
+  // gives its result.
+  HResult QueryDefault(int32_t property, int32_t* value) override;
+
   const CodeTable& codeTable() const { return *profile_.codeTable; }
 
  protected:
@@ -125,6 +144,11 @@ class TablePropertyHandler : public PropertyHandler {
   // (33 and above) and unlisted values have none.
   const SpecialCase* FindCase(int32_t property) const;
   ValuePlacement Placement(PropertyCode code) const;
+  // Resolves a catalogue value that has modes; false for any other.
+  bool ResolveModal(int32_t property, PropertyRequest* request) const;
+  // The supported modes of a resolved property with modes; E_NOTIMPL when
+  // `wanted` (a mode, or 0 for any) is not among them.
+  HResult CheckModes(const PropertyRequest& request, int32_t wanted);
 
   const HandlerProfile& profile_;
 };
