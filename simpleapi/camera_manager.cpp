@@ -162,6 +162,49 @@ bool CameraManager::CamProperty_Get(LONG property, LONG* value) noexcept {
   return true;
 }
 
+HRESULT CameraManager::Control2(LONG property, ComPtr<IDVidCapCtrl2>* control) noexcept {
+  if (!control_) return count_ == 0 ? E_ABORT : E_FAIL;
+  if (!InRange(property, kLastSupportProperty)) return E_INVALIDARG;
+  return control_.As(control);
+}
+
+HRESULT CameraManager::ModeSupport(LONG property, LONG* modes) noexcept {
+  if (!modes) return E_POINTER;
+  ComPtr<IDVidCapCtrl2> control;
+  HRESULT hr = Control2(property, &control);
+  if (SUCCEEDED(hr)) hr = control->ModeSupport(static_cast<::VidCapProperty>(property), modes);
+  return hr;
+}
+
+HRESULT CameraManager::GetMode(LONG property, LONG* mode) noexcept {
+  if (!mode) return E_POINTER;
+  ComPtr<IDVidCapCtrl2> control;
+  HRESULT hr = Control2(property, &control);
+  if (FAILED(hr)) return hr;
+  ::VidCapPropertyMode value = VCM_Manual;
+  hr = control->get_Mode(static_cast<::VidCapProperty>(property), &value);
+  if (SUCCEEDED(hr)) *mode = value;
+  return hr;
+}
+
+HRESULT CameraManager::SetMode(LONG property, LONG mode) noexcept {
+  ComPtr<IDVidCapCtrl2> control;
+  HRESULT hr = Control2(property, &control);
+  if (FAILED(hr)) return hr;
+  return control->put_Mode(static_cast<::VidCapProperty>(property),
+                           static_cast<::VidCapPropertyMode>(mode));
+}
+
+HRESULT CameraManager::Default(LONG property, LONG* value) noexcept {
+  if (!value) return E_POINTER;
+  ComPtr<IDVidCapCtrl2> control;
+  HRESULT hr = Control2(property, &control);
+  if (SUCCEEDED(hr)) {
+    hr = control->get_DefaultValue(static_cast<::VidCapProperty>(property), value);
+  }
+  return hr;
+}
+
 bool CameraManager::CamChipset(LONG* chipset) noexcept {
   if (!control_ || !chipset) return false;
   ::KnownChipsetCat value = CSX_Unknown;

@@ -15,6 +15,8 @@
 #include "lumora_idl.h"
 #include "simpleapi/ansi_text.h"
 
+class CLumoraAPIclass;
+
 namespace lumora::simpleapi {
 
 class CameraManager {
@@ -56,6 +58,17 @@ class CameraManager {
   bool CamProperty_Range(LONG property, LONG* minimum, LONG* maximum, LONG* delta) noexcept;
   bool CamProperty_Set(LONG property, LONG value) noexcept;
   bool CamProperty_Get(LONG property, LONG* value) noexcept;
+  // Modes and defaults of the current camera's properties (0 to 31): the
+  // modes a property offers (VCM_Auto | VCM_Manual bits, 0 for none), its
+  // mode, a switch of its mode, its default. E_ABORT while no camera is
+  // listed, E_FAIL without a current camera, E_POINTER for a null output,
+  // E_INVALIDARG out of range; otherwise the control's result. Outputs are
+  // written only on success.
+  HRESULT ModeSupport(LONG property, LONG* modes) noexcept;
+  HRESULT GetMode(LONG property, LONG* mode) noexcept;
+  HRESULT SetMode(LONG property, LONG mode) noexcept;
+  HRESULT Default(LONG property, LONG* value) noexcept;
+
   // The current control's chipset, CSX_Unknown when the control cannot tell.
   // False only without a current camera.
   bool CamChipset(LONG* chipset) noexcept;
@@ -75,6 +88,9 @@ class CameraManager {
   void InitialiseCom() noexcept;
   void ClearLists() noexcept;
   bool Fill(IEnumVARIANT* items) noexcept;
+  // The current control's extension for a property of 0 to 31, or the
+  // failure of the rules above.
+  HRESULT Control2(LONG property, Microsoft::WRL::ComPtr<IDVidCapCtrl2>* control) noexcept;
 
   Microsoft::WRL::ComPtr<IVCapFilter> filters_[kCapacity];
   NarrowTable<kCapacity> camNames_;
@@ -89,5 +105,10 @@ class CameraManager {
   bool comTried_ = false;         // InitialiseCom has run
   bool comInitialised_ = false;   // and CoInitialize succeeded
 };
+
+// The manager behind an object of the exported class, for the library's own
+// callers (LumoraCOM and the plain exports); null when the object has none
+// (its allocation failed).
+CameraManager* ManagerOf(CLumoraAPIclass& api) noexcept;
 
 }  // namespace lumora::simpleapi

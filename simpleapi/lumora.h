@@ -119,6 +119,22 @@ LUMORA_API int __stdcall CamProperty_Get(long property, long* value);
 /* The current camera's chipset, an EKnownChipsetCat. */
 LUMORA_API int __stdcall CamChipset(long* chipset);
 
+/* Automatic and manual modes and factory defaults of the current camera's
+ * properties 0 to 31. Modes exist for the standard controls (exposure, white
+ * balance, focus, ...); vendor-specific properties have none.
+ * CamProperty_Modes: *supported receives the modes the property offers
+ * (LUMORA_MODE_AUTO and LUMORA_MODE_MANUAL bits, 0 when it has none) and
+ * *current its mode (0 when it has none). CamProperty_SetMode switches a
+ * property to one of the modes it offers, keeping its value; to set a manual
+ * value, switch to LUMORA_MODE_MANUAL first, then CamProperty_Set.
+ * CamProperty_Default: the default value the camera reports (fails for a
+ * property without one). */
+#define LUMORA_MODE_AUTO 1
+#define LUMORA_MODE_MANUAL 2
+LUMORA_API int __stdcall CamProperty_Modes(long property, long* supported, long* current);
+LUMORA_API int __stdcall CamProperty_SetMode(long property, long mode);
+LUMORA_API int __stdcall CamProperty_Default(long property, long* value);
+
 #ifdef __cplusplus
 }
 

@@ -135,12 +135,20 @@ bool CLumoraAPIclass::CamChipset(EKnownChipsetCat* chipset) {
 class LumoraLibraryInstance {
  public:
   static CLumoraAPIclass& Get() noexcept { return instance; }
+  // Friend access for lumora::simpleapi::ManagerOf.
+  static CameraManager* Manager(CLumoraAPIclass& api) noexcept {
+    return api.m_shared ? &api.m_shared->manager : nullptr;
+  }
 
  private:
   static CLumoraAPIclass instance;
 };
 
 CLumoraAPIclass LumoraLibraryInstance::instance{CLumoraAPIclass::kLibraryInstance};
+
+CameraManager* lumora::simpleapi::ManagerOf(CLumoraAPIclass& api) noexcept {
+  return LumoraLibraryInstance::Manager(api);
+}
 
 namespace {
 
@@ -209,6 +217,30 @@ int __stdcall CamChipset(long* chipset) {
   CLumoraAPIclass::EKnownChipsetCat value = CLumoraAPIclass::CSX_Unknown;
   if (!chipset || !Library().CamChipset(&value)) return -1;
   *chipset = value;
+  return 0;
+}
+
+int __stdcall CamProperty_Modes(long property, long* supported, long* current) {
+  CameraManager* manager = lumora::simpleapi::ManagerOf(Library());
+  if (!manager || !supported || !current) return -1;
+  LONG modes = 0, mode = 0;
+  if (FAILED(manager->ModeSupport(property, &modes))) return -1;
+  if (modes != 0 && FAILED(manager->GetMode(property, &mode))) return -1;
+  *supported = modes;
+  *current = mode;
+  return 0;
+}
+
+int __stdcall CamProperty_SetMode(long property, long mode) {
+  CameraManager* manager = lumora::simpleapi::ManagerOf(Library());
+  return Result(manager && SUCCEEDED(manager->SetMode(property, mode)));
+}
+
+int __stdcall CamProperty_Default(long property, long* value) {
+  CameraManager* manager = lumora::simpleapi::ManagerOf(Library());
+  LONG read = 0;
+  if (!manager || !value || FAILED(manager->Default(property, &read))) return -1;
+  *value = read;
   return 0;
 }
 

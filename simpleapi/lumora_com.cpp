@@ -9,6 +9,7 @@
 #include "lumora_idl.h"
 #include "com/raii.h"
 #include "simpleapi/ansi_text.h"
+#include "simpleapi/camera_manager.h"
 #include "simpleapi/lumora.h"
 
 namespace lumora {
@@ -58,14 +59,16 @@ bool IsVariantRef(const VARIANT& arg) noexcept {
   return arg.vt == (VT_BYREF | VT_VARIANT) && arg.pvarVal;
 }
 
-class LumoraCOM : public com::Dispatch<ILumoraCOM> {
+// One IDispatch serves ILumoraCOM and its extension ILumoraCOM2 (from the
+// type information of the derived interface).
+class LumoraCOM : public com::Dispatch<ILumoraCOM2> {
  public:
   // std::bad_alloc reaches the class object, which answers E_OUTOFMEMORY.
   LumoraCOM() : api_(std::make_unique<Api>()) {}
 
   IUnknown* Interface(REFIID riid) {
-    if (riid == __uuidof(ILumoraCOM) || riid == IID_IDispatch) {
-      return static_cast<ILumoraCOM*>(this);
+    if (riid == __uuidof(ILumoraCOM) || riid == __uuidof(ILumoraCOM2) || riid == IID_IDispatch) {
+      return static_cast<ILumoraCOM2*>(this);
     }
     return nullptr;
   }
@@ -129,6 +132,35 @@ class LumoraCOM : public com::Dispatch<ILumoraCOM> {
     if (!api_->CamChipset(&chipset)) return E_FAIL;
     *pVal = static_cast<::KnownChipsetCat>(chipset);
     return S_OK;
+  }
+
+  // ILumoraCOM2: modes and defaults of the current camera's properties, with
+  // the manager's results (E_ABORT, E_FAIL, E_INVALIDARG, or the control's).
+  IFACEMETHODIMP CamProperty_ModeSupport(::VidCapProperty property, LONG* pVal) override {
+    simpleapi::CameraManager* manager = simpleapi::ManagerOf(*api_);
+    return manager ? manager->ModeSupport(property, pVal) : E_FAIL;
+  }
+
+  IFACEMETHODIMP get_CamProperty_Mode(::VidCapProperty property,
+                                      ::VidCapPropertyMode* pVal) override {
+    if (!pVal) return E_POINTER;
+    simpleapi::CameraManager* manager = simpleapi::ManagerOf(*api_);
+    if (!manager) return E_FAIL;
+    LONG mode = 0;
+    HRESULT hr = manager->GetMode(property, &mode);
+    if (SUCCEEDED(hr)) *pVal = static_cast<::VidCapPropertyMode>(mode);
+    return hr;
+  }
+
+  IFACEMETHODIMP put_CamProperty_Mode(::VidCapProperty property,
+                                      ::VidCapPropertyMode newVal) override {
+    simpleapi::CameraManager* manager = simpleapi::ManagerOf(*api_);
+    return manager ? manager->SetMode(property, newVal) : E_FAIL;
+  }
+
+  IFACEMETHODIMP get_CamProperty_Default(::VidCapProperty property, LONG* pVal) override {
+    simpleapi::CameraManager* manager = simpleapi::ManagerOf(*api_);
+    return manager ? manager->Default(property, pVal) : E_FAIL;
   }
 
  private:

@@ -49,6 +49,17 @@ class LongOut {
   int32_t value_;
 };
 
+// A handler query with one output, written only on success.
+template <class Out, class Query>
+HRESULT QueryOne(PropertyHandler* handler, Out* out, Query query) noexcept {
+  if (!out) return E_POINTER;
+  if (!handler) return E_NOINTERFACE;
+  int32_t value = 0;
+  HRESULT hr = query(*handler, &value);
+  if (SUCCEEDED(hr)) *out = static_cast<Out>(value);
+  return hr;
+}
+
 }  // namespace
 
 // Attachment's callbacks: DebugLog texts become events, the default name
@@ -85,7 +96,10 @@ DVidCapCtrl::~DVidCapCtrl() {
 }
 
 IUnknown* DVidCapCtrl::Interface(REFIID riid) {
-  if (riid == __uuidof(IDVidCapCtrl) || riid == IID_IDispatch) return Self();
+  if (riid == __uuidof(IDVidCapCtrl) || riid == __uuidof(IDVidCapCtrl2) ||
+      riid == IID_IDispatch) {
+    return Self();
+  }
   if (riid == IID_IConnectionPointContainer) {
     return static_cast<IConnectionPointContainer*>(this);
   }
@@ -251,6 +265,30 @@ IFACEMETHODIMP DVidCapCtrl::put_Prop(::VidCapProperty property, LONG value) {
   PropertyHandler* handler = attachment_.handler.get();
   if (!handler) return E_NOINTERFACE;
   return handler->SetValue(property, value);
+}
+
+IFACEMETHODIMP DVidCapCtrl::ModeSupport(::VidCapProperty property, LONG* modes) {
+  return QueryOne(attachment_.handler.get(), modes, [&](PropertyHandler& h, int32_t* out) {
+    return h.QueryModes(property, out);
+  });
+}
+
+IFACEMETHODIMP DVidCapCtrl::get_Mode(::VidCapProperty property, ::VidCapPropertyMode* mode) {
+  return QueryOne(attachment_.handler.get(), mode, [&](PropertyHandler& h, int32_t* out) {
+    return h.GetMode(property, out);
+  });
+}
+
+IFACEMETHODIMP DVidCapCtrl::put_Mode(::VidCapProperty property, ::VidCapPropertyMode mode) {
+  PropertyHandler* handler = attachment_.handler.get();
+  if (!handler) return E_NOINTERFACE;
+  return handler->SetMode(property, mode);
+}
+
+IFACEMETHODIMP DVidCapCtrl::get_DefaultValue(::VidCapProperty property, LONG* value) {
+  return QueryOne(attachment_.handler.get(), value, [&](PropertyHandler& h, int32_t* out) {
+    return h.QueryDefault(property, out);
+  });
 }
 
 IFACEMETHODIMP DVidCapCtrl::get_Chipset(::KnownChipsetCat* chipset) {

@@ -36,7 +36,9 @@ HRESULT CreateDVidCapCtrl(IUnknown* outer, REFIID riid, void** ppv);
 constexpr DISPID kDispidDebugLog = 1;
 constexpr DISPID kDispidProgress = 2;
 
-class DVidCapCtrl : public com::Dispatch<IDVidCapCtrl>, public IConnectionPointContainer {
+// One IDispatch serves IDVidCapCtrl and its extension IDVidCapCtrl2 (from the
+// type information of the derived interface).
+class DVidCapCtrl : public com::Dispatch<IDVidCapCtrl2>, public IConnectionPointContainer {
  public:
   DVidCapCtrl() noexcept;
   ~DVidCapCtrl();
@@ -60,6 +62,13 @@ class DVidCapCtrl : public com::Dispatch<IDVidCapCtrl>, public IConnectionPointC
   IFACEMETHODIMP GetLagtime(LONG property, LONG* minLag, LONG* maxLag, LONG* meanLag,
                             LONG* lagCount) override;
 
+  // IDVidCapCtrl2: automatic and manual modes and defaults (see
+  // TablePropertyHandler). Outputs are written only on success.
+  IFACEMETHODIMP ModeSupport(::VidCapProperty property, LONG* modes) override;
+  IFACEMETHODIMP get_Mode(::VidCapProperty property, ::VidCapPropertyMode* mode) override;
+  IFACEMETHODIMP put_Mode(::VidCapProperty property, ::VidCapPropertyMode mode) override;
+  IFACEMETHODIMP get_DefaultValue(::VidCapProperty property, LONG* value) override;
+
   // IConnectionPointContainer
   IFACEMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** points) override;
   IFACEMETHODIMP FindConnectionPoint(REFIID riid, IConnectionPoint** point) override;
@@ -71,7 +80,7 @@ class DVidCapCtrl : public com::Dispatch<IDVidCapCtrl>, public IConnectionPointC
 
   // The interface a client holds: members calling their own object go
   // through it, exactly as a client would.
-  IDVidCapCtrl* Self() noexcept { return static_cast<IDVidCapCtrl*>(this); }
+  IDVidCapCtrl2* Self() noexcept { return static_cast<IDVidCapCtrl2*>(this); }
 
   HRESULT Attach(Microsoft::WRL::ComPtr<IBaseFilter> filter);
   HRESULT RunBlock(SAFEARRAY** setting, Block block) noexcept;

@@ -112,6 +112,63 @@ TEST(CtrlPropertyTest, MembersForwardToTheHandler) {
   EXPECT_EQ(count, kUntouched);
 }
 
+// IDVidCapCtrl2: the same object and IDispatch as IDVidCapCtrl; its members
+// forward to the handler, fail before attachment, and write nothing on
+// failure.
+TEST(CtrlPropertyTest, ModesAndDefaultsThroughTheSecondInterface) {
+  ComPtr<IDVidCapCtrl> fresh = NewControl();
+  ComPtr<IDVidCapCtrl2> fresh2;
+  ASSERT_EQ(fresh.As(&fresh2), S_OK);
+  ComPtr<IDispatch> dispatch;
+  ASSERT_EQ(fresh.As(&dispatch), S_OK);
+  EXPECT_EQ(static_cast<IUnknown*>(dispatch.Get()), static_cast<IUnknown*>(fresh2.Get()));
+  LONG value = kUntouched;
+  VidCapPropertyMode mode = static_cast<VidCapPropertyMode>(kUntouched);
+  EXPECT_EQ(fresh2->ModeSupport(VCP_Exposure, &value), E_NOINTERFACE);
+  EXPECT_EQ(fresh2->get_Mode(VCP_Exposure, &mode), E_NOINTERFACE);
+  EXPECT_EQ(fresh2->put_Mode(VCP_Exposure, VCM_Auto), E_NOINTERFACE);
+  EXPECT_EQ(fresh2->get_DefaultValue(VCP_Exposure, &value), E_NOINTERFACE);
+  EXPECT_EQ(value, kUntouched);
+  EXPECT_EQ(mode, static_cast<VidCapPropertyMode>(kUntouched));
+
+  // Old and new names resolve through the one IDispatch.
+  const wchar_t* names[] = {L"Prop", L"ModeSupport", L"Mode", L"DefaultValue"};
+  const DISPID ids[] = {5, 17, 18, 19};
+  for (size_t i = 0; i < 4; ++i) {
+    LPOLESTR name = const_cast<LPOLESTR>(names[i]);
+    DISPID id = DISPID_UNKNOWN;
+    EXPECT_EQ(dispatch->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id), S_OK);
+    EXPECT_EQ(id, ids[i]);
+  }
+
+  auto camera = sim::SimulatedCamera::Create();
+  ComPtr<IDVidCapCtrl2> control;
+  ASSERT_EQ(AttachedTo(camera).As(&control), S_OK);
+  EXPECT_EQ(control->ModeSupport(VCP_Exposure, &value), S_OK);
+  EXPECT_EQ(value, VCM_Auto | VCM_Manual);
+  EXPECT_EQ(control->put_Mode(VCP_Exposure, VCM_Manual), S_OK);
+  EXPECT_EQ(camera->cameraControl[4].flags, VCM_Manual);
+  EXPECT_EQ(control->get_Mode(VCP_Exposure, &mode), S_OK);
+  EXPECT_EQ(mode, VCM_Manual);
+  EXPECT_EQ(control->get_DefaultValue(VCP_Brightness, &value), S_OK);
+  EXPECT_EQ(value, 128);
+
+  camera->ClearLog();
+  value = kUntouched;
+  mode = static_cast<VidCapPropertyMode>(kUntouched);
+  EXPECT_EQ(control->put_Mode(VCP_Exposure, static_cast<VidCapPropertyMode>(3)), E_INVALIDARG);
+  EXPECT_EQ(control->put_Mode(VCP_WhiteBalanceMode, VCM_Auto), E_NOTIMPL);
+  EXPECT_EQ(control->get_Mode(VCP_WhiteBalanceMode, &mode), E_NOTIMPL);
+  EXPECT_EQ(control->get_DefaultValue(VCP_WhiteBalanceMode, &value), E_NOTIMPL);
+  EXPECT_EQ(value, kUntouched);
+  EXPECT_EQ(mode, static_cast<VidCapPropertyMode>(kUntouched));
+  EXPECT_TRUE(camera->Requests(sim::Op::CameraSet).empty());
+  EXPECT_TRUE(camera->Requests(sim::Op::ProcAmpSet).empty());
+  EXPECT_EQ(control->ModeSupport(VCP_Exposure, nullptr), E_POINTER);
+  EXPECT_EQ(control->get_Mode(VCP_Exposure, nullptr), E_POINTER);
+  EXPECT_EQ(control->get_DefaultValue(VCP_Exposure, nullptr), E_POINTER);
+}
+
 TEST(CtrlPropertyTest, ChipsetOfEachFamily) {
   struct Row {
     sim::Family family;

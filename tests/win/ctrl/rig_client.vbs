@@ -51,6 +51,15 @@ If Not (found Is Nothing) Then
   Err.Clear
   value = ctrl.Prop(0)
   Check Err.Number = 0 And value = 77, "Prop(0) reads 77, got " & value
+  ' The members of IDVidCapCtrl2 through the same IDispatch: white balance
+  ' (proc-amp) has both modes and starts automatic, exposure lives in the
+  ' private set and has none.
+  Err.Clear
+  Check ctrl.ModeSupport(7) = 3, "ModeSupport(VCP_WhiteBalance) is 3"
+  Check ctrl.Mode(7) = 1, "Mode(VCP_WhiteBalance) is VCM_Auto"
+  Check ctrl.DefaultValue(7) = 4600, "DefaultValue(VCP_WhiteBalance) is 4600"
+  Check ctrl.ModeSupport(15) = 0, "ModeSupport(VCP_Exposure) is 0"
+  Check Err.Number = 0, "IDVidCapCtrl2 members: " & Hex(Err.Number)
   Err.Clear
   ctrl.CaptureFilter = found
   Check Err.Number = &H80004004, "second CaptureFilter: E_ABORT, got " & Hex(Err.Number)

@@ -1,6 +1,7 @@
 // The type library LUMORALib as loaded from Lumora.dll (not registered):
-// its 15 entries with kinds, identifiers, flags and help strings, every
-// member with its DISPID, kind and parameters, and the enumeration values.
+// its 15 published entries (unchanged, in their places) and the three that
+// follow them, with kinds, identifiers, flags and help strings, every member
+// with its DISPID, kind and parameters, and the enumeration values.
 #include <windows.h>
 #include <oleauto.h>
 #include <wrl/client.h>
@@ -115,6 +116,13 @@ const EntryRow kEntries[] = {
      kCreatable},
     {TKIND_DISPATCH, L"ILumoraCOM", L"Provides access to various camera properties",
      L"{F90F5834-8349-4577-9255-1E34DF752417}", kDual},
+    // The second interfaces, after every published entry.
+    {TKIND_DISPATCH, L"IDVidCapCtrl2", L"IDVidCapCtrl2 Interface",
+     L"{3E49AA5C-6594-401B-A301-1A7C22D3F5CC}", kDual | kHidden},
+    {TKIND_ENUM, L"VidCapPropertyMode", L"Property Mode Enum",
+     L"{3E49878C-DC4D-4025-9C2E-C9F3E83AED43}", 0},
+    {TKIND_DISPATCH, L"ILumoraCOM2", L"Automatic modes, defaults and script-friendly lists",
+     L"{41369B6F-CC1A-471E-941D-E72D43DB057B}", kDual},
 };
 
 TEST_F(TypeLib, EntriesInOrder) {
@@ -175,6 +183,8 @@ const wchar_t* const kFilter = L"{2D10AD45-B7FD-43B3-9998-954E9BDC45A1}";
 const wchar_t* const kEnum = L"{2D10AD46-B7FD-43B3-9998-954E9BDC45A1}";
 const wchar_t* const kLumora = L"{F90F5834-8349-4577-9255-1E34DF752417}";
 const wchar_t* const kEvents = L"{BF8B8825-6A64-4CFD-B609-6B92EF6ABEBC}";
+const wchar_t* const kCtrl2 = L"{3E49AA5C-6594-401B-A301-1A7C22D3F5CC}";
+const wchar_t* const kLumora2 = L"{41369B6F-CC1A-471E-941D-E72D43DB057B}";
 
 // In vtable order per interface.
 const MemberRow kMembers[] = {
@@ -239,6 +249,23 @@ const MemberRow kMembers[] = {
      L"Returns a property value from the cam"},
     {kLumora, L"CamProperty", 8, kPut, {{L"Prop", "in"}, {nullptr, "in"}}, nullptr},
     {kLumora, L"CamChipset", 9, kGet, {{L"pVal", "retval"}}, L"Returns the chipset type of the camera"},
+
+    // The second interfaces list only their own members.
+    {kCtrl2, L"ModeSupport", 17, kMethod, {{L"Property", "in"}, {L"pVal", "retval"}},
+     L"Modes a capability offers: VCM_Auto and VCM_Manual bits, 0 for none"},
+    {kCtrl2, L"Mode", 18, kGet, {{L"Property", "in"}, {L"pVal", "retval"}},
+     L"Automatic or manual mode of a capability"},
+    {kCtrl2, L"Mode", 18, kPut, {{L"Property", "in"}, {nullptr, "in"}}, nullptr},
+    {kCtrl2, L"DefaultValue", 19, kGet, {{L"Property", "in"}, {L"pVal", "retval"}},
+     L"Default value of a capability"},
+
+    {kLumora2, L"CamProperty_ModeSupport", 10, kMethod, {{L"Prop", "in"}, {L"pVal", "retval"}},
+     L"Returns the modes a property of the cam offers: VCM_Auto and VCM_Manual bits, 0 for none"},
+    {kLumora2, L"CamProperty_Mode", 11, kGet, {{L"Prop", "in"}, {L"pVal", "retval"}},
+     L"Returns the automatic or manual mode of a property of the cam"},
+    {kLumora2, L"CamProperty_Mode", 11, kPut, {{L"Prop", "in"}, {nullptr, "in"}}, nullptr},
+    {kLumora2, L"CamProperty_Default", 12, kGet, {{L"Prop", "in"}, {L"pVal", "retval"}},
+     L"Returns the default value of a property of the cam"},
 
     {kEvents, L"DebugLog", 1, kMethod, {{L"logEntry", "in"}}, L"method DebugLog"},
     {kEvents, L"Progress", 2, kMethod, {{L"percent", "in"}}, L"method Progress"},
@@ -359,6 +386,35 @@ TEST_F(TypeLib, DualInterfacesDeriveFromStandardIDispatch) {
   }
 }
 
+// Each second interface derives from the interface it extends, so the
+// dispatch side of the derived one answers the old members' names too.
+TEST_F(TypeLib, SecondInterfacesExtendTheFirst) {
+  const struct {
+    const wchar_t* derived;
+    const wchar_t* base;
+    const wchar_t* oldMember;
+    DISPID oldId;
+  } rows[] = {{kCtrl2, kCtrl, L"Prop", 5}, {kLumora2, kLumora, L"CamProperty", 8}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(Narrow(row.derived));
+    ComPtr<ITypeInfo> vtable = MemberInfo(Entry(row.derived));
+    ASSERT_TRUE(vtable);
+    HREFTYPE ref = 0;
+    ComPtr<ITypeInfo> base;
+    ASSERT_EQ(vtable->GetRefTypeOfImplType(0, &ref), S_OK);
+    ASSERT_EQ(vtable->GetRefTypeInfo(ref, &base), S_OK);
+    TYPEATTR* attr = nullptr;
+    ASSERT_EQ(base->GetTypeAttr(&attr), S_OK);
+    EXPECT_TRUE(IsEqualGUID(attr->guid, Guid(row.base)));
+    base->ReleaseTypeAttr(attr);
+    ComPtr<ITypeInfo> dispatch = Entry(row.derived);
+    LPOLESTR name = const_cast<LPOLESTR>(row.oldMember);
+    MEMBERID id = DISPID_UNKNOWN;
+    ASSERT_EQ(dispatch->GetIDsOfNames(&name, 1, &id), S_OK);
+    EXPECT_EQ(id, row.oldId);
+  }
+}
+
 TEST_F(TypeLib, ClassesNameTheirInterfaces) {
   struct Implemented {
     const wchar_t* coclass;
@@ -454,6 +510,7 @@ TEST_F(TypeLib, EnumerationValues) {
   ExpectEnum(Entry(L"{2D10AD41-B7FD-43B3-9998-954E9BDC45A1}"),
              {{L"CSX_Unknown", 0}, {L"CSX_SAA8112", 1}, {L"CSX_SAA8116", 3},
               {L"CSX_CREALIVEULTRA", 4}, {L"CSX_LOGIFUSION", 5}});
+  ExpectEnum(Entry(L"{3E49878C-DC4D-4025-9C2E-C9F3E83AED43}"), {{L"VCM_Auto", 1}, {L"VCM_Manual", 2}});
   ExpectEnum(Entry(L"{2D10AD47-B7FD-43B3-9998-954E9BDC45A1}"),
              {{L"CGC_VideoCapture", 0}, {L"CGC_VideoCompressor", 1}, {L"CGC_AudioCompressor", 2},
               {L"CGC_AudioCapture", 3}, {L"CGC_AudioRender", 4}, {L"CGC_DirectShowFilters", 5},

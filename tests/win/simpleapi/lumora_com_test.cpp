@@ -148,6 +148,52 @@ TEST_F(LumoraComTest, ForwardingResultCodes) {
   EXPECT_EQ(com->get_CamChipset(nullptr), E_POINTER);
 }
 
+// ILumoraCOM2 on the same object: the manager's state decides first (E_ABORT
+// with nothing listed, E_FAIL without a current camera, E_INVALIDARG outside
+// 0 to 31), then the control's own answer comes back unchanged.
+TEST_F(LumoraComTest, ModeMembersResultCodes) {
+  UsePreset("twelve");  // plain cameras: exposure has both modes
+  ComPtr<ILumoraCOM> com = NewInstance();
+  ASSERT_NE(com, nullptr);
+  ComPtr<ILumoraCOM2> com2;
+  ASSERT_EQ(com.As(&com2), S_OK);
+  ComPtr<IDispatch> dispatch;
+  ASSERT_EQ(com.As(&dispatch), S_OK);
+  EXPECT_EQ(static_cast<IUnknown*>(dispatch.Get()), static_cast<IUnknown*>(com2.Get()));
+
+  LONG value = 4711;
+  ::VidCapPropertyMode mode = static_cast<::VidCapPropertyMode>(4711);
+  EXPECT_EQ(com2->CamProperty_ModeSupport(::VCP_Exposure, &value), E_ABORT);
+  EXPECT_EQ(com2->put_CamProperty_Mode(::VCP_Exposure, ::VCM_Auto), E_ABORT);
+  ASSERT_EQ(com->EnumCams(), S_OK);
+  EXPECT_EQ(com2->get_CamProperty_Mode(::VCP_Exposure, &mode), E_FAIL);
+  EXPECT_EQ(com2->get_CamProperty_Default(::VCP_Exposure, &value), E_FAIL);
+  ASSERT_EQ(com->SetCam(0), S_OK);
+  for (LONG outside : {32L, -1L, 1000L}) {
+    auto p = static_cast<::VidCapProperty>(outside);
+    EXPECT_EQ(com2->CamProperty_ModeSupport(p, &value), E_INVALIDARG) << outside;
+    EXPECT_EQ(com2->put_CamProperty_Mode(p, ::VCM_Auto), E_INVALIDARG) << outside;
+  }
+  EXPECT_EQ(value, 4711);
+  EXPECT_EQ(mode, static_cast<::VidCapPropertyMode>(4711));
+
+  EXPECT_EQ(com2->CamProperty_ModeSupport(::VCP_Exposure, &value), S_OK);
+  EXPECT_EQ(value, ::VCM_Auto | ::VCM_Manual);
+  EXPECT_EQ(com2->put_CamProperty_Mode(::VCP_Exposure, ::VCM_Manual), S_OK);
+  EXPECT_EQ(com2->get_CamProperty_Mode(::VCP_Exposure, &mode), S_OK);
+  EXPECT_EQ(mode, ::VCM_Manual);
+  EXPECT_EQ(com2->put_CamProperty_Mode(::VCP_Exposure, static_cast<::VidCapPropertyMode>(0)),
+            E_INVALIDARG);
+  EXPECT_EQ(com2->put_CamProperty_Mode(::VCP_WhiteBalanceMode, ::VCM_Auto), E_NOTIMPL);
+  value = 4711;
+  EXPECT_EQ(com2->get_CamProperty_Default(::VCP_WhiteBalanceMode, &value), E_NOTIMPL);
+  EXPECT_EQ(value, 4711);
+  EXPECT_EQ(com2->get_CamProperty_Default(::VCP_Exposure, &value), S_OK);
+  EXPECT_EQ(value, -6);
+  EXPECT_EQ(com2->get_CamProperty_Mode(::VCP_Exposure, nullptr), E_POINTER);
+  EXPECT_EQ(com2->put_CamProperty_Mode(::VCP_Exposure, ::VCM_Auto), S_OK);  // as it was
+}
+
 TEST_F(LumoraComTest, InstancesAreIndependent) {
   ComPtr<ILumoraCOM> a = NewInstance();
   ComPtr<ILumoraCOM> b = NewInstance();
