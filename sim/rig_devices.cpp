@@ -253,7 +253,12 @@ bool ApplyPlugState(const std::vector<PlugEntry>& entries, std::vector<RigDevice
       if (e.generation == d.plugGeneration) break;
       d.plugGeneration = e.generation;
       if (d.camera) d.camera->connected = false;
-      if (e.plugged) d.camera = MakeRigCamera(d.privateSet);
+      if (e.plugged) {
+        // The same model comes back, with its defaults.
+        const bool keepsAutoValue = d.camera && d.camera->keepsAutoValueOnManualWrite;
+        d.camera = MakeRigCamera(d.privateSet);
+        d.camera->keepsAutoValueOnManualWrite = keepsAutoValue;
+      }
       d.plugged = e.plugged;
       changed = true;
       break;
