@@ -78,4 +78,13 @@ class VariantArray {
   SafeArray array_;
 };
 
+// Hands out the count values as a new array of VARIANTs holding longs.
+inline HRESULT LongList(const LONG* values, ULONG count, VARIANT* target) noexcept {
+  if (!target) return E_POINTER;
+  VariantArray list;
+  HRESULT hr = list.Create(count);
+  for (ULONG i = 0; SUCCEEDED(hr) && i < count; ++i) hr = list.PutLong(i, values[i]);
+  return SUCCEEDED(hr) ? list.Detach(target) : hr;
+}
+
 }  // namespace lumora::com

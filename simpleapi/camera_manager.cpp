@@ -205,6 +205,15 @@ HRESULT CameraManager::Default(LONG property, LONG* value) noexcept {
   return hr;
 }
 
+HRESULT CameraManager::RangeList(LONG property, LONG (&values)[4], ULONG* count) noexcept {
+  if (!count) return E_POINTER;
+  if (!control_) return count_ == 0 ? E_ABORT : E_FAIL;
+  if (!InRange(property, kLastValueProperty)) return E_INVALIDARG;
+  if (!CamProperty_Range(property, &values[0], &values[1], &values[2])) return E_FAIL;
+  *count = SUCCEEDED(Default(property, &values[3])) ? 4 : 3;
+  return S_OK;
+}
+
 bool CameraManager::CamChipset(LONG* chipset) noexcept {
   if (!control_ || !chipset) return false;
   ::KnownChipsetCat value = CSX_Unknown;

@@ -68,6 +68,12 @@ class CameraManager {
   HRESULT GetMode(LONG property, LONG* mode) noexcept;
   HRESULT SetMode(LONG property, LONG mode) noexcept;
   HRESULT Default(LONG property, LONG* value) noexcept;
+  // The range of a property (0 to 25, as CamProperty_Range) for script
+  // clients: values receives minimum, maximum and stepping delta and, where
+  // the property reports one (Default), the default; *count is 3 or 4.
+  // E_ABORT while no camera is listed, E_FAIL without a current camera or
+  // when the control fails, E_INVALIDARG out of range.
+  HRESULT RangeList(LONG property, LONG (&values)[4], ULONG* count) noexcept;
 
   // The current control's chipset, CSX_Unknown when the control cannot tell.
   // False only without a current camera.

@@ -3,11 +3,13 @@
 // its true/false into S_OK/E_FAIL and its narrow string tables into safe
 // arrays of automation strings.
 #include <memory>
+#include <utility>
 
 #include "simpleapi/lumora_com.h"
 #include "com/com_object.h"
 #include "lumora_idl.h"
 #include "com/raii.h"
+#include "com/variant_array.h"
 #include "simpleapi/ansi_text.h"
 #include "simpleapi/camera_manager.h"
 #include "simpleapi/lumora.h"
@@ -24,29 +26,61 @@ Api::EVidCapProperty ApiProperty(::VidCapProperty property) noexcept {
   return static_cast<Api::EVidCapProperty>(property);
 }
 
-// One of the object's string tables as a new array of automation strings,
-// bounds 0 to count-1. E_ABORT when no camera is listed; nothing is handed
-// out on failure.
-HRESULT StringArray(Api& api, TableGetter getter, SAFEARRAY** out) noexcept {
-  if (!out) return E_POINTER;
+// The texts of one of the object's string tables, widened.
+struct TableTexts {
+  com::Bstr texts[LUMORA_MAX_CAMS];
+  ULONG count = 0;
+};
+
+// E_ABORT when no camera is listed, E_INVALIDARG for a text that does not
+// convert.
+HRESULT ReadTable(Api& api, TableGetter getter, TableTexts* out) noexcept {
   char* (*table)[LUMORA_MAX_CAMS] = nullptr;
   unsigned long count = 0;
   (api.*getter)(&table, &count);
   if (count == 0 || !table) return E_ABORT;
   if (count > LUMORA_MAX_CAMS) return E_UNEXPECTED;
-
-  com::SafeArray array(SafeArrayCreateVector(VT_BSTR, 0, static_cast<ULONG>(count)));
-  if (!array.Get()) return E_OUTOFMEMORY;
-  for (LONG i = 0; i < static_cast<LONG>(count); ++i) {
-    com::Bstr text;
-    HRESULT hr = simpleapi::WidenAnsi((*table)[i], &text);
+  for (ULONG i = 0; i < count; ++i) {
+    HRESULT hr = simpleapi::WidenAnsi((*table)[i], &out->texts[i]);
     if (FAILED(hr)) return hr;
+  }
+  out->count = static_cast<ULONG>(count);
+  return S_OK;
+}
+
+// One of the object's string tables as a new array of automation strings,
+// bounds 0 to count-1. E_ABORT when no camera is listed; nothing is handed
+// out on failure.
+HRESULT StringArray(Api& api, TableGetter getter, SAFEARRAY** out) noexcept {
+  if (!out) return E_POINTER;
+  TableTexts table;
+  HRESULT hr = ReadTable(api, getter, &table);
+  if (FAILED(hr)) return hr;
+  com::SafeArray array(SafeArrayCreateVector(VT_BSTR, 0, table.count));
+  if (!array.Get()) return E_OUTOFMEMORY;
+  for (LONG i = 0; i < static_cast<LONG>(table.count); ++i) {
     // The array stores its own copy of the string.
-    if (FAILED(SafeArrayPutElement(array.Get(), &i, text.Get()))) return E_OUTOFMEMORY;
+    if (FAILED(SafeArrayPutElement(array.Get(), &i, table.texts[i].Get()))) return E_OUTOFMEMORY;
   }
   *out = array.Detach();
   return S_OK;
 }
+
+// The same table as an array of VARIANTs holding strings, which script
+// hosts read.
+HRESULT StringList(Api& api, TableGetter getter, VARIANT* out) noexcept {
+  if (!out) return E_POINTER;
+  TableTexts table;
+  HRESULT hr = ReadTable(api, getter, &table);
+  if (FAILED(hr)) return hr;
+  com::VariantArray list;
+  hr = list.Create(table.count);
+  for (ULONG i = 0; SUCCEEDED(hr) && i < table.count; ++i) {
+    hr = list.PutString(i, std::move(table.texts[i]));
+  }
+  return SUCCEEDED(hr) ? list.Detach(out) : hr;
+}
+
 
 // Where a script engine's by-reference argument lets a method write a
 // 32-bit result: a typed reference (VT_BYREF|VT_I4) or a reference to a
@@ -109,6 +143,30 @@ class LumoraCOM : public com::Dispatch<ILumoraCOM2> {
 
   IFACEMETHODIMP put_CamProperty(::VidCapProperty property, LONG newVal) override {
     return Result(api_->CamProperty_Set(ApiProperty(property), newVal));
+  }
+
+  // ILumoraCOM2: the tables and the range as arrays of VARIANTs.
+  IFACEMETHODIMP get_CamNameList(VARIANT* pVal) override {
+    return StringList(*api_, &Api::GetCamStrings, pVal);
+  }
+  IFACEMETHODIMP get_DevNameList(VARIANT* pVal) override {
+    return StringList(*api_, &Api::GetDevStrings, pVal);
+  }
+  IFACEMETHODIMP get_CamSerialList(VARIANT* pVal) override {
+    return StringList(*api_, &Api::GetCamSerials, pVal);
+  }
+
+  // Minimum, maximum, stepping delta and, where known, the default (see
+  // CameraManager::RangeList).
+  IFACEMETHODIMP get_CamProperty_RangeList(::VidCapProperty property, VARIANT* pVal) override {
+    if (!pVal) return E_POINTER;
+    simpleapi::CameraManager* manager = simpleapi::ManagerOf(*api_);
+    if (!manager) return E_FAIL;
+    LONG values[4] = {};
+    ULONG count = 0;
+    HRESULT hr = manager->RangeList(property, values, &count);
+    if (FAILED(hr)) return hr;
+    return com::LongList(values, count, pVal);
   }
 
   // Script engines hand their variables to CamProperty_Range's out

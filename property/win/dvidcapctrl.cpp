@@ -9,6 +9,7 @@
 #include <string>
 #include <utility>
 
+#include "com/variant_array.h"
 #include "dshow/dshow_filter.h"
 #include "dshow/multimedia_clock.h"
 #include "dshow/registry_reader_win.h"
@@ -306,6 +307,33 @@ IFACEMETHODIMP DVidCapCtrl::GetLagtime(LONG property, LONG* minLag, LONG* maxLag
     handler->GetLag(property, outMin.get(), outMax.get(), outMean.get(), outCount.get());
   }
   return S_OK;
+}
+
+// --- the same data as arrays for script clients -------------------------------------
+
+IFACEMETHODIMP DVidCapCtrl::get_RangeList(::VidCapProperty property, VARIANT* list) {
+  if (!list) return E_POINTER;
+  LONG range[4] = {};  // minimum, maximum, stepping delta, default
+  LONG reported = 0, caps = 0;
+  HRESULT hr = Self()->GetRange(property, &range[0], &range[1], &range[2], &reported, &caps);
+  if (FAILED(hr)) return hr;
+  // The default only where the property reports one.
+  const ULONG count = SUCCEEDED(Self()->get_DefaultValue(property, &range[3])) ? 4 : 3;
+  return com::LongList(range, count, list);
+}
+
+// No handler, or an id without a lag record: GetLagtime answers S_OK and
+// writes nothing, and this list is empty.
+IFACEMETHODIMP DVidCapCtrl::get_LagtimeList(LONG property, VARIANT* list) {
+  if (!list) return E_POINTER;
+  const PropertyHandler* handler = attachment_.handler.get();
+  if (!handler || property < 0 || property >= kLagRecordCount) {
+    return com::LongList(nullptr, 0, list);
+  }
+  int32_t lag[4] = {};  // minimum, maximum, mean, count
+  handler->GetLag(property, &lag[0], &lag[1], &lag[2], &lag[3]);
+  const LONG values[4] = {lag[0], lag[1], lag[2], lag[3]};
+  return com::LongList(values, 4, list);
 }
 
 // --- settings blocks -------------------------------------------------------------

@@ -68,6 +68,11 @@ class DVidCapCtrl : public com::Dispatch<IDVidCapCtrl2>, public IConnectionPoint
   IFACEMETHODIMP get_Mode(::VidCapProperty property, ::VidCapPropertyMode* mode) override;
   IFACEMETHODIMP put_Mode(::VidCapProperty property, ::VidCapPropertyMode mode) override;
   IFACEMETHODIMP get_DefaultValue(::VidCapProperty property, LONG* value) override;
+  // The range (minimum, maximum, stepping delta and, where the property
+  // reports one, the default) and the lag statistics as arrays of VARIANTs,
+  // for script clients; failures are those of GetRange and GetLagtime.
+  IFACEMETHODIMP get_RangeList(::VidCapProperty property, VARIANT* list) override;
+  IFACEMETHODIMP get_LagtimeList(LONG property, VARIANT* list) override;
 
   // IConnectionPointContainer
   IFACEMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** points) override;
