@@ -258,6 +258,10 @@ const MemberRow kMembers[] = {
     {kCtrl2, L"Mode", 18, kPut, {{L"Property", "in"}, {nullptr, "in"}}, nullptr},
     {kCtrl2, L"DefaultValue", 19, kGet, {{L"Property", "in"}, {L"pVal", "retval"}},
      L"Default value of a capability"},
+    {kCtrl2, L"RangeList", 20, kGet, {{L"Property", "in"}, {L"pVal", "retval"}},
+     L"Range of a capability as an array: minimum, maximum, stepping delta and, where known, default"},
+    {kCtrl2, L"LagtimeList", 21, kGet, {{L"Prop", "in"}, {L"pVal", "retval"}},
+     L"Lag statistics as an array: minimum, maximum, mean, count"},
 
     {kLumora2, L"CamProperty_ModeSupport", 10, kMethod, {{L"Prop", "in"}, {L"pVal", "retval"}},
      L"Returns the modes a property of the cam offers: VCM_Auto and VCM_Manual bits, 0 for none"},
@@ -266,6 +270,15 @@ const MemberRow kMembers[] = {
     {kLumora2, L"CamProperty_Mode", 11, kPut, {{L"Prop", "in"}, {nullptr, "in"}}, nullptr},
     {kLumora2, L"CamProperty_Default", 12, kGet, {{L"Prop", "in"}, {L"pVal", "retval"}},
      L"Returns the default value of a property of the cam"},
+    {kLumora2, L"CamNameList", 13, kGet, {{L"pVal", "retval"}},
+     L"Provides the enumerated camera names as an array for scripts"},
+    {kLumora2, L"DevNameList", 14, kGet, {{L"pVal", "retval"}},
+     L"Provides the enumerated device names as an array for scripts"},
+    {kLumora2, L"CamSerialList", 15, kGet, {{L"pVal", "retval"}},
+     L"Provides the enumerated camera serials as an array for scripts"},
+    {kLumora2, L"CamProperty_RangeList", 16, kGet, {{L"Prop", "in"}, {L"pVal", "retval"}},
+     L"Returns the value range of a property of the cam as an array: minimum, maximum, delta and, "
+     L"where known, default"},
 
     {kEvents, L"DebugLog", 1, kMethod, {{L"logEntry", "in"}}, L"method DebugLog"},
     {kEvents, L"Progress", 2, kMethod, {{L"percent", "in"}}, L"method Progress"},
