@@ -31,7 +31,12 @@ constexpr CommandInfo kCommands[] = {
      "Prints the current value of one property.\n"},
     {Command::kSet, "set", 3, false, "lumora set CAM PROP VALUE",
      "Sets one property to a whole number within its range and prints the\n"
-     "value read back.\n"},
+     "value read back; auto or manual switches the control's mode instead.\n"},
+    {Command::kReset, "reset", -1, false, "lumora reset CAM [PROP...]",
+     "Puts the camera's properties (all it can set, or the ones named) back\n"
+     "to automatic where the control offers it, else to the camera's default\n"
+     "value. A named property the camera cannot reset is an error, and then\n"
+     "nothing is written.\n"},
     {Command::kSave, "save", 2, false, "lumora save CAM FILE",
      "Writes the camera's identity and every property it can both read and\n"
      "set to a text profile (\"Property = value\" lines, '#' comments).\n"},
@@ -137,9 +142,11 @@ std::string HelpText(Command command) {
     return text;
   }
   std::string text = std::string("usage: ") + info->usage + "\n" + info->text;
-  if (info->operands >= 1) text += std::string("\n") + kCamHelp;
-  if (command == Command::kGet || command == Command::kSet) text += kPropHelp;
-  if (command == Command::kSet) text += "VALUE a decimal whole number.\n";
+  if (info->operands >= 1 || command == Command::kReset) text += std::string("\n") + kCamHelp;
+  if (command == Command::kGet || command == Command::kSet || command == Command::kReset) {
+    text += kPropHelp;
+  }
+  if (command == Command::kSet) text += "VALUE a decimal whole number, auto or manual.\n";
   if (command == Command::kSave || command == Command::kLoad) {
     text += "FILE  path of the profile.\n";
   }

@@ -11,7 +11,7 @@
 
 namespace lumora::cli {
 
-enum class Command { kNone, kList, kReport, kGet, kSet, kSave, kLoad, kWatch, kCheck };
+enum class Command { kNone, kList, kReport, kGet, kSet, kSave, kLoad, kWatch, kCheck, kReset };
 
 struct Invocation {
   Command command = Command::kNone;
@@ -20,7 +20,7 @@ struct Invocation {
   std::string property;
   std::string value;
   std::string file;
-  std::vector<std::string> rest;  // kWatch: its arguments, parsed by the command
+  std::vector<std::string> rest;  // kWatch, kReset: their arguments, parsed by the command
   bool json = false;  // --json: one JSON document on stdout
 };
 

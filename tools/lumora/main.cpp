@@ -86,7 +86,44 @@ int Get(const cli::Invocation& inv) {
     Fail("reading %s failed (%s)", Name(property), HrText(hr).c_str());
     return kExitFailed;
   }
+  ControlTarget target(ctrl.Get());
+  int32_t mode = 0;
+  if (target.ModeSupport(property) != 0 && SUCCEEDED(target.GetMode(property, &mode))) {
+    if (mode == cli::kModeAuto) {
+      std::printf("auto\n");
+    } else {
+      std::printf("%ld (manual)\n", value);
+    }
+    return kExitOk;
+  }
   std::printf("%ld\n", value);
+  return kExitOk;
+}
+
+// `set CAM PROP auto|manual`: switches the control's mode, keeping its value.
+int SetMode(const cli::Invocation& inv, int32_t property, int32_t mode) {
+  Camera camera;
+  ComPtr<IDVidCapCtrl> ctrl;
+  if (int rc = OpenCamera(inv.cam, &camera, &ctrl)) return rc;
+  ControlTarget target(ctrl.Get());
+  const char* word = mode == cli::kModeAuto ? "automatic" : "manual";
+  if ((target.ModeSupport(property) & mode) == 0) {
+    Fail("%s has no %s mode on this camera", Name(property), word);
+    return kExitFailed;
+  }
+  HRESULT hr = target.SetMode(property, mode);
+  if (FAILED(hr)) {
+    Fail("switching %s to %s mode failed (%s)", Name(property), word, HrText(hr).c_str());
+    return kExitFailed;
+  }
+  int32_t now = 0, value = 0;
+  if (SUCCEEDED(target.GetMode(property, &now)) && now == cli::kModeAuto) {
+    std::printf("%s = auto\n", Name(property));
+  } else if (SUCCEEDED(target.Get(property, &value))) {
+    std::printf("%s = %ld (manual)\n", Name(property), static_cast<long>(value));
+  } else {
+    std::printf("%s set to %s mode\n", Name(property), word);
+  }
   return kExitOk;
 }
 
@@ -96,6 +133,8 @@ int Set(const cli::Invocation& inv) {
     Fail("unknown property '%s' (see \"lumora --help\")", inv.property.c_str());
     return kExitUsage;
   }
+  if (inv.value == "auto") return SetMode(inv, property, cli::kModeAuto);
+  if (inv.value == "manual") return SetMode(inv, property, cli::kModeManual);
   int32_t value = 0;
   if (!cli::ParseInt32(inv.value, &value)) {
     Fail("value '%s' is not a whole number", inv.value.c_str());
@@ -115,16 +154,97 @@ int Set(const cli::Invocation& inv) {
          Name(property));
     return kExitFailed;
   }
-  HRESULT hr = ctrl->put_Prop(static_cast<VidCapProperty>(property), value);
+  // Many cameras ignore a manual value written while the control is
+  // automatic: switch it to manual first.
+  ControlTarget target(ctrl.Get());
+  int32_t mode = 0;
+  bool modes = (target.ModeSupport(property) & cli::kModeManual) != 0;
+  HRESULT hr = S_OK;
+  if (modes && SUCCEEDED(target.GetMode(property, &mode)) && mode == cli::kModeAuto) {
+    hr = target.SetMode(property, cli::kModeManual);
+  }
+  if (SUCCEEDED(hr)) hr = ctrl->put_Prop(static_cast<VidCapProperty>(property), value);
   if (FAILED(hr)) {
     Fail("setting %s failed (%s)", Name(property), HrText(hr).c_str());
     return kExitFailed;
   }
   long now = 0;
   if ((support & VCS_get) != 0 && SUCCEEDED(ctrl->get_Prop(static_cast<VidCapProperty>(property), &now))) {
-    std::printf("%s = %ld\n", Name(property), now);
+    std::printf(modes ? "%s = %ld (manual)\n" : "%s = %ld\n", Name(property), now);
   } else {
     std::printf("%s set to %ld\n", Name(property), static_cast<long>(value));
+  }
+  return kExitOk;
+}
+
+// Trigger and setting-selector writes are actions rather than settings: a
+// profile does not replay them, and reset leaves them alone.
+bool IsAction(int32_t property) {
+  return property == lumora::VCP_SWTrigger || property == lumora::VCP_Setting;
+}
+
+// `reset CAM [PROP...]`: automatic where the control offers it, else the
+// default value. Every named property is checked before anything is written.
+int Reset(const cli::Invocation& inv) {
+  if (inv.rest.empty()) {
+    Fail("missing arguments; usage: lumora reset CAM [PROP...]");
+    return kExitUsage;
+  }
+  std::vector<int32_t> named;
+  for (size_t i = 1; i < inv.rest.size(); ++i) {
+    int32_t property = cli::ParsePropertyArgument(inv.rest[i]);
+    if (property < 0) {
+      Fail("unknown property '%s' (see \"lumora --help\")", inv.rest[i].c_str());
+      return kExitUsage;
+    }
+    if (std::find(named.begin(), named.end(), property) == named.end()) named.push_back(property);
+  }
+  Camera camera;
+  ComPtr<IDVidCapCtrl> ctrl;
+  if (int rc = OpenCamera(inv.rest[0], &camera, &ctrl)) return rc;
+  ControlTarget target(ctrl.Get());
+  struct Step {
+    int32_t property;
+    bool automatic;
+    int32_t value;
+  };
+  std::vector<Step> steps;
+  auto plan = [&](int32_t p) {
+    if (IsAction(p) || (Support(ctrl.Get(), p) & VCS_set) == 0) return false;
+    if ((target.ModeSupport(p) & cli::kModeAuto) != 0) {
+      steps.push_back({p, true, 0});
+      return true;
+    }
+    int32_t value = 0;
+    if (!target.Default(p, &value)) return false;
+    steps.push_back({p, false, value});
+    return true;
+  };
+  if (named.empty()) {
+    for (int32_t p = lumora::VCP_FirstElement; p <= lumora::VCP_LastElement; ++p) plan(p);
+  }
+  for (int32_t p : named) {
+    if (!plan(p)) {
+      Fail("%s cannot be reset on this camera; nothing changed", Name(p));
+      return kExitFailed;
+    }
+  }
+  size_t failed = 0;
+  for (const Step& step : steps) {
+    HRESULT hr = step.automatic ? target.SetMode(step.property, cli::kModeAuto)
+                                : target.Set(step.property, step.value);
+    if (FAILED(hr)) {
+      std::printf("refused  %s: %s\n", Name(step.property), HrText(hr).c_str());
+      ++failed;
+    } else if (step.automatic) {
+      std::printf("%s = auto\n", Name(step.property));
+    } else {
+      std::printf("%s = %ld (default)\n", Name(step.property), static_cast<long>(step.value));
+    }
+  }
+  if (failed > 0) {
+    Fail("%zu properties could not be reset", failed);
+    return kExitFailed;
   }
   return kExitOk;
 }
@@ -149,12 +269,6 @@ bool WriteFile(const std::string& path, const std::string& text, std::string* er
   return ok;
 }
 
-// Trigger and setting-selector writes are actions rather than settings: a
-// profile does not replay them.
-bool IsAction(int32_t property) {
-  return property == lumora::VCP_SWTrigger || property == lumora::VCP_Setting;
-}
-
 int Save(const cli::Invocation& inv) {
   Camera camera;
   ComPtr<IDVidCapCtrl> ctrl;
@@ -162,8 +276,15 @@ int Save(const cli::Invocation& inv) {
   cli::Profile profile;
   profile.identity = camera.id;
   std::vector<cli::ProfileEntry> entries;
+  ControlTarget target(ctrl.Get());
   for (int32_t p = lumora::VCP_FirstElement; p <= lumora::VCP_LastElement; ++p) {
     if (IsAction(p) || Support(ctrl.Get(), p) != VCS_both) continue;
+    int32_t mode = 0;
+    if ((target.ModeSupport(p) & cli::kModeAuto) != 0 && SUCCEEDED(target.GetMode(p, &mode)) &&
+        mode == cli::kModeAuto) {
+      entries.push_back({p, 0, 0, cli::EntryMode::kAuto});
+      continue;
+    }
     long value = 0;
     if (FAILED(ctrl->get_Prop(static_cast<VidCapProperty>(p), &value))) continue;
     entries.push_back({p, static_cast<int32_t>(value), 0});
@@ -236,6 +357,7 @@ int Run(const std::vector<std::string>& args) {
     case cli::Command::kLoad: return Load(inv);
     case cli::Command::kWatch: return RunWatch(inv.rest);
     case cli::Command::kCheck: return Check(inv);
+    case cli::Command::kReset: return Reset(inv);
     case cli::Command::kNone: break;
   }
   return kExitUsage;

@@ -175,6 +175,10 @@ bool Range(IDVidCapCtrl* ctrl, int32_t property, long* min, long* max) {
       ctrl->GetRange(static_cast<::VidCapProperty>(property), min, max, &step, &def, &caps));
 }
 
+ControlTarget::ControlTarget(IDVidCapCtrl* ctrl) : ctrl_(ctrl) {
+  if (FAILED(ctrl->QueryInterface(IID_IDVidCapCtrl2, &modes_))) modes_.Reset();
+}
+
 int32_t ControlTarget::Support(int32_t property) { return tool::Support(ctrl_, property); }
 
 bool ControlTarget::Range(int32_t property, int32_t* min, int32_t* max) {
@@ -196,11 +200,35 @@ HResult ControlTarget::Set(int32_t property, int32_t value) {
   return ctrl_->put_Prop(static_cast<::VidCapProperty>(property), value);
 }
 
-int32_t ControlTarget::ModeSupport(int32_t) { return 0; }
+int32_t ControlTarget::ModeSupport(int32_t property) {
+  long bits = 0;
+  if (!modes_ || modes_->ModeSupport(static_cast<::VidCapProperty>(property), &bits) != S_OK)
+    return 0;
+  return static_cast<int32_t>(bits & (cli::kModeAuto | cli::kModeManual));
+}
 
-HResult ControlTarget::GetMode(int32_t, int32_t*) { return E_NOTIMPL; }
+HResult ControlTarget::GetMode(int32_t property, int32_t* mode) {
+  if (!modes_) return E_NOTIMPL;
+  ::VidCapPropertyMode m = ::VCM_Manual;
+  HRESULT hr = modes_->get_Mode(static_cast<::VidCapProperty>(property), &m);
+  if (SUCCEEDED(hr)) *mode = m == ::VCM_Auto ? cli::kModeAuto : cli::kModeManual;
+  return hr;
+}
 
-HResult ControlTarget::SetMode(int32_t, int32_t) { return E_NOTIMPL; }
+HResult ControlTarget::SetMode(int32_t property, int32_t mode) {
+  if (!modes_) return E_NOTIMPL;
+  if (mode != cli::kModeAuto && mode != cli::kModeManual) return E_INVALIDARG;
+  return modes_->put_Mode(static_cast<::VidCapProperty>(property),
+                          mode == cli::kModeAuto ? ::VCM_Auto : ::VCM_Manual);
+}
+
+bool ControlTarget::Default(int32_t property, int32_t* value) {
+  long v = 0;
+  if (!modes_ || FAILED(modes_->get_DefaultValue(static_cast<::VidCapProperty>(property), &v)))
+    return false;
+  *value = static_cast<int32_t>(v);
+  return true;
+}
 
 HResult ControlSource::Support(int32_t property, int32_t* support) {
   ::VidCapPropertySupport s = ::VCS_no;

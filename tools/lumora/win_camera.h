@@ -116,7 +116,7 @@ bool Range(IDVidCapCtrl* ctrl, int32_t property, long* min, long* max);
 // property has modes.
 class ControlTarget : public cli::ProfileTarget {
  public:
-  explicit ControlTarget(IDVidCapCtrl* ctrl) : ctrl_(ctrl) {}
+  explicit ControlTarget(IDVidCapCtrl* ctrl);
   int32_t Support(int32_t property) override;
   bool Range(int32_t property, int32_t* min, int32_t* max) override;
   HResult Get(int32_t property, int32_t* value) override;
@@ -124,9 +124,12 @@ class ControlTarget : public cli::ProfileTarget {
   int32_t ModeSupport(int32_t property) override;
   HResult GetMode(int32_t property, int32_t* mode) override;
   HResult SetMode(int32_t property, int32_t mode) override;
+  // The default value; false where the control reports none.
+  bool Default(int32_t property, int32_t* value);
 
  private:
   IDVidCapCtrl* ctrl_;
+  ComPtr<IDVidCapCtrl2> modes_;  // null on a library without modes
 };
 
 // The camera through its control, for the reports and the check. Present()

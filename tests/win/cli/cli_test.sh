@@ -38,11 +38,13 @@ expect_error() {  # what, status, stderr text
   case "$err" in *"$3"*) ;; *) fail "$1: stderr lacks '$3'" ;; esac
 }
 has() { case "$out" in *"$2"*) ;; *) fail "$1: stdout lacks '$2'" ;; esac; }
-value() { run get "$1" "$2"; [ "$status" -eq 0 ] || fail "get $1 $2"; printf '%s' "$out"; }
+# The value alone; shown: the whole line, with the mode where the control has one.
+value() { run get "$1" "$2"; [ "$status" -eq 0 ] || fail "get $1 $2"; printf '%s' "${out% (manual)}"; }
+shown() { run get "$1" "$2"; [ "$status" -eq 0 ] || fail "get $1 $2"; printf '%s' "$out"; }
 
 # --- help and command line
 run --help;            expect_ok "--help";  has "--help" "lumora load CAM FILE"
-for c in list report get set save load; do
+for c in list report get set save load reset; do
   run "$c" --help;     expect_ok "$c --help"; has "$c --help" "usage: lumora $c"
 done
 run;                   expect_error "no command" 2 "no command given"
@@ -134,6 +136,46 @@ for f in truncated dup unknown number header; do
   [ "$(value $a Brightness)" = 55 ] || fail "corrupt $f changed the camera"
 done
 run load $a "$(winpath "$work/missing.profile")"; expect_error "missing file" 1 "cannot open"
+
+# --- automatic and manual modes, reset: a camera whose Exposure has modes
+m=
+for i in 1 2 3 4 5 6 7 8 9; do
+  run get $i Exposure
+  case "$out" in *" (manual)" | auto) m=$i; break ;; esac
+done
+[ -n "$m" ] || fail "no camera shows the mode of Exposure"
+run set $m Exposure manual; expect_ok "set manual"; has "set manual" " (manual)"
+case "$(shown $m Exposure)" in *" (manual)") ;; *) fail "get after set manual: $out" ;; esac
+run set $m Exposure auto;   expect_ok "set auto"; has "set auto" "Exposure = auto"
+[ "$(shown $m Exposure)" = auto ] || fail "get after set auto"
+run set $m Exposure -9;     expect_ok "set value"; has "set value" "Exposure = -9 (manual)"
+run set $m Exposure manual; has "manual keeps the value" "Exposure = -9 (manual)"
+run set $a WhiteBalanceMode auto; expect_error "mode without modes" 1 "has no automatic mode"
+[ "$(value $a WhiteBalanceMode)" = 0 ] || fail "refused mode request changed the camera"
+run set $m Exposure sideways; expect_error "bad mode" 2 "not a whole number"
+
+run set $m Hue 50
+run reset $m Hue ActualFrameRate; expect_error "reset read-only" 1 "ActualFrameRate cannot be reset"
+[ "$(shown $m Hue)" = "50 (manual)" ] || fail "refused reset wrote Hue: $out"
+run reset $m Exposure Hue;  expect_ok "reset named"
+has "reset named" "Exposure = auto"; has "reset named" "Hue = 0 (default)"
+[ "$(shown $m Exposure)" = auto ] || fail "reset: Exposure not automatic"
+[ "$(shown $m Hue)" = "0 (manual)" ] || fail "reset: Hue not at its default"
+run reset;                  expect_error "reset without camera" 2 "usage: lumora reset CAM"
+
+# A profile with automatic and manual entries round-trips.
+run set $m Hue 45; run set $m Exposure auto
+run save $m "$(winpath "$work/modes.profile")"; expect_ok "save modes"
+grep -q '^Exposure = auto' "$work/modes.profile" || fail "save: Exposure = auto missing"
+grep -q '^Hue = 45' "$work/modes.profile" || fail "save: Hue = 45 missing"
+run set $m Exposure -9; run set $m Hue 10
+run load $m "$(winpath "$work/modes.profile")"; expect_ok "load modes"
+[ "$(shown $m Exposure)" = auto ] || fail "load: Exposure not automatic again"
+[ "$(shown $m Hue)" = "45 (manual)" ] || fail "load: Hue not restored"
+run set $m Exposure -9
+run reset $m;               expect_ok "reset all"
+[ "$(shown $m Exposure)" = auto ] || fail "reset all: Exposure"
+[ "$(shown $m Hue)" = "0 (manual)" ] || fail "reset all: Hue"
 
 [ "$failures" -eq 0 ] && echo "cli: all checks passed"
 [ "$failures" -eq 0 ]
