@@ -40,7 +40,8 @@ run() {
   err=$(tr -d '\r' <"$work/stderr")
 }
 fail() { echo "FAIL: $*"; echo "  stdout: $out"; echo "  stderr: $err"; failures=$((failures + 1)); }
-value() { run get "$1" "$2"; printf '%s' "$out"; }
+# The value alone (get adds " (manual)" where the control has modes).
+value() { run get "$1" "$2"; printf '%s' "${out% (manual)}"; }
 now_ms() { date +%s%3N; }
 # Waits (at most 20 s) until the watch's output holds COUNT lines matching
 # PATTERN; answers false on timeout.
