@@ -45,6 +45,22 @@ class HandlerSource : public CameraSource, private SettingsAccess {
     Count();
     return handler_->SetValue(p, value);
   }
+  HResult ModeSupport(int32_t p, int32_t* modes) override {
+    Count();
+    return handler_->QueryModes(p, modes);
+  }
+  HResult GetMode(int32_t p, int32_t* mode) override {
+    Count();
+    return handler_->GetMode(p, mode);
+  }
+  HResult SetMode(int32_t p, int32_t mode) override {
+    Count();
+    return handler_->SetMode(p, mode);
+  }
+  HResult Default(int32_t p, int32_t* value) override {
+    Count();
+    return handler_->QueryDefault(p, value);
+  }
   HResult ReadSettings(int16_t* elements, uint32_t count) override {
     ReadSettingsBlock(*this, elements, count);
     return hr::Ok;
@@ -96,12 +112,21 @@ std::vector<Subject> Subjects() {
   return out;
 }
 
-// The values the camera holds: standard controls, video-control mode word,
-// private properties.
+// The values the camera holds: standard controls (in automatic mode the
+// camera chooses the value itself, so only the mode counts), video-control
+// mode word, private properties.
 std::string StateOf(const std::shared_ptr<sim::SimulatedCamera>& cam) {
   std::ostringstream out;
-  for (const auto& [id, c] : cam->procAmp) out << "procamp " << id << " " << c.value << "\n";
-  for (const auto& [id, c] : cam->cameraControl) out << "camera " << id << " " << c.value << "\n";
+  const auto control = [&out](const char* kind, long id, const auto& c) {
+    out << kind << " " << id << " ";
+    if (c.flags == 1) {
+      out << "auto\n";
+    } else {
+      out << c.value << "\n";
+    }
+  };
+  for (const auto& [id, c] : cam->procAmp) control("procamp", id, c);
+  for (const auto& [id, c] : cam->cameraControl) control("camera", id, c);
   out << "videomode " << cam->videoMode << "\n";
   for (const auto& [set, s] : cam->privateSets) {
     for (const auto& [id, p] : s.properties) out << "private " << id << " " << p.value << "\n";
