@@ -261,6 +261,23 @@ HResult ControlSource::Set(int32_t property, int32_t value) {
   return ctrl_->put_Prop(static_cast<::VidCapProperty>(property), value);
 }
 
+HResult ControlSource::ModeSupport(int32_t property, int32_t* modes) {
+  *modes = modes_.ModeSupport(property);
+  return S_OK;
+}
+
+HResult ControlSource::GetMode(int32_t property, int32_t* mode) {
+  return modes_.GetMode(property, mode);
+}
+
+HResult ControlSource::SetMode(int32_t property, int32_t mode) {
+  return modes_.SetMode(property, mode);
+}
+
+HResult ControlSource::Default(int32_t property, int32_t* value) {
+  return modes_.Default(property, value) ? S_OK : E_NOTIMPL;
+}
+
 HResult ControlSource::ReadSettings(int16_t* elements, uint32_t count) {
   SAFEARRAY* array = SafeArrayCreateVector(VT_I2, 0, count);
   if (array == nullptr) return E_OUTOFMEMORY;

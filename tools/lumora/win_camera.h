@@ -137,17 +137,22 @@ class ControlTarget : public cli::ProfileTarget {
 class ControlSource : public CameraSource {
  public:
   ControlSource(IDVidCapCtrl* ctrl, std::string devicePath)
-      : ctrl_(ctrl), devicePath_(std::move(devicePath)) {}
+      : ctrl_(ctrl), modes_(ctrl), devicePath_(std::move(devicePath)) {}
   HResult Support(int32_t property, int32_t* support) override;
   HResult Range(int32_t property, int32_t* min, int32_t* max, int32_t* step,
                 int32_t* defaultValue) override;
   HResult Get(int32_t property, int32_t* value) override;
   HResult Set(int32_t property, int32_t value) override;
+  HResult ModeSupport(int32_t property, int32_t* modes) override;
+  HResult GetMode(int32_t property, int32_t* mode) override;
+  HResult SetMode(int32_t property, int32_t mode) override;
+  HResult Default(int32_t property, int32_t* value) override;
   HResult ReadSettings(int16_t* elements, uint32_t count) override;
   bool Present() override;
 
  private:
   IDVidCapCtrl* ctrl_;
+  ControlTarget modes_;  // the control's automatic modes and defaults
   std::string devicePath_;
 };
 

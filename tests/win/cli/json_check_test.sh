@@ -63,7 +63,11 @@ if (t["name"], t["serial"], t["vidPid"], t["chipset"]) != ("Philips ToUcam Pro C
 if not t["devicePath"].startswith("@device:pnp:\\\\?\\usb#vid_0471&pid_0311&mi_00#7&2a4c6e8"): print("path", t["devicePath"])
 '
 
-# --- report --json: 32 properties, each with every field
+# --- report --json: 32 properties, each with every field (the camera's
+# exposure starts automatic, where the camera moves the value itself: a
+# manual value first)
+run set 9 Exposure -6
+[ "$status" -eq 0 ] || fail "set 9 Exposure -6: status $status"
 run report 9 --json
 [ "$status" -eq 0 ] && [ -z "$err" ] || fail "report --json: status $status"
 json "report --json" '
@@ -126,7 +130,7 @@ snapshot() {  # the values of every camera, one line each
   local i
   for i in 1 2 3 4 5 6 7 8 9; do
     run report $i --json
-    python3 -c 'import json,sys; d=json.load(open(sys.argv[1])); print(sys.argv[2], [(p["number"], p["value"]) for p in d["properties"]])' "$work/stdout" $i
+    python3 -c 'import json,sys; d=json.load(open(sys.argv[1])); print(sys.argv[2], [(p["number"], "auto" if p["mode"] == "auto" else p["value"]) for p in d["properties"]])' "$work/stdout" $i
   done
 }
 before=$(snapshot)
