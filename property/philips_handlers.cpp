@@ -168,11 +168,8 @@ HResult PhilipsPropertyHandler::EnableRawAccess(int32_t enable) {
 HResult PhilipsPropertyHandler::RawTransfer(PropertyCode code, uint32_t flags, int32_t* value) {
   if (!HasKsControl()) return hr::NoInterface;
   if (RawAccessEnabled() == 0) return hr::AccessDenied;
-  // A negative code names no set; resolving it would index outside the slots.
-  if (code < 0) return hr::InvalidArg;
-
   PropertyRequest block;
-  Resolve(code, &block);
+  if (!Resolve(code, &block)) return hr::InvalidArg;
   block.SetLong(kRawValueOffset, static_cast<int32_t>(block.Id()));
   block.SetId(kRawSelectId);
   block.SetFlags(kKsSet);

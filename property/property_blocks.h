@@ -19,6 +19,7 @@ using PropertyCode = int32_t;
 using CodeTable = std::array<PropertyCode, 33>;
 
 constexpr PropertyCode kPrivateBase = 500;
+constexpr PropertyCode kPrivateEnd = 700;  // first code past the private set
 constexpr PropertyCode kRawCodeLimit = 1000;
 
 // KSPROPERTY flags.

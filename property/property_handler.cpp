@@ -87,17 +87,20 @@ PropertyCode PropertyHandler::Translate(const CodeTable& table, int32_t property
   return index < table.size() ? table[index] : property;
 }
 
-void PropertyHandler::Resolve(PropertyCode code, PropertyRequest* request) const {
+bool PropertyHandler::Resolve(PropertyCode code, PropertyRequest* request) const {
+  static_assert(kPrivateBase / 100 <= kPropertySetSlots, "codes below the private set name a slot");
+  if (code < 0) return false;
   if (code < kPrivateBase) {
-    request->SetSet(propertySets_[code / 100]);
+    request->SetSet(propertySets_[static_cast<size_t>(code / 100)]);
     request->SetId(static_cast<uint32_t>(code % 100));
-  } else if (code < 700) {
+  } else if (code < kPrivateEnd) {
     request->SetSet(propertySets_[kPrivateSetSlot]);
     request->SetId(static_cast<uint32_t>(code - kPrivateBase));
   } else {
     request->SetSet(kNullGuid);
     request->SetId(0);
   }
+  return true;
 }
 
 HResult PropertyHandler::SupportPath(PropertyRequest& request, int32_t* support) {

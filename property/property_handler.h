@@ -81,8 +81,11 @@ class PropertyHandler {
   static PropertyCode Translate(const CodeTable& table, int32_t property);
 
  protected:
-  // Writes the set and id of a non-negative code into the request.
-  void Resolve(PropertyCode code, PropertyRequest* request) const;
+  // Writes the set and id of a code into the request: 0-499 the slot of the
+  // hundreds and the id below 100, 500-699 the private set and ids 0-199,
+  // 700 and above the null set id 0. A negative code names no set: false,
+  // and the request is left alone.
+  bool Resolve(PropertyCode code, PropertyRequest* request) const;
 
   // The four shared access paths. Each answers E_NOINTERFACE first when the
   // filter has no IKsControl.

@@ -44,20 +44,16 @@ ValuePlacement TablePropertyHandler::Placement(PropertyCode code) const {
 
 HResult TablePropertyHandler::QuerySupport(int32_t property, int32_t* support) {
   *support = VCS_no;
-  PropertyCode code = Translate(codeTable(), property);
-  if (code < 0) return hr::Ok;
   PropertyRequest request;
-  Resolve(code, &request);
+  if (!Resolve(Translate(codeTable(), property), &request)) return hr::Ok;
   return SupportPath(request, support);
 }
 
 HResult TablePropertyHandler::QueryRange(int32_t property, int32_t* min, int32_t* max,
                                          int32_t* steppingDelta, int32_t* defaultValue,
                                          int32_t* capsFlags) {
-  PropertyCode code = Translate(codeTable(), property);
-  if (code < 0) return hr::InvalidArg;
   PropertyRequest request;
-  Resolve(code, &request);
+  if (!Resolve(Translate(codeTable(), property), &request)) return hr::InvalidArg;
   const SpecialCase* special = FindCase(property);
   if (special != nullptr && special->range.kind == RangeRule::kFixed) {
     *min = special->range.min;
@@ -76,11 +72,9 @@ HResult TablePropertyHandler::QueryRange(int32_t property, int32_t* min, int32_t
 
 HResult TablePropertyHandler::GetValue(int32_t property, int32_t* value) {
   PropertyCode code = Translate(codeTable(), property);
-  if (code < 0) return hr::InvalidArg;
   PropertyRequest request;
+  if (!Resolve(code, &request) || code >= profile_.valueCodeLimit) return hr::InvalidArg;
   PropertyData data;
-  Resolve(code, &request);
-  if (code >= profile_.valueCodeLimit) return hr::InvalidArg;
   uint32_t returned = 0;
   HResult h = ReadValue(request, data, &returned);
   if (hr::Failed(h)) return h;
@@ -92,11 +86,9 @@ HResult TablePropertyHandler::GetValue(int32_t property, int32_t* value) {
 
 HResult TablePropertyHandler::SetValue(int32_t property, int32_t value) {
   PropertyCode code = Translate(codeTable(), property);
-  if (code < 0) return hr::InvalidArg;
   PropertyRequest request;
+  if (!Resolve(code, &request) || code >= profile_.valueCodeLimit) return hr::InvalidArg;
   PropertyData data;
-  Resolve(code, &request);
-  if (code >= profile_.valueCodeLimit) return hr::InvalidArg;
   if (const SpecialCase* special = FindCase(property)) value = special->set.Apply(value);
   const ValuePlacement placement = Placement(code);
   data.SetLong(placement.offset, value);

@@ -124,6 +124,56 @@ TEST_F(StandardHandlerTest, RawCodesResolveIntoTheirSets) {
   EXPECT_EQ(cam->Requests(Op::ProcAmpGet)[0].id, 33u);
 }
 
+// The private set spans codes 500..699: id 199 is its last, code 700 is the
+// null set's id 0. Ids from 50 on have no lag record and none is written.
+TEST_F(StandardHandlerTest, PrivateIdsEndAt199AndLagRecordsAt49) {
+  const Guid priv = Guid::Parse("1B3C6C20-CCE8-11D3-A59B-00104B13EAF2");
+  cam->AddPrivateSet(priv, 24, 296).properties[199].value = 7;
+  cam->FindPrivateSet(priv)->properties[49].value = 8;
+  cam->FindPrivateSet(priv)->properties[50].value = 9;
+  auto h = Make(priv);
+  int32_t v = 0;
+  ASSERT_EQ(h->GetValue(kPrivateEnd - 1, &v), hr::Ok);
+  EXPECT_EQ(v, 7);
+  h->GetValue(kPrivateEnd, &v);
+  auto ks = cam->Requests(Op::KsProperty);
+  ASSERT_EQ(ks.size(), 2u);
+  EXPECT_EQ(ks[0].set, priv);
+  EXPECT_EQ(ks[0].id, 199u);
+  EXPECT_TRUE(ks[1].set.IsNull());
+  EXPECT_EQ(ks[1].id, 0u);
+
+  clock.step = 3;
+  ASSERT_EQ(h->GetValue(kPrivateBase + 49, &v), hr::Ok);
+  ASSERT_EQ(h->GetValue(kPrivateBase + 50, &v), hr::Ok);
+  EXPECT_EQ(v, 9);
+  int32_t mn = 0, mx = 0, mean = 0, count = 0;
+  h->GetLag(49, &mn, &mx, &mean, &count);
+  EXPECT_EQ(count, 1);
+  EXPECT_EQ(mx, 3);
+}
+
+// Resolution refuses a code that names no set and leaves the request alone.
+TEST_F(StandardHandlerTest, NegativeCodesResolveToNothing) {
+  struct Resolver : StandardPropertyHandler {
+    using StandardPropertyHandler::StandardPropertyHandler;
+    using PropertyHandler::Resolve;
+  };
+  auto filter = cam->MakeFilter();
+  Resolver r(filter.get(), kNullGuid, kNullGuid, kNullGuid, clock);
+  for (PropertyCode code : {-1, -99, -100, -150, -2147483647 - 1}) {
+    PropertyRequest request;
+    request.SetId(77);
+    EXPECT_FALSE(r.Resolve(code, &request)) << code;
+    EXPECT_EQ(request.Id(), 77u) << code;
+    EXPECT_TRUE(request.Set().IsNull()) << code;
+  }
+  PropertyRequest request;
+  ASSERT_TRUE(r.Resolve(499, &request));
+  EXPECT_TRUE(request.Set().IsNull());  // slot 4
+  EXPECT_EQ(request.Id(), 99u);
+}
+
 TEST_F(StandardHandlerTest, SupportComesFromBasicSupportQuery) {
   auto h = Make();
   int32_t support = -1;
