@@ -170,7 +170,7 @@ bool ParseArguments(const std::vector<std::string>& args, Invocation* invocation
     if (args.size() == 2) {
       const CommandInfo* info = FindCommand(args[1]);
       if (info == nullptr) {
-        *error = "unknown command '" + args[1] + "' (try \"lumora --help\")";
+        *error = "unknown command " + Quoted(args[1]) + " (try \"lumora --help\")";
         return false;
       }
       parsed.command = info->command;
@@ -180,7 +180,7 @@ bool ParseArguments(const std::vector<std::string>& args, Invocation* invocation
   }
   const CommandInfo* info = FindCommand(args[0]);
   if (info == nullptr) {
-    *error = "unknown command '" + args[0] + "' (try \"lumora --help\")";
+    *error = "unknown command " + Quoted(args[0]) + " (try \"lumora --help\")";
     return false;
   }
   parsed.command = info->command;
@@ -281,7 +281,7 @@ bool MatchCamera(const std::string& cam, const std::vector<CameraIdentity>& came
       if (EqualNoCase(cameras[i].devicePath, key)) hits.push_back(i);
     }
     if (hits.size() > 1) {
-      *error = "camera '" + cam + "' is ambiguous: cameras " + IndexList(hits) +
+      *error = "camera " + Quoted(cam) + " is ambiguous: cameras " + IndexList(hits) +
                " have this device path";
       return false;
     }
@@ -298,7 +298,7 @@ bool MatchCamera(const std::string& cam, const std::vector<CameraIdentity>& came
       return true;
     }
     if (kind == kIndex) {
-      *error = "no camera with index " + key + " (there are " + std::to_string(cameras.size()) +
+      *error = "no camera with index " + Printable(key) + " (there are " + std::to_string(cameras.size()) +
                ", numbered from 1)";
       return false;
     }
@@ -308,7 +308,7 @@ bool MatchCamera(const std::string& cam, const std::vector<CameraIdentity>& came
       if (!cameras[i].serial.empty() && EqualNoCase(cameras[i].serial, key)) hits.push_back(i);
     }
     if (hits.size() > 1) {
-      *error = "camera '" + cam + "' is ambiguous: cameras " + IndexList(hits) +
+      *error = "camera " + Quoted(cam) + " is ambiguous: cameras " + IndexList(hits) +
                " have this serial; name one by index or device path";
       return false;
     }
@@ -317,7 +317,7 @@ bool MatchCamera(const std::string& cam, const std::vector<CameraIdentity>& came
       return true;
     }
   }
-  *error = "no camera matches '" + cam + "' (see \"lumora list\")";
+  *error = "no camera matches " + Quoted(cam) + " (see \"lumora list\")";
   return false;
 }
 

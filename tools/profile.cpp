@@ -15,6 +15,7 @@ namespace lumora::cli {
 namespace {
 
 constexpr const char* kMagic = "lumora-profile 1";
+constexpr const char* kByteOrderMark = "\xEF\xBB\xBF";
 
 // Automatic modes in the order "load" writes them.
 constexpr int32_t kAutoModes[] = {VCP_AutoAll, VCP_WhiteBalanceMode, VCP_AutoExposure};
@@ -39,6 +40,39 @@ std::string Trim(const std::string& text) {
   size_t last = text.find_last_not_of(blanks);
   return text.substr(first, last - first + 1);
 }
+
+std::string Printable(const std::string& text) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (c < 0x20 || c == 0x7F) {
+      out += "\\x";
+      out += kHex[c >> 4];
+      out += kHex[c & 0xF];
+    } else if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0x85) {
+      out += "\\u0085";  // NEL
+      ++i;
+    } else if (c == 0xE2 && i + 2 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0x80 &&
+               (static_cast<unsigned char>(text[i + 2]) == 0xA8 ||
+                static_cast<unsigned char>(text[i + 2]) == 0xA9)) {
+      out += static_cast<unsigned char>(text[i + 2]) == 0xA8 ? "\\u2028" : "\\u2029";
+      i += 2;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
+std::string Quoted(const std::string& text) { return "'" + Printable(text) + "'"; }
 
 bool EqualNoCase(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
@@ -72,11 +106,16 @@ bool ParseProfile(const std::string& text, Profile* profile, std::string* error)
   bool sawEnd = false;
   std::set<int32_t> seen;
   int lineNumber = 0;
-  size_t pos = 0;
+  size_t pos = text.compare(0, 3, kByteOrderMark) == 0 ? 3 : 0;
   while (pos < text.size()) {
-    size_t eol = text.find('\n', pos);
+    // A line ends at LF, CR LF or a lone CR, or at the end of the text.
+    size_t eol = text.find_first_of("\r\n", pos);
     std::string raw = text.substr(pos, eol == std::string::npos ? std::string::npos : eol - pos);
-    pos = eol == std::string::npos ? text.size() : eol + 1;
+    if (eol == std::string::npos) {
+      pos = text.size();
+    } else {
+      pos = eol + (text.compare(eol, 2, "\r\n") == 0 ? 2 : 1);
+    }
     ++lineNumber;
     std::string line = Trim(raw);
     if (line.empty() || line[0] == '#') continue;
@@ -103,7 +142,7 @@ bool ParseProfile(const std::string& text, Profile* profile, std::string* error)
     }
     size_t eq = line.find('=');
     if (eq == std::string::npos) {
-      *error = LineError(lineNumber, "expected \"Name = value\": " + line);
+      *error = LineError(lineNumber, "expected \"Name = value\": " + Quoted(line));
       return false;
     }
     std::string key = Trim(line.substr(0, eq));
@@ -140,7 +179,7 @@ bool ParseProfile(const std::string& text, Profile* profile, std::string* error)
 
     int32_t property = PropertyFromName(key.c_str());
     if (property < 0) {
-      *error = LineError(lineNumber, "unknown property '" + key + "'");
+      *error = LineError(lineNumber, "unknown property " + Quoted(key));
       return false;
     }
     size_t hash = value.find('#');
@@ -151,8 +190,8 @@ bool ParseProfile(const std::string& text, Profile* profile, std::string* error)
     } else if (EqualNoCase(value, "manual")) {
       entry.mode = EntryMode::kManual;
     } else if (!ParseInt32(value, &entry.value)) {
-      *error = LineError(lineNumber, "value of " + key +
-                                         " is not a whole number, auto or manual: '" + value + "'");
+      *error = LineError(lineNumber, "value of " + Printable(key) +
+                                         " is not a whole number, auto or manual: " + Quoted(value));
       return false;
     }
     if (!seen.insert(property).second) {
@@ -248,8 +287,8 @@ std::vector<std::string> IdentityDifferences(const Profile& profile,
   std::vector<std::string> differences;
   for (const Field& f : fields) {
     if (f.present && !EqualNoCase(f.fromProfile, f.fromCamera)) {
-      differences.push_back(std::string(f.label) + ": profile '" + f.fromProfile + "', camera '" +
-                            f.fromCamera + "'");
+      differences.push_back(std::string(f.label) + ": profile " + Quoted(f.fromProfile) +
+                            ", camera " + Quoted(f.fromCamera));
     }
   }
   return differences;

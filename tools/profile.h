@@ -2,7 +2,9 @@
 // camera's identity and one "Property = value" line per setting, as written
 // by "lumora save" and read by "lumora load" (portable; no camera access).
 //
-// File format (lines end in LF or CR LF):
+// File format (lines end in LF, CR LF or CR; a UTF-8 byte-order mark at the
+// start and a last line without a line break are accepted, so a file edited
+// on any system loads the same):
 //
 //   # comment lines start with '#' (after optional blanks)
 //   lumora-profile 1                       first non-comment line, required
@@ -93,6 +95,14 @@ bool ParseInt32(const std::string& text, int32_t* value);
 
 // Text without leading and trailing blanks (space, tab, CR).
 std::string Trim(const std::string& text);
+
+// User text made fit for a one-line message: control characters (and the
+// Unicode line breaks NEL, LS and PS) become escapes such as \n, \t or \x1B;
+// everything else is kept.
+std::string Printable(const std::string& text);
+
+// Printable(text) in single quotes, for echoing user text in a message.
+std::string Quoted(const std::string& text);
 
 // ASCII case-insensitive equality.
 bool EqualNoCase(const std::string& a, const std::string& b);

@@ -75,6 +75,58 @@ TEST(ProfileParse, RejectsBadFilesWithTheLineAndLeavesTheOutputAlone) {
   }
 }
 
+// A profile edited on another system: CR LF or CR line ends, a UTF-8
+// byte-order mark, no line break after "end"; each loads as the LF original.
+TEST(ProfileParse, LineEndsByteOrderMarkAndMissingLastBreakLoadTheSame) {
+  auto replaceAll = [](std::string text, const std::string& from, const std::string& to) {
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+      text.replace(at, from.size(), to);
+    }
+    return text;
+  };
+  std::string lf = replaceAll(kGood, "\r\n", "\n");
+  Profile expected;
+  std::string error;
+  ASSERT_TRUE(ParseProfile(lf, &expected, &error)) << error;
+  const std::string crlf = replaceAll(lf, "\n", "\r\n");
+  const std::string variants[] = {
+      crlf,
+      replaceAll(lf, "\n", "\r"),
+      "\xEF\xBB\xBF" + lf,
+      "\xEF\xBB\xBF" + crlf,
+      lf.substr(0, lf.size() - 1),
+      "\xEF\xBB\xBF" + crlf.substr(0, crlf.size() - 2),
+  };
+  for (const std::string& text : variants) {
+    Profile p;
+    ASSERT_TRUE(ParseProfile(text, &p, &error)) << error;
+    EXPECT_EQ(p.identity.name, expected.identity.name);
+    EXPECT_EQ(p.identity.devicePath, expected.identity.devicePath);
+    EXPECT_EQ(p.identity.chipset, expected.identity.chipset);
+    ASSERT_EQ(p.entries.size(), expected.entries.size());
+    for (size_t i = 0; i < p.entries.size(); ++i) {
+      EXPECT_EQ(p.entries[i].property, expected.entries[i].property);
+      EXPECT_EQ(p.entries[i].value, expected.entries[i].value);
+      EXPECT_EQ(p.entries[i].line, expected.entries[i].line);
+    }
+  }
+  // A mark anywhere but at the start is text, and wrong there.
+  EXPECT_FALSE(ParseProfile("\n\xEF\xBB\xBFlumora-profile 1\nend\n", &expected, &error));
+}
+
+// Errors echo the user's text with its control characters escaped, so one
+// error is one line.
+TEST(ProfileParse, ErrorsEscapeControlCharacters) {
+  Profile p;
+  std::string error;
+  EXPECT_FALSE(ParseProfile("lumora-profile 1\nBright\x1b[2Jness = 1\nend\n", &p, &error));
+  EXPECT_NE(error.find("line 2: unknown property 'Bright\\x1B[2Jness'"), std::string::npos) << error;
+  EXPECT_FALSE(ParseProfile("lumora-profile 1\nBrightness = 1\t2\x7f\nend\n", &p, &error));
+  EXPECT_NE(error.find("'1\\t2\\x7F'"), std::string::npos) << error;
+  EXPECT_EQ(Printable("a\nb\rc\x01 \xC2\x85 \xE2\x80\xA8\xE2\x80\xA9 \xC3\xA9\\"),
+            "a\\nb\\rc\\x01 \\u0085 \\u2028\\u2029 \xC3\xA9\\");
+}
+
 TEST(ProfileParse, FormatThenParseGivesTheSameProfile) {
   Profile p;
   p.identity = {"Cam\r\nwith break", "VID_046D&PID_08B2", "0", "@device:pnp:\\\\?\\usb#a#b", "LOGIFUSION"};
@@ -212,13 +264,15 @@ TEST(CommandLine, WrongCommandLinesGiveOneLine) {
       {{"list", "extra"}, "too many arguments"},
       {{"set", "1", "Brightness"}, "missing arguments"},
       {{"help", "nope"}, "unknown command 'nope'"},
+      {{"fro\nb\r\x1b"}, "unknown command 'fro\\nb\\r\\x1B'"},
+      {{"help", "a\u2028b"}, "unknown command 'a\\u2028b'"},
   };
   for (const auto& c : cases) {
     Invocation inv;
     std::string error;
     EXPECT_FALSE(ParseArguments(c.args, &inv, &error));
     EXPECT_NE(error.find(c.errorPart), std::string::npos) << error;
-    EXPECT_EQ(error.find('\n'), std::string::npos);
+    EXPECT_EQ(error.find_first_of("\n\r\x1b"), std::string::npos) << error;
   }
 }
 
@@ -276,12 +330,15 @@ TEST_F(CameraChoice, UnknownAndAmbiguousAreErrors) {
       {"path:2a4c6e8", "no camera matches"},
       {"", "empty camera name"},
       {"serial:", "empty camera name"},
+      {"cam\nera", "no camera matches 'cam\\nera'"},
+      {"index:1\r\n", "no camera with index 1\\r\\n"},
   };
   for (const auto& c : cases) {
     size_t position = 99;
     std::string error;
     EXPECT_FALSE(MatchCamera(c.cam, cams, &position, &error)) << c.cam;
     EXPECT_NE(error.find(c.errorPart), std::string::npos) << c.cam << ": " << error;
+    EXPECT_EQ(error.find_first_of("\r\n"), std::string::npos) << error;
     EXPECT_EQ(position, 99u);
   }
   size_t position = 0;

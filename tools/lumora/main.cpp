@@ -70,7 +70,7 @@ int Report(const cli::Invocation& inv) {
 int Get(const cli::Invocation& inv) {
   int32_t property = cli::ParsePropertyArgument(inv.property);
   if (property < 0) {
-    Fail("unknown property '%s' (see \"lumora --help\")", inv.property.c_str());
+    Fail("unknown property %s (see \"lumora --help\")", cli::Quoted(inv.property).c_str());
     return kExitUsage;
   }
   Camera camera;
@@ -130,14 +130,14 @@ int SetMode(const cli::Invocation& inv, int32_t property, int32_t mode) {
 int Set(const cli::Invocation& inv) {
   int32_t property = cli::ParsePropertyArgument(inv.property);
   if (property < 0) {
-    Fail("unknown property '%s' (see \"lumora --help\")", inv.property.c_str());
+    Fail("unknown property %s (see \"lumora --help\")", cli::Quoted(inv.property).c_str());
     return kExitUsage;
   }
   if (inv.value == "auto") return SetMode(inv, property, cli::kModeAuto);
   if (inv.value == "manual") return SetMode(inv, property, cli::kModeManual);
   int32_t value = 0;
   if (!cli::ParseInt32(inv.value, &value)) {
-    Fail("value '%s' is not a whole number", inv.value.c_str());
+    Fail("value %s is not a whole number", cli::Quoted(inv.value).c_str());
     return kExitUsage;
   }
   Camera camera;
@@ -254,7 +254,8 @@ int Reset(const cli::Invocation& inv) {
 bool WriteFile(const std::string& path, const std::string& text, std::string* error) {
   std::wstring target = Wide(path);
   std::wstring temp = target + L".tmp";
-  FILE* file = _wfopen(temp.c_str(), L"w");
+  // Binary: the file holds exactly what FormatProfile wrote, as it is read.
+  FILE* file = _wfopen(temp.c_str(), L"wb");
   if (file == nullptr) {
     *error = "cannot create " + path;
     return false;

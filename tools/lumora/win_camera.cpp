@@ -8,6 +8,7 @@
 #include "property/catalogue.h"
 #include "tools/cli_args.h"
 #include "tools/json_output.h"
+#include "tools/profile.h"
 
 namespace lumora::tool {
 
@@ -40,20 +41,24 @@ std::wstring Wide(const std::string& text) {
 
 void SetJsonErrors(bool json) { jsonErrors = json; }
 
+// User text inside the message (arguments, paths, profile lines) cannot
+// break it: its control characters are escaped.
 void Fail(const char* format, ...) {
   std::va_list args;
   va_start(args, format);
+  std::va_list copy;
+  va_copy(copy, args);
+  const int length = std::vsnprintf(nullptr, 0, format, copy);
+  va_end(copy);
+  std::string message(length > 0 ? static_cast<size_t>(length) : 0, '\0');
+  if (length > 0) std::vsnprintf(&message[0], message.size() + 1, format, args);
+  va_end(args);
   if (jsonErrors) {
-    char text[1024];
-    std::vsnprintf(text, sizeof text, format, args);
-    if (!errorWritten) std::fputs(json::ErrorDocument(text).c_str(), stdout);
+    if (!errorWritten) std::fputs(json::ErrorDocument(message).c_str(), stdout);
     errorWritten = true;
   } else {
-    std::fputs("lumora: ", stderr);
-    std::vfprintf(stderr, format, args);
-    std::fputc('\n', stderr);
+    std::fprintf(stderr, "lumora: %s\n", cli::Printable(message).c_str());
   }
-  va_end(args);
 }
 
 std::string HrText(HRESULT hr) {
@@ -156,7 +161,7 @@ int OpenCamera(const std::string& cam, Camera* chosen, ComPtr<IDVidCapCtrl>* con
   *chosen = cameras[position];
   hr = OpenControl(chosen, control, chipset);
   if (FAILED(hr)) {
-    Fail("cannot open camera %zu '%s' (%s)", position + 1, chosen->id.name.c_str(),
+    Fail("cannot open camera %zu %s (%s)", position + 1, cli::Quoted(chosen->id.name).c_str(),
          HrText(hr).c_str());
     return kExitFailed;
   }
