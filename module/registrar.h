@@ -1,21 +1,6 @@
 // The registrar: interprets the registry scripts of the classes.
 //
-// Script language (the scripts are the "REGISTRY" resources 101 to 105):
-//
-//   HKCR                                    root block: HKCR, HKCU, HKLM or
-//   {                                       their HKEY_... names
-//     Name = s 'text'                       key with a default string value
-//     {                                     its subkeys and named values
-//       val Name = s 'text'                 named string value (d: DWORD)
-//       NoRemove Name { ... }               kept on unregistration
-//       ForceRemove Name = s 'text' { ... } removed whole before writing,
-//                                           and whole on unregistration
-//     }
-//   }
-//
-// Tokens are separated by white space; a name or value in single quotes
-// may hold spaces ('' is a quote). %MODULE% in a quoted text is replaced by
-// the library path, %% by %.
+// The language is described in module/registry_script.h.
 //
 // Register writes every key and value in script order and stops at the
 // first failure. Unregister walks the same tree: ForceRemove keys are

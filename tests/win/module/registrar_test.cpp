@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "com/raii.h"
 #include "module/registrar.h"
@@ -82,6 +83,19 @@ TEST_F(Registrar, WritesKeysDefaultAndNamedValues) {
   EXPECT_EQ(String(L"App.Thing\\With Space"), L"it's %");
 }
 
+// Numbers are decimal unless written in hexadecimal; a leading zero is no
+// octal prefix.
+TEST_F(Registrar, DwordNumbersAreDecimalUnlessHexadecimal) {
+  ASSERT_EQ(Run(LR"(K { val Dec = d '010' val Hex = d '0x10' })", Mode::Register), S_OK);
+  for (auto [name, expected] : {std::pair<const wchar_t*, DWORD>{L"Dec", 10}, {L"Hex", 16}}) {
+    DWORD value = 0, size = sizeof(value);
+    EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, Path(L"K").c_str(), name, RRF_RT_REG_DWORD, nullptr,
+                           &value, &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(value, expected) << name;
+  }
+}
+
 TEST_F(Registrar, ForceRemoveReplacesTheWholeKey) {
   Write(L"Cls\\Stale", nullptr, L"old");
   Write(L"Cls\\Programmable\\Inner", nullptr, L"old");
@@ -141,6 +155,7 @@ TEST_F(Registrar, SyntaxErrorsWriteNothing) {
       LR"(Good = s 'g' Bad = s '%UNKNOWN%')",
       LR"(Good = s 'g' { Missing = s 'close')",
       LR"(Good = s 'g' val)",
+      LR"(Good = s 'g' { val V = d 'twelve' })",
   };
   for (const wchar_t* body : bad) {
     SCOPED_TRACE(testing::PrintToString(std::wstring(body)));
