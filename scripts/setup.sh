@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need. Idempotent: does
-# nothing when everything is present.
+# nothing when everything is present. "setup.sh fuzz" adds clang (libFuzzer)
+# for "make fuzz".
 set -euo pipefail
 
 packages=(
@@ -11,6 +12,9 @@ packages=(
 )
 # Screenshots of the probe window; installed without recommends.
 extras=(imagemagick x11-apps)
+if [ "${1:-}" = fuzz ]; then
+  packages+=(clang)
+fi
 
 missing=()
 for p in "${packages[@]}" "${extras[@]}"; do

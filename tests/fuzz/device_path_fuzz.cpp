@@ -9,17 +9,15 @@
 //  - both tokens are what an independent, plainly written split finds.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "enumeration/device_path.h"
+#include "tests/fuzz/fuzz_check.h"
 
 namespace {
 
-void Check(bool condition) {
-  if (!condition) std::abort();
-}
+using lumora::fuzz::Check;
 
 // Reference split: walks the text once, character by character.
 std::vector<std::u16string> Tokens(const std::u16string& text, bool ampersandSeparates) {
