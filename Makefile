@@ -5,7 +5,7 @@ BUILD := build
 JOBS ?= 2
 CMAKE_GEN := -G Ninja
 
-.PHONY: all setup configure build test bench demo dist probe format clean
+.PHONY: all setup configure build test bench demo dist probe fuzz format clean
 
 all: build
 
@@ -15,22 +15,29 @@ setup:
 $(BUILD)/native/build.ninja: | setup
 	cmake -S . -B $(BUILD)/native $(CMAKE_GEN)
 
+# The native tests again with AddressSanitizer, UndefinedBehaviorSanitizer
+# and the standard library's assertions (the fuzz replays included).
+$(BUILD)/native-asan/build.ninja: | setup
+	cmake -S . -B $(BUILD)/native-asan $(CMAKE_GEN) -DLUMORA_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+
 $(BUILD)/win32/build.ninja: | setup
 	cmake -S . -B $(BUILD)/win32 $(CMAKE_GEN) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
 
 $(BUILD)/win64/build.ninja: | setup
 	cmake -S . -B $(BUILD)/win64 $(CMAKE_GEN) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake
 
-configure: $(BUILD)/native/build.ninja $(BUILD)/win32/build.ninja $(BUILD)/win64/build.ninja
+configure: $(BUILD)/native/build.ninja $(BUILD)/native-asan/build.ninja \
+           $(BUILD)/win32/build.ninja $(BUILD)/win64/build.ninja
 
 build: configure
 	cmake --build $(BUILD)/native -j $(JOBS)
+	cmake --build $(BUILD)/native-asan -j $(JOBS)
 	cmake --build $(BUILD)/win32 -j $(JOBS)
 	cmake --build $(BUILD)/win64 -j $(JOBS)
 
-# One ctest run over the three configurations, so one summary line counts all.
+# One ctest run over the four configurations, so one summary line counts all.
 test: build
-	@printf 'subdirs("native" "win32" "win64")\n' > $(BUILD)/CTestTestfile.cmake
+	@printf 'subdirs("native" "native-asan" "win32" "win64")\n' > $(BUILD)/CTestTestfile.cmake
 	cd $(BUILD) && ctest -j $(JOBS) --output-on-failure --timeout 600
 
 # The benchmark tables: native, then each Windows architecture Wine runs here
@@ -42,12 +49,19 @@ dist: build
 	scripts/dist.sh $(BUILD) dist
 
 demo: build
-	scripts/demo.sh $(BUILD)
+	scripts/demo.sh $(abspath $(BUILD))
 
 # The camera test program under Wine with the simulated cameras, in the
 # throwaway prefix $(BUILD)/probe-prefix (under Xvfb when there is no display).
 probe: build
-	scripts/probe-run $(BUILD)
+	scripts/probe-run $(abspath $(BUILD))
+
+# libFuzzer on every fuzz target of tests/fuzz, FUZZ_SECONDS each (clang, in
+# $(BUILD)/fuzz); failing inputs are left in $(BUILD)/fuzz/crashes/NAME/.
+FUZZ_SECONDS ?= 120
+fuzz:
+	@scripts/setup.sh fuzz
+	scripts/fuzz.sh $(BUILD)/fuzz $(FUZZ_SECONDS)
 
 # Formats every C/C++ source of the tree in place with .clang-format.
 format: | setup
