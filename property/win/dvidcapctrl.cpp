@@ -356,6 +356,8 @@ HRESULT DVidCapCtrl::RunBlock(SAFEARRAY** setting, Block block) noexcept {
   const ULONG count = array->rgsabound[0].cElements;
   com::SafeArrayLockGuard lock(array);
   if (FAILED(lock.LockResult())) return lock.LockResult();
+  // A descriptor may promise elements it has no storage for.
+  if (count > 0 && array->pvData == nullptr) return E_INVALIDARG;
   auto* elements = static_cast<int16_t*>(array->pvData);
   BlockAccess access(*this);
   if (block == Block::Read) {

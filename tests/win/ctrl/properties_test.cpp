@@ -303,5 +303,26 @@ TEST(CtrlSettingsTest, WrongShapesAndLockedArraysFireNothing) {
   EXPECT_TRUE(sink->events.empty());
 }
 
+// A descriptor that promises 31 elements without storage for them is
+// refused before any element is read or written.
+TEST(CtrlSettingsTest, ArraysWithoutDataAreRefused) {
+  ComPtr<IDVidCapCtrl> control = AttachedTo(sim::SimulatedCamera::Create());
+  auto sink = Make<RecordingSink>();
+  Advise(control.Get(), sink.Get());
+  SAFEARRAY* empty = nullptr;
+  ASSERT_EQ(SafeArrayAllocDescriptorEx(VT_I2, 1, &empty), S_OK);
+  empty->cbElements = sizeof(SHORT);
+  empty->rgsabound[0].cElements = 31;
+  empty->rgsabound[0].lLbound = 0;
+  ASSERT_EQ(empty->pvData, nullptr);
+  EXPECT_EQ(control->GetSetting(&empty), E_INVALIDARG);
+  EXPECT_EQ(control->SetSetting(&empty), E_INVALIDARG);
+  EXPECT_EQ(empty->cLocks, 0u);
+  EXPECT_TRUE(sink->events.empty());
+  empty->rgsabound[0].cElements = 0;
+  EXPECT_EQ(control->GetSetting(&empty), S_OK) << "no elements need no storage";
+  SafeArrayDestroyDescriptor(empty);
+}
+
 }  // namespace
 }  // namespace ctrltest
