@@ -99,9 +99,16 @@ class Dispatch : public I {
     return TypeInfoOf(__uuidof(I), info);
   }
 
+  // The pointers a caller hands in are checked here: the system's dispatch
+  // code behind these members trusts them.
   IFACEMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID,
                                DISPID* ids) override {
     if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+    if (!names || !ids) return E_POINTER;
+    if (count == 0) return E_INVALIDARG;
+    for (UINT i = 0; i < count; ++i) {
+      if (!names[i]) return E_POINTER;
+    }
     Microsoft::WRL::ComPtr<ITypeInfo> info;
     HRESULT hr = TypeInfoOf(__uuidof(I), &info);
     if (FAILED(hr)) return hr;
@@ -111,6 +118,11 @@ class Dispatch : public I {
   IFACEMETHODIMP Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
                         VARIANT* result, EXCEPINFO* exception, UINT* argError) override {
     if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+    if (!params || (params->cArgs > 0 && !params->rgvarg) ||
+        (params->cNamedArgs > 0 && !params->rgdispidNamedArgs) ||
+        params->cNamedArgs > params->cArgs) {
+      return E_INVALIDARG;
+    }
     Microsoft::WRL::ComPtr<ITypeInfo> info;
     HRESULT hr = TypeInfoOf(__uuidof(I), &info);
     if (FAILED(hr)) return hr;

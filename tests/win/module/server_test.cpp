@@ -259,6 +259,44 @@ TEST_F(Server, DispatchComesFromTheTypeLibrary) {
   }
 }
 
+// Names, identifiers and arguments a caller hands to IDispatch are checked
+// before the type library's dispatch code sees them, on every class.
+TEST_F(Server, DispatchRefusesMissingArraysOnEveryClass) {
+  for (const ClassRow& row : kClasses) {
+    SCOPED_TRACE(row.name);
+    ComPtr<IClassFactory> factory = Factory(*row.clsid);
+    ASSERT_TRUE(factory);
+    ComPtr<IDispatch> dispatch;
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, &dispatch), S_OK);
+    LPOLESTR nullName = nullptr;
+    DISPID id = -99;
+    EXPECT_EQ(dispatch->GetIDsOfNames(IID_NULL, nullptr, 1, 0, &id), E_POINTER);
+    LPOLESTR name = const_cast<LPOLESTR>(L"NoSuchMember");
+    EXPECT_EQ(dispatch->GetIDsOfNames(IID_NULL, &name, 1, 0, nullptr), E_POINTER);
+    EXPECT_EQ(dispatch->GetIDsOfNames(IID_NULL, &nullName, 1, 0, &id), E_POINTER);
+    EXPECT_EQ(dispatch->GetIDsOfNames(IID_NULL, &name, 0, 0, &id), E_INVALIDARG);
+    EXPECT_EQ(id, -99);
+
+    DISPPARAMS noArgs{nullptr, nullptr, 3, 0};
+    EXPECT_EQ(dispatch->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &noArgs, nullptr, nullptr, nullptr),
+              E_INVALIDARG);
+    VARIANT args[2];
+    VariantInit(&args[0]);
+    VariantInit(&args[1]);
+    DISPPARAMS noNames{args, nullptr, 2, 1};
+    EXPECT_EQ(dispatch->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &noNames, nullptr, nullptr, nullptr),
+              E_INVALIDARG);
+    DISPID named[2] = {0, 1};
+    DISPPARAMS moreNamesThanArgs{args, named, 1, 2};
+    EXPECT_EQ(dispatch->Invoke(1, IID_NULL, 0, DISPATCH_PROPERTYGET, &moreNamesThanArgs, nullptr,
+                               nullptr, nullptr),
+              E_INVALIDARG);
+    EXPECT_EQ(dispatch->Invoke(1, IID_NULL, 0, DISPATCH_PROPERTYGET, nullptr, nullptr, nullptr,
+                               nullptr),
+              E_INVALIDARG);
+  }
+}
+
 TEST_F(Server, InvokeReachesTheInterfaceMember) {
   // IDVidCapCtrl::GetLagtime answers S_OK with no filter attached: a call
   // through IDispatch::Invoke must arrive at the member.
