@@ -39,9 +39,17 @@ VARIANT* Source(const VARIANT& value) { return const_cast<VARIANT*>(&value); }
 // Copies source into a new value; a failing copy gives an error value
 // carrying the failure code. A by-reference source (a script variable) is
 // stored by its value: the reference would point into the caller's storage.
+// A reference that is null (also inside a VT_BYREF|VT_VARIANT) cannot be
+// followed: such an item is an error value with E_POINTER.
 Variant CopyOrError(const VARIANT& source) {
   Variant copy;
-  HRESULT hr = VariantCopyInd(copy.Get(), Source(source));
+  const VARIANT* referenced = &source;
+  if (V_VT(referenced) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(referenced) != nullptr) {
+    referenced = V_VARIANTREF(referenced);
+  }
+  HRESULT hr = (V_VT(referenced) & VT_BYREF) != 0 && V_BYREF(referenced) == nullptr
+                   ? E_POINTER
+                   : VariantCopyInd(copy.Get(), Source(source));
   if (FAILED(hr)) {
     VariantClear(copy.Get());
     copy.Get()->vt = VT_ERROR;

@@ -1,6 +1,7 @@
 // VCapCollection: positions and keys, generated keys, snapshots and the
 // variant enumerator, the two position operations of the vtable.
 #include <climits>
+#include <string>
 #include <vector>
 
 #include "enumeration/win/vcap_collection.h"
@@ -199,6 +200,59 @@ TEST_F(CollectionTest, ByReferenceValuesAreStoredByValue) {
   EXPECT_EQ(IntOf(out.v), 42);
   ASSERT_EQ(coll->get_Item(Var(L"k"), &out.v), S_OK);
   EXPECT_EQ(IntOf(out.v), 42);
+}
+
+// A by-reference item whose reference is null cannot be copied: it is
+// stored as an error value, through the vtable and through IDispatch.
+TEST_F(CollectionTest, NullReferencesAreStoredAsErrorValues) {
+  VARIANT nested;
+  VariantInit(&nested);
+  nested.vt = VT_BYREF | VT_BSTR;
+  nested.pbstrVal = nullptr;
+  std::vector<VARIANT> items;
+  for (int type : {int{VT_BSTR}, int{VT_I4}, int{VT_VARIANT}, int{VT_DISPATCH}, int{VT_UNKNOWN},
+                   VT_ARRAY | VT_I2}) {
+    VARIANT item;
+    VariantInit(&item);
+    item.vt = static_cast<VARTYPE>(VT_BYREF | type);
+    item.byref = nullptr;
+    items.push_back(item);
+  }
+  VARIANT inner;
+  VariantInit(&inner);
+  inner.vt = VT_BYREF | VT_VARIANT;
+  inner.pvarVal = &nested;
+  items.push_back(inner);
+
+  for (const VARIANT& item : items) {
+    SCOPED_TRACE(item.vt);
+    const std::wstring generated = L"C_" + std::to_wstring(Count() + 1);
+    const std::wstring key = L"k" + std::to_wstring(Count());
+    ASSERT_EQ(coll->Add1(item), S_OK);
+    ASSERT_EQ(coll->Add(Var(key.c_str()), item), S_OK);
+    for (const std::wstring& k : {generated, key}) {
+      Var out;
+      ASSERT_EQ(coll->get_Item(Var(k.c_str()), &out.v), S_OK);
+      EXPECT_EQ(out.v.vt, VT_ERROR);
+      EXPECT_EQ(out.v.scode, E_POINTER);
+    }
+  }
+
+  // The same through IDispatch, as a script engine calls it.
+  ComPtr<IDispatch> dispatch;
+  ASSERT_HRESULT_SUCCEEDED(coll.As(&dispatch));
+  LPOLESTR name = const_cast<LPOLESTR>(L"Add1");
+  DISPID add1 = 0;
+  ASSERT_EQ(dispatch->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &add1), S_OK);
+  for (const VARIANT& item : items) {
+    VARIANT argument = item;
+    DISPPARAMS params = {&argument, nullptr, 1, 0};
+    EXPECT_EQ(dispatch->Invoke(add1, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params,
+                               nullptr, nullptr, nullptr),
+              S_OK)
+        << item.vt;
+  }
+  EXPECT_EQ(Count(), static_cast<LONG>(3 * items.size()));
 }
 
 TEST_F(CollectionTest, ItemReplacesTheCallersValueOnKeyLookup) {
