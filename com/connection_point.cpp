@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "com/com_object.h"
+#include "com/raii.h"
 
 namespace lumora::com {
 
@@ -236,10 +237,12 @@ void ConnectionPoint::Fire(DISPID id, const VARIANT& argument) noexcept {
   for (size_t slot = 0; slot < count; ++slot) {
     ComPtr<IDispatch> sink = sinks_.At(slot);
     if (!sink) continue;
-    // Each sink gets its own copy of the argument's descriptor, so a sink
-    // that scribbles on it cannot change what the next one sees.
-    VARIANT copy = argument;
-    DISPPARAMS params = {&copy, nullptr, 1, 0};
+    // Each sink gets its own deep copy of the argument: a sink that changes
+    // or frees it (its strings included) cannot change what the next one
+    // sees, nor free what the caller still owns.
+    Variant copy;
+    if (FAILED(VariantCopy(copy.Get(), const_cast<VARIANT*>(&argument)))) continue;
+    DISPPARAMS params = {copy.Get(), nullptr, 1, 0};
     sink->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr,
                  nullptr);
   }

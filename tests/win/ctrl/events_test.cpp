@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/families.h"
 #include "tests/win/ctrl/ctrl_fixture.h"
 
 namespace ctrltest {
@@ -146,6 +147,52 @@ TEST(CtrlEventsTest, SinksHearEventsInAdviseOrderAndFreedSlotsAreReused) {
   control.Reset();
   EXPECT_EQ(RefsOf(second.Get()), 1u);
   EXPECT_EQ(RefsOf(third.Get()), 1u);
+}
+
+// A sink that treats its argument as its own: overwrites a string argument's
+// characters, then frees it.
+class ScribblingSink : public NoDispatch<IDispatch> {
+ public:
+  int calls = 0;
+  IFACEMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == DIID__IDVidCapCtrlEvents) {
+      return Hand(ppv);
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  IFACEMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
+                        UINT*) override {
+    ++calls;
+    if (params && params->cArgs == 1 && params->rgvarg[0].vt == VT_BSTR) {
+      BSTR text = params->rgvarg[0].bstrVal;
+      for (UINT i = 0; text && i < SysStringLen(text); ++i) text[i] = L'#';
+      VariantClear(&params->rgvarg[0]);
+    }
+    return S_OK;
+  }
+};
+
+// Each sink receives its own copy of the event's argument: what one sink
+// does to it reaches neither the next sink nor the library.
+TEST(CtrlEventsTest, EachSinkGetsItsOwnCopyOfTheArgument) {
+  ComPtr<IDVidCapCtrl> control = NewControl();
+  auto scribbler = Make<ScribblingSink>();
+  auto recorder = Make<RecordingSink>();
+  auto again = Make<ScribblingSink>();
+  ASSERT_NE(Advise(control.Get(), scribbler.Get()), 0u);
+  ASSERT_NE(Advise(control.Get(), recorder.Get()), 0u);
+  ASSERT_NE(Advise(control.Get(), again.Get()), 0u);
+  EXPECT_EQ(control->put_BaseFilter(SimFilter(sim::MakeFamilyCamera(sim::Family::Saa8112)).Get()),
+            S_OK);
+  const std::vector<std::wstring> texts = recorder->Texts();
+  ASSERT_FALSE(texts.empty());
+  EXPECT_EQ(scribbler->calls, static_cast<int>(recorder->events.size()));
+  EXPECT_EQ(again->calls, scribbler->calls);
+  for (const std::wstring& text : texts) {
+    EXPECT_FALSE(text.empty());
+    EXPECT_EQ(text.find(L'#'), std::wstring::npos) << "a sink saw another sink's changes";
+  }
 }
 
 TEST(CtrlEventsTest, SinksMayChangeTheListDuringDelivery) {
