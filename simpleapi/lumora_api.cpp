@@ -2,6 +2,7 @@
 // plain functions, which act on one library-wide instance of the class.
 #include "simpleapi/lumora.h"
 
+#include <atomic>
 #include <cstring>
 #include <new>
 
@@ -12,8 +13,8 @@ using lumora::simpleapi::CameraManager;
 namespace {
 
 // Objects constructed minus objects destroyed (copies are not counted on
-// construction; see the copy constructor).
-long g_users = 0;
+// construction; see the copy constructor). Objects live on any thread.
+std::atomic<long> g_users{0};
 
 // Returned as the table of an object whose manager could not be allocated.
 char* g_noCameras[LUMORA_MAX_CAMS] = {};
@@ -26,7 +27,7 @@ static_assert(CameraManager::kCapacity == LUMORA_MAX_CAMS, "table size of lumora
 struct CLumoraAPIclass::Shared {
   explicit Shared(CameraManager::ComSetup setup) noexcept : manager(setup) {}
   CameraManager manager;
-  long owners = 1;
+  std::atomic<long> owners{1};  // copies live on any thread
 
   // Drops one owner; the last one clears the selection (which releases the
   // current control) and deletes the manager.
@@ -70,7 +71,7 @@ CLumoraAPIclass::~CLumoraAPIclass() {
 
 char* CLumoraAPIclass::ErrString() { return m_errString; }
 
-long CLumoraAPIclass::DllUsers() { return g_users; }
+long CLumoraAPIclass::DllUsers() { return g_users.load(); }
 
 bool CLumoraAPIclass::EnumCams() { return m_shared && m_shared->manager.EnumCams(); }
 

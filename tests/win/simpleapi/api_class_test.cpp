@@ -3,6 +3,8 @@
 #include <climits>
 #include <cstdio>
 #include <memory>
+#include <thread>
+#include <vector>
 
 #include "com/raii.h"
 #include "sim/com/rig_server.h"
@@ -62,6 +64,34 @@ TEST_F(ApiClass, LoadedLibraryCountsItsOwnInstance) {
   EXPECT_EQ(probe.DllUsers(), now + 1);
   delete onHeap;
   EXPECT_EQ(probe.DllUsers(), now);
+}
+
+// Objects and copies are made and destroyed on many threads at once: the
+// object count and the sharing count stay exact (every destructor subtracts
+// one, copies included).
+TEST_F(ApiClass, CountsStayExactAcrossThreads) {
+  Api probe;
+  auto shared = std::make_unique<Api>();
+  const long before = probe.DllUsers();
+  constexpr int kThreads = 4;
+  constexpr int kRounds = 5000;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&shared] {
+      for (int i = 0; i < kRounds; ++i) {
+        Api own;
+        Api copy(*shared);
+      }
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(probe.DllUsers(), before - kThreads * kRounds);
+  // The shared manager survived every copy and still answers.
+  unsigned long count = 999;
+  Table names = nullptr;
+  shared->GetCamStrings(&names, &count);
+  EXPECT_EQ(count, 0u);
+  EXPECT_NE(names, nullptr);
 }
 
 TEST_F(ApiClass, NewObjectHasNoCameras) {
