@@ -37,6 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (size_t i = 0; i < profile.entries.size(); ++i) {
     Check(again.entries[i].property == profile.entries[i].property);
     Check(again.entries[i].value == profile.entries[i].value);
+    Check(again.entries[i].mode == profile.entries[i].mode);
   }
   Check(cli::LoadOrder(profile.entries).size() == profile.entries.size());
   return 0;
