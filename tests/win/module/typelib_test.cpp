@@ -139,15 +139,20 @@ TEST_F(TypeLib, EntriesInOrder) {
     WORD flags = attr->wTypeFlags;
     info->ReleaseTypeAttr(attr);
     if (flags & TYPEFLAG_FDUAL) {
-      // A dual interface's flags are spread over its dispatch and its
-      // interface side (oleautomation is kept on the latter).
+      // The library file marks every dual interface for automation (its one
+      // entry carries TYPEFLAG_FOLEAUTOMATION); the loader reports the flag
+      // on the interface side, which must carry it with the dual flag.
       HREFTYPE ref = 0;
       ComPtr<ITypeInfo> vtable;
       ASSERT_EQ(info->GetRefTypeOfImplType(-1, &ref), S_OK);
       ASSERT_EQ(info->GetRefTypeInfo(ref, &vtable), S_OK);
       ASSERT_EQ(vtable->GetTypeAttr(&attr), S_OK);
-      flags |= attr->wTypeFlags;
+      const WORD vtableFlags = attr->wTypeFlags;
       vtable->ReleaseTypeAttr(attr);
+      EXPECT_EQ(vtableFlags & (TYPEFLAG_FDUAL | TYPEFLAG_FOLEAUTOMATION),
+                TYPEFLAG_FDUAL | TYPEFLAG_FOLEAUTOMATION)
+          << "interface side " << std::hex << vtableFlags;
+      flags |= vtableFlags;
     }
     EXPECT_EQ(flags & kFlagMask, row.flags) << std::hex << flags;
     Bstr name, doc;
