@@ -13,21 +13,9 @@ struct NamedValue {
 };
 
 // The first row of each value is its report name; later rows are aliases.
-constexpr NamedValue kNames[] = {
-    {"Brightness", 0},     {"FirstElement", 0},       {"Contrast", 1},
-    {"Hue", 2},            {"Saturation", 3},         {"Sharpness", 4},
-    {"Gamma", 5},          {"ColorEnable", 6},        {"WhiteBalance", 7},
-    {"BacklightCompensation", 8},                     {"WhiteBalanceMode", 9},
-    {"WhiteBalRed", 10},   {"WhiteBalBlue", 11},      {"FlickerFree", 12},
-    {"Flicker50_60", 13},  {"FPS", 14},               {"Exposure", 15},
-    {"Gain", 16},          {"FlipHorizontal", 17},    {"FlipVertical", 18},
-    {"AutoExposure", 19},  {"AutoAll", 20},           {"LastSetting", 20},
-    {"ActualFrameRate", 21},                          {"LED", 22},
-    {"Setting", 23},       {"ExtTrigger", 24},        {"SWTrigger", 25},
-    {"Pan", 26},           {"Tilt", 27},              {"Roll", 28},
-    {"Zoom", 29},          {"Iris", 30},              {"CamExposure", 30},
-    {"Focus", 31},         {"LastElement", 31},
-};
+#define LUMORA_CATALOGUE_ROW(name, value) {#name, value},
+constexpr NamedValue kNames[] = {LUMORA_VIDCAP_PROPERTIES(LUMORA_CATALOGUE_ROW)};
+#undef LUMORA_CATALOGUE_ROW
 
 bool EqualNoCase(const char* a, const char* b) {
   for (; *a && *b; ++a, ++b) {

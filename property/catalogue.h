@@ -1,61 +1,25 @@
 // The property catalogue that clients ask for, the support answer and the
 // chipset families the library tells apart. The numeric values belong to the
-// published interface.
+// published interface; the rows are in property/catalogue_list.h.
 #pragma once
 
 #include <cstdint>
 
+#include "property/catalogue_list.h"
+
 namespace lumora {
 
-enum VidCapProperty : int32_t {
-  VCP_Brightness = 0,
-  VCP_FirstElement = 0,
-  VCP_Contrast = 1,
-  VCP_Hue = 2,
-  VCP_Saturation = 3,
-  VCP_Sharpness = 4,
-  VCP_Gamma = 5,
-  VCP_ColorEnable = 6,
-  VCP_WhiteBalance = 7,
-  VCP_BacklightCompensation = 8,
-  VCP_WhiteBalanceMode = 9,
-  VCP_WhiteBalRed = 10,
-  VCP_WhiteBalBlue = 11,
-  VCP_FlickerFree = 12,
-  VCP_Flicker50_60 = 13,
-  VCP_FPS = 14,
-  VCP_Exposure = 15,
-  VCP_Gain = 16,
-  VCP_FlipHorizontal = 17,
-  VCP_FlipVertical = 18,
-  VCP_AutoExposure = 19,
-  VCP_AutoAll = 20,
-  VCP_LastSetting = 20,
-  VCP_ActualFrameRate = 21,
-  VCP_LED = 22,
-  VCP_Setting = 23,
-  VCP_ExtTrigger = 24,
-  VCP_SWTrigger = 25,
-  VCP_Pan = 26,
-  VCP_Tilt = 27,
-  VCP_Roll = 28,
-  VCP_Zoom = 29,
-  VCP_Iris = 30,
-  VCP_CamExposure = 30,
-  VCP_Focus = 31,
-  VCP_LastElement = 31,
-};
+#define LUMORA_CATALOGUE_ROW(name, value) VCP_##name = value,
+enum VidCapProperty : int32_t { LUMORA_VIDCAP_PROPERTIES(LUMORA_CATALOGUE_ROW) };
+#undef LUMORA_CATALOGUE_ROW
 
 // Number of entries of every handler's code table: the named values 0 to 31
 // and the unnamed value 32.
 constexpr int32_t kCatalogueSize = 33;
 
-enum VidCapPropertySupport : int32_t {
-  VCS_no = 0,
-  VCS_get = 1,
-  VCS_set = 2,
-  VCS_both = 3,
-};
+#define LUMORA_CATALOGUE_ROW(name, value) VCS_##name = value,
+enum VidCapPropertySupport : int32_t { LUMORA_VIDCAP_SUPPORT(LUMORA_CATALOGUE_ROW) };
+#undef LUMORA_CATALOGUE_ROW
 
 // Automatic and manual mode of a standard control; the values are the
 // driver's own flag bits (VideoProcAmp_Flags_Auto / _Manual, and the same
@@ -65,13 +29,9 @@ enum VidCapPropertyMode : int32_t {
   VCM_Manual = 2,
 };
 
-enum KnownChipsetCat : int32_t {
-  CSX_Unknown = 0,
-  CSX_SAA8112 = 1,
-  CSX_SAA8116 = 3,
-  CSX_CREALIVEULTRA = 4,
-  CSX_LOGIFUSION = 5,
-};
+#define LUMORA_CATALOGUE_ROW(name, value) CSX_##name = value,
+enum KnownChipsetCat : int32_t { LUMORA_KNOWN_CHIPSETS(LUMORA_CATALOGUE_ROW) };
+#undef LUMORA_CATALOGUE_ROW
 
 // Internal chipset value that detection produces for the SAA8116 family and
 // its relatives; it has no public name and reads as CSX_SAA8116.
