@@ -3,41 +3,14 @@
 # checks output and exit status of every command.
 # usage: cli_test.sh SCRIPTS_DIR ARCH PREFIX BIN_DIR WORK_DIR
 set -u
-scripts=$1 arch=$2 prefix=$3 bin=$4 work=$5
-mkdir -p "$work"
-work=$(cd "$work" && pwd)
-
-# Skip (77) where Wine cannot run this architecture, before the prefix is
-# looked at: such machines have no prefix either.
-"$scripts/wine-run" "$arch" "$prefix" --version >/dev/null 2>&1
-[ $? -eq 77 ] && { echo "cli_test: Wine cannot run $arch here; skipped"; exit 77; }
-"$scripts/sim-rig" install "$arch" "$prefix" "$bin/LumoraSim.dll" >/dev/null
-rc=$?
-[ "$rc" -eq 0 ] || exit "$rc"   # 77: this machine cannot run ARCH
-trap '"$scripts/sim-rig" uninstall "$arch" "$prefix" >/dev/null' EXIT
-
-winpath() { printf 'Z:%s' "${1//\//\\}"; }
-state="$work/sim-state.txt"
-rm -f "$state" "$work"/*.profile
-export LUMORA_SIM_STATE LUMORA_SIM_DEVICES=default
-LUMORA_SIM_STATE=$(winpath "$state")
-
-failures=0
-out= err= status=
-run() {
-  "$scripts/wine-run" "$arch" "$prefix" "$bin/lumora.exe" "$@" >"$work/stdout" 2>"$work/stderr"
-  status=$?
-  out=$(tr -d '\r' <"$work/stdout")
-  err=$(tr -d '\r' <"$work/stderr")
-}
-fail() { echo "FAIL: $*"; echo "  stdout: $out"; echo "  stderr: $err"; failures=$((failures + 1)); }
+. "$(dirname "$0")/tool_test_lib.sh" cli_test "$@"
+rm -f "$work"/*.profile
 expect_ok() { [ "$status" -eq 0 ] && [ -z "$err" ] || fail "$1: status $status"; }
 expect_error() {  # what, status, stderr text
   [ "$status" -eq "$2" ] || fail "$1: status $status, expected $2"
   [ "$(printf '%s\n' "$err" | wc -l)" -eq 1 ] || fail "$1: not one line on stderr"
   case "$err" in *"$3"*) ;; *) fail "$1: stderr lacks '$3'" ;; esac
 }
-has() { case "$out" in *"$2"*) ;; *) fail "$1: stdout lacks '$2'" ;; esac; }
 # The value alone; shown: the whole line, with the mode where the control has one.
 value() { run get "$1" "$2"; [ "$status" -eq 0 ] || fail "get $1 $2"; printf '%s' "${out% (manual)}"; }
 shown() { run get "$1" "$2"; [ "$status" -eq 0 ] || fail "get $1 $2"; printf '%s' "$out"; }

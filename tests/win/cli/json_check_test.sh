@@ -5,33 +5,8 @@
 # injected driver fault on its property, and leaves every value as it was.
 # usage: json_check_test.sh SCRIPTS_DIR ARCH PREFIX BIN_DIR WORK_DIR
 set -u
-scripts=$1 arch=$2 prefix=$3 bin=$4 work=$5
-mkdir -p "$work"
-work=$(cd "$work" && pwd)
-
-"$scripts/wine-run" "$arch" "$prefix" --version >/dev/null 2>&1
-[ $? -eq 77 ] && { echo "json_check_test: Wine cannot run $arch here; skipped"; exit 77; }
-"$scripts/sim-rig" install "$arch" "$prefix" "$bin/LumoraSim.dll" >/dev/null
-rc=$?
-[ "$rc" -eq 0 ] || exit "$rc"
-trap '"$scripts/sim-rig" uninstall "$arch" "$prefix" >/dev/null' EXIT
-
-winpath() { printf 'Z:%s' "${1//\//\\}"; }
-state="$work/sim-state.txt"
-rm -f "$state"
-export LUMORA_SIM_STATE LUMORA_SIM_DEVICES=default LUMORA_SIM_FAULTS=
-LUMORA_SIM_STATE=$(winpath "$state")
-
-failures=0
-out= err= status=
-run() {
-  "$scripts/wine-run" "$arch" "$prefix" "$bin/lumora.exe" "$@" >"$work/stdout" 2>"$work/stderr"
-  status=$?
-  out=$(tr -d '\r' <"$work/stdout")
-  err=$(tr -d '\r' <"$work/stderr")
-}
-fail() { echo "FAIL: $*"; echo "  stdout: ${out:0:2000}"; echo "  stderr: $err"; failures=$((failures + 1)); }
-has() { case "$out" in *"$2"*) ;; *) fail "$1: stdout lacks '$2'" ;; esac; }
+. "$(dirname "$0")/tool_test_lib.sh" json_check_test "$@"
+export LUMORA_SIM_FAULTS=
 # Runs a Python check over the JSON document on stdout; the check prints
 # what is wrong, nothing when all is well.
 json() {  # what, python code with the document as d
