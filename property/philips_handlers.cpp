@@ -22,7 +22,7 @@ const SpecialCase kSaa8112Cases[] = {
     {VCP_FlipHorizontal,   Fixed(0, 1, 0),    IfZero(0, 1),   IfZero(0, 255)},
     {VCP_FPS,              Fixed(0, 5, 0),    Cap(5),         Cap(5)},
     {VCP_Exposure,         Fixed(0, 10, 0),   Cap(10),        Cap(10)},
-    {VCP_Gain,             Fixed(0, 63, 33),  Cap(63),        PlusThenCap(1, 63)},
+    {VCP_Gain,             Fixed(0, 63, 33),  Cap(63),        Cap(63)},
     {VCP_AutoExposure,     Fixed(0, 1, 0),    IfZero(1, 0),   IfEqual(1, 0, 255)},
     {VCP_Setting,          Fixed(0, 2, 0),    Keep(),         Cap(2)},
 };

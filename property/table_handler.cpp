@@ -9,11 +9,6 @@ int32_t Conversion::Apply(int32_t v) const {
   switch (kind) {
     case kKeep: return v;
     case kCap: return v > a ? a : v;
-    case kPlusThenCap: {
-      // Widened so that the largest values cap instead of overflowing.
-      int64_t sum = static_cast<int64_t>(v) + a;
-      return sum > b ? b : static_cast<int32_t>(sum);
-    }
     case kWithin: return std::min(std::max(v, a), b);
     case kIfZero: return v == 0 ? a : b;
     case kIfEqual: return v == a ? b : c;

@@ -31,7 +31,6 @@ struct Conversion {
   enum Kind : uint8_t {
     kKeep,         // unchanged
     kCap,          // values above a become a (signed); lower values pass
-    kPlusThenCap,  // v + a, then capped at b
     kWithin,       // held within a to b
     kIfZero,       // 0 -> a, anything else -> b
     kIfEqual,      // a -> b, anything else -> c
@@ -58,9 +57,6 @@ constexpr RangeRule FromDriverDefault(int32_t def) {
 
 constexpr Conversion Keep() { return Conversion{Conversion::kKeep, 0, 0, 0}; }
 constexpr Conversion Cap(int32_t n) { return Conversion{Conversion::kCap, n, 0, 0}; }
-constexpr Conversion PlusThenCap(int32_t add, int32_t n) {
-  return Conversion{Conversion::kPlusThenCap, add, n, 0};
-}
 constexpr Conversion Within(int32_t lo, int32_t hi) {
   return Conversion{Conversion::kWithin, lo, hi, 0};
 }

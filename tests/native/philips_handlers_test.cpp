@@ -93,7 +93,9 @@ TEST_F(Saa8116Test, RelativesWorkWithTheSetTheyAreGiven) {
 
 // --- value placement ---------------------------------------------------------
 
-TEST_F(Saa8112Test, GainWritesValuePlusOneAtOffset28OfPrivateId10) {
+// Gain is written as given (capped at 63) and read as the device holds it, so
+// a value read back, saved and written again stays the same device value.
+TEST_F(Saa8112Test, GainWritesTheValueAtOffset28OfPrivateId10AndReadsItBack) {
   auto h = Make();
   ASSERT_EQ(h->SetValue(VCP_Gain, 10), hr::Ok);
   sim::Request w = OnlyKsWrite(*cam);
@@ -101,18 +103,24 @@ TEST_F(Saa8112Test, GainWritesValuePlusOneAtOffset28OfPrivateId10) {
   EXPECT_EQ(w.id, 10u);
   EXPECT_EQ(w.propertyLength, 296u);
   EXPECT_EQ(w.dataLength, 296u);
-  EXPECT_EQ(w.DataLong(28), 11);
+  EXPECT_EQ(w.DataLong(28), 10);
   for (uint32_t off = 0; off < 28; off += 4) EXPECT_EQ(w.DataLong(off), 0) << off;
   for (uint32_t off = 24; off < 296; off += 4) EXPECT_EQ(w.PropertyLong(off), 0) << off;
 
   int32_t v = 0;
   ASSERT_EQ(h->GetValue(VCP_Gain, &v), hr::Ok);
-  EXPECT_EQ(v, 11);
+  EXPECT_EQ(v, 10);
   sim::Request r = cam->Requests(Op::KsProperty).back();
   EXPECT_EQ(r.flags, kKsGet);
   EXPECT_EQ(r.dataLength, 296u);
 
   EXPECT_EQ(Written(*h, VCP_Gain, 63, 10), 63);
+  EXPECT_EQ(Written(*h, VCP_Gain, 64, 10), 63);
+  for (int32_t g = 0; g <= 63; ++g) {
+    ASSERT_EQ(h->SetValue(VCP_Gain, g), hr::Ok);
+    ASSERT_EQ(h->GetValue(VCP_Gain, &v), hr::Ok);
+    EXPECT_EQ(v, g) << "gain " << g << " does not read back as written";
+  }
 }
 
 TEST_F(Saa8112Test, ReadTakesOffset28NotOffset24) {
@@ -145,8 +153,8 @@ TEST_F(Saa8112Test, WritesAreConvertedByCatalogueValue) {
       {VCP_FlickerFree, 6, 1, 255},      {VCP_FlickerFree, 6, 0, 0},
       {VCP_FlickerFree, 6, -3, 255},     {VCP_FlipHorizontal, 16, 7, 255},
       {VCP_FPS, 12, 9, 5},               {VCP_FPS, 12, 4, 4},
-      {VCP_Exposure, 8, 11, 10},         {VCP_Gain, 10, 62, 63},
-      {VCP_Gain, 10, -1, 0},             {VCP_Gain, 10, INT_MAX, 63},
+      {VCP_Exposure, 8, 11, 10},         {VCP_Gain, 10, 62, 62},
+      {VCP_Gain, 10, 0, 0},              {VCP_Gain, 10, INT_MAX, 63},
       {VCP_AutoExposure, 7, 1, 0},       {VCP_AutoExposure, 7, 0, 255},
       {VCP_AutoExposure, 7, 2, 255},     {VCP_Setting, 17, 5, 2},
       {VCP_Setting, 17, 1, 1},
@@ -193,7 +201,7 @@ TEST_F(Saa8116Test, ReadsAreConvertedByCatalogueValue) {
 
 TEST_F(Saa8112Test, RawCodesTakeNoConversion) {
   auto h = Make();
-  EXPECT_EQ(Written(*h, 510, 10, 10), 10) << "no gain + 1 for the raw code";
+  EXPECT_EQ(Written(*h, 510, 70, 10), 70) << "no cap for the raw gain code";
   EXPECT_EQ(Written(*h, 516, 7, 16), 7) << "no 255 for the raw mirror code";
   EXPECT_EQ(Written(*h, 512, 50, 12), 50) << "no cap for the raw frame-rate code";
   EXPECT_EQ(ReadAs(*h, 516, 16, 255), 255);

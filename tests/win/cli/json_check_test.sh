@@ -109,19 +109,14 @@ snapshot() {  # the values of every camera, one line each
   done
 }
 before=$(snapshot)
-for i in 2 3 4 5 6 7 8 9; do
+for i in 1 2 3 4 5 6 7 8 9; do
   run check $i
   [ "$status" -eq 0 ] || fail "check $i: status $status"
   has "check $i" "Summary: "
   has "check $i" "; passed"
+  has "check $i" "Every changed value was restored."
   printf '%s\n' "$out" | grep -q 'FAIL' && fail "check $i: a FAIL line"
 done
-# The SAA8112 handler adds one to every gain it writes but not to what it
-# reads: check shows it, and still restores the gain.
-run check 1
-[ "$status" -eq 1 ] || fail "check 1: status $status"
-has "check 1" "Gain               FAIL: wrote the minimum 0, read back 1"
-has "check 1" "Every changed value was restored."
 after=$(snapshot)
 [ "$before" = "$after" ] || fail "values changed by check: $(diff <(echo "$before") <(echo "$after"))"
 

@@ -69,11 +69,11 @@ TEST_F(HandlerFamilyTest, Saa8112GainAtOffset28AndRawAccess) {
   EXPECT_EQ(w.id, 10u);
   EXPECT_EQ(w.propertyLength, 296u);
   EXPECT_EQ(w.dataLength, 296u);
-  EXPECT_EQ(w.DataLong(28), 11);
+  EXPECT_EQ(w.DataLong(28), 10);
   EXPECT_EQ(w.DataLong(24), 0);
   int32_t v = 0;
   ASSERT_EQ(handler->GetValue(VCP_Gain, &v), S_OK);
-  EXPECT_EQ(v, 11);
+  EXPECT_EQ(v, 10);
 
   EXPECT_EQ(handler->ReadRaw(516, &v), E_ACCESSDENIED);
   ASSERT_EQ(handler->EnableRawAccess(1), S_OK);
