@@ -40,8 +40,9 @@
 #include <oleauto.h>
 #include <wrl/client.h>
 
-#include <new>
 #include <utility>
+
+#include "com/guard.h"
 
 namespace lumora::com {
 
@@ -188,15 +189,11 @@ HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** ppv, Args&&... args)
   if (!ppv) return E_POINTER;
   *ppv = nullptr;
   if (outer && riid != IID_IUnknown) return CLASS_E_NOAGGREGATION;
-  try {
+  return Guard([&] {
     auto* object = new Object<T>(outer, std::forward<Args>(args)...);
     Microsoft::WRL::ComPtr<IUnknown> inner(object->Inner());
     return inner->QueryInterface(riid, ppv);
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    return E_FAIL;
-  }
+  });
 }
 
 }  // namespace lumora::com

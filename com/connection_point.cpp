@@ -7,6 +7,8 @@
 #include <utility>
 
 #include "com/com_object.h"
+#include "com/enumerator.h"
+#include "com/guard.h"
 #include "com/raii.h"
 
 namespace lumora::com {
@@ -56,71 +58,18 @@ void SinkList::Clear() noexcept {
 
 namespace {
 
-// A snapshot enumerator: the entries are copied when it is created and shared
-// with its clones.
-template <class Traits>
-class SnapshotEnumerator : public Traits::Interface {
- public:
-  using Entry = typename Traits::Entry;
-  using Item = typename Traits::Item;
-  using Entries = std::vector<Entry>;
-
-  SnapshotEnumerator(std::shared_ptr<const Entries> entries, size_t position) noexcept
-      : entries_(std::move(entries)), position_(position) {}
-
-  IUnknown* Interface(REFIID riid) {
-    return riid == Traits::Iid() ? static_cast<typename Traits::Interface*>(this) : nullptr;
-  }
-
-  IFACEMETHODIMP Next(ULONG count, Item* items, ULONG* fetched) override {
-    if (fetched) *fetched = 0;
-    if (!items) return E_POINTER;
-    if (count != 1 && !fetched) return E_INVALIDARG;
-    ULONG done = 0;
-    while (done < count && position_ < entries_->size()) {
-      Traits::Copy((*entries_)[position_++], &items[done++]);
-    }
-    if (fetched) *fetched = done;
-    return done == count ? S_OK : S_FALSE;
-  }
-
-  IFACEMETHODIMP Skip(ULONG count) override {
-    size_t left = entries_->size() - position_;
-    if (count > left) {
-      position_ = entries_->size();
-      return S_FALSE;
-    }
-    position_ += count;
-    return S_OK;
-  }
-
-  IFACEMETHODIMP Reset() override {
-    position_ = 0;
-    return S_OK;
-  }
-
-  IFACEMETHODIMP Clone(typename Traits::Interface** clone) override {
-    if (!clone) return E_POINTER;
-    *clone = nullptr;
-    return CreateInstance<SnapshotEnumerator>(nullptr, Traits::Iid(),
-                                              reinterpret_cast<void**>(clone), entries_,
-                                              position_);
-  }
-
- private:
-  std::shared_ptr<const Entries> entries_;
-  size_t position_;
-};
-
-struct PointTraits {
+struct PointTraits : EnumTraits {
+  static constexpr HRESULT kUncounted = E_INVALIDARG;
   using Interface = IEnumConnectionPoints;
   using Entry = ComPtr<IConnectionPoint>;
   using Item = IConnectionPoint*;
   static const IID& Iid() { return IID_IEnumConnectionPoints; }
-  static void Copy(const Entry& entry, Item* item) {
+  static HRESULT Copy(const Entry& entry, Item* item) {
     *item = entry.Get();
     (*item)->AddRef();
+    return S_OK;
   }
+  static void Free(Item* item) { (*item)->Release(); }
 };
 
 struct ConnectionEntry {
@@ -128,26 +77,27 @@ struct ConnectionEntry {
   DWORD cookie;
 };
 
-struct ConnectionTraits {
+struct ConnectionTraits : EnumTraits {
+  static constexpr HRESULT kUncounted = E_INVALIDARG;
   using Interface = IEnumConnections;
   using Entry = ConnectionEntry;
   using Item = CONNECTDATA;
   static const IID& Iid() { return IID_IEnumConnections; }
-  static void Copy(const Entry& entry, Item* item) {
+  static HRESULT Copy(const Entry& entry, Item* item) {
     item->pUnk = entry.sink.Get();
     item->pUnk->AddRef();
     item->dwCookie = entry.cookie;
+    return S_OK;
   }
+  static void Free(Item* item) { item->pUnk->Release(); }
 };
 
 template <class Traits>
 HRESULT CreateSnapshot(std::vector<typename Traits::Entry> entries,
                        typename Traits::Interface** out) {
-  auto shared =
-      std::make_shared<const std::vector<typename Traits::Entry>>(std::move(entries));
-  return CreateInstance<SnapshotEnumerator<Traits>>(nullptr, Traits::Iid(),
-                                                    reinterpret_cast<void**>(out), shared,
-                                                    size_t{0});
+  return CreateSnapshotEnumerator<Traits>(
+      std::make_shared<const std::vector<typename Traits::Entry>>(std::move(entries)),
+      Traits::Iid(), reinterpret_cast<void**>(out));
 }
 
 }  // namespace
@@ -157,11 +107,7 @@ HRESULT CreateConnectionPointEnumerator(IConnectionPoint* point,
   if (!enumerator) return E_POINTER;
   *enumerator = nullptr;
   if (!point) return E_POINTER;
-  try {
-    return CreateSnapshot<PointTraits>({ComPtr<IConnectionPoint>(point)}, enumerator);
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  }
+  return Guard([&] { return CreateSnapshot<PointTraits>({ComPtr<IConnectionPoint>(point)}, enumerator); });
 }
 
 // --- ConnectionPoint -------------------------------------------------------------
@@ -219,7 +165,7 @@ IFACEMETHODIMP ConnectionPoint::Unadvise(DWORD cookie) {
 IFACEMETHODIMP ConnectionPoint::EnumConnections(IEnumConnections** connections) {
   if (!connections) return E_POINTER;
   *connections = nullptr;
-  try {
+  return Guard([&] {
     std::vector<ConnectionEntry> entries;
     for (size_t slot = 0; slot < sinks_.Size(); ++slot) {
       if (ComPtr<IDispatch> sink = sinks_.At(slot)) {
@@ -227,9 +173,7 @@ IFACEMETHODIMP ConnectionPoint::EnumConnections(IEnumConnections** connections) 
       }
     }
     return CreateSnapshot<ConnectionTraits>(std::move(entries), connections);
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  }
+  });
 }
 
 void ConnectionPoint::Fire(DISPID id, const VARIANT& argument) noexcept {

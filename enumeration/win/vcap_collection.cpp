@@ -10,9 +10,12 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "enumeration/win/classes.h"
 #include "com/com_object.h"
+#include "com/enumerator.h"
+#include "com/guard.h"
 #include "com/raii.h"
 
 namespace lumora {
@@ -93,74 +96,6 @@ auto EntryAt(Map& entries, LONG position) {
   return it;
 }
 
-// Holds a copy of a collection's entries for its enumerators. It answers
-// only IUnknown; the enumerators keep it alive.
-class Snapshot : public IUnknown {
- public:
-  IUnknown* Interface(REFIID) { return nullptr; }
-  Entries entries;
-};
-
-// IEnumVARIANT over a snapshot, in key order.
-class VariantEnumerator : public IEnumVARIANT {
- public:
-  VariantEnumerator(ComPtr<IUnknown> owner, const Entries* entries, Entries::const_iterator at)
-      : owner_(std::move(owner)), entries_(entries), position_(at) {}
-
-  IUnknown* Interface(REFIID riid) {
-    if (riid == IID_IEnumVARIANT) return static_cast<IEnumVARIANT*>(this);
-    return nullptr;
-  }
-
-  IFACEMETHODIMP Next(ULONG celt, VARIANT* values, ULONG* fetched) override {
-    if (!values || (!fetched && celt != 1)) return E_POINTER;
-    ULONG copied = 0;
-    for (; copied < celt && position_ != entries_->end(); ++copied, ++position_) {
-      VariantInit(&values[copied]);
-      HRESULT hr = VariantCopy(&values[copied], Source(*position_->second.Get()));
-      if (FAILED(hr)) {
-        for (ULONG i = 0; i < copied; ++i) VariantClear(&values[i]);
-        if (fetched) *fetched = 0;
-        return hr;
-      }
-    }
-    if (fetched) *fetched = copied;
-    return copied == celt ? S_OK : S_FALSE;
-  }
-
-  IFACEMETHODIMP Skip(ULONG celt) override {
-    for (; celt > 0; --celt, ++position_) {
-      if (position_ == entries_->end()) return S_FALSE;
-    }
-    return S_OK;
-  }
-
-  IFACEMETHODIMP Reset() override {
-    position_ = entries_->begin();
-    return S_OK;
-  }
-
-  IFACEMETHODIMP Clone(IEnumVARIANT** clone) override;
-
-  // A new enumerator over the snapshot `owner` (which holds `entries`),
-  // standing at `at`, queried for riid.
-  static HRESULT Create(const ComPtr<IUnknown>& owner, const Entries* entries,
-                        Entries::const_iterator at, REFIID riid, void** ppv) {
-    return com::CreateInstance<VariantEnumerator>(nullptr, riid, ppv, owner, entries, at);
-  }
-
- private:
-  ComPtr<IUnknown> owner_;  // keeps the snapshot (and *entries_) alive
-  const Entries* entries_;
-  Entries::const_iterator position_;
-};
-
-IFACEMETHODIMP VariantEnumerator::Clone(IEnumVARIANT** clone) {
-  if (!clone) return E_POINTER;
-  *clone = nullptr;
-  return Create(owner_, entries_, position_, IID_IEnumVARIANT, reinterpret_cast<void**>(clone));
-}
-
 }  // namespace
 
 class VCapCollection : public com::Dispatch<VCapCollectionVtbl> {
@@ -189,22 +124,21 @@ class VCapCollection : public com::Dispatch<VCapCollectionVtbl> {
   }
 
   IFACEMETHODIMP get__NewEnum(IUnknown** ppUnk) override {
-    try {
-      auto* snapshot = new com::Object<Snapshot>(nullptr);
-      ComPtr<IUnknown> owner(snapshot->Inner());
-      for (const auto& [key, value] : entries_) {
-        Variant copy;
-        HRESULT hr = VariantCopy(copy.Get(), Source(*value.Get()));
-        if (FAILED(hr)) return hr;
-        snapshot->entries.emplace_hint(snapshot->entries.end(), key, std::move(copy));
+    if (!ppUnk) return E_POINTER;
+    *ppUnk = nullptr;
+    std::vector<Variant> values;
+    HRESULT hr = com::Guard([&] {
+      values.reserve(entries_.size());
+      for (const auto& entry : entries_) {
+        values.emplace_back();
+        HRESULT copied = VariantCopy(values.back().Get(), Source(*entry.second.Get()));
+        if (FAILED(copied)) return copied;
       }
-      if (!ppUnk) return E_POINTER;
-      *ppUnk = nullptr;
-      return VariantEnumerator::Create(owner, &snapshot->entries, snapshot->entries.begin(),
-                                       IID_IUnknown, reinterpret_cast<void**>(ppUnk));
-    } catch (const std::bad_alloc&) {
-      return E_OUTOFMEMORY;
-    }
+      return S_OK;
+    });
+    if (FAILED(hr)) return hr;
+    return com::CreateVariantEnumerator(std::move(values), IID_IUnknown,
+                                        reinterpret_cast<void**>(ppUnk));
   }
 
   // Script engines ask for the enumerator in different call forms: VBScript's
@@ -223,7 +157,7 @@ class VCapCollection : public com::Dispatch<VCapCollectionVtbl> {
 
   IFACEMETHODIMP get_Item(VARIANT Index, VARIANT* pVal) override {
     if (!pVal) return E_POINTER;
-    try {
+    return com::Guard([&] {
       IndexMeaning index;
       HRESULT hr = InterpretIndex(Index, &index);
       if (FAILED(hr)) return hr;
@@ -235,9 +169,7 @@ class VCapCollection : public com::Dispatch<VCapCollectionVtbl> {
       if (FAILED(hr)) return hr;
       copy.Detach(pVal);
       return S_OK;
-    } catch (const std::bad_alloc&) {
-      return E_OUTOFMEMORY;
-    }
+    });
   }
 
   IFACEMETHODIMP get_Count(LONG* pVal) override {
@@ -247,7 +179,7 @@ class VCapCollection : public com::Dispatch<VCapCollectionVtbl> {
   }
 
   IFACEMETHODIMP Add(VARIANT Key, VARIANT Item) override {
-    try {
+    return com::Guard([&] {
       Variant text;
       HRESULT hr = VariantChangeType(text.Get(), &Key, 0, VT_BSTR);
       if (FAILED(hr)) return hr;
@@ -255,28 +187,24 @@ class VCapCollection : public com::Dispatch<VCapCollectionVtbl> {
       if (entries_.count(key)) return E_FAIL;
       entries_.emplace(std::move(key), CopyOrError(Item));
       return S_OK;
-    } catch (const std::bad_alloc&) {
-      return E_OUTOFMEMORY;
-    }
+    });
   }
 
   // Adds under the generated key "C_<Count + 1>". After a removal that key
   // may exist already; its value is then replaced.
   IFACEMETHODIMP Add1(VARIANT Item) override {
-    try {
+    return com::Guard([&] {
       std::wstring key = L"C_" + std::to_wstring(entries_.size() + 1);
       Variant copy = CopyOrError(Item);
       auto it = entries_.try_emplace(std::move(key)).first;
       // A replaced value is released only after the new one is in place.
       Variant old = std::exchange(it->second, std::move(copy));
       return S_OK;
-    } catch (const std::bad_alloc&) {
-      return E_OUTOFMEMORY;
-    }
+    });
   }
 
   IFACEMETHODIMP Remove(VARIANT Index) override {
-    try {
+    return com::Guard([&] {
       IndexMeaning index;
       HRESULT hr = InterpretIndex(Index, &index);
       if (FAILED(hr)) return hr;
@@ -286,9 +214,7 @@ class VCapCollection : public com::Dispatch<VCapCollectionVtbl> {
       // The entry leaves the map before its value is cleared.
       auto removed = entries_.extract(found);
       return S_OK;
-    } catch (const std::bad_alloc&) {
-      return E_OUTOFMEMORY;
-    }
+    });
   }
 
   IFACEMETHODIMP Clear() override {
