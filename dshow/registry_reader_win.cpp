@@ -4,6 +4,8 @@
 
 #include <new>
 
+#include "com/text.h"
+
 namespace lumora {
 
 namespace {
@@ -60,7 +62,7 @@ class WindowsKey : public RegistryKey {
                        uint32_t* size) override {
     std::wstring wide;
     try {
-      wide = WidenUtf8(name);
+      wide = com::WidenUtf8(name);
     } catch (const std::bad_alloc&) {
       return ERROR_OUTOFMEMORY;
     }
@@ -85,7 +87,7 @@ class WindowsRegistryReader : public RegistryReader {
     key->reset();
     std::wstring wide;
     try {
-      wide = WidenUtf8(path);
+      wide = com::WidenUtf8(path);
     } catch (const std::bad_alloc&) {
       return ERROR_OUTOFMEMORY;
     }
@@ -97,26 +99,6 @@ class WindowsRegistryReader : public RegistryReader {
 };
 
 }  // namespace
-
-std::wstring WidenUtf8(const std::string& text) {
-  if (text.empty()) return std::wstring();
-  int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  if (n <= 0) return std::wstring();
-  std::wstring out(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n);
-  return out;
-}
-
-std::string NarrowToUtf8(const std::wstring& text) {
-  if (text.empty()) return std::string();
-  int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                              nullptr, nullptr);
-  if (n <= 0) return std::string();
-  std::string out(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr,
-                      nullptr);
-  return out;
-}
 
 std::unique_ptr<RegistryReader> MakeWindowsRegistryReader() {
   return std::unique_ptr<RegistryReader>(new (std::nothrow) WindowsRegistryReader());

@@ -15,10 +15,4 @@ namespace lumora {
 // A new reader; null only when memory runs out.
 std::unique_ptr<RegistryReader> MakeWindowsRegistryReader();
 
-// UTF-8 <-> UTF-16 at the Windows edge. Invalid input converts with
-// replacement characters; empty results for empty input. May throw
-// std::bad_alloc.
-std::wstring WidenUtf8(const std::string& text);
-std::string NarrowToUtf8(const std::wstring& text);
-
 }  // namespace lumora

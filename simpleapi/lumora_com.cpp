@@ -41,7 +41,7 @@ HRESULT ReadTable(Api& api, TableGetter getter, TableTexts* out) noexcept {
   if (count == 0 || !table) return E_ABORT;
   if (count > LUMORA_MAX_CAMS) return E_UNEXPECTED;
   for (ULONG i = 0; i < count; ++i) {
-    HRESULT hr = simpleapi::WidenAnsi((*table)[i], &out->texts[i]);
+    HRESULT hr = com::WidenAnsi((*table)[i], &out->texts[i]);
     if (FAILED(hr)) return hr;
   }
   out->count = static_cast<ULONG>(count);

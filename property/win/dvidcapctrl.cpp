@@ -9,6 +9,7 @@
 #include <string>
 #include <utility>
 
+#include "com/text.h"
 #include "com/variant_array.h"
 #include "dshow/dshow_filter.h"
 #include "dshow/multimedia_clock.h"
@@ -71,7 +72,7 @@ class DVidCapCtrl::AttachmentCallbacks final : public AttachmentEvents {
   void DebugLog(const char* text) override { owner_.FireDebugLog(text); }
   void UseDefaultFilterName(const char* text) override {
     try {
-      owner_.filterName_ = com::Bstr(WidenUtf8(text).c_str());
+      owner_.filterName_ = com::Bstr(com::WidenUtf8(text).c_str());
     } catch (const std::bad_alloc&) {
       // The name stays null; nothing reads it back.
     }
@@ -153,7 +154,7 @@ HRESULT DVidCapCtrl::Attach(ComPtr<IBaseFilter> filter) {
   if (!capture) return E_OUTOFMEMORY;
   std::string vidPid;
   if (deviceVidPid_.Get()) {
-    vidPid = NarrowToUtf8(std::wstring(deviceVidPid_.Get(), deviceVidPid_.Length()));
+    vidPid = com::NarrowToUtf8(std::wstring_view(deviceVidPid_.Get(), deviceVidPid_.Length()));
   }
   std::unique_ptr<RegistryReader> registry = MakeWindowsRegistryReader();
 
@@ -374,15 +375,12 @@ void DVidCapCtrl::FireDebugLog(const char* text) noexcept {
   // The text becomes an automation string only when someone listens; it is
   // converted straight into the string, the one allocation of the event.
   if (!events_.Connected()) return;
-  const int bytes = static_cast<int>(std::strlen(text));
-  const int length = bytes == 0 ? 0 : MultiByteToWideChar(CP_UTF8, 0, text, bytes, nullptr, 0);
-  if (length < 0 || (bytes != 0 && length == 0)) return;
+  com::Bstr converted = com::BstrFromUtf8(text);
+  // Without memory for the text the event is dropped; attachment goes on.
+  if (!converted.Get()) return;
   com::Variant argument;
   argument.Get()->vt = VT_BSTR;
-  argument.Get()->bstrVal = SysAllocStringLen(nullptr, static_cast<UINT>(length));
-  // Without memory for the text the event is dropped; attachment goes on.
-  if (!argument.Get()->bstrVal) return;
-  if (length != 0) MultiByteToWideChar(CP_UTF8, 0, text, bytes, argument.Get()->bstrVal, length);
+  argument.Get()->bstrVal = converted.Detach();
   events_.Fire(kDispidDebugLog, *argument.Get());
 }
 
