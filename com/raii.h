@@ -1,7 +1,7 @@
 // Owners of the Windows resources the library handles besides COM
 // references (those live in Microsoft::WRL::ComPtr): automation strings,
-// VARIANTs, safe arrays and their locks, registry keys, CoTaskMem blocks,
-// and the scope guards of SRW locks.
+// VARIANTs, safe arrays and their locks, registry keys, CoTaskMem and
+// LocalAlloc blocks, and the scope guards of SRW locks.
 // Each type frees its resource in its destructor and can be moved, not
 // copied. Receive() clears the owner and hands out the address an API
 // writes a new resource to.
@@ -93,6 +93,10 @@ class SafeArray {
   ~SafeArray() { Reset(); }
 
   SAFEARRAY* Get() const noexcept { return value_; }
+  SAFEARRAY** Receive() noexcept {
+    Reset();
+    return &value_;
+  }
   SAFEARRAY* Detach() noexcept { return std::exchange(value_, nullptr); }
   void Reset(SAFEARRAY* array = nullptr) noexcept {
     if (SAFEARRAY* old = std::exchange(value_, array)) SafeArrayDestroy(old);
@@ -151,30 +155,44 @@ class RegKey {
   HKEY value_ = nullptr;
 };
 
-// A block allocated with CoTaskMemAlloc (strings from StringFromCLSID,
-// IMoniker::GetDisplayName and the like).
-template <class T>
-class CoTaskMem {
+// A block of memory the system allocated for the caller, freed with Free:
+// CoTaskMem for CoTaskMemAlloc (strings from StringFromCLSID,
+// IMoniker::GetDisplayName and the like), LocalMem for LocalAlloc
+// (FormatMessage's FORMAT_MESSAGE_ALLOCATE_BUFFER).
+template <class T, void (*Free)(void*)>
+class SystemBlock {
  public:
-  CoTaskMem() noexcept = default;
-  CoTaskMem(CoTaskMem&& other) noexcept : value_(std::exchange(other.value_, nullptr)) {}
-  CoTaskMem& operator=(CoTaskMem&& other) noexcept {
-    CoTaskMemFree(std::exchange(value_, std::exchange(other.value_, nullptr)));
+  SystemBlock() noexcept = default;
+  SystemBlock(SystemBlock&& other) noexcept : value_(std::exchange(other.value_, nullptr)) {}
+  SystemBlock& operator=(SystemBlock&& other) noexcept {
+    Reset(std::exchange(other.value_, nullptr));
     return *this;
   }
-  CoTaskMem(const CoTaskMem&) = delete;
-  CoTaskMem& operator=(const CoTaskMem&) = delete;
-  ~CoTaskMem() { CoTaskMemFree(value_); }
+  SystemBlock(const SystemBlock&) = delete;
+  SystemBlock& operator=(const SystemBlock&) = delete;
+  ~SystemBlock() { Reset(); }
 
   T* Get() const noexcept { return value_; }
   T** Receive() noexcept {
-    CoTaskMemFree(std::exchange(value_, nullptr));
+    Reset();
     return &value_;
+  }
+  void Reset(T* block = nullptr) noexcept {
+    if (T* old = std::exchange(value_, block)) Free(old);
   }
 
  private:
   T* value_ = nullptr;
 };
+
+// (The system's free functions are __stdcall on 32-bit Windows.)
+inline void FreeCoTaskMem(void* block) { CoTaskMemFree(block); }
+inline void FreeLocal(void* block) { LocalFree(block); }
+
+template <class T>
+using CoTaskMem = SystemBlock<T, FreeCoTaskMem>;
+template <class T>
+using LocalMem = SystemBlock<T, FreeLocal>;
 
 // Holds an SRW lock (exclusive or shared) for its scope.
 class SrwExclusive {

@@ -15,6 +15,7 @@
 #include <new>
 #include <string>
 
+#include "com/raii.h"
 #include "lumora_idl.h"
 #include "probe/probe_ids.h"
 #include "tools/report.h"
@@ -34,55 +35,6 @@ struct CallFailure {
 void Check(HRESULT hr) {
   if (FAILED(hr)) throw CallFailure{hr};
 }
-
-class Bstr {
- public:
-  Bstr() = default;
-  ~Bstr() { SysFreeString(text_); }
-  Bstr(const Bstr&) = delete;
-  Bstr& operator=(const Bstr&) = delete;
-  BSTR* Put() {
-    SysFreeString(text_);
-    text_ = nullptr;
-    return &text_;
-  }
-  std::wstring Str() const { return text_ ? std::wstring(text_, SysStringLen(text_)) : L""; }
-
- private:
-  BSTR text_ = nullptr;
-};
-
-// Owns a safe array handed out by the library (the caller destroys it).
-class SafeArray {
- public:
-  SafeArray() = default;
-  ~SafeArray() {
-    if (array_) SafeArrayDestroy(array_);
-  }
-  SafeArray(const SafeArray&) = delete;
-  SafeArray& operator=(const SafeArray&) = delete;
-  SAFEARRAY** Put() {
-    if (array_) SafeArrayDestroy(array_);
-    array_ = nullptr;
-    return &array_;
-  }
-  SAFEARRAY* Get() const { return array_; }
-
- private:
-  SAFEARRAY* array_ = nullptr;
-};
-
-class LocalText {
- public:
-  ~LocalText() {
-    if (text_) LocalFree(text_);
-  }
-  wchar_t** Put() { return &text_; }
-  const wchar_t* Get() const { return text_; }
-
- private:
-  wchar_t* text_ = nullptr;
-};
 
 class Font {
  public:
@@ -109,9 +61,9 @@ void StringArrayBounds(SAFEARRAY* array, LONG* lower, LONG* upper) {
 }
 
 std::wstring StringElement(SAFEARRAY* array, LONG index) {
-  Bstr element;
-  Check(SafeArrayGetElement(array, &index, element.Put()));
-  return element.Str();
+  lumora::com::Bstr element;
+  Check(SafeArrayGetElement(array, &index, element.Receive()));
+  return element.Get() ? std::wstring(element.Get(), element.Length()) : std::wstring();
 }
 
 std::wstring Widen(const std::string& text) {
@@ -132,8 +84,8 @@ std::wstring SystemText(HRESULT hr) {
   for (DWORD code : {static_cast<DWORD>(hr), HRESULT_FACILITY(hr) == FACILITY_WIN32
                                                   ? static_cast<DWORD>(HRESULT_CODE(hr))
                                                   : static_cast<DWORD>(hr)}) {
-    LocalText text;
-    if (FormatMessageW(flags, nullptr, code, 0, reinterpret_cast<wchar_t*>(text.Put()), 0,
+    lumora::com::LocalMem<wchar_t> text;
+    if (FormatMessageW(flags, nullptr, code, 0, reinterpret_cast<wchar_t*>(text.Receive()), 0,
                        nullptr) != 0 &&
         text.Get() != nullptr) {
       std::wstring message = text.Get();
@@ -420,9 +372,9 @@ void ProbeWindow::ShowFailure(HRESULT hr) const {
 void ProbeWindow::Command1Click() {
   ILumoraCOM* cam = Cam();
   Check(cam->EnumCams());
-  SafeArray names, serials;
-  Check(cam->GetCamStrings(names.Put()));
-  Check(cam->GetCamSerials(serials.Put()));
+  lumora::com::SafeArray names, serials;
+  Check(cam->GetCamStrings(names.Receive()));
+  Check(cam->GetCamSerials(serials.Receive()));
   LONG lower = 0, upper = -1, serialLower = 0, serialUpper = -1;
   StringArrayBounds(names.Get(), &lower, &upper);
   StringArrayBounds(serials.Get(), &serialLower, &serialUpper);

@@ -13,6 +13,11 @@
 #include <string>
 #include <utility>
 
+#include "com/com_object.h"
+#include "com/enumerator.h"
+#include "com/guard.h"
+#include "com/raii.h"
+#include "com/text.h"
 #include "sim/com/sim_filter.h"
 
 namespace lumora::sim {
@@ -24,90 +29,15 @@ using Microsoft::WRL::ComPtr;
 std::atomic<LONG> liveObjects{0};
 std::atomic<LONG> serverLocks{0};
 
-// Runs the body of a COM method; no exception leaves it.
-template <class Body>
-HRESULT Guard(Body body) noexcept {
-  try {
-    return body();
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    return E_FAIL;
-  }
-}
-
-std::wstring Widen(const std::string& text) {
-  if (text.empty()) return std::wstring();
-  int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring out(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n);
-  return out;
-}
-
-// Owns a BSTR.
-struct BstrFree {
-  void operator()(BSTR s) const { SysFreeString(s); }
-};
-using UniqueBstr = std::unique_ptr<OLECHAR, BstrFree>;
-
-// Owns a VARIANT.
-class ScopedVariant {
+// A member of every rig object, so the live count follows construction and
+// destruction exactly. The objects are com::Object instances.
+class RigLive {
  public:
-  ScopedVariant() { VariantInit(&v_); }
-  ~ScopedVariant() { VariantClear(&v_); }
-  ScopedVariant(const ScopedVariant&) = delete;
-  ScopedVariant& operator=(const ScopedVariant&) = delete;
-  VARIANT* get() { return &v_; }
-
- private:
-  VARIANT v_;
+  RigLive() { ++liveObjects; }
+  ~RigLive() { --liveObjects; }
+  RigLive(const RigLive&) = delete;
+  RigLive& operator=(const RigLive&) = delete;
 };
-
-// Reference counting and the module's live-object count, shared by every
-// rig object. Objects start with one reference, owned by their creator.
-template <class Interface>
-class RigObject : public Interface {
- public:
-  RigObject() { ++liveObjects; }
-  RigObject(const RigObject&) = delete;
-  RigObject& operator=(const RigObject&) = delete;
-
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs_); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    LONG n = --refs_;
-    if (n == 0) delete this;
-    return static_cast<ULONG>(n);
-  }
-
- protected:
-  virtual ~RigObject() { --liveObjects; }
-
-  // Answers QueryInterface for the listed interfaces, all reached through
-  // Interface.
-  template <class... Iids>
-  HRESULT Answer(REFIID iid, void** out, const Iids&... iids) {
-    if (out == nullptr) return E_POINTER;
-    *out = nullptr;
-    bool known = iid == IID_IUnknown || ((iid == iids) || ...);
-    if (!known) return E_NOINTERFACE;
-    *out = static_cast<Interface*>(this);
-    AddRef();
-    return S_OK;
-  }
-
- private:
-  std::atomic<LONG> refs_{1};
-};
-
-// Takes over the first reference of a new object. (mingw-w64's
-// ComPtr::Attach adds a reference of its own, unlike the Windows SDK's, so
-// it cannot be used for this.)
-template <class T>
-ComPtr<T> Adopt(T* object) {
-  ComPtr<T> p(object);
-  object->Release();
-  return p;
-}
 
 // --- the process's devices ------------------------------------------------------
 
@@ -227,17 +157,16 @@ void Build(Catalogue& c) {
 
 // --- property bag ------------------------------------------------------------------
 
-class RigPropertyBag final : public RigObject<IPropertyBag> {
+class RigPropertyBag : public IPropertyBag {
  public:
   explicit RigPropertyBag(const RigDevice& device)
-      : hasFriendlyName_(device.hasFriendlyName), friendlyName_(Widen(device.friendlyName)) {}
+      : hasFriendlyName_(device.hasFriendlyName),
+        friendlyName_(com::WidenUtf8(device.friendlyName)) {}
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    return Answer(iid, out, IID_IPropertyBag);
-  }
+  IUnknown* Interface(REFIID iid) { return iid == IID_IPropertyBag ? this : nullptr; }
 
   HRESULT STDMETHODCALLTYPE Read(LPCOLESTR name, VARIANT* value, IErrorLog*) override {
-    return Guard([&]() -> HRESULT {
+    return com::Guard([&]() -> HRESULT {
       if (name == nullptr || value == nullptr) return E_POINTER;
       std::wstring text;
       if (lstrcmpiW(name, L"FriendlyName") == 0 && hasFriendlyName_) {
@@ -249,20 +178,19 @@ class RigPropertyBag final : public RigObject<IPropertyBag> {
       } else {
         return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
       }
-      ScopedVariant result;
-      V_VT(result.get()) = VT_BSTR;
-      V_BSTR(result.get()) = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-      if (V_BSTR(result.get()) == nullptr) return E_OUTOFMEMORY;
+      com::Variant result;
+      V_VT(result.Get()) = VT_BSTR;
+      V_BSTR(result.Get()) = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+      if (V_BSTR(result.Get()) == nullptr) return E_OUTOFMEMORY;
       // An empty VARIANT takes the string as it is; any other type asks
       // for a conversion.
       VARTYPE wanted = V_VT(value) == VT_EMPTY ? VARTYPE(VT_BSTR) : V_VT(value);
       if (wanted != VT_BSTR) {
-        HRESULT h = VariantChangeType(result.get(), result.get(), 0, wanted);
+        HRESULT h = VariantChangeType(result.Get(), result.Get(), 0, wanted);
         if (FAILED(h)) return h;
       }
       VariantClear(value);
-      *value = *result.get();
-      V_VT(result.get()) = VT_EMPTY;  // moved out
+      result.Detach(value);
       return S_OK;
     });
   }
@@ -272,17 +200,19 @@ class RigPropertyBag final : public RigObject<IPropertyBag> {
  private:
   bool hasFriendlyName_;
   std::wstring friendlyName_;
+  RigLive live_;
 };
 
 // --- moniker -----------------------------------------------------------------------
 
-class RigMoniker final : public RigObject<IMoniker> {
+class RigMoniker : public IMoniker {
  public:
   explicit RigMoniker(const RigDevice& device)
-      : device_(device), displayName_(Widen(device.displayName)) {}
+      : device_(device), displayName_(com::WidenUtf8(device.displayName)) {}
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    return Answer(iid, out, IID_IPersist, IID_IPersistStream, IID_IMoniker);
+  IUnknown* Interface(REFIID iid) {
+    bool known = iid == IID_IPersist || iid == IID_IPersistStream || iid == IID_IMoniker;
+    return known ? this : nullptr;
   }
 
   // IPersist / IPersistStream
@@ -293,7 +223,7 @@ class RigMoniker final : public RigObject<IMoniker> {
   HRESULT STDMETHODCALLTYPE GetSizeMax(ULARGE_INTEGER*) override { return E_NOTIMPL; }
 
   HRESULT STDMETHODCALLTYPE BindToObject(IBindCtx*, IMoniker*, REFIID iid, void** out) override {
-    return Guard([&]() -> HRESULT {
+    return com::Guard([&]() -> HRESULT {
       if (out == nullptr) return E_POINTER;
       *out = nullptr;
       if (!device_.camera) return E_FAIL;
@@ -305,12 +235,11 @@ class RigMoniker final : public RigObject<IMoniker> {
   }
 
   HRESULT STDMETHODCALLTYPE BindToStorage(IBindCtx*, IMoniker*, REFIID iid, void** out) override {
-    return Guard([&]() -> HRESULT {
+    return com::Guard([&]() -> HRESULT {
       if (out == nullptr) return E_POINTER;
       *out = nullptr;
       if (iid != IID_IPropertyBag && iid != IID_IUnknown) return E_NOINTERFACE;
-      auto bag = Adopt(new RigPropertyBag(device_));
-      return bag->QueryInterface(iid, out);
+      return com::CreateInstance<RigPropertyBag>(nullptr, iid, out, device_);
     });
   }
 
@@ -350,84 +279,36 @@ class RigMoniker final : public RigObject<IMoniker> {
  private:
   RigDevice device_;  // a copy: the moniker outlives a reload of the catalogue
   std::wstring displayName_;
+  RigLive live_;
 };
 
 // --- moniker enumerator ----------------------------------------------------------
 
 using DeviceList = std::shared_ptr<const std::vector<RigDevice>>;
 
-class RigEnumMoniker final : public RigObject<IEnumMoniker> {
- public:
-  RigEnumMoniker(DeviceList devices, size_t position)
-      : devices_(std::move(devices)), position_(position) {}
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    return Answer(iid, out, IID_IEnumMoniker);
+// Each Next hands out new monikers over copies of the devices.
+struct MonikerTraits : com::EnumTraits {
+  using Interface = IEnumMoniker;
+  using Entry = RigDevice;
+  using Item = IMoniker*;
+  using Member = RigLive;
+  static const IID& Iid() { return IID_IEnumMoniker; }
+  static HRESULT Copy(const Entry& device, Item* item) {
+    return com::CreateInstance<RigMoniker>(nullptr, IID_IMoniker, reinterpret_cast<void**>(item),
+                                           device);
   }
-
-  HRESULT STDMETHODCALLTYPE Next(ULONG count, IMoniker** monikers, ULONG* fetched) override {
-    return Guard([&]() -> HRESULT {
-      if (monikers == nullptr) return E_POINTER;
-      if (count != 1 && fetched == nullptr) return E_POINTER;
-      ULONG n = 0;
-      try {
-        while (n < count && position_ < devices_->size()) {
-          monikers[n] = new RigMoniker((*devices_)[position_]);
-          ++n;
-          ++position_;
-        }
-      } catch (...) {
-        for (ULONG i = 0; i < n; ++i) {
-          monikers[i]->Release();
-          monikers[i] = nullptr;
-        }
-        position_ -= n;
-        throw;
-      }
-      if (fetched != nullptr) *fetched = n;
-      return n == count ? S_OK : S_FALSE;
-    });
-  }
-
-  HRESULT STDMETHODCALLTYPE Skip(ULONG count) override {
-    size_t left = devices_->size() - position_;
-    if (count > left) {
-      position_ = devices_->size();
-      return S_FALSE;
-    }
-    position_ += count;
-    return S_OK;
-  }
-
-  HRESULT STDMETHODCALLTYPE Reset() override {
-    position_ = 0;
-    return S_OK;
-  }
-
-  HRESULT STDMETHODCALLTYPE Clone(IEnumMoniker** out) override {
-    return Guard([&]() -> HRESULT {
-      if (out == nullptr) return E_POINTER;
-      *out = new RigEnumMoniker(devices_, position_);
-      return S_OK;
-    });
-  }
-
- private:
-  DeviceList devices_;
-  size_t position_;
+  static void Free(Item* item) { (*item)->Release(); }
 };
 
 // --- device enumerator and its class factory ----------------------------------------
 
-class RigDeviceEnumerator final : public RigObject<ICreateDevEnum> {
+class RigDeviceEnumerator : public ICreateDevEnum {
  public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    return Answer(iid, out, IID_ICreateDevEnum);
-  }
+  IUnknown* Interface(REFIID iid) { return iid == IID_ICreateDevEnum ? this : nullptr; }
 
   HRESULT STDMETHODCALLTYPE CreateClassEnumerator(REFCLSID category, IEnumMoniker** out,
                                                   DWORD) override {
-    return Guard([&]() -> HRESULT {
+    return com::Guard([&]() -> HRESULT {
       if (out == nullptr) return E_POINTER;
       *out = nullptr;
       if (category != CLSID_VideoInputDeviceCategory) return S_FALSE;
@@ -437,17 +318,18 @@ class RigDeviceEnumerator final : public RigObject<ICreateDevEnum> {
         if (d.plugged) devices->push_back(d);
       }
       if (devices->empty()) return S_FALSE;
-      *out = new RigEnumMoniker(std::move(devices), 0);
-      return S_OK;
+      return com::CreateSnapshotEnumerator<MonikerTraits>(std::move(devices), IID_IEnumMoniker,
+                                                          reinterpret_cast<void**>(out));
     });
   }
+
+ private:
+  RigLive live_;
 };
 
-class RigClassFactory final : public RigObject<IClassFactory> {
+class RigClassFactory : public IClassFactory {
  public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    return Answer(iid, out, IID_IClassFactory);
-  }
+  IUnknown* Interface(REFIID iid) { return iid == IID_IClassFactory ? this : nullptr; }
 
   HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
     if (out == nullptr) return E_POINTER;
@@ -464,6 +346,9 @@ class RigClassFactory final : public RigObject<IClassFactory> {
     }
     return S_OK;
   }
+
+ private:
+  RigLive live_;
 };
 
 }  // namespace
@@ -482,25 +367,15 @@ void ReloadRigDevices() {
 }
 
 HRESULT CreateRigDeviceEnumerator(REFIID iid, void** out) {
-  return Guard([&]() -> HRESULT {
-    if (out == nullptr) return E_POINTER;
-    *out = nullptr;
-    auto enumerator = Adopt(new RigDeviceEnumerator());
-    return enumerator->QueryInterface(iid, out);
-  });
+  return com::CreateInstance<RigDeviceEnumerator>(nullptr, iid, out);
 }
 
 HRESULT GetRigClassObject(REFIID iid, void** out) {
-  return Guard([&]() -> HRESULT {
-    if (out == nullptr) return E_POINTER;
-    *out = nullptr;
-    auto factory = Adopt(new RigClassFactory());
-    return factory->QueryInterface(iid, out);
-  });
+  return com::CreateInstance<RigClassFactory>(nullptr, iid, out);
 }
 
 HRESULT InstallRig(DWORD* cookie) {
-  return Guard([&]() -> HRESULT {
+  return com::Guard([&]() -> HRESULT {
     if (cookie == nullptr) return E_POINTER;
     ComPtr<IClassFactory> factory;
     HRESULT h = GetRigClassObject(IID_IClassFactory, &factory);

@@ -14,6 +14,10 @@
 #include <utility>
 #include <vector>
 
+#include "com/com_object.h"
+#include "com/enumerator.h"
+#include "com/guard.h"
+
 namespace lumora::sim {
 
 const CLSID CLSID_LumoraSimFilter = {
@@ -26,7 +30,8 @@ using Microsoft::WRL::ComPtr;
 std::atomic<LONG> liveObjects{0};
 
 // A member of every COM object here, so the live count follows construction
-// and destruction exactly (also when a constructor fails half-way).
+// and destruction exactly (also when a constructor fails half-way). The
+// filter and the pin enumerators are com::Object instances.
 class LiveObject {
  public:
   LiveObject() { ++liveObjects; }
@@ -34,18 +39,6 @@ class LiveObject {
   LiveObject(const LiveObject&) = delete;
   LiveObject& operator=(const LiveObject&) = delete;
 };
-
-// Runs the body of a COM method; no exception leaves it.
-template <class Body>
-HRESULT Guard(Body body) noexcept {
-  try {
-    return static_cast<HRESULT>(body());
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    return E_FAIL;
-  }
-}
 
 Guid ToGuid(REFGUID g) {
   Guid out;
@@ -83,7 +76,7 @@ class SimPin final : public IPin {
   }
   HRESULT STDMETHODCALLTYPE QueryPinInfo(PIN_INFO* info) override {
     if (info == nullptr) return E_POINTER;
-    return Guard([&] {
+    return com::Guard([&] {
       std::wstring name = (direction_ == PINDIR_OUTPUT ? L"Capture " : L"Input ") +
                           std::to_wstring(index_);
       lstrcpynW(info->achName, name.c_str(), MAX_PIN_NAME);
@@ -132,69 +125,19 @@ class SimPin final : public IPin {
 
 using PinList = std::vector<std::unique_ptr<SimPin>>;
 
-// The enumerator holds a reference on the filter, which keeps the pin list.
-class SimEnumPins final : public IEnumPins {
- public:
-  SimEnumPins(ComPtr<IBaseFilter> filter, const PinList* pins, size_t position)
-      : filter_(std::move(filter)), pins_(pins), position_(position) {}
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    *out = nullptr;
-    if (iid != IID_IUnknown && iid != IID_IEnumPins) return E_NOINTERFACE;
-    *out = static_cast<IEnumPins*>(this);
-    AddRef();
+// A pin enumerator holds a reference on the filter, which owns the pins.
+struct PinTraits : com::EnumTraits {
+  using Interface = IEnumPins;
+  using Entry = std::unique_ptr<SimPin>;
+  using Item = IPin*;
+  using Member = LiveObject;
+  static const IID& Iid() { return IID_IEnumPins; }
+  static HRESULT Copy(const Entry& pin, Item* item) {
+    *item = pin.get();
+    pin->AddRef();
     return S_OK;
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs_); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    LONG left = --refs_;
-    if (left == 0) delete this;
-    return static_cast<ULONG>(left);
-  }
-
-  HRESULT STDMETHODCALLTYPE Next(ULONG count, IPin** pins, ULONG* fetched) override {
-    if (pins == nullptr) return E_POINTER;
-    if (count != 1 && fetched == nullptr) return E_POINTER;
-    ULONG n = 0;
-    while (n < count && position_ < pins_->size()) {
-      SimPin* pin = (*pins_)[position_++].get();
-      pin->AddRef();
-      pins[n++] = pin;
-    }
-    if (fetched != nullptr) *fetched = n;
-    return n == count ? S_OK : S_FALSE;
-  }
-  HRESULT STDMETHODCALLTYPE Skip(ULONG count) override {
-    size_t left = pins_->size() - position_;
-    if (count > left) {
-      position_ = pins_->size();
-      return S_FALSE;
-    }
-    position_ += count;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE Reset() override {
-    position_ = 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE Clone(IEnumPins** out) override {
-    if (out == nullptr) return E_POINTER;
-    *out = nullptr;
-    return Guard([&] {
-      *out = new SimEnumPins(filter_, pins_, position_);
-      return S_OK;
-    });
-  }
-
- private:
-  ~SimEnumPins() = default;
-
-  std::atomic<LONG> refs_{1};
-  ComPtr<IBaseFilter> filter_;
-  const PinList* pins_;  // owned by the filter held above
-  size_t position_;
-  LiveObject live_;
+  static void Free(Item* item) { (*item)->Release(); }
 };
 
 // --- the two ranged controls ----------------------------------------------------
@@ -216,7 +159,7 @@ class RangedPart final : public Interface {
   HRESULT STDMETHODCALLTYPE GetRange(LONG id, LONG* min, LONG* max, LONG* step, LONG* def,
                                      LONG* caps) override {
     if (!min || !max || !step || !def || !caps) return E_POINTER;
-    return Guard([&] {
+    return com::Guard([&] {
       int32_t lo = *min, hi = *max, st = *step, df = *def, cp = *caps;
       HResult h = camera_.ControlGetRange(kCamera, id, &lo, &hi, &st, &df, &cp);
       *min = lo, *max = hi, *step = st, *def = df, *caps = cp;
@@ -224,11 +167,11 @@ class RangedPart final : public Interface {
     });
   }
   HRESULT STDMETHODCALLTYPE Set(LONG id, LONG value, LONG flags) override {
-    return Guard([&] { return camera_.ControlSet(kCamera, id, value, flags); });
+    return com::Guard([&] { return camera_.ControlSet(kCamera, id, value, flags); });
   }
   HRESULT STDMETHODCALLTYPE Get(LONG id, LONG* value, LONG* flags) override {
     if (!value || !flags) return E_POINTER;
-    return Guard([&] {
+    return com::Guard([&] {
       int32_t v = *value, f = *flags;
       HResult h = camera_.ControlGet(kCamera, id, &v, &f);
       *value = v, *flags = f;
@@ -243,47 +186,35 @@ class RangedPart final : public Interface {
 
 // --- the filter -------------------------------------------------------------------
 
-class SimFilter final : public IBaseFilter,
-                        public IAMVideoControl,
-                        public IKsControl,
-                        public IKsPropertySet {
+class SimFilter : public IBaseFilter,
+                  public IAMVideoControl,
+                  public IKsControl,
+                  public IKsPropertySet {
  public:
   explicit SimFilter(std::shared_ptr<SimulatedCamera> camera)
       : camera_(std::move(camera)), procAmp_(this, *camera_), cameraControl_(this, *camera_) {
+    auto pins = std::make_shared<PinList>();
     for (size_t i = 0; i < camera_->pins.size(); ++i) {
       PIN_DIRECTION dir = camera_->pins[i] == 1 ? PINDIR_OUTPUT : PINDIR_INPUT;
-      pins_.push_back(std::make_unique<SimPin>(this, dir, i));
+      pins->push_back(std::make_unique<SimPin>(this, dir, i));
     }
+    pins_ = std::move(pins);
   }
 
-  // IUnknown
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    *out = nullptr;
-    if (iid == IID_IUnknown || iid == IID_IPersist || iid == IID_IMediaFilter ||
-        iid == IID_IBaseFilter) {
-      *out = static_cast<IBaseFilter*>(this);
-    } else if (iid == IID_IAMVideoProcAmp && camera_->hasVideoProcAmp) {
-      *out = static_cast<IAMVideoProcAmp*>(&procAmp_);
-    } else if (iid == IID_IAMCameraControl && camera_->hasCameraControl) {
-      *out = static_cast<IAMCameraControl*>(&cameraControl_);
-    } else if (iid == IID_IAMVideoControl && camera_->hasVideoControl) {
-      *out = static_cast<IAMVideoControl*>(this);
-    } else if (iid == IID_IKsControl && camera_->hasKsControl) {
-      *out = static_cast<IKsControl*>(this);
-    } else if (iid == IID_IKsPropertySet && camera_->hasKsPropertySet) {
-      *out = static_cast<IKsPropertySet*>(this);
-    } else {
-      return E_NOINTERFACE;
+  IUnknown* Interface(REFIID iid) {
+    if (iid == IID_IPersist || iid == IID_IMediaFilter || iid == IID_IBaseFilter) {
+      return static_cast<IBaseFilter*>(this);
     }
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs_); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    LONG left = --refs_;
-    if (left == 0) delete this;
-    return static_cast<ULONG>(left);
+    if (iid == IID_IAMVideoProcAmp && camera_->hasVideoProcAmp) return &procAmp_;
+    if (iid == IID_IAMCameraControl && camera_->hasCameraControl) return &cameraControl_;
+    if (iid == IID_IAMVideoControl && camera_->hasVideoControl) {
+      return static_cast<IAMVideoControl*>(this);
+    }
+    if (iid == IID_IKsControl && camera_->hasKsControl) return static_cast<IKsControl*>(this);
+    if (iid == IID_IKsPropertySet && camera_->hasKsPropertySet) {
+      return static_cast<IKsPropertySet*>(this);
+    }
+    return nullptr;
   }
 
   // IPersist
@@ -325,10 +256,9 @@ class SimFilter final : public IBaseFilter,
   HRESULT STDMETHODCALLTYPE EnumPins(IEnumPins** out) override {
     if (out == nullptr) return E_POINTER;
     *out = nullptr;
-    return Guard([&] {
-      *out = new SimEnumPins(ComPtr<IBaseFilter>(this), &pins_, 0);
-      return S_OK;
-    });
+    return com::CreateSnapshotEnumerator<PinTraits>(pins_, IID_IEnumPins,
+                                                    reinterpret_cast<void**>(out),
+                                                    ComPtr<IUnknown>(static_cast<IBaseFilter*>(this)));
   }
   HRESULT STDMETHODCALLTYPE FindPin(LPCWSTR, IPin** pin) override {
     if (pin != nullptr) *pin = nullptr;
@@ -342,7 +272,7 @@ class SimFilter final : public IBaseFilter,
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) override {
-    return Guard([&] {
+    return com::Guard([&] {
       name_ = name != nullptr ? name : L"";
       graph_ = graph;
       return S_OK;
@@ -357,7 +287,7 @@ class SimFilter final : public IBaseFilter,
   HRESULT STDMETHODCALLTYPE GetCaps(IPin* pin, LONG* caps) override {
     if (caps == nullptr) return E_POINTER;
     if (!AcceptsPin(pin)) return E_INVALIDARG;
-    return Guard([&] {
+    return com::Guard([&] {
       int32_t c = *caps;
       HResult h = camera_->VideoGetCaps(&c);
       *caps = c;
@@ -366,12 +296,12 @@ class SimFilter final : public IBaseFilter,
   }
   HRESULT STDMETHODCALLTYPE SetMode(IPin* pin, LONG mode) override {
     if (!AcceptsPin(pin)) return E_INVALIDARG;
-    return Guard([&] { return camera_->VideoSetMode(mode); });
+    return com::Guard([&] { return camera_->VideoSetMode(mode); });
   }
   HRESULT STDMETHODCALLTYPE GetMode(IPin* pin, LONG* mode) override {
     if (mode == nullptr) return E_POINTER;
     if (!AcceptsPin(pin)) return E_INVALIDARG;
-    return Guard([&] {
+    return com::Guard([&] {
       int32_t m = *mode;
       HResult h = camera_->VideoGetMode(&m);
       *mode = m;
@@ -381,7 +311,7 @@ class SimFilter final : public IBaseFilter,
   HRESULT STDMETHODCALLTYPE GetCurrentActualFrameRate(IPin* pin, LONGLONG* duration) override {
     if (duration == nullptr) return E_POINTER;
     if (!AcceptsPin(pin)) return E_INVALIDARG;
-    return Guard([&] {
+    return com::Guard([&] {
       int64_t d = *duration;
       HResult h = camera_->VideoGetFrameRate(&d);
       *duration = d;
@@ -399,7 +329,7 @@ class SimFilter final : public IBaseFilter,
   HRESULT STDMETHODCALLTYPE KsProperty(PKSPROPERTY property, ULONG propertyLength, LPVOID data,
                                        ULONG dataLength, ULONG* bytesReturned) override {
     if (property == nullptr || (data == nullptr && dataLength != 0)) return E_POINTER;
-    return Guard([&] {
+    return com::Guard([&] {
       uint32_t returned = bytesReturned != nullptr ? *bytesReturned : 0;
       HResult h = camera_->KsProperty(property, propertyLength, data, dataLength,
                                       bytesReturned != nullptr ? &returned : nullptr);
@@ -423,7 +353,7 @@ class SimFilter final : public IBaseFilter,
   }
   HRESULT STDMETHODCALLTYPE QuerySupported(REFGUID set, DWORD id, DWORD* support) override {
     if (support == nullptr) return E_POINTER;
-    return Guard([&] {
+    return com::Guard([&] {
       uint32_t s = *support;
       HResult h = camera_->QuerySupported(ToGuid(set), id, &s);
       *support = s;
@@ -432,23 +362,20 @@ class SimFilter final : public IBaseFilter,
   }
 
  private:
-  ~SimFilter() = default;
-
   // Video control works on the filter's output pins; a null pin is left to
   // the camera model.
   bool AcceptsPin(IPin* pin) const {
     if (pin == nullptr) return true;
-    for (const auto& own : pins_) {
+    for (const auto& own : *pins_) {
       if (own.get() == pin) return own->direction() == PINDIR_OUTPUT;
     }
     return false;
   }
 
-  std::atomic<LONG> refs_{1};
   std::shared_ptr<SimulatedCamera> camera_;
   RangedPart<IAMVideoProcAmp, false> procAmp_;
   RangedPart<IAMCameraControl, true> cameraControl_;
-  PinList pins_;
+  std::shared_ptr<const PinList> pins_;  // shared with the pin enumerators
   FILTER_STATE state_ = State_Stopped;
   ComPtr<IReferenceClock> clock_;
   IFilterGraph* graph_ = nullptr;  // not counted: the graph holds its filters
@@ -462,10 +389,8 @@ HRESULT CreateSimFilter(std::shared_ptr<SimulatedCamera> camera, IBaseFilter** f
   if (filter == nullptr) return E_POINTER;
   *filter = nullptr;
   if (!camera) return E_POINTER;
-  return Guard([&] {
-    *filter = new SimFilter(std::move(camera));
-    return S_OK;
-  });
+  return com::CreateInstance<SimFilter>(nullptr, IID_IBaseFilter, reinterpret_cast<void**>(filter),
+                                       std::move(camera));
 }
 
 LONG SimFilterObjectCount() { return liveObjects.load(); }

@@ -8,8 +8,9 @@
 // references on it. Every control call is forwarded to the camera, so the
 // camera's request log shows what the caller sent.
 //
-// The objects keep no global state besides a live-object count, so they
-// work inside a DLL as well as in a program.
+// The objects keep no global state besides a live-object count and the
+// module lock of com::Object, so they work inside a DLL as well as in a
+// program.
 #pragma once
 
 #include <windows.h>
