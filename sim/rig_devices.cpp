@@ -288,6 +288,7 @@ bool ApplyRigFaults(const std::string& text, const std::vector<RigDevice>& devic
       {"zero-step", &ControlFaults::zeroStep},
       {"default-outside", &ControlFaults::defaultOutside},
       {"fail-reads", &ControlFaults::failReads},
+      {"wide-range", &ControlFaults::wideRange},
   };
   std::vector<Pending> pending;
   std::istringstream entries(text);

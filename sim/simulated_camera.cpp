@@ -166,6 +166,12 @@ const char* OpName(Op op) {
   return "?";
 }
 
+int32_t ReportedMax(int32_t min, int32_t max, const ControlFaults& faults) {
+  if (!faults.wideRange) return max;
+  const int64_t wide = 2 * static_cast<int64_t>(max) - min;
+  return wide > INT32_MAX ? INT32_MAX : static_cast<int32_t>(wide);
+}
+
 int32_t Request::DataLong(uint32_t offset) const { return LongAt(data, offset); }
 int32_t Request::PropertyLong(uint32_t offset) const { return LongAt(property, offset); }
 
@@ -256,7 +262,7 @@ HResult SimulatedCamera::ControlGetRange(bool camera, int32_t id, int32_t* min, 
   const StandardControl& c = it->second;
   const ControlFaults faults = FaultsOf(camera, id);
   *min = c.min;
-  *max = c.max;
+  *max = ReportedMax(c.min, c.max, faults);
   *step = faults.zeroStep ? 0 : c.step;
   *def = faults.defaultOutside ? c.max + 1 : c.defaultValue;
   *caps = c.capsFlags;
@@ -298,8 +304,10 @@ HResult SimulatedCamera::ControlSet(bool camera, int32_t id, int32_t value, int3
   auto it = Controls(camera).find(id);
   if (it == Controls(camera).end()) return kNotFound;
   StandardControl& c = it->second;
-  if (value < c.min || value > c.max) return hr::InvalidArg;
-  if (FaultsOf(camera, id).ignoreWrites) return hr::Ok;
+  const ControlFaults faults = FaultsOf(camera, id);
+  if (value < c.min || value > ReportedMax(c.min, c.max, faults)) return hr::InvalidArg;
+  if (faults.ignoreWrites) return hr::Ok;
+  value = std::min(value, c.max);
   if ((flags != kControlFlagsAuto && flags != kControlFlagsManual) || (flags & c.capsFlags) == 0) {
     return hr::InvalidArg;
   }
@@ -532,7 +540,7 @@ HResult SimulatedCamera::AnswerPrivate(PrivateSet& set, uint32_t id, uint32_t fl
     put(RangeDescription::kMembersCount, 1);
     put(RangeDescription::kSteppingDelta, static_cast<uint32_t>(faults.zeroStep ? 0 : prop.step));
     put(RangeDescription::kMinimum, static_cast<uint32_t>(prop.min));
-    put(RangeDescription::kMaximum, static_cast<uint32_t>(prop.max));
+    put(RangeDescription::kMaximum, static_cast<uint32_t>(ReportedMax(prop.min, prop.max, faults)));
     *bytesReturned = RangeDescription::kSize;
     return hr::Ok;
   }
@@ -549,9 +557,10 @@ HResult SimulatedCamera::AnswerPrivate(PrivateSet& set, uint32_t id, uint32_t fl
     if (dataLength < set.valueOffset + 4) return hr::InvalidArg;
     int32_t value;
     std::memcpy(&value, data + set.valueOffset, 4);
-    if (privateRangeChecks && (value < prop.min || value > prop.max)) return hr::InvalidArg;
+    const int32_t reportedMax = ReportedMax(prop.min, prop.max, faults);
+    if (privateRangeChecks && (value < prop.min || value > reportedMax)) return hr::InvalidArg;
     if (faults.ignoreWrites) return hr::Ok;
-    prop.value = value;
+    prop.value = faults.wideRange ? std::min(value, prop.max) : value;
     return hr::Ok;
   }
   return hr::InvalidArg;

@@ -77,7 +77,12 @@ struct ControlFaults {
   bool zeroStep = false;        // the range reports a stepping delta of 0
   bool defaultOutside = false;  // the range reports a default above the maximum
   bool failReads = false;       // reads fail (ERROR_GEN_FAILURE), support still claims them
+  bool wideRange = false;       // the range reports twice its width, writes above the real
+                                // maximum are accepted and clamped to it
 };
+
+// The maximum a range with these faults reports.
+int32_t ReportedMax(int32_t min, int32_t max, const ControlFaults& faults);
 
 // Failure code of a read made to fail by ControlFaults::failReads.
 constexpr HResult kGenFailure = static_cast<HResult>(0x8007001Fu);  // ERROR_GEN_FAILURE

@@ -177,6 +177,7 @@ TEST(Check, CatchesEachStandardControlFaultOnItsProperty) {
       {"ignore-writes", &sim::ControlFaults::ignoreWrites, "read back"},
       {"default-outside", &sim::ControlFaults::defaultOutside, "default 256 outside the range"},
       {"fail-reads", &sim::ControlFaults::failReads, "claims read support, but reading fails"},
+      {"wide-range", &sim::ControlFaults::wideRange, "wrote the maximum 510, read back 255"},
   };
   for (const FaultCase& c : cases) {
     SCOPED_TRACE(c.what);
@@ -194,6 +195,40 @@ TEST(Check, CatchesEachStandardControlFaultOnItsProperty) {
     EXPECT_NE(LineOf(text, "Contrast").find("OK"), std::string::npos) << text;
     EXPECT_EQ(StateOf(cam), before);
   }
+}
+
+// A driver's stepping delta of 0 on a range that is not a single value: the
+// check fails the range when it sees it, but the library reports such a
+// delta as 1 (an old contract its clients rely on to divide by the step),
+// so through the library the same driver fault leaves the check clean.
+TEST(Check, AZeroSteppingDeltaFailsTheRangeWhereTheSourceReportsIt) {
+  class ZeroStep : public HandlerSource {
+   public:
+    using HandlerSource::HandlerSource;
+    HResult Range(int32_t p, int32_t* min, int32_t* max, int32_t* step, int32_t* def) override {
+      HResult h = HandlerSource::Range(p, min, max, step, def);
+      if (p == VCP_Hue) *step = 0;
+      return h;
+    }
+  };
+  auto cam = sim::SimulatedCamera::Create();
+  ZeroStep source(cam, CSX_Unknown, Guid{});
+  check::Result result = check::Run(source);
+  const std::string text = check::Text(result);
+  EXPECT_EQ(result.summary.failed, 1) << text;
+  EXPECT_NE(LineOf(text, "Hue").find("FAIL: range -180..180 with stepping delta 0"),
+            std::string::npos)
+      << text;
+
+  auto faulty = sim::SimulatedCamera::Create();
+  faulty->procAmpFaults[2].zeroStep = true;  // Hue
+  HandlerSource library(faulty, CSX_Unknown, Guid{});
+  int32_t min = 0, max = 0, step = 0, def = 0;
+  ASSERT_EQ(library.Range(VCP_Hue, &min, &max, &step, &def), hr::Ok);
+  EXPECT_EQ(step, 1);
+  check::Result through = check::Run(library);
+  EXPECT_TRUE(through.Passed()) << check::Text(through);
+  EXPECT_NE(LineOf(check::Text(through), "Hue").find("OK"), std::string::npos);
 }
 
 TEST(Check, CatchesAPrivatePropertyThatIgnoresWrites) {
