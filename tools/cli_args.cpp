@@ -40,7 +40,7 @@ constexpr CommandInfo kCommands[] = {
     {Command::kSave, "save", 2, false, "lumora save CAM FILE",
      "Writes the camera's identity and every property it can both read and\n"
      "set to a text profile (\"Property = value\" lines, '#' comments).\n"},
-    {Command::kLoad, "load", 2, false, "lumora load CAM FILE",
+    {Command::kLoad, "load", 2, true, "lumora load CAM FILE [--json]",
      "Restores a profile: checks the whole file first and changes nothing if\n"
      "any line is wrong; then switches the automatic modes before it writes\n"
      "the manual values, reads every property back and prints one line each:\n"

@@ -33,6 +33,9 @@ json Name(int32_t property) {
   return name != nullptr ? json(name) : json(nullptr);
 }
 
+static_assert(kModeAuto == cli::kModeAuto && kModeManual == cli::kModeManual,
+              "the tool's two mode constants agree");
+
 json Mode(int32_t mode) {
   if (mode == kModeAuto) return "auto";
   if (mode == kModeManual) return "manual";
@@ -116,6 +119,58 @@ std::string CheckDocument(const ListedCamera& camera, const check::Result& resul
                      {"skipped", s.skipped},
                      {"failed", s.failed}}},
                    {"passed", result.Passed()}});
+}
+
+namespace {
+
+const char* LoadResultName(cli::LoadResult result) {
+  switch (result) {
+    case cli::LoadResult::kApplied: return "applied";
+    case cli::LoadResult::kChanged: return "changed";
+    case cli::LoadResult::kRefused: return "refused";
+    case cli::LoadResult::kNotReached: break;
+  }
+  return "not reached";
+}
+
+json LoadedProperty(const cli::PropertyOutcome& o) {
+  const cli::ProfileEntry& e = o.entry;
+  const bool isValue = e.mode == cli::EntryMode::kValue;
+  json holds = nullptr;
+  if (o.verified || o.actualMode != 0) {
+    holds = {{"value", o.verified ? json(o.actual) : json(nullptr)}, {"mode", Mode(o.actualMode)}};
+  }
+  return json{{"number", e.property},
+              {"name", Name(e.property)},
+              {"line", e.line > 0 ? json(e.line) : json(nullptr)},
+              {"value", isValue ? json(e.value) : json(nullptr)},
+              {"mode", isValue ? json(nullptr)
+                               : json(e.mode == cli::EntryMode::kAuto ? "auto" : "manual")},
+              {"result", LoadResultName(o.result)},
+              {"holds", holds},
+              {"reason", o.reason.empty() ? json(nullptr) : json(o.reason)}};
+}
+
+}  // namespace
+
+std::string LoadDocument(const ListedCamera& camera, const std::string& file,
+                         const std::vector<std::string>& differences,
+                         const cli::LoadOutcome& outcome) {
+  json list = json::array();
+  for (const cli::PropertyOutcome& o : outcome.properties) list.push_back(LoadedProperty(o));
+  return Dump(json{
+      {"camera", Camera(camera)},
+      {"file", file},
+      {"otherCamera", differences},
+      {"properties", list},
+      {"vanished", outcome.vanished},
+      {"vanishError", outcome.vanished ? json(cli::HexCode(outcome.vanishError)) : json(nullptr)},
+      {"summary",
+       {{"applied", outcome.Count(cli::LoadResult::kApplied)},
+        {"changed", outcome.Count(cli::LoadResult::kChanged)},
+        {"refused", outcome.Count(cli::LoadResult::kRefused)},
+        {"notReached", outcome.Count(cli::LoadResult::kNotReached)}}},
+      {"succeeded", outcome.Succeeded()}});
 }
 
 std::string ErrorDocument(const std::string& message) {

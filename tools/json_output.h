@@ -10,6 +10,7 @@
 #include "tools/camera_source.h"
 #include "tools/check.h"
 #include "tools/profile.h"
+#include "tools/profile_load.h"
 
 namespace lumora::json {
 
@@ -38,6 +39,15 @@ std::string GetDocument(const ListedCamera& camera, int32_t property, int32_t va
 // "restored", "notRestored", "summary": {"ok", "notSupported", "skipped",
 // "failed"}, "passed"}
 std::string CheckDocument(const ListedCamera& camera, const check::Result& result);
+
+// {"camera": camera, "file", "otherCamera": [difference, ...],
+// "properties": [{"number", "name", "line", "value", "mode", "result",
+// "holds": {"value", "mode"} or null, "reason"}, ...], "vanished",
+// "vanishError", "summary": {"applied", "changed", "refused", "notReached"},
+// "succeeded"}; differences as cli::IdentityDifferences gives them.
+std::string LoadDocument(const ListedCamera& camera, const std::string& file,
+                         const std::vector<std::string>& differences,
+                         const cli::LoadOutcome& outcome);
 
 // {"error": message}
 std::string ErrorDocument(const std::string& message);

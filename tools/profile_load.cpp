@@ -14,12 +14,6 @@ constexpr HResult kDeviceRemoved = static_cast<HResult>(0x80070651u);
 constexpr HResult kGenFailure = static_cast<HResult>(0x8007001Fu);
 constexpr HResult kFileNotFound = static_cast<HResult>(0x80070002u);
 
-std::string HexCode(HResult hr) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(static_cast<uint32_t>(hr)));
-  return text;
-}
-
 const char* Name(int32_t property) {
   const char* name = PropertyName(property);
   return name != nullptr ? name : "?";
@@ -87,6 +81,12 @@ void Verify(ProfileTarget& target, PropertyOutcome* o) {
 }
 
 }  // namespace
+
+std::string HexCode(HResult hr) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(static_cast<uint32_t>(hr)));
+  return text;
+}
 
 bool IsDeviceGone(HResult hr) {
   return hr == kDeviceNotConnected || hr == kDeviceRemoved || hr == kGenFailure ||

@@ -77,7 +77,12 @@ struct LoadOutcome {
   size_t Count(LoadResult result) const;
   // Writes the camera failed (not refusals decided beforehand).
   size_t WriteFailures() const;
+  // Neither a failed write nor a vanished camera: "load" exits with 0.
+  bool Succeeded() const { return !vanished && WriteFailures() == 0; }
 };
+
+// "0x8007048F".
+std::string HexCode(HResult hr);
 
 // Loads the entries onto the target in LoadOrder (see above).
 LoadOutcome LoadProfile(ProfileTarget& target, const std::vector<ProfileEntry>& entries);

@@ -4,10 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "property/catalogue.h"
+#include "tools/json_output.h"
 #include "tools/profile_load.h"
 
 namespace lumora::cli {
@@ -174,6 +178,76 @@ TEST_F(ProfileLoad, ACameraThatVanishesEndsTheLoadAtOnce) {
   EXPECT_EQ(OutcomeSummary(o), "1 applied, 0 changed by the camera, 0 refused, 2 not reached");
   EXPECT_TRUE(IsDeviceGone(kNotConnected));
   EXPECT_FALSE(IsDeviceGone(hr::InvalidArg));
+}
+
+// "load --json": the outcome as a parser reads it, every kind of result.
+TEST_F(ProfileLoad, TheJsonDocumentCarriesEachOutcome) {
+  cam.controls[VCP_Brightness].max = 400;  // reports 0..400, keeps at most 255
+  cam.controls[VCP_Contrast] = {};
+  cam.controls[VCP_Contrast].failWrite = hr::InvalidArg;
+  ProfileEntry brightness = Value(VCP_Brightness, 300);
+  brightness.line = 7;
+  LoadOutcome o = LoadProfile(cam, {brightness, Value(VCP_Pan, 3), Value(VCP_Contrast, 9),
+                                    Mode(VCP_Exposure, EntryMode::kAuto)});
+  json::ListedCamera camera;
+  camera.index = 2;
+  camera.id.name = "Cam";
+  auto d = nlohmann::json::parse(
+      json::LoadDocument(camera, "C:\\p.profile", {"serial: profile 1, camera 2"}, o));
+  EXPECT_EQ(d["camera"]["index"], 2);
+  EXPECT_EQ(d["file"], "C:\\p.profile");
+  EXPECT_EQ(d["otherCamera"], nlohmann::json::array({"serial: profile 1, camera 2"}));
+  const auto& props = d["properties"];
+  ASSERT_EQ(props.size(), 4u);  // in write order: the mode first
+  for (const auto& p : props) {
+    std::set<std::string> keys;
+    for (const auto& [k, v] : p.items()) keys.insert(k);
+    EXPECT_EQ(keys, (std::set<std::string>{"number", "name", "line", "value", "mode", "result",
+                                           "holds", "reason"}));
+  }
+  EXPECT_EQ(props[0]["name"], "Exposure");
+  EXPECT_TRUE(props[0]["value"].is_null());
+  EXPECT_EQ(props[0]["mode"], "auto");
+  EXPECT_EQ(props[0]["result"], "applied");
+  EXPECT_EQ(props[0]["holds"]["mode"], "auto");
+  EXPECT_TRUE(props[0]["line"].is_null());
+
+  EXPECT_EQ(props[1]["number"], VCP_Brightness);
+  EXPECT_EQ(props[1]["line"], 7);
+  EXPECT_EQ(props[1]["value"], 300);
+  EXPECT_TRUE(props[1]["mode"].is_null());
+  EXPECT_EQ(props[1]["result"], "changed");
+  EXPECT_EQ(props[1]["holds"], (nlohmann::json{{"value", 255}, {"mode", nullptr}}));
+  EXPECT_TRUE(props[1]["reason"].is_null());
+
+  EXPECT_EQ(props[2]["name"], "Pan");
+  EXPECT_EQ(props[2]["result"], "refused");
+  EXPECT_EQ(props[2]["reason"], "not supported by this camera");
+  EXPECT_TRUE(props[2]["holds"].is_null());
+  EXPECT_EQ(props[3]["reason"], "the camera refused the write (0x80070057)");
+
+  EXPECT_EQ(d["summary"],
+            (nlohmann::json{{"applied", 1}, {"changed", 1}, {"refused", 2}, {"notReached", 0}}));
+  EXPECT_FALSE(d["vanished"]);
+  EXPECT_TRUE(d["vanishError"].is_null());
+  EXPECT_FALSE(d["succeeded"]) << "a write the camera failed";
+
+  cam.controls[VCP_Contrast].failWrite = 0;
+  cam.writesUntilGone = 1;
+  o = LoadProfile(cam, {Value(VCP_Brightness, 1), Value(VCP_Contrast, 5)});
+  d = nlohmann::json::parse(json::LoadDocument(camera, "p", {}, o));
+  EXPECT_TRUE(d["vanished"]);
+  EXPECT_EQ(d["vanishError"], "0x8007048F");
+  EXPECT_EQ(d["properties"][1]["result"], "not reached");
+  EXPECT_EQ(d["summary"]["notReached"], 1);
+  EXPECT_FALSE(d["succeeded"]);
+  EXPECT_EQ(d["otherCamera"], nlohmann::json::array());
+
+  cam = ScriptedCamera();
+  cam.controls[VCP_Brightness] = {};
+  o = LoadProfile(cam, {Value(VCP_Brightness, 4)});
+  EXPECT_TRUE(o.Succeeded());
+  EXPECT_TRUE(nlohmann::json::parse(json::LoadDocument(camera, "p", {}, o))["succeeded"]);
 }
 
 }  // namespace

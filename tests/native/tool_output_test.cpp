@@ -27,6 +27,9 @@ TEST(JsonOption, AcceptedWhereDocumentedAndRefusedElsewhere) {
     EXPECT_TRUE(cli::ParseArguments(args, &inv, &error)) << command << ": " << error;
     EXPECT_TRUE(inv.json) << command;
   }
+  ASSERT_TRUE(cli::ParseArguments({"load", "1", "a.profile", "--json"}, &inv, &error)) << error;
+  EXPECT_TRUE(inv.json);
+  EXPECT_EQ(inv.file, "a.profile");
   EXPECT_FALSE(cli::ParseArguments({"set", "1", "Brightness", "5", "--json"}, &inv, &error));
   EXPECT_NE(error.find("has no --json"), std::string::npos) << error;
   EXPECT_TRUE(cli::WantsJson({"frob", "--json"}));

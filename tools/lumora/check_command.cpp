@@ -4,6 +4,7 @@
 
 #include "tools/check.h"
 #include "tools/json_output.h"
+#include "tools/lumora/json_commands.h"
 #include "tools/lumora/win_camera.h"
 
 namespace lumora::tool {
@@ -21,11 +22,7 @@ int Check(const cli::Invocation& inv) {
   }
   check::Result result = check::Run(source);
   if (inv.json) {
-    json::ListedCamera listed;
-    listed.index = camera.position + 1;
-    listed.id = camera.id;
-    listed.opened = camera.opened;
-    std::fputs(json::CheckDocument(listed, result).c_str(), stdout);
+    std::fputs(json::CheckDocument(Listed(camera), result).c_str(), stdout);
   } else {
     std::fputs(check::Text(result).c_str(), stdout);
   }

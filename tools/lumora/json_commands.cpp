@@ -10,8 +10,6 @@
 
 namespace lumora::tool {
 
-namespace {
-
 json::ListedCamera Listed(const Camera& c) {
   json::ListedCamera listed;
   listed.index = c.position + 1;
@@ -19,6 +17,8 @@ json::ListedCamera Listed(const Camera& c) {
   listed.opened = c.opened;
   return listed;
 }
+
+namespace {
 
 void Print(const std::string& document) { std::fputs(document.c_str(), stdout); }
 

@@ -5,8 +5,13 @@
 #pragma once
 
 #include "tools/cli_args.h"
+#include "tools/json_output.h"
+#include "tools/lumora/win_camera.h"
 
 namespace lumora::tool {
+
+// The camera as the documents show it.
+json::ListedCamera Listed(const Camera& camera);
 
 int ListJson();
 int ReportJson(const cli::Invocation& inv);

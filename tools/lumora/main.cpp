@@ -311,24 +311,31 @@ int Load(const cli::Invocation& inv) {
   Camera camera;
   ComPtr<IDVidCapCtrl> ctrl;
   if (int rc = OpenCamera(inv.cam, &camera, &ctrl)) return rc;
-  for (const std::string& d : cli::IdentityDifferences(profile, camera.id)) {
-    std::fprintf(stderr, "lumora: warning: profile is of another camera: %s\n", d.c_str());
+  const std::vector<std::string> differences = cli::IdentityDifferences(profile, camera.id);
+  if (!inv.json) {
+    for (const std::string& d : differences) {
+      std::fprintf(stderr, "lumora: warning: profile is of another camera: %s\n", d.c_str());
+    }
   }
   ControlTarget target(ctrl.Get());
   cli::LoadOutcome outcome = cli::LoadProfile(target, profile.entries);
+  const int rc = outcome.Succeeded() ? kExitOk : kExitFailed;
+  if (inv.json) {
+    // The document tells a vanished camera and refused writes itself.
+    std::fputs(lumora::json::LoadDocument(Listed(camera), inv.file, differences, outcome).c_str(),
+               stdout);
+    return rc;
+  }
   for (const cli::PropertyOutcome& p : outcome.properties) {
     std::printf("%s\n", cli::OutcomeLine(p).c_str());
   }
   std::printf("Loaded %s: %s\n", inv.file.c_str(), cli::OutcomeSummary(outcome).c_str());
   if (outcome.vanished) {
     Fail("the camera vanished during the load (%s)", HrText(outcome.vanishError).c_str());
-    return kExitFailed;
-  }
-  if (outcome.WriteFailures() > 0) {
+  } else if (outcome.WriteFailures() > 0) {
     Fail("%zu properties could not be set", outcome.WriteFailures());
-    return kExitFailed;
   }
-  return kExitOk;
+  return rc;
 }
 
 int Run(const std::vector<std::string>& args) {

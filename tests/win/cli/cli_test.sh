@@ -96,6 +96,16 @@ has "hand profile" "refused  Pan = 3: not supported by this camera"
 has "hand profile" "refused  ActualFrameRate = 5: "
 [ "$(value $b Brightness)" = 21 ] || fail "hand profile: Brightness"
 
+# A value the camera clamps: its Brightness (injected fault) reports the range
+# 0..510 but keeps at most 255; load writes 300 and tells what the camera holds.
+printf 'lumora-profile 1\nBrightness = 300\nContrast = 70\nend\n' >"$work/clamp.profile"
+LUMORA_SIM_FAULTS="11:procamp/0:wide-range" run load 9 "$(winpath "$work/clamp.profile")"
+expect_ok "load clamped"
+has "load clamped" "changed  Brightness = 300: the camera holds 255"
+has "load clamped" "applied  Contrast = 70"
+has "load clamped" "1 applied, 1 changed by the camera, 0 refused"
+[ "$(value 9 Brightness)" = 255 ] || fail "load clamped: Brightness is not 255"
+
 # Corrupt and truncated profiles change nothing.
 run set $a Brightness 55
 head -n 10 "$profile" >"$work/truncated.profile"
