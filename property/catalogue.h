@@ -24,10 +24,9 @@ enum VidCapPropertySupport : int32_t { LUMORA_VIDCAP_SUPPORT(LUMORA_CATALOGUE_RO
 // Automatic and manual mode of a standard control; the values are the
 // driver's own flag bits (VideoProcAmp_Flags_Auto / _Manual, and the same
 // bits of CameraControl_Flags).
-enum VidCapPropertyMode : int32_t {
-  VCM_Auto = 1,
-  VCM_Manual = 2,
-};
+#define LUMORA_CATALOGUE_ROW(name, header, value) VCM_##name = value,
+enum VidCapPropertyMode : int32_t { LUMORA_VIDCAP_MODES(LUMORA_CATALOGUE_ROW) };
+#undef LUMORA_CATALOGUE_ROW
 
 #define LUMORA_CATALOGUE_ROW(name, value) CSX_##name = value,
 enum KnownChipsetCat : int32_t { LUMORA_KNOWN_CHIPSETS(LUMORA_CATALOGUE_ROW) };

@@ -52,6 +52,13 @@
   X(set, 2)                      \
   X(both, 3)
 
+/* VidCapPropertyMode: X(name without VCM_, name in the public header's
+ * LUMORA_MODE_ macros, value). The values are bits: a property's modes are
+ * reported as their sum. */
+#define LUMORA_VIDCAP_MODES(X) \
+  X(Auto, AUTO, 1)             \
+  X(Manual, MANUAL, 2)
+
 /* KnownChipsetCat: X(name without CSX_, value). */
 #define LUMORA_KNOWN_CHIPSETS(X) \
   X(Unknown, 0)                  \

@@ -13,7 +13,13 @@
 #define LUMORA_CHECK_PROPERTY(name, value) LUMORA_CHECK_ROW(VCP_, name, value)
 #define LUMORA_CHECK_SUPPORT(name, value) LUMORA_CHECK_ROW(VCS_, name, value)
 #define LUMORA_CHECK_CHIPSET(name, value) LUMORA_CHECK_ROW(CSX_, name, value)
+// Modes are macros in the public header (LUMORA_MODE_AUTO, ...).
+#define LUMORA_CHECK_MODE(name, header, value)                              \
+  static_assert(lumora::VCM_##name == (value), "core catalogue: VCM_" #name); \
+  static_assert(LUMORA_MODE_##header == (value), "lumora.h: LUMORA_MODE_" #header); \
+  static_assert(::VCM_##name == (value), "lumora.idl: VCM_" #name);
 
 LUMORA_VIDCAP_PROPERTIES(LUMORA_CHECK_PROPERTY)
 LUMORA_VIDCAP_SUPPORT(LUMORA_CHECK_SUPPORT)
 LUMORA_KNOWN_CHIPSETS(LUMORA_CHECK_CHIPSET)
+LUMORA_VIDCAP_MODES(LUMORA_CHECK_MODE)
