@@ -6,6 +6,7 @@
 #include "enumeration/device_path.h"
 #include "enumeration/win/classes.h"
 #include "com/com_object.h"
+#include "com/guard.h"
 #include "lumora_idl.h"
 #include "com/raii.h"
 
@@ -83,16 +84,14 @@ class VCapFilter : public com::Dispatch<IVCapFilter> {
   // from it; a token the path lacks leaves that property as it was.
   IFACEMETHODIMP put_DeviceName(BSTR newVal) override {
     WriteString(deviceName_, newVal);
-    try {
+    return com::Guard([&] {
       std::u16string_view path(reinterpret_cast<const char16_t*>(deviceName_.Get()),
                                deviceName_.Length());
       DevicePathTokens tokens = SplitDevicePath(path);
       if (tokens.serial) serial_ = ToBstr(*tokens.serial);
       if (tokens.vidPid) vidPid_ = ToBstr(*tokens.vidPid);
-    } catch (const std::bad_alloc&) {
-      return E_OUTOFMEMORY;
-    }
-    return S_OK;
+      return S_OK;
+    });
   }
 
   IFACEMETHODIMP get_DevSerial(BSTR* pVal) override { return ReadString(serial_, pVal); }

@@ -11,6 +11,7 @@
 #include "enumeration/device_category.h"
 #include "enumeration/win/classes.h"
 #include "com/com_object.h"
+#include "com/guard.h"
 #include "lumora_idl.h"
 #include "com/raii.h"
 
@@ -115,7 +116,7 @@ class VCapFilterEnum : public com::Dispatch<IVCapFilterEnum> {
 
   IFACEMETHODIMP EnumerateFilter(BSTR ClsID, IDispatch** pVal) override {
     if (!pVal) return E_POINTER;
-    try {
+    return com::Guard([&] {
       CLSID category;
       HRESULT hr = CLSIDFromString(ClsID, &category);
       if (FAILED(hr)) return hr;
@@ -142,22 +143,18 @@ class VCapFilterEnum : public com::Dispatch<IVCapFilterEnum> {
       }
       *pVal = collection.Detach();  // IVCapCollection is the caller's IDispatch
       return S_OK;
-    } catch (const std::bad_alloc&) {
-      return E_OUTOFMEMORY;
-    }
+    });
   }
 
   IFACEMETHODIMP DeviceCatClsid(KnownDeviceCat deviceCatEnum, BSTR* pVal) override {
-    try {
+    return com::Guard([&] {
       std::optional<std::string> text = KnownDeviceCategoryText(static_cast<int32_t>(deviceCatEnum));
       if (!text) return E_INVALIDARG;
       if (!pVal) return E_POINTER;
       std::wstring wide(text->begin(), text->end());  // hexadecimal digits, dashes, braces
       *pVal = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
       return *pVal ? S_OK : E_OUTOFMEMORY;
-    } catch (const std::bad_alloc&) {
-      return E_OUTOFMEMORY;
-    }
+    });
   }
 };
 
