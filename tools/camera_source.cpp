@@ -37,17 +37,23 @@ PropertyFacts CollectFacts(CameraSource& source, int32_t property) {
   return f;
 }
 
-bool SourceReport::Support(int32_t property, int32_t* support) {
-  return hr::Succeeded(source_.Support(property, support));
-}
-
-bool SourceReport::Range(int32_t property, int32_t* min, int32_t* max) {
-  int32_t step = 0, def = 0;
-  return hr::Succeeded(source_.Range(property, min, max, &step, &def));
-}
-
-bool SourceReport::Value(int32_t property, int32_t* value) {
-  return hr::Succeeded(source_.Get(property, value));
+std::string ToolReportLine(const PropertyFacts& f, int32_t chipset) {
+  ReportEntry e;
+  e.property = f.property;
+  e.support = f.support;
+  e.rangeOk = f.rangeOk;
+  e.min = f.min;
+  e.max = f.max;
+  e.valueOk = f.valueOk;
+  e.value = f.value;
+  std::string line = ReportLine(e);
+  if (f.valueOk && IsStandardExposure(chipset, f.property)) {
+    line += "\t(" + ExposureSecondsText(f.value) + ")";
+  }
+  if (f.defaultOk) line += "\tDefault " + std::to_string(f.defaultValue);
+  if (f.mode == kModeAuto) line += "\tMode auto";
+  if (f.mode == kModeManual) line += "\tMode manual";
+  return line;
 }
 
 }  // namespace lumora

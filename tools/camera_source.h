@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "base/types.h"
 #include "tools/report.h"
@@ -55,16 +56,10 @@ struct PropertyFacts {
 
 PropertyFacts CollectFacts(CameraSource& source, int32_t property);
 
-// The text report's questions answered by a camera source.
-class SourceReport : public ReportSource {
- public:
-  explicit SourceReport(CameraSource& source) : source_(source) {}
-  bool Support(int32_t property, int32_t* support) override;
-  bool Range(int32_t property, int32_t* min, int32_t* max) override;
-  bool Value(int32_t property, int32_t* value) override;
-
- private:
-  CameraSource& source_;
-};
+// The command-line tool's report line of a property, without line break:
+// ReportLine, then for the standard exposure control (IsStandardExposure)
+// its time "\t(1/32 s)", then "\tDefault 128" where the camera reports a
+// default and "\tMode auto" / "\tMode manual" where the control has modes.
+std::string ToolReportLine(const PropertyFacts& facts, int32_t chipset);
 
 }  // namespace lumora

@@ -68,9 +68,7 @@ std::string ExposureSecondsText(int32_t value) {
   return "1/" + std::to_string(uint64_t{1} << -value) + " s";
 }
 
-namespace {
-
-std::string Body(ReportSource& source, bool seconds, int32_t chipset) {
+std::string ReportBody(ReportSource& source) {
   std::string text;
   for (int32_t i = 0; i < kReportProperties; ++i) {
     ReportEntry e;
@@ -86,21 +84,9 @@ std::string Body(ReportSource& source, bool seconds, int32_t chipset) {
       e.valueOk = source.Value(i, &value);
       if (e.valueOk) e.value = value;
     }
-    text += ReportLine(e);
-    if (seconds && e.valueOk && IsStandardExposure(chipset, i)) {
-      text += "\t(" + ExposureSecondsText(e.value) + ")";
-    }
-    text += "\r\n";
+    text += ReportLine(e) + "\r\n";
   }
   return text;
-}
-
-}  // namespace
-
-std::string ReportBody(ReportSource& source) { return Body(source, false, CSX_Unknown); }
-
-std::string ReportBody(ReportSource& source, int32_t chipset) {
-  return Body(source, true, chipset);
 }
 
 namespace {

@@ -63,10 +63,6 @@ constexpr int32_t kReportProperties = 32;
 // whose line shows them.
 std::string ReportBody(ReportSource& source);
 
-// The same for the command-line tool: the line of the standard exposure
-// control (IsStandardExposure) ends with its time, "\t(1/32 s)".
-std::string ReportBody(ReportSource& source, int32_t chipset);
-
 // The number the "Set" button writes for the text of its entry box: the
 // numeric value at the start of the text (leading blanks, sign, digits,
 // fraction, exponent), 0 when the text does not start with a number,

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "sim/rig_devices.h"
+#include "tools/camera_source.h"
 #include "tools/cli_args.h"
 #include "tools/json_output.h"
 #include "tools/report.h"
@@ -76,6 +77,43 @@ TEST(ExposureSeconds, PowersOfTwoAndWhichPropertyCarriesThem) {
   EXPECT_TRUE(IsStandardExposure(CSX_SAA8116, VCP_CamExposure));
   EXPECT_FALSE(IsStandardExposure(CSX_SAA8116, VCP_Exposure));  // the private exposure
   EXPECT_FALSE(IsStandardExposure(CSX_Unknown, VCP_Gain));
+}
+
+TEST(ToolReport, ModeAndDefaultColumnsOnlyWhereTheCameraReportsThem) {
+  PropertyFacts b;
+  b.property = VCP_Brightness;
+  b.support = VCS_both;
+  b.rangeOk = true;
+  b.max = 255;
+  b.step = 1;
+  b.valueOk = true;
+  b.value = 128;
+  b.defaultOk = true;
+  b.defaultValue = 100;
+  b.modes = kModeAuto | kModeManual;
+  b.mode = kModeManual;
+  EXPECT_EQ(ToolReportLine(b, CSX_Unknown),
+            "Brightness         read write   Range 0\t- 255\tValue is 128\tDefault 100\tMode manual");
+
+  PropertyFacts e = b;
+  e.property = VCP_Exposure;
+  e.min = -11;
+  e.max = -2;
+  e.value = -5;
+  e.defaultOk = false;
+  e.mode = kModeAuto;
+  EXPECT_EQ(ToolReportLine(e, CSX_Unknown),
+            "Exposure           read write   Range -11\t- -2\tValue is -5\t(1/32 s)\tMode auto");
+  // The same property routed to a private set: no time, and no columns the
+  // camera does not report.
+  e.modes = e.mode = 0;
+  EXPECT_EQ(ToolReportLine(e, CSX_SAA8116),
+            "Exposure           read write   Range -11\t- -2\tValue is -5");
+
+  PropertyFacts w;
+  w.property = VCP_SWTrigger;
+  w.support = VCS_set;
+  EXPECT_EQ(ToolReportLine(w, CSX_Unknown), "SW-Trigger         write only   ");
 }
 
 TEST(RigFaults, AppliedOnlyWhenTheWholeListIsRight) {

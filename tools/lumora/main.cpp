@@ -53,16 +53,17 @@ int List() {
 int Report(const cli::Invocation& inv) {
   Camera camera;
   ComPtr<IDVidCapCtrl> ctrl;
-  if (int rc = OpenCamera(inv.cam, &camera, &ctrl)) return rc;
+  int32_t chipset = lumora::CSX_Unknown;
+  if (int rc = OpenCamera(inv.cam, &camera, &ctrl, &chipset)) return rc;
   std::printf("Camera: %s (serial %s, %s)\n", camera.id.name.c_str(), camera.id.serial.c_str(),
               camera.id.vidPid.c_str());
-  ControlSource source(ctrl.Get(), camera.id.devicePath);
-  lumora::SourceReport report(source);
-  // The shared report ends its lines in CR LF; the console adds its own CR.
-  KnownChipsetCat chipset = CSX_Unknown;
-  ctrl->get_Chipset(&chipset);
-  std::string text = lumora::ReportHeader(chipset) + lumora::ReportBody(report, chipset);
+  // The shared header ends in CR LF; the console adds its own CR.
+  std::string text = lumora::ReportHeader(chipset);
   text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+  ControlSource source(ctrl.Get(), camera.id.devicePath);
+  for (int32_t p = 0; p < lumora::kReportProperties; ++p) {
+    text += lumora::ToolReportLine(lumora::CollectFacts(source, p), chipset) + "\n";
+  }
   std::fputs(text.c_str(), stdout);
   return kExitOk;
 }

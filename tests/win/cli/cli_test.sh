@@ -39,6 +39,11 @@ has list 'path:    @device:pnp:\\?\usb#vid_0471&pid_0311&mi_00#7&2a4c6e8&0&0000#
 run report 2;          expect_ok "report"
 has report "Chipset is SAA8116"
 [ "$(printf '%s\n' "$out" | wc -l)" -eq 34 ] || fail "report: expected 34 lines"
+# Mode and default columns where the camera reports them: the standard
+# Brightness has both, the private WhiteBalRed neither.
+printf '%s\n' "$out" | grep -q '^Brightness .*Value is 128	Default 128	Mode manual$' ||
+  fail "report: Brightness without its default and mode"
+printf '%s\n' "$out" | grep '^\*WhiteBalRed ' | grep -q 'Mode' && fail "report: a mode on WhiteBalRed"
 run report 99;         expect_error "report unknown cam" 1 "no camera matches '99'"
 run report 0;          expect_error "ambiguous serial" 1 "ambiguous"
 
