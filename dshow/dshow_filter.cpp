@@ -7,8 +7,9 @@
 
 #include <cstring>
 #include <new>
-#include <type_traits>
 #include <utility>
+
+#include "com/out_param.h"
 
 namespace lumora {
 namespace {
@@ -21,30 +22,11 @@ static_assert(sizeof(ULONG) == sizeof(uint32_t) && sizeof(DWORD) == sizeof(uint3
 static_assert(sizeof(LONGLONG) == sizeof(int64_t), "LONGLONG is 64-bit");
 static_assert(sizeof(GUID) == sizeof(Guid), "GUID layouts agree");
 
-// Hands a portable out-pointer to a COM call that wants the Windows type of
-// the same width. The call works on a temporary that starts with the caller's
-// value; whatever the call leaves there is copied back, so the caller sees
-// exactly what it would have seen passing its own pointer. A null pointer
-// stays null.
-template <class Portable, class Windows>
-class OutParam {
- public:
-  static_assert(sizeof(Portable) == sizeof(Windows), "same width");
-  explicit OutParam(Portable* out)
-      : out_(out), value_(out != nullptr ? static_cast<Windows>(*out) : Windows{}) {}
-  ~OutParam() {
-    if (out_ != nullptr) *out_ = static_cast<Portable>(value_);
-  }
-  OutParam(const OutParam&) = delete;
-  OutParam& operator=(const OutParam&) = delete;
-
-  Windows* get() { return out_ != nullptr ? &value_ : nullptr; }
-
- private:
-  Portable* out_;
-  Windows value_;
-};
-
+// Portable out-pointers cross to the COM call as locals of the Windows type
+// of the same width (out-parameter rule: com/out_param.h).
+using com::AnyNull;
+using com::OutParam;
+using com::WriteOnSuccess;
 using LongOut = OutParam<int32_t, LONG>;
 
 // Wraps an interface reference in a new boundary object that takes it over.
@@ -73,8 +55,9 @@ class DShowPin final : public Pin {
   explicit DShowPin(ComPtr<IPin> pin) : pin_(std::move(pin)) {}
 
   HResult QueryDirection(int32_t* dir) override {
+    if (AnyNull(dir)) return hr::Pointer;
     OutParam<int32_t, PIN_DIRECTION> d(dir);
-    return pin_->QueryDirection(d.get());
+    return WriteOnSuccess(pin_->QueryDirection(d.get()), d);
   }
 
   IPin* get() const { return pin_.Get(); }
@@ -111,12 +94,16 @@ class DShowRangedControl final : public Boundary {
 
   HResult GetRange(int32_t id, int32_t* min, int32_t* max, int32_t* steppingDelta,
                    int32_t* defaultValue, int32_t* capsFlags) override {
+    if (AnyNull(min, max, steppingDelta, defaultValue, capsFlags)) return hr::Pointer;
     LongOut lo(min), hi(max), step(steppingDelta), def(defaultValue), caps(capsFlags);
-    return control_->GetRange(id, lo.get(), hi.get(), step.get(), def.get(), caps.get());
+    return WriteOnSuccess(
+        control_->GetRange(id, lo.get(), hi.get(), step.get(), def.get(), caps.get()), lo, hi,
+        step, def, caps);
   }
   HResult Get(int32_t id, int32_t* value, int32_t* flags) override {
+    if (AnyNull(value, flags)) return hr::Pointer;
     LongOut v(value), f(flags);
-    return control_->Get(id, v.get(), f.get());
+    return WriteOnSuccess(control_->Get(id, v.get(), f.get()), v, f);
   }
   HResult Set(int32_t id, int32_t value, int32_t flags) override {
     return control_->Set(id, value, flags);
@@ -133,8 +120,9 @@ class DShowVideoControl final : public VideoControl {
   HResult GetCaps(Pin* pin, int32_t* caps) override {
     IPin* p = nullptr;
     if (!PinOf(pin, &p)) return E_INVALIDARG;
+    if (AnyNull(caps)) return hr::Pointer;
     LongOut c(caps);
-    return control_->GetCaps(p, c.get());
+    return WriteOnSuccess(control_->GetCaps(p, c.get()), c);
   }
   HResult SetMode(Pin* pin, int32_t mode) override {
     IPin* p = nullptr;
@@ -144,14 +132,16 @@ class DShowVideoControl final : public VideoControl {
   HResult GetMode(Pin* pin, int32_t* mode) override {
     IPin* p = nullptr;
     if (!PinOf(pin, &p)) return E_INVALIDARG;
+    if (AnyNull(mode)) return hr::Pointer;
     LongOut m(mode);
-    return control_->GetMode(p, m.get());
+    return WriteOnSuccess(control_->GetMode(p, m.get()), m);
   }
   HResult GetCurrentActualFrameRate(Pin* pin, int64_t* frameDuration) override {
     IPin* p = nullptr;
     if (!PinOf(pin, &p)) return E_INVALIDARG;
+    if (AnyNull(frameDuration)) return hr::Pointer;
     OutParam<int64_t, LONGLONG> d(frameDuration);
-    return control_->GetCurrentActualFrameRate(p, d.get());
+    return WriteOnSuccess(control_->GetCurrentActualFrameRate(p, d.get()), d);
   }
 
  private:
@@ -170,9 +160,11 @@ class DShowKsControl final : public KsControl {
 
   HResult KsProperty(void* property, uint32_t propertyLength, void* data, uint32_t dataLength,
                      uint32_t* bytesReturned) override {
+    if (AnyNull(bytesReturned)) return hr::Pointer;
     OutParam<uint32_t, ULONG> returned(bytesReturned);
-    return control_->KsProperty(static_cast<PKSPROPERTY>(property), propertyLength, data,
-                                dataLength, returned.get());
+    return WriteOnSuccess(control_->KsProperty(static_cast<PKSPROPERTY>(property),
+                                               propertyLength, data, dataLength, returned.get()),
+                          returned);
   }
 
  private:
@@ -186,8 +178,9 @@ class DShowKsPropertySet final : public KsPropertySet {
   HResult QuerySupported(const Guid& set, uint32_t id, uint32_t* support) override {
     GUID g;
     std::memcpy(&g, &set, sizeof g);
+    if (AnyNull(support)) return hr::Pointer;
     OutParam<uint32_t, DWORD> s(support);
-    return set_->QuerySupported(g, id, s.get());
+    return WriteOnSuccess(set_->QuerySupported(g, id, s.get()), s);
   }
 
  private:

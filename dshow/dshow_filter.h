@@ -3,7 +3,9 @@
 //
 // Every Query* asks the filter for one interface and wraps the reference it
 // gets in a small object that owns it; destroying the object releases it.
-// Results are the HRESULTs of the COM calls, unchanged.
+// Results are the HRESULTs of the COM calls, unchanged. Out parameters follow
+// the library's one rule (com/out_param.h): a null one answers E_POINTER
+// before the filter is called, and they are written only on success.
 #pragma once
 
 #include <windows.h>

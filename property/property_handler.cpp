@@ -308,14 +308,15 @@ HResult PropertyHandler::WriteModePath(const PropertyRequest& request, int32_t m
   return control->Set(id, value, mode);
 }
 
-void PropertyHandler::GetLag(int32_t id, int32_t* minLag, int32_t* maxLag, int32_t* meanLag,
+bool PropertyHandler::GetLag(int32_t id, int32_t* minLag, int32_t* maxLag, int32_t* meanLag,
                              int32_t* lagCount) const {
-  if (id < 0 || id >= kLagRecordCount) return;
+  if (id < 0 || id >= kLagRecordCount) return false;
   const LagRecord& r = lagRecords_[static_cast<size_t>(id)];
   *minLag = static_cast<int32_t>(r.minLag);
   *maxLag = static_cast<int32_t>(r.maxLag);
   *lagCount = static_cast<int32_t>(r.lagCount);
   *meanLag = r.lagCount == 0 ? -1 : static_cast<int32_t>(static_cast<uint32_t>(r.lagSum / r.lagCount));
+  return true;
 }
 
 }  // namespace lumora

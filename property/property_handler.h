@@ -68,9 +68,10 @@ class PropertyHandler {
   // not stored.
   virtual void Init(const Guid& privateSet, const Guid& second, const Guid& third);
 
-  // Lag statistics of property id 0..49; nothing is written for other ids.
-  // A record never read gives min -1 (0xFFFFFFFF), max 0, mean -1, count 0.
-  void GetLag(int32_t id, int32_t* minLag, int32_t* maxLag, int32_t* meanLag,
+  // Lag statistics of property id 0..49; nothing is written for other ids
+  // (false). A record never read gives min -1 (0xFFFFFFFF), max 0, mean -1,
+  // count 0.
+  bool GetLag(int32_t id, int32_t* minLag, int32_t* maxLag, int32_t* meanLag,
               int32_t* lagCount) const;
 
   const Guid& PropertySetSlot(int slot) const { return propertySets_[slot]; }

@@ -278,7 +278,11 @@ HResult SimulatedCamera::ControlGet(bool camera, int32_t id, int32_t* value, int
   if (Inject(r.op, &h)) return h;
   auto it = Controls(camera).find(id);
   if (it == Controls(camera).end()) return kNotFound;
-  if (FaultsOf(camera, id).failReads) return kGenFailure;
+  const ControlFaults faults = FaultsOf(camera, id);
+  if (faults.failReads) {
+    if (faults.junkOnFailedReads) *value = *flags = kJunk;
+    return kGenFailure;
+  }
   *value = it->second.value;
   *flags = it->second.flags;
   AutoStep(it->second);

@@ -79,10 +79,15 @@ struct ControlFaults {
   bool failReads = false;       // reads fail (ERROR_GEN_FAILURE), support still claims them
   bool wideRange = false;       // the range reports twice its width, writes above the real
                                 // maximum are accepted and clamped to it
+  bool junkOnFailedReads = false;  // a failing read first writes kJunk to its outputs
 };
 
 // The maximum a range with these faults reports.
 int32_t ReportedMax(int32_t min, int32_t max, const ControlFaults& faults);
+
+// What a read made to fail with ControlFaults::junkOnFailedReads leaves in
+// its outputs.
+constexpr int32_t kJunk = static_cast<int32_t>(0xBAADF00Du);
 
 // Failure code of a read made to fail by ControlFaults::failReads.
 constexpr HResult kGenFailure = static_cast<HResult>(0x8007001Fu);  // ERROR_GEN_FAILURE

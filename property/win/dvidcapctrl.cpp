@@ -9,6 +9,7 @@
 #include <string>
 #include <utility>
 
+#include "com/out_param.h"
 #include "com/text.h"
 #include "com/variant_array.h"
 #include "dshow/dshow_filter.h"
@@ -35,31 +36,13 @@ HRESULT Guarded(Body&& body) noexcept {
   }
 }
 
-// The handler's outputs are int32_t, the interface's LONG: the caller's
-// values go in, and whatever the handler left comes back out, so the
-// handler's own rules on writing outputs hold unchanged.
-class LongOut {
- public:
-  explicit LongOut(LONG* target) noexcept : target_(target), value_(*target) {}
-  ~LongOut() { *target_ = value_; }
-  LongOut(const LongOut&) = delete;
-  LongOut& operator=(const LongOut&) = delete;
-  int32_t* get() noexcept { return &value_; }
-
- private:
-  LONG* target_;
-  int32_t value_;
-};
-
-// A handler query with one output, written only on success.
+// A handler query with one output (out-parameter rule: com/out_param.h).
 template <class Out, class Query>
 HRESULT QueryOne(PropertyHandler* handler, Out* out, Query query) noexcept {
   if (!out) return E_POINTER;
   if (!handler) return E_NOINTERFACE;
-  int32_t value = 0;
-  HRESULT hr = query(*handler, &value);
-  if (SUCCEEDED(hr)) *out = static_cast<Out>(value);
-  return hr;
+  com::OutParam<Out> value(out);
+  return com::WriteOnSuccess(query(*handler, value.get()), value);
 }
 
 }  // namespace
@@ -235,32 +218,27 @@ IFACEMETHODIMP DVidCapCtrl::put_FilterInfo(IDispatch* info) {
 // --- forwarding to the handler ---------------------------------------------------
 
 IFACEMETHODIMP DVidCapCtrl::Has(::VidCapProperty property, ::VidCapPropertySupport* support) {
-  if (!support) return E_POINTER;
-  PropertyHandler* handler = attachment_.handler.get();
-  if (!handler) return E_NOINTERFACE;
-  int32_t value = static_cast<int32_t>(*support);
-  HRESULT hr = handler->QuerySupport(property, &value);
-  *support = static_cast<::VidCapPropertySupport>(value);
-  return hr;
+  return QueryOne(attachment_.handler.get(), support, [&](PropertyHandler& h, int32_t* out) {
+    return h.QuerySupport(property, out);
+  });
 }
 
 IFACEMETHODIMP DVidCapCtrl::GetRange(::VidCapProperty property, LONG* min, LONG* max,
                                      LONG* steppingDelta, LONG* defaultValue, LONG* capsFlags) {
-  if (!min || !max || !steppingDelta || !defaultValue || !capsFlags) return E_POINTER;
+  if (com::AnyNull(min, max, steppingDelta, defaultValue, capsFlags)) return E_POINTER;
   PropertyHandler* handler = attachment_.handler.get();
   if (!handler) return E_NOINTERFACE;
-  LongOut outMin(min), outMax(max), outStep(steppingDelta), outDefault(defaultValue),
+  com::OutParam<LONG> outMin(min), outMax(max), outStep(steppingDelta), outDefault(defaultValue),
       outCaps(capsFlags);
-  return handler->QueryRange(property, outMin.get(), outMax.get(), outStep.get(),
-                             outDefault.get(), outCaps.get());
+  return com::WriteOnSuccess(handler->QueryRange(property, outMin.get(), outMax.get(),
+                                                 outStep.get(), outDefault.get(), outCaps.get()),
+                             outMin, outMax, outStep, outDefault, outCaps);
 }
 
 IFACEMETHODIMP DVidCapCtrl::get_Prop(::VidCapProperty property, LONG* value) {
-  if (!value) return E_POINTER;
-  PropertyHandler* handler = attachment_.handler.get();
-  if (!handler) return E_NOINTERFACE;
-  LongOut out(value);
-  return handler->GetValue(property, out.get());
+  return QueryOne(attachment_.handler.get(), value, [&](PropertyHandler& h, int32_t* out) {
+    return h.GetValue(property, out);
+  });
 }
 
 IFACEMETHODIMP DVidCapCtrl::put_Prop(::VidCapProperty property, LONG value) {
@@ -302,10 +280,13 @@ IFACEMETHODIMP DVidCapCtrl::get_Chipset(::KnownChipsetCat* chipset) {
 
 IFACEMETHODIMP DVidCapCtrl::GetLagtime(LONG property, LONG* minLag, LONG* maxLag, LONG* meanLag,
                                        LONG* lagCount) {
-  if (!minLag || !maxLag || !meanLag || !lagCount) return E_POINTER;
+  if (com::AnyNull(minLag, maxLag, meanLag, lagCount)) return E_POINTER;
   if (const PropertyHandler* handler = attachment_.handler.get()) {
-    LongOut outMin(minLag), outMax(maxLag), outMean(meanLag), outCount(lagCount);
-    handler->GetLag(property, outMin.get(), outMax.get(), outMean.get(), outCount.get());
+    com::OutParam<LONG> outMin(minLag), outMax(maxLag), outMean(meanLag), outCount(lagCount);
+    // An id without a lag record writes nothing.
+    if (handler->GetLag(property, outMin.get(), outMax.get(), outMean.get(), outCount.get())) {
+      com::WriteOnSuccess(S_OK, outMin, outMax, outMean, outCount);
+    }
   }
   return S_OK;
 }
@@ -328,11 +309,10 @@ IFACEMETHODIMP DVidCapCtrl::get_RangeList(::VidCapProperty property, VARIANT* li
 IFACEMETHODIMP DVidCapCtrl::get_LagtimeList(LONG property, VARIANT* list) {
   if (!list) return E_POINTER;
   const PropertyHandler* handler = attachment_.handler.get();
-  if (!handler || property < 0 || property >= kLagRecordCount) {
+  int32_t lag[4] = {};  // minimum, maximum, mean, count
+  if (!handler || !handler->GetLag(property, &lag[0], &lag[1], &lag[2], &lag[3])) {
     return com::LongList(nullptr, 0, list);
   }
-  int32_t lag[4] = {};  // minimum, maximum, mean, count
-  handler->GetLag(property, &lag[0], &lag[1], &lag[2], &lag[3]);
   const LONG values[4] = {lag[0], lag[1], lag[2], lag[3]};
   return com::LongList(values, 4, list);
 }

@@ -346,7 +346,7 @@ TEST_F(StandardHandlerTest, MissingStandardInterfaceGivesEFailAndStillCountsTheL
 TEST_F(StandardHandlerTest, LagStatistics) {
   auto h = Make();
   int32_t mn = 5, mx = 5, mean = 5, count = 5, v;
-  h->GetLag(3, &mn, &mx, &mean, &count);
+  EXPECT_TRUE(h->GetLag(3, &mn, &mx, &mean, &count));
   EXPECT_EQ(mn, -1);
   EXPECT_EQ(mx, 0);
   EXPECT_EQ(mean, -1);
@@ -366,8 +366,10 @@ TEST_F(StandardHandlerTest, LagStatistics) {
   EXPECT_EQ(mean, 8);
 
   mn = mx = mean = count = 123;
-  h->GetLag(50, &mn, &mx, &mean, &count);
-  h->GetLag(-1, &mn, &mx, &mean, &count);
+  EXPECT_TRUE(h->GetLag(49, &mn, &mx, &mean, &count));
+  mn = mx = mean = count = 123;
+  EXPECT_FALSE(h->GetLag(50, &mn, &mx, &mean, &count));
+  EXPECT_FALSE(h->GetLag(-1, &mn, &mx, &mean, &count));
   EXPECT_EQ(mn, 123);
   EXPECT_EQ(count, 123);
 }

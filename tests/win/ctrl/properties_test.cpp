@@ -169,6 +169,29 @@ TEST(CtrlPropertyTest, ModesAndDefaultsThroughTheSecondInterface) {
   EXPECT_EQ(control->get_DefaultValue(VCP_Exposure, nullptr), E_POINTER);
 }
 
+// A failing handler call leaves the caller's variables as they were, even
+// where the handler filled its own outputs before it failed (a range query
+// starts from zeros, a support query from VCS_no).
+TEST(CtrlPropertyTest, FailingCallsWriteNoOutParameter) {
+  constexpr HRESULT kGenFailure = static_cast<HRESULT>(0x8007001Fu);
+  auto camera = sim::SimulatedCamera::Create();
+  ComPtr<IDVidCapCtrl> control = AttachedTo(camera);
+  camera->failures[sim::Op::ProcAmpGetRange] = kGenFailure;
+  LONG v[5] = {kUntouched, kUntouched, kUntouched, kUntouched, kUntouched};
+  EXPECT_EQ(control->GetRange(VCP_Brightness, &v[0], &v[1], &v[2], &v[3], &v[4]), kGenFailure);
+  for (LONG x : v) EXPECT_EQ(x, kUntouched);
+  camera->failures.clear();
+  EXPECT_EQ(control->GetRange(VCP_Brightness, &v[0], &v[1], &v[2], &v[3], &v[4]), S_OK);
+  EXPECT_EQ(v[1], camera->procAmp[0].max);
+
+  auto noKs = sim::SimulatedCamera::Create();
+  noKs->hasKsControl = false;
+  ComPtr<IDVidCapCtrl> plain = AttachedTo(noKs);
+  VidCapPropertySupport support = static_cast<VidCapPropertySupport>(kUntouched);
+  EXPECT_EQ(plain->Has(VCP_Brightness, &support), E_NOINTERFACE);
+  EXPECT_EQ(support, static_cast<VidCapPropertySupport>(kUntouched));
+}
+
 TEST(CtrlPropertyTest, ChipsetOfEachFamily) {
   struct Row {
     sim::Family family;

@@ -232,6 +232,42 @@ TEST_F(AdapterTest, ValuesCrossAtFullWidthAndSign) {
   EXPECT_EQ(cam->Requests(Op::QuerySupported)[0].id, 9u);
 }
 
+// Out parameters are written only when the driver's call succeeded: what a
+// failing driver leaves behind never reaches the caller. A null one is
+// refused before the driver sees a request.
+TEST_F(AdapterTest, OutParametersAreWrittenOnlyOnSuccessAndNeverNull) {
+  cam->procAmpFaults[0].failReads = true;
+  cam->procAmpFaults[0].junkOnFailedReads = true;
+  Build();
+  Interfaces i = Open(*adapter);
+
+  int32_t value = 7, flags = 8;
+  ASSERT_EQ(i.procAmp->Get(0, &value, &flags), sim::kGenFailure);
+  EXPECT_EQ(value, 7);
+  EXPECT_EQ(flags, 8);
+  cam->procAmpFaults.clear();
+  ASSERT_EQ(i.procAmp->Get(0, &value, &flags), hr::Ok);
+  EXPECT_EQ(value, cam->procAmp[0].value);
+
+  cam->ClearLog();
+  int32_t a = 0, b = 0, d = 0, e = 0;
+  EXPECT_EQ(i.procAmp->GetRange(0, &a, &b, nullptr, &d, &e), hr::Pointer);
+  EXPECT_EQ(i.camera->Get(0, &a, nullptr), hr::Pointer);
+  EXPECT_EQ(i.video->GetCaps(i.output.get(), nullptr), hr::Pointer);
+  EXPECT_EQ(i.video->GetMode(i.output.get(), nullptr), hr::Pointer);
+  EXPECT_EQ(i.video->GetCurrentActualFrameRate(i.output.get(), nullptr), hr::Pointer);
+  EXPECT_EQ(i.ksSet->QuerySupported(kSetVideoProcAmp, 0, nullptr), hr::Pointer);
+  EXPECT_EQ(i.output->QueryDirection(nullptr), hr::Pointer);
+  PropertyRequest request;
+  request.SetSet(kSetVideoProcAmp);
+  request.SetFlags(kKsGet);
+  PropertyData data;
+  EXPECT_EQ(i.ks->KsProperty(request.bytes(), PropertyBlock::kSize, data.bytes(),
+                             PropertyBlock::kSize, nullptr),
+            hr::Pointer);
+  EXPECT_TRUE(cam->log.empty()) << sim::OpName(cam->log.front().op);
+}
+
 TEST_F(AdapterTest, KsPropertyHandsTheWholeBlockOver) {
   sim::PrivateSet& set = cam->AddPrivateSet(kPrivate, 28, 36);
   set.properties[15].value = -1234;
