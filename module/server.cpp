@@ -6,6 +6,7 @@
 
 #include "enumeration/win/classes.h"
 #include "property/win/dvidcapctrl.h"
+#include "simpleapi/camera_manager.h"
 #include "simpleapi/lumora_com.h"
 #include "com/com_object.h"
 #include "lumora_idl.h"
@@ -114,6 +115,7 @@ HRESULT ClassObject(ClassEntry& row, ComPtr<IClassFactory>& factory) noexcept {
 void Start() noexcept {}
 
 void Stop() noexcept {
+  simpleapi::ReleaseLibraryInstance();
   for (ClassEntry& row : g_classes) {
     ComPtr<IClassFactory> factory;
     {

@@ -6,8 +6,8 @@ namespace lumora::server {
 // Load: nothing to prepare (the locks are static, the class objects are
 // created on demand).
 void Start() noexcept;
-// Orderly unload (FreeLibrary): releases the cached class objects, then the
-// cached type information.
+// Orderly unload (FreeLibrary): ends the simple API's library-wide instance,
+// releases the cached class objects, then the cached type information.
 void Stop() noexcept;
 
 }  // namespace lumora::server

@@ -117,4 +117,10 @@ class CameraManager {
 // (its allocation failed).
 CameraManager* ManagerOf(CLumoraAPIclass& api) noexcept;
 
+// Ends the library-wide instance behind the plain functions. Called once, by
+// the library's unload on FreeLibrary, never at process exit; the instance
+// holds no COM object then (the library pins itself before its plain
+// functions use COM).
+void ReleaseLibraryInstance() noexcept;
+
 }  // namespace lumora::simpleapi

@@ -129,23 +129,42 @@ bool CLumoraAPIclass::CamChipset(EKnownChipsetCat* chipset) {
 }
 
 // The instance behind the plain functions: constructed when the library is
-// loaded (so DllUsers counts it from the start) and destroyed when it is
-// unloaded. Its manager initialises COM only on the thread of the first
-// plain-function call that needs it, never from the load or unload
+// loaded (so DllUsers counts it from the start), in storage the runtime never
+// destroys by itself. Its manager initialises COM only on the thread of the
+// first plain-function call that needs it, never from the load or unload
 // notification.
+//
+// Unload: once a plain function has reached for COM (EnumCams, SetCam), the
+// library keeps itself loaded until the process ends, because the instance
+// then holds COM objects (cameras, filters, the driver's interfaces) that
+// must not be released under the loader lock. So FreeLibrary with a camera
+// selected changes nothing, and at process exit the instance is left as it
+// is: no call into COM or a driver, the system reclaims everything. Only a
+// library whose plain functions never used COM ends its instance, on
+// FreeLibrary (ReleaseLibraryInstance), when there is nothing to release.
 class LumoraLibraryInstance {
  public:
-  static CLumoraAPIclass& Get() noexcept { return instance; }
+  static CLumoraAPIclass& Get() noexcept { return *instance; }
   // Friend access for lumora::simpleapi::ManagerOf.
   static CameraManager* Manager(CLumoraAPIclass& api) noexcept {
     return api.m_shared ? &api.m_shared->manager : nullptr;
   }
+  static void Destroy() noexcept {
+    if (!instance) return;
+    instance->~CLumoraAPIclass();
+    instance = nullptr;
+  }
 
  private:
-  static CLumoraAPIclass instance;
+  alignas(CLumoraAPIclass) static unsigned char storage[sizeof(CLumoraAPIclass)];
+  static CLumoraAPIclass* instance;
 };
 
-CLumoraAPIclass LumoraLibraryInstance::instance{CLumoraAPIclass::kLibraryInstance};
+alignas(CLumoraAPIclass) unsigned char LumoraLibraryInstance::storage[sizeof(CLumoraAPIclass)];
+CLumoraAPIclass* LumoraLibraryInstance::instance =
+    new (LumoraLibraryInstance::storage) CLumoraAPIclass(CLumoraAPIclass::kLibraryInstance);
+
+void lumora::simpleapi::ReleaseLibraryInstance() noexcept { LumoraLibraryInstance::Destroy(); }
 
 CameraManager* lumora::simpleapi::ManagerOf(CLumoraAPIclass& api) noexcept {
   return LumoraLibraryInstance::Manager(api);
@@ -157,6 +176,18 @@ int Result(bool ok) noexcept { return ok ? 0 : -1; }
 
 CLumoraAPIclass& Library() noexcept { return LumoraLibraryInstance::Get(); }
 
+// Pins the library in the process the first time a plain function is about
+// to use COM (see LumoraLibraryInstance). Tried again if pinning failed.
+void KeepLibraryLoaded() noexcept {
+  static std::atomic<bool> pinned{false};
+  if (pinned.load()) return;
+  HMODULE self = nullptr;
+  if (GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN | GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                         reinterpret_cast<LPCWSTR>(&KeepLibraryLoaded), &self)) {
+    pinned.store(true);
+  }
+}
+
 // The plain functions hand out the table as char**.
 void Table(char* (*table)[LUMORA_MAX_CAMS], char*** out) noexcept {
   if (out) *out = *table;
@@ -166,7 +197,10 @@ void Table(char* (*table)[LUMORA_MAX_CAMS], char*** out) noexcept {
 
 extern "C" {
 
-int __stdcall EnumCams(void) { return Result(Library().EnumCams()); }
+int __stdcall EnumCams(void) {
+  KeepLibraryLoaded();
+  return Result(Library().EnumCams());
+}
 
 void __stdcall GetCamStrings(char*** table, unsigned long* count) {
   char* (*slots)[LUMORA_MAX_CAMS] = nullptr;
@@ -186,7 +220,10 @@ void __stdcall GetDevStrings(char*** table, unsigned long* count) {
   Table(slots, table);
 }
 
-int __stdcall SetCam(long index) { return Result(Library().SetCam(index)); }
+int __stdcall SetCam(long index) {
+  KeepLibraryLoaded();
+  return Result(Library().SetCam(index));
+}
 
 int __stdcall CamProperty_Support(long property, long* support) {
   CLumoraAPIclass::EVidCapPropertySupport value = CLumoraAPIclass::VCS_no;
