@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "com/raii.h"
+#include "com/text.h"
 #include "property/catalogue.h"
 #include "tools/cli_args.h"
 #include "tools/lumora/watch_win.h"
@@ -21,6 +23,7 @@
 #include "tools/report.h"
 
 namespace cli = lumora::cli;
+namespace com = lumora::com;
 
 namespace {
 
@@ -253,7 +256,7 @@ int Reset(const cli::Invocation& inv) {
 // Writes a neighbouring temporary file and then replaces the target, so an
 // interrupted save never leaves half a profile.
 bool WriteFile(const std::string& path, const std::string& text, std::string* error) {
-  std::wstring target = Wide(path);
+  std::wstring target = com::WidenUtf8(path);
   std::wstring temp = target + L".tmp";
   // Binary: the file holds exactly what FormatProfile wrote, as it is read.
   FILE* file = _wfopen(temp.c_str(), L"wb");
@@ -377,14 +380,14 @@ int Run(const std::vector<std::string>& args) {
 int main() {
   try {
     int argc = 0;
-    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    if (argv == nullptr) {
+    com::LocalMem<LPWSTR> argv;
+    argv.Reset(CommandLineToArgvW(GetCommandLineW(), &argc));
+    if (argv.Get() == nullptr) {
       Fail("cannot read the command line");
       return kExitFailed;
     }
     std::vector<std::string> args;
-    for (int i = 1; i < argc; ++i) args.push_back(Utf8(argv[i]));
-    LocalFree(argv);
+    for (int i = 1; i < argc; ++i) args.push_back(com::NarrowToUtf8(argv.Get()[i]));
     int rc = Run(args);
     std::fflush(stdout);
     return rc;

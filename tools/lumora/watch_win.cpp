@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <memory>
 
+#include "com/raii.h"
+#include "com/text.h"
 #include "tools/lumora/win_camera.h"
 #include "tools/watch.h"
 
@@ -38,21 +40,6 @@ class Handle {
   HANDLE h_;
 };
 
-class RegKey {
- public:
-  RegKey() = default;
-  ~RegKey() {
-    if (key_ != nullptr) RegCloseKey(key_);
-  }
-  RegKey(const RegKey&) = delete;
-  RegKey& operator=(const RegKey&) = delete;
-  HKEY* Out() { return &key_; }
-  HKEY Get() const { return key_; }
-
- private:
-  HKEY key_ = nullptr;
-};
-
 // The string form of the current user's SID: the watch's objects are named
 // after it, so each user has one watch and stops only their own.
 std::wstring UserSid() {
@@ -64,13 +51,12 @@ std::wstring UserSid() {
   if (size == 0) return L"unknown";
   std::unique_ptr<BYTE[]> buffer(new BYTE[size]);
   if (!GetTokenInformation(token.Get(), TokenUser, buffer.get(), size, &size)) return L"unknown";
-  LPWSTR text = nullptr;
-  if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.get())->User.Sid, &text)) {
+  com::LocalMem<wchar_t> text;
+  if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.get())->User.Sid,
+                              text.Receive())) {
     return L"unknown";
   }
-  std::wstring sid = text;
-  LocalFree(text);
-  return sid;
+  return text.Get();
 }
 
 std::wstring ObjectName(const wchar_t* what) {
@@ -198,16 +184,16 @@ int Install(const cli::WatchOptions& options) {
   }
   for (const std::string& p : options.profiles) {
     wchar_t full[4096];
-    DWORD m = GetFullPathNameW(Wide(p).c_str(), 4096, full, nullptr);
+    DWORD m = GetFullPathNameW(com::WidenUtf8(p).c_str(), 4096, full, nullptr);
     command += L" ";
     if (m == 0 || m >= 4096 || !Quote(full, &command)) {
       Fail("cannot use the path %s in a start-up entry", p.c_str());
       return kExitFailed;
     }
   }
-  RegKey key;
+  com::RegKey key;
   LONG rc = RegCreateKeyExW(HKEY_CURRENT_USER, kRunKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                            key.Out(), nullptr);
+                            key.Receive(), nullptr);
   if (rc == ERROR_SUCCESS) {
     rc = RegSetValueExW(key.Get(), kRunValue, 0, REG_SZ,
                         reinterpret_cast<const BYTE*>(command.c_str()),
@@ -217,13 +203,13 @@ int Install(const cli::WatchOptions& options) {
     Fail("cannot write the start-up entry (%s)", HrText(HRESULT_FROM_WIN32(rc)).c_str());
     return kExitFailed;
   }
-  std::printf("lumora watch starts at logon for the current user: %s\n", Utf8(command.c_str()).c_str());
+  std::printf("lumora watch starts at logon for the current user: %s\n", com::NarrowToUtf8(command).c_str());
   return kExitOk;
 }
 
 int Uninstall() {
-  RegKey key;
-  LONG rc = RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_SET_VALUE, key.Out());
+  com::RegKey key;
+  LONG rc = RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_SET_VALUE, key.Receive());
   if (rc == ERROR_SUCCESS) rc = RegDeleteValueW(key.Get(), kRunValue);
   if (rc == ERROR_FILE_NOT_FOUND) {
     std::printf("lumora watch had no start-up entry for the current user\n");

@@ -19,26 +19,6 @@ bool errorWritten = false;
 
 }  // namespace
 
-std::string Utf8(const wchar_t* text) {
-  if (text == nullptr || *text == L'\0') return std::string();
-  int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  if (n <= 1) return std::string();
-  std::string out(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, -1, &out[0], n, nullptr, nullptr);
-  out.resize(static_cast<size_t>(n) - 1);
-  return out;
-}
-
-std::wstring Wide(const std::string& text) {
-  if (text.empty()) return std::wstring();
-  int n = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
-  if (n <= 1) return std::wstring();
-  std::wstring out(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, &out[0], n);
-  out.resize(static_cast<size_t>(n) - 1);
-  return out;
-}
-
 void SetJsonErrors(bool json) { jsonErrors = json; }
 
 // User text inside the message (arguments, paths, profile lines) cannot
@@ -76,8 +56,8 @@ namespace {
 
 std::string ReadString(IVCapFilter* filter, HRESULT (STDMETHODCALLTYPE IVCapFilter::*get)(BSTR*)) {
   Bstr value;
-  if (FAILED((filter->*get)(value.Out()))) return std::string();
-  return Utf8(value.Get());
+  if (FAILED((filter->*get)(value.Receive()))) return std::string();
+  return com::NarrowToUtf8(std::wstring_view(value.Get(), value.Length()));
 }
 
 }  // namespace
@@ -88,7 +68,7 @@ HRESULT ListCameras(std::vector<Camera>* cameras) {
                                 IID_IVCapFilterEnum, &enumerator);
   if (FAILED(hr)) return hr;
   Bstr category;
-  hr = enumerator->DeviceCatClsid(CGC_VideoCapture, category.Out());
+  hr = enumerator->DeviceCatClsid(CGC_VideoCapture, category.Receive());
   if (FAILED(hr)) return hr;
   ComPtr<IDispatch> result;
   hr = enumerator->EnumerateFilter(category.Get(), &result);
@@ -284,20 +264,18 @@ HResult ControlSource::Default(int32_t property, int32_t* value) {
 }
 
 HResult ControlSource::ReadSettings(int16_t* elements, uint32_t count) {
-  SAFEARRAY* array = SafeArrayCreateVector(VT_I2, 0, count);
-  if (array == nullptr) return E_OUTOFMEMORY;
-  HRESULT hr = ctrl_->GetSetting(&array);
-  if (SUCCEEDED(hr) && array != nullptr && array->rgsabound[0].cElements == count) {
-    void* data = nullptr;
-    hr = SafeArrayAccessData(array, &data);
-    if (SUCCEEDED(hr)) {
-      std::copy_n(static_cast<const int16_t*>(data), count, elements);
-      SafeArrayUnaccessData(array);
-    }
+  com::SafeArray array(SafeArrayCreateVector(VT_I2, 0, count));
+  if (array.Get() == nullptr) return E_OUTOFMEMORY;
+  SAFEARRAY* raw = array.Detach();
+  HRESULT hr = ctrl_->GetSetting(&raw);
+  array.Reset(raw);
+  if (SUCCEEDED(hr) && raw != nullptr && raw->rgsabound[0].cElements == count) {
+    com::SafeArrayLockGuard lock(raw);
+    hr = lock.LockResult();
+    if (SUCCEEDED(hr)) std::copy_n(static_cast<const int16_t*>(raw->pvData), count, elements);
   } else if (SUCCEEDED(hr)) {
     hr = E_UNEXPECTED;
   }
-  if (array != nullptr) SafeArrayDestroy(array);
   return hr;
 }
 
@@ -311,7 +289,7 @@ bool ControlSource::Present() {
 }
 
 bool ReadFile(const std::string& path, std::string* text, std::string* error) {
-  FILE* file = _wfopen(Wide(path).c_str(), L"rb");
+  FILE* file = _wfopen(com::WidenUtf8(path).c_str(), L"rb");
   if (file == nullptr) {
     *error = "cannot open " + path;
     return false;

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "com/raii.h"
+#include "com/text.h"
 #include "lumora_idl.h"
 #include "tools/camera_source.h"
 #include "tools/profile.h"
@@ -23,37 +25,8 @@ using Microsoft::WRL::ComPtr;
 
 enum ExitCode { kExitOk = 0, kExitFailed = 1, kExitUsage = 2 };
 
-// Owns a BSTR.
-class Bstr {
- public:
-  Bstr() = default;
-  explicit Bstr(const wchar_t* text) : value_(SysAllocString(text)) {}
-  ~Bstr() { SysFreeString(value_); }
-  Bstr(const Bstr&) = delete;
-  Bstr& operator=(const Bstr&) = delete;
-  BSTR* Out() {
-    SysFreeString(value_);
-    value_ = nullptr;
-    return &value_;
-  }
-  BSTR Get() const { return value_; }
-
- private:
-  BSTR value_ = nullptr;
-};
-
-// Owns a VARIANT.
-class Variant {
- public:
-  Variant() { VariantInit(&value_); }
-  ~Variant() { VariantClear(&value_); }
-  Variant(const Variant&) = delete;
-  Variant& operator=(const Variant&) = delete;
-  VARIANT* Get() { return &value_; }
-
- private:
-  VARIANT value_;
-};
+using com::Bstr;
+using com::Variant;
 
 // COM on this thread for the object's lifetime.
 class Apartment {
@@ -69,9 +42,6 @@ class Apartment {
  private:
   HRESULT hr_;
 };
-
-std::string Utf8(const wchar_t* text);
-std::wstring Wide(const std::string& text);
 
 // Where failures go: text mode writes "lumora: " + the text on stderr; JSON
 // mode writes the first failure of the run as {"error": text} on stdout, so
