@@ -13,7 +13,7 @@ int Check(const cli::Invocation& inv) {
   Camera camera;
   ComPtr<IDVidCapCtrl> ctrl;
   if (int rc = OpenCamera(inv.cam, &camera, &ctrl)) return rc;
-  ControlSource source(ctrl.Get(), camera.id.devicePath);
+  ControlTarget source(ctrl.Get(), camera.id.devicePath);
   if (!inv.json) {
     std::printf("Checking camera %zu '%s' (serial %s, %s, chipset %s)\n", camera.position + 1,
                 camera.id.name.c_str(), camera.id.serial.c_str(), camera.id.vidPid.c_str(),

@@ -46,7 +46,7 @@ int ReportJson(const cli::Invocation& inv) {
   ComPtr<IDVidCapCtrl> ctrl;
   int32_t chipset = 0;
   if (int rc = OpenCamera(inv.cam, &camera, &ctrl, &chipset)) return rc;
-  ControlSource source(ctrl.Get(), camera.id.devicePath);
+  ControlTarget source(ctrl.Get(), camera.id.devicePath);
   std::vector<PropertyFacts> facts;
   for (int32_t p = 0; p < kReportProperties; ++p) facts.push_back(CollectFacts(source, p));
   Print(json::ReportDocument(Listed(camera), chipset, facts));
@@ -62,7 +62,7 @@ int GetJson(const cli::Invocation& inv) {
   Camera camera;
   ComPtr<IDVidCapCtrl> ctrl;
   if (int rc = OpenCamera(inv.cam, &camera, &ctrl)) return rc;
-  ControlSource source(ctrl.Get(), camera.id.devicePath);
+  ControlTarget source(ctrl.Get(), camera.id.devicePath);
   if ((Support(ctrl.Get(), property) & ::VCS_get) == 0) {
     Fail("%s cannot be read on this camera", Name(property));
     return kExitFailed;

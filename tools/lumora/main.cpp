@@ -63,7 +63,7 @@ int Report(const cli::Invocation& inv) {
   // The shared header ends in CR LF; the console adds its own CR.
   std::string text = lumora::ReportHeader(chipset);
   text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
-  ControlSource source(ctrl.Get(), camera.id.devicePath);
+  ControlTarget source(ctrl.Get(), camera.id.devicePath);
   for (int32_t p = 0; p < lumora::kReportProperties; ++p) {
     text += lumora::ToolReportLine(lumora::CollectFacts(source, p), chipset) + "\n";
   }
@@ -220,7 +220,7 @@ int Reset(const cli::Invocation& inv) {
       return true;
     }
     int32_t value = 0;
-    if (!target.Default(p, &value)) return false;
+    if (FAILED(target.Default(p, &value))) return false;
     steps.push_back({p, false, value});
     return true;
   };

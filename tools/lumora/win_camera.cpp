@@ -160,18 +160,9 @@ bool Range(IDVidCapCtrl* ctrl, int32_t property, long* min, long* max) {
       ctrl->GetRange(static_cast<::VidCapProperty>(property), min, max, &step, &def, &caps));
 }
 
-ControlTarget::ControlTarget(IDVidCapCtrl* ctrl) : ctrl_(ctrl) {
+ControlTarget::ControlTarget(IDVidCapCtrl* ctrl, std::string devicePath)
+    : ctrl_(ctrl), devicePath_(std::move(devicePath)) {
   if (FAILED(ctrl->QueryInterface(IID_IDVidCapCtrl2, &modes_))) modes_.Reset();
-}
-
-int32_t ControlTarget::Support(int32_t property) { return tool::Support(ctrl_, property); }
-
-bool ControlTarget::Range(int32_t property, int32_t* min, int32_t* max) {
-  long lo = 0, hi = 0;
-  if (!tool::Range(ctrl_, property, &lo, &hi)) return false;
-  *min = static_cast<int32_t>(lo);
-  *max = static_cast<int32_t>(hi);
-  return true;
 }
 
 HResult ControlTarget::Get(int32_t property, int32_t* value) {
@@ -183,13 +174,6 @@ HResult ControlTarget::Get(int32_t property, int32_t* value) {
 
 HResult ControlTarget::Set(int32_t property, int32_t value) {
   return ctrl_->put_Prop(static_cast<::VidCapProperty>(property), value);
-}
-
-int32_t ControlTarget::ModeSupport(int32_t property) {
-  long bits = 0;
-  if (!modes_ || modes_->ModeSupport(static_cast<::VidCapProperty>(property), &bits) != S_OK)
-    return 0;
-  return static_cast<int32_t>(bits & (cli::kModeAuto | cli::kModeManual));
 }
 
 HResult ControlTarget::GetMode(int32_t property, int32_t* mode) {
@@ -207,22 +191,26 @@ HResult ControlTarget::SetMode(int32_t property, int32_t mode) {
                           mode == cli::kModeAuto ? ::VCM_Auto : ::VCM_Manual);
 }
 
-bool ControlTarget::Default(int32_t property, int32_t* value) {
-  long v = 0;
-  if (!modes_ || FAILED(modes_->get_DefaultValue(static_cast<::VidCapProperty>(property), &v)))
-    return false;
-  *value = static_cast<int32_t>(v);
-  return true;
+int32_t ControlTarget::Support(int32_t property) { return tool::Support(ctrl_, property); }
+
+bool ControlTarget::Range(int32_t property, int32_t* min, int32_t* max) {
+  int32_t step = 0, def = 0;
+  return SUCCEEDED(Range(property, min, max, &step, &def));
 }
 
-HResult ControlSource::Support(int32_t property, int32_t* support) {
+int32_t ControlTarget::ModeSupport(int32_t property) {
+  int32_t modes = 0;
+  return ModeSupport(property, &modes) == S_OK ? modes : 0;
+}
+
+HResult ControlTarget::Support(int32_t property, int32_t* support) {
   ::VidCapPropertySupport s = ::VCS_no;
   HRESULT hr = ctrl_->Has(static_cast<::VidCapProperty>(property), &s);
   if (SUCCEEDED(hr)) *support = s;
   return hr;
 }
 
-HResult ControlSource::Range(int32_t property, int32_t* min, int32_t* max, int32_t* step,
+HResult ControlTarget::Range(int32_t property, int32_t* min, int32_t* max, int32_t* step,
                              int32_t* defaultValue) {
   long lo = 0, hi = 0, delta = 0, def = 0, caps = 0;
   HRESULT hr = ctrl_->GetRange(static_cast<::VidCapProperty>(property), &lo, &hi, &delta, &def, &caps);
@@ -235,35 +223,23 @@ HResult ControlSource::Range(int32_t property, int32_t* min, int32_t* max, int32
   return hr;
 }
 
-HResult ControlSource::Get(int32_t property, int32_t* value) {
-  long v = 0;
-  HRESULT hr = ctrl_->get_Prop(static_cast<::VidCapProperty>(property), &v);
-  if (SUCCEEDED(hr)) *value = v;
+HResult ControlTarget::ModeSupport(int32_t property, int32_t* modes) {
+  if (!modes_) return E_NOTIMPL;
+  long bits = 0;
+  HRESULT hr = modes_->ModeSupport(static_cast<::VidCapProperty>(property), &bits);
+  if (SUCCEEDED(hr)) *modes = static_cast<int32_t>(bits & (cli::kModeAuto | cli::kModeManual));
   return hr;
 }
 
-HResult ControlSource::Set(int32_t property, int32_t value) {
-  return ctrl_->put_Prop(static_cast<::VidCapProperty>(property), value);
+HResult ControlTarget::Default(int32_t property, int32_t* value) {
+  if (!modes_) return E_NOTIMPL;
+  long v = 0;
+  HRESULT hr = modes_->get_DefaultValue(static_cast<::VidCapProperty>(property), &v);
+  if (SUCCEEDED(hr)) *value = static_cast<int32_t>(v);
+  return hr;
 }
 
-HResult ControlSource::ModeSupport(int32_t property, int32_t* modes) {
-  *modes = modes_.ModeSupport(property);
-  return S_OK;
-}
-
-HResult ControlSource::GetMode(int32_t property, int32_t* mode) {
-  return modes_.GetMode(property, mode);
-}
-
-HResult ControlSource::SetMode(int32_t property, int32_t mode) {
-  return modes_.SetMode(property, mode);
-}
-
-HResult ControlSource::Default(int32_t property, int32_t* value) {
-  return modes_.Default(property, value) ? S_OK : E_NOTIMPL;
-}
-
-HResult ControlSource::ReadSettings(int16_t* elements, uint32_t count) {
+HResult ControlTarget::ReadSettings(int16_t* elements, uint32_t count) {
   com::SafeArray array(SafeArrayCreateVector(VT_I2, 0, count));
   if (array.Get() == nullptr) return E_OUTOFMEMORY;
   SAFEARRAY* raw = array.Detach();
@@ -279,7 +255,8 @@ HResult ControlSource::ReadSettings(int16_t* elements, uint32_t count) {
   return hr;
 }
 
-bool ControlSource::Present() {
+bool ControlTarget::Present() {
+  if (devicePath_.empty()) return true;
   std::vector<Camera> cameras;
   if (FAILED(ListCameras(&cameras))) return false;
   for (const Camera& c : cameras) {

@@ -81,48 +81,36 @@ int OpenCamera(const std::string& cam, Camera* chosen, ComPtr<IDVidCapCtrl>* con
 int32_t Support(IDVidCapCtrl* ctrl, int32_t property);
 bool Range(IDVidCapCtrl* ctrl, int32_t property, long* min, long* max);
 
-// A profile load's calls on a control. Modes are reached through the
-// control's mode interface where the library offers one; without it no
-// property has modes.
-class ControlTarget : public cli::ProfileTarget {
+// The camera through its control, as a profile load (ProfileTarget) and the
+// reports and the check (CameraSource) call it. Modes and defaults are
+// reached through the control's second interface where the library offers
+// one; without it no property has modes or a default. Present() looks the
+// camera's device path up in a fresh list of the cameras (true when no path
+// was given).
+class ControlTarget : public cli::ProfileTarget, public CameraSource {
  public:
-  explicit ControlTarget(IDVidCapCtrl* ctrl);
-  int32_t Support(int32_t property) override;
-  bool Range(int32_t property, int32_t* min, int32_t* max) override;
+  explicit ControlTarget(IDVidCapCtrl* ctrl, std::string devicePath = std::string());
+  // Both.
   HResult Get(int32_t property, int32_t* value) override;
   HResult Set(int32_t property, int32_t value) override;
-  int32_t ModeSupport(int32_t property) override;
   HResult GetMode(int32_t property, int32_t* mode) override;
   HResult SetMode(int32_t property, int32_t mode) override;
-  // The default value; false where the control reports none.
-  bool Default(int32_t property, int32_t* value);
-
- private:
-  IDVidCapCtrl* ctrl_;
-  ComPtr<IDVidCapCtrl2> modes_;  // null on a library without modes
-};
-
-// The camera through its control, for the reports and the check. Present()
-// looks the camera's device path up in a fresh list of the cameras.
-class ControlSource : public CameraSource {
- public:
-  ControlSource(IDVidCapCtrl* ctrl, std::string devicePath)
-      : ctrl_(ctrl), modes_(ctrl), devicePath_(std::move(devicePath)) {}
+  // ProfileTarget.
+  int32_t Support(int32_t property) override;
+  bool Range(int32_t property, int32_t* min, int32_t* max) override;
+  int32_t ModeSupport(int32_t property) override;
+  // CameraSource.
   HResult Support(int32_t property, int32_t* support) override;
   HResult Range(int32_t property, int32_t* min, int32_t* max, int32_t* step,
                 int32_t* defaultValue) override;
-  HResult Get(int32_t property, int32_t* value) override;
-  HResult Set(int32_t property, int32_t value) override;
   HResult ModeSupport(int32_t property, int32_t* modes) override;
-  HResult GetMode(int32_t property, int32_t* mode) override;
-  HResult SetMode(int32_t property, int32_t mode) override;
   HResult Default(int32_t property, int32_t* value) override;
   HResult ReadSettings(int16_t* elements, uint32_t count) override;
   bool Present() override;
 
  private:
   IDVidCapCtrl* ctrl_;
-  ControlTarget modes_;  // the control's automatic modes and defaults
+  ComPtr<IDVidCapCtrl2> modes_;  // null on a library without modes
   std::string devicePath_;
 };
 
