@@ -3,6 +3,9 @@
 
 #include "com/raii.h"
 
+#include <new>
+#include <string>
+#include <utility>
 #include <vector>
 
 // The image base of the file this code is linked into (set by the linker).
@@ -30,12 +33,47 @@ LONG ModuleLockCount() noexcept { return InterlockedCompareExchange(&g_lockCount
 
 HMODULE ModuleHandle() noexcept { return reinterpret_cast<HMODULE>(&__ImageBase); }
 
-HRESULT ModulePath(wchar_t* path, DWORD size) noexcept {
-  if (!path || size == 0) return E_POINTER;
-  DWORD length = GetModuleFileNameW(ModuleHandle(), path, size);
-  if (length == 0) return HRESULT_FROM_WIN32(GetLastError());
-  if (length >= size) return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
-  return S_OK;
+HRESULT ModuleFileName(HMODULE module, std::wstring* path) noexcept {
+  if (!path) return E_POINTER;
+  // No path is longer than the longest string the system's paths can hold.
+  constexpr DWORD kLongest = 32768;
+  try {
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (;;) {
+      const DWORD size = static_cast<DWORD>(buffer.size());
+      const DWORD written = GetModuleFileNameW(module, buffer.data(), size);
+      if (written == 0) {
+        const DWORD error = GetLastError();
+        return error != ERROR_SUCCESS ? HRESULT_FROM_WIN32(error) : E_FAIL;
+      }
+      if (written < size) {
+        buffer.resize(written);
+        *path = std::move(buffer);
+        return S_OK;
+      }
+      if (size >= kLongest) return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+      buffer.resize(size * 2);
+    }
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  }
+}
+
+HRESULT ModulePath(std::wstring* path) noexcept { return ModuleFileName(ModuleHandle(), path); }
+
+HRESULT ModuleTypeLibPath(std::wstring* path) noexcept {
+  HRESULT hr = ModulePath(path);
+  if (FAILED(hr) || path->size() < MAX_PATH) return hr;
+  try {
+    std::wstring shorter(MAX_PATH, L'\0');
+    const DWORD length = GetShortPathNameW(path->c_str(), shorter.data(), MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+    shorter.resize(length);
+    *path = std::move(shorter);
+    return S_OK;
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  }
 }
 
 // The caches are heap objects created under the lock, so that nothing of
@@ -47,11 +85,11 @@ HRESULT ModuleTypeLib(ITypeLib** lib) noexcept {
   try {
     SrwExclusive hold(g_typeLock);
     if (!g_typeLib || !*g_typeLib) {
-      wchar_t path[MAX_PATH];
-      HRESULT hr = ModulePath(path, MAX_PATH);
+      std::wstring path;
+      HRESULT hr = ModuleTypeLibPath(&path);
       if (FAILED(hr)) return hr;
       Microsoft::WRL::ComPtr<ITypeLib> loaded;
-      hr = LoadTypeLibEx(path, REGKIND_NONE, &loaded);
+      hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, &loaded);
       if (FAILED(hr)) return hr;
       if (!g_typeLib) g_typeLib = new Microsoft::WRL::ComPtr<ITypeLib>();
       *g_typeLib = loaded;

@@ -40,6 +40,7 @@
 #include <oleauto.h>
 #include <wrl/client.h>
 
+#include <string>
 #include <utility>
 
 #include "com/guard.h"
@@ -60,9 +61,18 @@ class ModuleReference {
   ~ModuleReference() { UnlockModule(); }
 };
 
-// The library file this code is linked into, and its full path.
+// The library file this code is linked into.
 HMODULE ModuleHandle() noexcept;
-HRESULT ModulePath(wchar_t* path, DWORD size) noexcept;
+// The full path of a module's file (null: the program's), however long: the
+// buffer grows for as long as GetModuleFileNameW fills it to the end, which
+// is how it reports a truncated path.
+HRESULT ModuleFileName(HMODULE module, std::wstring* path) noexcept;
+// The full path of the library file this code is linked into.
+HRESULT ModulePath(std::wstring* path) noexcept;
+// The same path for the type-library functions, which take at most MAX_PATH
+// characters: a longer path in its short (8.3) form, and
+// ERROR_FILENAME_EXCED_RANGE where the volume has no short form that fits.
+HRESULT ModuleTypeLibPath(std::wstring* path) noexcept;
 
 // The type library embedded in the module file (loaded once, cached) and
 // the type information of one of its entries (cached per identifier). Both

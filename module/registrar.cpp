@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "com/com_object.h"
 #include "com/raii.h"
 #include "module/registry_script.h"
 
@@ -148,16 +149,9 @@ HRESULT RunResourceScript(HMODULE module, UINT id, Mode mode) noexcept {
       script.resize(static_cast<size_t>(length));
       MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(size), script.data(), length);
     }
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-      DWORD written = GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
-      if (written == 0) return HRESULT_FROM_WIN32(GetLastError());
-      if (written < path.size()) {
-        path.resize(written);
-        break;
-      }
-      path.resize(path.size() * 2);
-    }
+    std::wstring path;
+    HRESULT hr = com::ModuleFileName(module, &path);
+    if (FAILED(hr)) return hr;
     return RunScript(script, mode, path);
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;

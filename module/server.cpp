@@ -3,6 +3,7 @@
 
 #include <iterator>
 #include <new>
+#include <string>
 
 #include "enumeration/win/classes.h"
 #include "property/win/dvidcapctrl.h"
@@ -145,7 +146,11 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
 
 STDAPI DllCanUnloadNow() { return com::ModuleLockCount() == 0 ? S_OK : S_FALSE; }
 
-STDAPI DllRegisterServer() {
+namespace {
+
+// The classes' registry scripts, then the type library, stopping at the
+// first failure.
+HRESULT RegisterEverything() noexcept {
   for (const server::ClassEntry& row : server::g_classes) {
     HRESULT hr = registrar::RunResourceScript(com::ModuleHandle(), row.registryScript,
                                               registrar::Mode::Register);
@@ -154,13 +159,14 @@ STDAPI DllRegisterServer() {
   ComPtr<ITypeLib> lib;
   HRESULT hr = com::ModuleTypeLib(&lib);
   if (FAILED(hr)) return hr;
-  wchar_t path[MAX_PATH];
-  hr = com::ModulePath(path, MAX_PATH);
+  std::wstring path;
+  hr = com::ModuleTypeLibPath(&path);
   if (FAILED(hr)) return hr;
-  return RegisterTypeLib(lib.Get(), path, nullptr);
+  return RegisterTypeLib(lib.Get(), path.data(), nullptr);
 }
 
-STDAPI DllUnregisterServer() {
+// Every class script and the type library; goes on past failures.
+HRESULT UnregisterEverything() noexcept {
   for (const server::ClassEntry& row : server::g_classes) {
     registrar::RunResourceScript(com::ModuleHandle(), row.registryScript,
                                  registrar::Mode::Unregister);
@@ -176,3 +182,15 @@ STDAPI DllUnregisterServer() {
   }
   return S_OK;
 }
+
+}  // namespace
+
+// A registration that fails midway is undone whole: the unregistration
+// removes what was written, and the first failure is the answer.
+STDAPI DllRegisterServer() {
+  const HRESULT hr = RegisterEverything();
+  if (FAILED(hr)) UnregisterEverything();
+  return hr;
+}
+
+STDAPI DllUnregisterServer() { return UnregisterEverything(); }

@@ -10,6 +10,7 @@
 #include <cwctype>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "com/raii.h"
 
@@ -122,7 +123,8 @@ TEST(Registered, TypeLibraryLoadsByIdentifier) {
   EXPECT_EQ(Lower(path.Get()), Lower(LibraryPath()));
 }
 
-TEST(Unregistered, NoKeyOfTheClassesRemains) {
+// Nothing of the library is registered: no class, ProgID or type library.
+void ExpectNothingRegistered() {
   for (const ClassKeys& row : kClasses) {
     SCOPED_TRACE(Narrow(row.progId));
     EXPECT_FALSE(KeyExists(row.progId));
@@ -131,6 +133,90 @@ TEST(Unregistered, NoKeyOfTheClassesRemains) {
   }
   EXPECT_TRUE(KeyExists(L"CLSID"));
   EXPECT_FALSE(KeyExists(std::wstring(L"TypeLib\\") + kTypeLib + L"\\1.0"));
+}
+
+// regsvr32 /s (or /s /u) on a library file; its exit code, -1 when it could
+// not be started.
+int Regsvr32(const std::wstring& library, bool unregister) {
+  std::wstring command = L"regsvr32.exe /s ";
+  if (unregister) command += L"/u ";
+  command += L"\"" + library + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process)) {
+    return -1;
+  }
+  WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return static_cast<int>(code);
+}
+
+TEST(Unregistered, NoKeyOfTheClassesRemains) { ExpectNothingRegistered(); }
+
+// The next tests start and end with the library unregistered.
+
+// A key that cannot take the registration's subkeys (a volatile key takes
+// only volatile ones) makes the third class's script fail after two classes
+// were written: regsvr32 reports the failure and nothing of ours remains.
+TEST(FailedRegistration, UndoesWhatItWrote) {
+  RegKey planted;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, L"Lumora.DVidCapCtrl", 0, nullptr,
+                            REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, planted.Receive(),
+                            nullptr),
+            ERROR_SUCCESS);
+  planted.Reset();
+  EXPECT_NE(Regsvr32(LibraryPath(), false), 0) << "the registration reports its failure";
+  ExpectNothingRegistered();
+  RegDeleteKeyW(HKEY_CLASSES_ROOT, L"Lumora.DVidCapCtrl");
+}
+
+// A library file whose path is longer than MAX_PATH registers (classes with
+// the full path, the type library with the file's short form) and
+// unregisters again.
+TEST(LongPath, RegistersWithTheFullPath) {
+  wchar_t temp[MAX_PATH + 1];
+  const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
+  ASSERT_GT(length, 0u);
+  ASSERT_LE(length, static_cast<DWORD>(MAX_PATH));
+  std::wstring folder = temp;
+  std::vector<std::wstring> created;
+  for (wchar_t part : {L'a', L'b', L'c'}) {
+    folder += L"lumora-" + std::wstring(100, part) + L"\\";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr) ||
+                GetLastError() == ERROR_ALREADY_EXISTS);
+    created.push_back(folder);
+  }
+  const std::wstring library = folder + L"Lumora.dll";
+  ASSERT_GT(library.size(), static_cast<size_t>(MAX_PATH));
+  ASSERT_TRUE(CopyFileW(LibraryPath().c_str(), library.c_str(), FALSE));
+
+  EXPECT_EQ(Regsvr32(library, false), 0);
+  for (const ClassKeys& row : kClasses) {
+    SCOPED_TRACE(Narrow(row.progId));
+    EXPECT_EQ(Lower(Value(std::wstring(L"CLSID\\") + row.clsid + L"\\InprocServer32")),
+              Lower(library));
+  }
+  GUID libid{};
+  ASSERT_EQ(CLSIDFromString(const_cast<LPOLESTR>(kTypeLib), &libid), S_OK);
+  lumora::com::Bstr registered;
+  EXPECT_EQ(QueryPathOfRegTypeLib(libid, 1, 0, 1033, registered.Receive()), S_OK);
+  // The type-library functions take at most MAX_PATH characters: the type
+  // library is registered under the file's short form.
+  wchar_t longForm[1024] = {};
+  const DWORD longLength = registered.Get() ? GetLongPathNameW(registered.Get(), longForm, 1024) : 0;
+  EXPECT_GT(longLength, 0u);
+  EXPECT_LT(longLength, 1024u);
+  EXPECT_EQ(Lower(longForm), Lower(library));
+
+  EXPECT_EQ(Regsvr32(library, true), 0);
+  ExpectNothingRegistered();
+  DeleteFileW(library.c_str());
+  for (auto it = created.rbegin(); it != created.rend(); ++it) RemoveDirectoryW(it->c_str());
 }
 
 }  // namespace
