@@ -231,6 +231,31 @@ TEST(Check, AZeroSteppingDeltaFailsTheRangeWhereTheSourceReportsIt) {
   EXPECT_NE(LineOf(check::Text(through), "Hue").find("OK"), std::string::npos);
 }
 
+// A control whose reads are one above what was written fails, and the check
+// still puts the device value back (the value that reads as the original).
+TEST(Check, AControlThatReadsOffFromItsWritesFailsAndIsStillRestored) {
+  class ReadsOneHigher : public HandlerSource {
+   public:
+    using HandlerSource::HandlerSource;
+    HResult Get(int32_t p, int32_t* value) override {
+      HResult h = HandlerSource::Get(p, value);
+      if (p == VCP_Contrast && hr::Succeeded(h)) *value += 1;
+      return h;
+    }
+  };
+  auto cam = sim::SimulatedCamera::Create();
+  const std::string before = StateOf(cam);
+  ReadsOneHigher source(cam, CSX_Unknown, Guid{});
+  check::Result result = check::Run(source);
+  const std::string text = check::Text(result);
+  EXPECT_EQ(result.summary.failed, 1) << text;
+  EXPECT_NE(LineOf(text, "Contrast").find("FAIL: wrote the minimum 0, read back 1"),
+            std::string::npos)
+      << text;
+  EXPECT_TRUE(result.restored) << text;
+  EXPECT_EQ(StateOf(cam), before);
+}
+
 TEST(Check, CatchesAPrivatePropertyThatIgnoresWrites) {
   const sim::FamilyInfo& info = sim::InfoOf(sim::Family::Saa8116);
   auto cam = sim::MakeRigCamera(info.privateSet);
