@@ -25,7 +25,8 @@ constexpr CommandInfo kCommands[] = {
      "a camera in the other commands.\n"},
     {Command::kReport, "report", 1, true, "lumora report CAM [--json]",
      "Prints support, range and current value of every catalogue property of\n"
-     "the camera, with its chipset; the standard exposure control also in\n"
+     "the camera, with its chipset; the default and the mode (auto or manual)\n"
+     "where the camera reports them; the standard exposure control also in\n"
      "seconds (its value v means 2^v s).\n"},
     {Command::kGet, "get", 2, true, "lumora get CAM PROP [--json]",
      "Prints the current value of one property.\n"},
