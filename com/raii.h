@@ -11,6 +11,7 @@
 #include <oleauto.h>
 #include <objbase.h>
 
+#include <type_traits>
 #include <utility>
 
 namespace lumora::com {
@@ -78,33 +79,54 @@ class Variant {
   VARIANT value_;
 };
 
-// A safe array owned by the library until it is handed out.
-class SafeArray {
+// A resource the system hands out by pointer (or pointer-like handle), freed
+// with Free when the owner lets go of it: Receive() for an API that writes
+// a new one, Detach() to hand it on.
+template <class T, void (*Free)(void*)>
+class Owner {
  public:
-  SafeArray() noexcept = default;
-  explicit SafeArray(SAFEARRAY* array) noexcept : value_(array) {}
-  SafeArray(SafeArray&& other) noexcept : value_(other.Detach()) {}
-  SafeArray& operator=(SafeArray&& other) noexcept {
+  Owner() noexcept = default;
+  explicit Owner(T* value) noexcept : value_(value) {}
+  Owner(Owner&& other) noexcept : value_(other.Detach()) {}
+  Owner& operator=(Owner&& other) noexcept {
     Reset(other.Detach());
     return *this;
   }
-  SafeArray(const SafeArray&) = delete;
-  SafeArray& operator=(const SafeArray&) = delete;
-  ~SafeArray() { Reset(); }
+  Owner(const Owner&) = delete;
+  Owner& operator=(const Owner&) = delete;
+  ~Owner() { Reset(); }
 
-  SAFEARRAY* Get() const noexcept { return value_; }
-  SAFEARRAY** Receive() noexcept {
+  T* Get() const noexcept { return value_; }
+  T** Receive() noexcept {
     Reset();
     return &value_;
   }
-  SAFEARRAY* Detach() noexcept { return std::exchange(value_, nullptr); }
-  void Reset(SAFEARRAY* array = nullptr) noexcept {
-    if (SAFEARRAY* old = std::exchange(value_, array)) SafeArrayDestroy(old);
+  T* Detach() noexcept { return std::exchange(value_, nullptr); }
+  void Reset(T* value = nullptr) noexcept {
+    if (T* old = std::exchange(value_, value)) Free(old);
   }
 
  private:
-  SAFEARRAY* value_ = nullptr;
+  T* value_ = nullptr;
 };
+
+// The free functions (the system's own are __stdcall on 32-bit Windows).
+inline void DestroySafeArray(void* array) { SafeArrayDestroy(static_cast<SAFEARRAY*>(array)); }
+inline void CloseRegKey(void* key) { RegCloseKey(static_cast<HKEY>(key)); }
+inline void FreeCoTaskMem(void* block) { CoTaskMemFree(block); }
+inline void FreeLocal(void* block) { LocalFree(block); }
+
+// A safe array owned by the library until it is handed out.
+using SafeArray = Owner<SAFEARRAY, DestroySafeArray>;
+// An open registry key.
+using RegKey = Owner<std::remove_pointer_t<HKEY>, CloseRegKey>;
+// Memory the system allocated for the caller: CoTaskMem for CoTaskMemAlloc
+// (strings from StringFromCLSID, IMoniker::GetDisplayName and the like),
+// LocalMem for LocalAlloc (FormatMessage's FORMAT_MESSAGE_ALLOCATE_BUFFER).
+template <class T>
+using CoTaskMem = Owner<T, FreeCoTaskMem>;
+template <class T>
+using LocalMem = Owner<T, FreeLocal>;
 
 // Holds SafeArrayLock on an array (borrowed) until Unlock or destruction.
 class SafeArrayLockGuard {
@@ -128,71 +150,6 @@ class SafeArrayLockGuard {
   SAFEARRAY* array_;
   HRESULT result_;
 };
-
-// An open registry key.
-class RegKey {
- public:
-  RegKey() noexcept = default;
-  RegKey(RegKey&& other) noexcept : value_(std::exchange(other.value_, nullptr)) {}
-  RegKey& operator=(RegKey&& other) noexcept {
-    Reset(std::exchange(other.value_, nullptr));
-    return *this;
-  }
-  RegKey(const RegKey&) = delete;
-  RegKey& operator=(const RegKey&) = delete;
-  ~RegKey() { Reset(); }
-
-  HKEY Get() const noexcept { return value_; }
-  HKEY* Receive() noexcept {
-    Reset();
-    return &value_;
-  }
-  void Reset(HKEY key = nullptr) noexcept {
-    if (HKEY old = std::exchange(value_, key)) RegCloseKey(old);
-  }
-
- private:
-  HKEY value_ = nullptr;
-};
-
-// A block of memory the system allocated for the caller, freed with Free:
-// CoTaskMem for CoTaskMemAlloc (strings from StringFromCLSID,
-// IMoniker::GetDisplayName and the like), LocalMem for LocalAlloc
-// (FormatMessage's FORMAT_MESSAGE_ALLOCATE_BUFFER).
-template <class T, void (*Free)(void*)>
-class SystemBlock {
- public:
-  SystemBlock() noexcept = default;
-  SystemBlock(SystemBlock&& other) noexcept : value_(std::exchange(other.value_, nullptr)) {}
-  SystemBlock& operator=(SystemBlock&& other) noexcept {
-    Reset(std::exchange(other.value_, nullptr));
-    return *this;
-  }
-  SystemBlock(const SystemBlock&) = delete;
-  SystemBlock& operator=(const SystemBlock&) = delete;
-  ~SystemBlock() { Reset(); }
-
-  T* Get() const noexcept { return value_; }
-  T** Receive() noexcept {
-    Reset();
-    return &value_;
-  }
-  void Reset(T* block = nullptr) noexcept {
-    if (T* old = std::exchange(value_, block)) Free(old);
-  }
-
- private:
-  T* value_ = nullptr;
-};
-
-// (The system's free functions are __stdcall on 32-bit Windows.)
-inline void FreeCoTaskMem(void* block) { CoTaskMemFree(block); }
-inline void FreeLocal(void* block) { LocalFree(block); }
-
-template <class T>
-using CoTaskMem = SystemBlock<T, FreeCoTaskMem>;
-template <class T>
-using LocalMem = SystemBlock<T, FreeLocal>;
 
 // Holds an SRW lock (exclusive or shared) for its scope.
 class SrwExclusive {

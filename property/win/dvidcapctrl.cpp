@@ -9,6 +9,7 @@
 #include <string>
 #include <utility>
 
+#include "com/guard.h"
 #include "com/out_param.h"
 #include "com/text.h"
 #include "com/variant_array.h"
@@ -23,18 +24,6 @@ namespace lumora {
 using Microsoft::WRL::ComPtr;
 
 namespace {
-
-// Runs a member body; an exception never leaves the object.
-template <class Body>
-HRESULT Guarded(Body&& body) noexcept {
-  try {
-    return body();
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    return E_FAIL;
-  }
-}
 
 // A handler query with one output (out-parameter rule: com/out_param.h).
 template <class Out, class Query>
@@ -54,11 +43,8 @@ class DVidCapCtrl::AttachmentCallbacks final : public AttachmentEvents {
   explicit AttachmentCallbacks(DVidCapCtrl& owner) noexcept : owner_(owner) {}
   void DebugLog(const char* text) override { owner_.FireDebugLog(text); }
   void UseDefaultFilterName(const char* text) override {
-    try {
-      owner_.filterName_ = com::Bstr(com::WidenUtf8(text).c_str());
-    } catch (const std::bad_alloc&) {
-      // The name stays null; nothing reads it back.
-    }
+    // Without memory the name stays null; nothing reads it back.
+    owner_.filterName_ = com::BstrFromUtf8(text);
   }
 
  private:
@@ -127,7 +113,7 @@ IFACEMETHODIMP DVidCapCtrl::put_BaseFilter(IUnknown* filter) {
       !base) {
     return E_INVALIDARG;
   }
-  return Guarded([&] { return Attach(std::move(base)); });
+  return com::Guard([&] { return Attach(std::move(base)); });
 }
 
 HRESULT DVidCapCtrl::Attach(ComPtr<IBaseFilter> filter) {
@@ -156,7 +142,7 @@ HRESULT DVidCapCtrl::Attach(ComPtr<IBaseFilter> filter) {
 IFACEMETHODIMP DVidCapCtrl::put_CaptureFilter(IDispatch* descriptor) {
   if (baseFilter_) return E_ABORT;
   if (!descriptor) return E_POINTER;
-  return Guarded([&]() -> HRESULT {
+  return com::Guard([&]() -> HRESULT {
     vcapFilter_.Reset();
     if (FAILED(descriptor->QueryInterface(
             __uuidof(IVCapFilter), reinterpret_cast<void**>(vcapFilter_.GetAddressOf()))) ||

@@ -97,9 +97,9 @@ void CountFree(void* block) {
   ++g_freed;
   delete static_cast<int*>(block);
 }
-using Block = SystemBlock<int, CountFree>;
+using Block = Owner<int, CountFree>;
 
-TEST(SystemBlock, FreesEachBlockExactlyOnce) {
+TEST(Owner, FreesEachValueExactlyOnce) {
   g_freed = 0;
   {
     Block first;
@@ -115,11 +115,15 @@ TEST(SystemBlock, FreesEachBlockExactlyOnce) {
     third = std::move(second);
     EXPECT_EQ(g_freed, 2) << "assignment frees the target's block";
     EXPECT_EQ(*third.Get(), 2);
+    Block fourth(new int(4));
+    int* handedOn = fourth.Detach();
+    EXPECT_EQ(fourth.Get(), nullptr) << "Detach hands the value on without freeing it";
+    delete handedOn;
   }
   EXPECT_EQ(g_freed, 3);
 }
 
-TEST(SystemBlock, LocalMemTakesFormatMessagesBuffer) {
+TEST(Owner, LocalMemTakesFormatMessagesBuffer) {
   LocalMem<wchar_t> text;
   DWORD length = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
