@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "com/com_object.h"
 #include "com/raii.h"
 #include "com/text.h"
 #include "tools/lumora/win_camera.h"
@@ -170,10 +171,9 @@ bool Quote(const std::wstring& arg, std::wstring* out) {
 }
 
 int Install(const cli::WatchOptions& options) {
-  wchar_t exe[4096];
-  DWORD n = GetModuleFileNameW(nullptr, exe, 4096);
+  std::wstring exe;
   std::wstring command;
-  if (n == 0 || n >= 4096 || !Quote(exe, &command)) {
+  if (FAILED(com::ModuleFileName(nullptr, &exe)) || !Quote(exe, &command)) {
     Fail("cannot tell the path of lumora.exe");
     return kExitFailed;
   }
