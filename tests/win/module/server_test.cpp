@@ -7,6 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+#include <vector>
+
 #include "lumora_idl.h"
 
 using Microsoft::WRL::ComPtr;
@@ -364,6 +368,44 @@ TEST_F(Server, InstanceOutlivingItsClassObjectKeepsTheLock) {
   EXPECT_EQ(canUnloadNow_(), S_FALSE);
   second.Reset();
   EXPECT_EQ(canUnloadNow_(), S_OK);
+}
+
+// The module's lock count is changed from any thread: many threads creating
+// and releasing instances of every class, locking and unlocking the server
+// and taking and dropping class objects, end with the count back at zero.
+TEST_F(Server, LockCountIsBalancedAcrossThreads) {
+  constexpr int kThreads = 8;
+  constexpr int kRounds = 20000;
+  std::vector<ComPtr<IClassFactory>> factories;
+  for (const ClassRow& row : kClasses) factories.push_back(Factory(*row.clsid));
+  std::atomic<int> failures{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
+      for (int i = 0; i < kRounds; ++i) {
+        IClassFactory* factory = factories[static_cast<size_t>(t + i) % factories.size()].Get();
+        IUnknown* instance = nullptr;
+        if (factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(&instance)) !=
+                S_OK ||
+            !instance) {
+          ++failures;
+          continue;
+        }
+        factory->LockServer(TRUE);
+        factory->AddRef();
+        instance->Release();
+        factory->Release();
+        factory->LockServer(FALSE);
+      }
+      if (com) CoUninitialize();
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(failures.load(), 0);
+  EXPECT_EQ(canUnloadNow_(), S_FALSE) << "the test still holds the class objects";
+  factories.clear();
+  EXPECT_EQ(canUnloadNow_(), S_OK) << "a lock was lost or counted twice";
 }
 
 }  // namespace
