@@ -3,7 +3,9 @@
 #include <windows.h>
 
 #include <new>
+#include <utility>
 
+#include "com/raii.h"
 #include "com/text.h"
 
 namespace lumora {
@@ -17,18 +19,12 @@ static_assert(sizeof(wchar_t) == sizeof(char16_t), "registry names are UTF-16");
 // An open key; destroying it closes the key. One allocation per open key.
 class WindowsKey : public RegistryKey {
  public:
-  explicit WindowsKey(HKEY key) noexcept : key_(key) {}
-  ~WindowsKey() override { RegCloseKey(key_); }
-  WindowsKey(const WindowsKey&) = delete;
-  WindowsKey& operator=(const WindowsKey&) = delete;
+  explicit WindowsKey(com::RegKey key) noexcept : key_(std::move(key)) {}
 
   // Takes over an open key; closes it when the object cannot be allocated.
-  static RegStatus Own(HKEY key, std::unique_ptr<RegistryKey>* out) noexcept {
-    auto* owner = new (std::nothrow) WindowsKey(key);
-    if (owner == nullptr) {
-      RegCloseKey(key);
-      return ERROR_OUTOFMEMORY;
-    }
+  static RegStatus Own(com::RegKey key, std::unique_ptr<RegistryKey>* out) noexcept {
+    auto* owner = new (std::nothrow) WindowsKey(std::move(key));
+    if (owner == nullptr) return ERROR_OUTOFMEMORY;
     out->reset(owner);
     return ERROR_SUCCESS;
   }
@@ -36,7 +32,7 @@ class WindowsKey : public RegistryKey {
   RegStatus EnumSubkey(uint32_t index, RegistryName* name) override {
     wchar_t buffer[kRegNameBufferChars];
     DWORD length = kRegNameBufferChars;  // reset for every call
-    LONG status = RegEnumKeyExW(key_, index, buffer, &length, nullptr, nullptr, nullptr, nullptr);
+    LONG status = RegEnumKeyExW(key_.Get(), index, buffer, &length, nullptr, nullptr, nullptr, nullptr);
     if (status != ERROR_SUCCESS) return status;
     if (length >= kRegNameBufferChars) return ERROR_MORE_DATA;
     for (DWORD i = 0; i < length; ++i) name->units[i] = static_cast<char16_t>(buffer[i]);
@@ -52,10 +48,10 @@ class WindowsKey : public RegistryKey {
     wchar_t wide[kRegNameBufferChars];
     for (uint32_t i = 0; i < name.length; ++i) wide[i] = static_cast<wchar_t>(name.units[i]);
     wide[name.length] = L'\0';
-    HKEY subkey = nullptr;
-    LONG status = RegOpenKeyExW(key_, wide, 0, kReadAccess, &subkey);
+    com::RegKey subkey;
+    LONG status = RegOpenKeyExW(key_.Get(), wide, 0, kReadAccess, subkey.Receive());
     if (status != ERROR_SUCCESS) return status;
-    return Own(subkey, key);
+    return Own(std::move(subkey), key);
   }
 
   RegStatus QueryValue(const std::string& name, uint32_t* type, uint8_t* data,
@@ -68,7 +64,7 @@ class WindowsKey : public RegistryKey {
     }
     DWORD valueType = REG_NONE;
     DWORD valueSize = *size;
-    LONG status = RegQueryValueExW(key_, wide.c_str(), nullptr, &valueType, data, &valueSize);
+    LONG status = RegQueryValueExW(key_.Get(), wide.c_str(), nullptr, &valueType, data, &valueSize);
     if (status == ERROR_SUCCESS || status == ERROR_MORE_DATA) {
       *type = valueType;
       *size = valueSize;
@@ -77,7 +73,7 @@ class WindowsKey : public RegistryKey {
   }
 
  private:
-  HKEY key_;
+  com::RegKey key_;
 };
 
 class WindowsRegistryReader : public RegistryReader {
@@ -91,10 +87,11 @@ class WindowsRegistryReader : public RegistryReader {
     } catch (const std::bad_alloc&) {
       return ERROR_OUTOFMEMORY;
     }
-    HKEY opened = nullptr;
-    LONG status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, wide.c_str(), 0, kReadAccess, &opened);
+    com::RegKey opened;
+    LONG status =
+        RegOpenKeyExW(HKEY_LOCAL_MACHINE, wide.c_str(), 0, kReadAccess, opened.Receive());
     if (status != ERROR_SUCCESS) return status;
-    return WindowsKey::Own(opened, key);
+    return WindowsKey::Own(std::move(opened), key);
   }
 };
 

@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "bench/win/alloc_count.h"
+#include "com/raii.h"
 #include "lumora.h"
 #include "lumora_idl.h"
 #include "sim/com/rig_server.h"
@@ -220,12 +221,10 @@ HRESULT DispatchGet(IDispatch* object, DISPID id, LONG argument, LONG* value) {
   arg.vt = VT_I4;
   arg.lVal = argument;
   DISPPARAMS params = {&arg, nullptr, 1, 0};
-  VARIANT result;
-  VariantInit(&result);
+  com::Variant result;
   HRESULT hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &params,
-                              &result, nullptr, nullptr);
-  if (SUCCEEDED(hr) && result.vt == VT_I4) *value = result.lVal;
-  VariantClear(&result);
+                              result.Get(), nullptr, nullptr);
+  if (SUCCEEDED(hr) && result.Get()->vt == VT_I4) *value = result.Get()->lVal;
   return hr;
 }
 
@@ -246,12 +245,9 @@ HRESULT DispatchPut(IDispatch* object, DISPID id, LONG index, LONG value) {
 
 HRESULT DispatchCall(IDispatch* object, DISPID id, VARIANT* args, UINT count) {
   DISPPARAMS params = {args, nullptr, count, 0};
-  VARIANT result;
-  VariantInit(&result);
-  HRESULT hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params,
-                              &result, nullptr, nullptr);
-  VariantClear(&result);
-  return hr;
+  com::Variant result;
+  return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result.Get(),
+                        nullptr, nullptr);
 }
 
 constexpr DISPID kDispidProp = 5;              // IDVidCapCtrl::Prop
@@ -276,17 +272,17 @@ std::wstring SubkeyName(int n) {
 bool WriteSubkeys() {
   for (int n = 0; n < kSubkeys; ++n) {
     std::wstring path = std::wstring(kBranch) + L"\\" + SubkeyName(n);
-    HKEY key = nullptr;
+    com::RegKey key;
     if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                        &key, nullptr) != ERROR_SUCCESS) {
+                        key.Receive(), nullptr) != ERROR_SUCCESS) {
       return false;
     }
     GUID iid = {0x7a1e0000u + static_cast<unsigned>(n), 0x4c55, 0x4d52,
                 {0x8a, 0x42, 0x42, 0x45, 0x4e, 0x43, 0x48, 0x00}};
-    LONG status = RegSetValueExW(key, L"IID", 0, REG_BINARY, reinterpret_cast<const BYTE*>(&iid),
-                                 sizeof iid);
-    RegCloseKey(key);
-    if (status != ERROR_SUCCESS) return false;
+    if (RegSetValueExW(key.Get(), L"IID", 0, REG_BINARY, reinterpret_cast<const BYTE*>(&iid),
+                       sizeof iid) != ERROR_SUCCESS) {
+      return false;
+    }
   }
   return true;
 }
@@ -301,24 +297,26 @@ void RemoveSubkeys() {
 // subkey enumerate its name, open it relative to the branch and read its
 // "IID" value.
 int BareWalk() {
-  HKEY branch = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kBranch, 0, KEY_READ, &branch) != ERROR_SUCCESS) return 0;
+  com::RegKey branch;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kBranch, 0, KEY_READ, branch.Receive()) != ERROR_SUCCESS) {
+    return 0;
+  }
   int read = 0;
   for (DWORD index = 0;; ++index) {
     wchar_t name[260];
     DWORD length = 260;
-    if (RegEnumKeyExW(branch, index, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+    if (RegEnumKeyExW(branch.Get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) !=
         ERROR_SUCCESS) {
       break;
     }
-    HKEY subkey = nullptr;
-    if (RegOpenKeyExW(branch, name, 0, KEY_READ, &subkey) != ERROR_SUCCESS) continue;
+    com::RegKey subkey;
+    if (RegOpenKeyExW(branch.Get(), name, 0, KEY_READ, subkey.Receive()) != ERROR_SUCCESS) continue;
     BYTE value[260];
     DWORD type = 0, size = sizeof value;
-    if (RegQueryValueExW(subkey, L"IID", nullptr, &type, value, &size) == ERROR_SUCCESS) ++read;
-    RegCloseKey(subkey);
+    if (RegQueryValueExW(subkey.Get(), L"IID", nullptr, &type, value, &size) == ERROR_SUCCESS) {
+      ++read;
+    }
   }
-  RegCloseKey(branch);
   return read;
 }
 
@@ -424,21 +422,22 @@ void EnumerationRows() {
              "VCapFilterEnum")) {
     return;
   }
-  BSTR category = nullptr;
-  if (!Check(enumerator->DeviceCatClsid(CGC_VideoCapture, &category), "DeviceCatClsid")) return;
+  com::Bstr category;
+  if (!Check(enumerator->DeviceCatClsid(CGC_VideoCapture, category.Receive()), "DeviceCatClsid")) {
+    return;
+  }
   LONG count = 0;
   HRESULT bad = S_OK;
   Add("EnumerateFilter, ten devices", Measure(kCalls, kEnumerationRuns, [&](long n) {
     for (long i = 0; i < n; ++i) {
       ComPtr<IDispatch> collection;
       ComPtr<IVCapCollection> items;
-      HRESULT hr = enumerator->EnumerateFilter(category, &collection);
+      HRESULT hr = enumerator->EnumerateFilter(category.Get(), &collection);
       if (SUCCEEDED(hr)) hr = collection.As(&items);
       if (SUCCEEDED(hr)) hr = items->get_Count(&count);
       if (FAILED(hr)) bad = hr;
     }
   }));
-  SysFreeString(category);
   Check(bad, "EnumerateFilter");
   if (count != 10) Fail("EnumerateFilter does not list the ten rig cameras");
 }
