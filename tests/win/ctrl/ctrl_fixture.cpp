@@ -5,17 +5,10 @@
 namespace ctrltest {
 namespace {
 
-class ComEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    ASSERT_HRESULT_SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
-    ASSERT_NE(LumoraModule(), nullptr) << "Lumora.dll not loadable: " << GetLastError();
-  }
-  void TearDown() override { CoUninitialize(); }
-};
-
 [[maybe_unused]] ::testing::Environment* const g_environment =
-    ::testing::AddGlobalTestEnvironment(new ComEnvironment);
+    ::testing::AddGlobalTestEnvironment(new lumora::test::ComApartment([] {
+      ASSERT_NE(LumoraModule(), nullptr) << "Lumora.dll not loadable: " << GetLastError();
+    }));
 
 BSTR CopyOrNull(const wchar_t* text) { return text ? SysAllocString(text) : nullptr; }
 

@@ -20,6 +20,7 @@
 
 #include "lumora_idl.h"
 #include "sim/simulated_camera.h"
+#include "tests/win/com_support.h"
 
 namespace ctrltest {
 
@@ -65,21 +66,7 @@ ComPtr<T> Make(Args&&... args) {
 
 // IDispatch members a fake does not need.
 template <class I>
-class NoDispatch : public Counted<I> {
- public:
-  IFACEMETHODIMP GetTypeInfoCount(UINT* n) override {
-    *n = 0;
-    return S_OK;
-  }
-  IFACEMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  IFACEMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-    return E_NOTIMPL;
-  }
-  IFACEMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                        UINT*) override {
-    return E_NOTIMPL;
-  }
-};
+using NoDispatch = lumora::test::NoDispatch<Counted<I>>;
 
 // One event as a sink received it.
 struct Event {
@@ -92,7 +79,7 @@ struct Event {
 
 // An _IDVidCapCtrlEvents sink that records what it receives. `onEvent` runs
 // inside Invoke, after the event was recorded.
-class RecordingSink : public Counted<IDispatch> {
+class RecordingSink : public lumora::test::NoTypeInfo<Counted<IDispatch>> {
  public:
   explicit RecordingSink(bool answersEvents = true) : answersEvents_(answersEvents) {}
 
@@ -106,14 +93,6 @@ class RecordingSink : public Counted<IDispatch> {
   std::vector<float> Percents() const;
 
   IFACEMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
-  IFACEMETHODIMP GetTypeInfoCount(UINT* n) override {
-    *n = 0;
-    return S_OK;
-  }
-  IFACEMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  IFACEMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-    return E_NOTIMPL;
-  }
   IFACEMETHODIMP Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params,
                         VARIANT* result, EXCEPINFO* exception, UINT* argError) override;
 

@@ -3,17 +3,10 @@
 namespace lumora::test {
 namespace {
 
-class ComEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    ASSERT_HRESULT_SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
-    ASSERT_NE(LumoraModule(), nullptr) << "Lumora.dll not loadable: " << GetLastError();
-  }
-  void TearDown() override { CoUninitialize(); }
-};
-
 [[maybe_unused]] ::testing::Environment* const g_environment =
-    ::testing::AddGlobalTestEnvironment(new ComEnvironment);
+    ::testing::AddGlobalTestEnvironment(new ComApartment([] {
+      ASSERT_NE(LumoraModule(), nullptr) << "Lumora.dll not loadable: " << GetLastError();
+    }));
 
 }  // namespace
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "lumora_idl.h"
+#include "tests/win/com_support.h"
 
 namespace lumora::test {
 
@@ -98,7 +99,7 @@ std::wstring Str(BSTR text);
 LONG IntOf(const VARIANT& v);
 
 // An IDispatch that only counts its references (never deleted by Release).
-class CountedObject : public IDispatch {
+class CountedObject : public NoDispatch<IDispatch> {
  public:
   LONG refs = 1;
 
@@ -112,18 +113,6 @@ class CountedObject : public IDispatch {
   }
   IFACEMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(++refs); }
   IFACEMETHODIMP_(ULONG) Release() override { return static_cast<ULONG>(--refs); }
-  IFACEMETHODIMP GetTypeInfoCount(UINT* n) override {
-    *n = 0;
-    return S_OK;
-  }
-  IFACEMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  IFACEMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-    return E_NOTIMPL;
-  }
-  IFACEMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                        UINT*) override {
-    return E_NOTIMPL;
-  }
 };
 
 }  // namespace lumora::test

@@ -4,20 +4,13 @@
 
 #include "com/raii.h"
 #include "sim/com/rig_server.h"
+#include "tests/win/com_support.h"
 
 namespace lumora::test {
 namespace {
 
-class ComEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    ASSERT_HRESULT_SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
-  }
-  void TearDown() override { CoUninitialize(); }
-};
-
 [[maybe_unused]] ::testing::Environment* const g_environment =
-    ::testing::AddGlobalTestEnvironment(new ComEnvironment);
+    ::testing::AddGlobalTestEnvironment(new ComApartment);
 
 }  // namespace
 
