@@ -12,6 +12,7 @@
 #include <typeinfo>
 #include <vector>
 
+#include "com/raii.h"
 #include "dshow/dshow_filter.h"
 #include "dshow/registry_reader_win.h"
 #include "property/detection.h"
@@ -41,39 +42,23 @@ std::u16string Units(const wchar_t* text) {
   return std::u16string(reinterpret_cast<const char16_t*>(text));
 }
 
-class KeyCloser {
- public:
-  explicit KeyCloser(HKEY key) : key_(key) {}
-  ~KeyCloser() {
-    if (key_ != nullptr) RegCloseKey(key_);
-  }
-  KeyCloser(const KeyCloser&) = delete;
-  KeyCloser& operator=(const KeyCloser&) = delete;
-  HKEY get() const { return key_; }
-
- private:
-  HKEY key_;
-};
-
 // Creates branch\name and sets its "IID" value.
 void WriteInterface(const wchar_t* name, DWORD type, const void* bytes, DWORD size) {
   std::wstring path = std::wstring(kBranchW) + L"\\" + name;
-  HKEY raw = nullptr;
+  com::RegKey key;
   ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                            nullptr, &raw, nullptr),
+                            nullptr, key.Receive(), nullptr),
             ERROR_SUCCESS);
-  KeyCloser key(raw);
-  ASSERT_EQ(RegSetValueExW(key.get(), L"IID", 0, type, static_cast<const BYTE*>(bytes), size),
+  ASSERT_EQ(RegSetValueExW(key.Get(), L"IID", 0, type, static_cast<const BYTE*>(bytes), size),
             ERROR_SUCCESS);
 }
 
 class RegistrySearchTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    HKEY raw = nullptr;
-    branchExisted_ = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kBranchW, 0, KEY_READ, &raw) ==
-                     ERROR_SUCCESS;
-    KeyCloser existing(raw);
+    com::RegKey existing;
+    branchExisted_ = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kBranchW, 0, KEY_READ,
+                                   existing.Receive()) == ERROR_SUCCESS;
     // A REG_SZ whose 16 bytes are a set the filter supports, and a
     // REG_BINARY one byte short of a GUID.
     WriteInterface(kBadTextW, REG_SZ, &kDecoy, sizeof kDecoy);
