@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "com/com_object.h"
+#include "com/guard.h"
 #include "com/raii.h"
 #include "module/registry_script.h"
 
@@ -113,7 +114,7 @@ HRESULT Unregister(HKEY parent, const std::vector<Entry>& entries) {
 }  // namespace
 
 HRESULT RunScript(const std::wstring& script, Mode mode, const std::wstring& modulePath) noexcept {
-  try {
+  return com::Guard([&] {
     std::vector<Root> roots;
     if (!registry_script::Parse(std::u16string(script.begin(), script.end()),
                                 std::u16string(modulePath.begin(), modulePath.end()), &roots)) {
@@ -129,9 +130,7 @@ HRESULT RunScript(const std::wstring& script, Mode mode, const std::wstring& mod
       }
     }
     return first;
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  }
+  });
 }
 
 HRESULT RunResourceScript(HMODULE module, UINT id, Mode mode) noexcept {
@@ -141,7 +140,7 @@ HRESULT RunResourceScript(HMODULE module, UINT id, Mode mode) noexcept {
   HGLOBAL loaded = LoadResource(module, info);
   const char* text = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
   if (!text) return HRESULT_FROM_WIN32(GetLastError());
-  try {
+  return com::Guard([&] {
     std::wstring script;
     if (size > 0) {
       int length = MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(size), nullptr, 0);
@@ -153,9 +152,7 @@ HRESULT RunResourceScript(HMODULE module, UINT id, Mode mode) noexcept {
     HRESULT hr = com::ModuleFileName(module, &path);
     if (FAILED(hr)) return hr;
     return RunScript(script, mode, path);
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  }
+  });
 }
 
 }  // namespace lumora::registrar

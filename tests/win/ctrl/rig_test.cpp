@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "com/raii.h"
 #include "sim/com/rig_server.h"
 
 namespace ctrltest {
@@ -41,10 +42,9 @@ class RigTest : public ::testing::Test {
                                               CLSCTX_INPROC_SERVER, IID_IVCapFilterEnum,
                                               &enumerator));
     if (!enumerator) return nullptr;
-    BSTR category = SysAllocString(L"{860bb310-5d01-11d0-bd3b-00a0c911ce86}");
+    lumora::com::Bstr category(L"{860bb310-5d01-11d0-bd3b-00a0c911ce86}");
     ComPtr<IDispatch> result;
-    EXPECT_EQ(enumerator->EnumerateFilter(category, &result), S_OK);
-    SysFreeString(category);
+    EXPECT_EQ(enumerator->EnumerateFilter(category.Get(), &result), S_OK);
     ComPtr<IVCapCollection> collection;
     if (!result || FAILED(result.As(&collection))) return nullptr;
     ComPtr<IUnknown> unknown;
@@ -58,13 +58,11 @@ class RigTest : public ::testing::Test {
         item.pdispVal->QueryInterface(IID_IVCapFilter, &filter);
       }
       VariantClear(&item);
-      BSTR text = nullptr;
-      if (filter && SUCCEEDED(filter->get_DeviceVidPid(&text)) && text &&
-          std::wstring(text) == vidPid) {
-        SysFreeString(text);
+      lumora::com::Bstr text;
+      if (filter && SUCCEEDED(filter->get_DeviceVidPid(text.Receive())) && text.Get() &&
+          std::wstring(text.Get()) == vidPid) {
         return filter;
       }
-      SysFreeString(text);
     }
     ADD_FAILURE() << "the rig lists no such device";
     return nullptr;

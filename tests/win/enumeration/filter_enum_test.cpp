@@ -5,6 +5,7 @@
 
 #include <cwctype>
 
+#include "com/raii.h"
 #include "tests/win/enumeration/com_fixture.h"
 
 namespace lumora::test {
@@ -23,11 +24,9 @@ class FilterEnumTest : public EnumerationTest {
   }
 
   std::wstring CategoryText(KnownDeviceCat value) {
-    BSTR text = nullptr;
-    EXPECT_EQ(fe->DeviceCatClsid(value, &text), S_OK);
-    std::wstring out = Str(text);
-    SysFreeString(text);
-    return out;
+    com::Bstr text;
+    EXPECT_EQ(fe->DeviceCatClsid(value, text.Receive()), S_OK);
+    return Str(text.Get());
   }
 
   ComPtr<IVCapFilterEnum> fe;
@@ -69,29 +68,26 @@ TEST_F(FilterEnumTest, CategoryOutsideTheTableIsRefused) {
 TEST_F(FilterEnumTest, MalformedCategoryTextGivesTheConversionError) {
   for (const wchar_t* text : {L"not a clsid", L"{860bb310-5d01-11d0-bd3b}", L"{zzzzzzzz-5d01-11d0-bd3b-00a0c911ce86}"}) {
     CLSID ignored;
-    BSTR bstr = SysAllocString(text);
-    const HRESULT expected = CLSIDFromString(bstr, &ignored);
+    com::Bstr bstr(text);
+    const HRESULT expected = CLSIDFromString(bstr.Get(), &ignored);
     ASSERT_TRUE(FAILED(expected));
     IDispatch* untouched = reinterpret_cast<IDispatch*>(0x1234);
-    EXPECT_EQ(fe->EnumerateFilter(bstr, &untouched), expected);
+    EXPECT_EQ(fe->EnumerateFilter(bstr.Get(), &untouched), expected);
     EXPECT_EQ(untouched, reinterpret_cast<IDispatch*>(0x1234));
-    SysFreeString(bstr);
   }
-  BSTR bad = SysAllocString(L"{bad}");
+  com::Bstr bad(L"{bad}");
   IDispatch* out = nullptr;
-  EXPECT_EQ(fe->EnumerateFilter(bad, &out), CO_E_CLASSSTRING);
-  SysFreeString(bad);
+  EXPECT_EQ(fe->EnumerateFilter(bad.Get(), &out), CO_E_CLASSSTRING);
 }
 
 // The prefix has no cameras, and its software filters are not plug-and-play
 // devices: both give an empty collection.
 TEST_F(FilterEnumTest, CategoriesWithoutDevicesGiveEmptyCollections) {
   for (KnownDeviceCat category : {CGC_VideoCapture, CGC_DirectShowFilters, CGC_DVDHWDecoders}) {
-    BSTR text = nullptr;
-    ASSERT_EQ(fe->DeviceCatClsid(category, &text), S_OK);
+    com::Bstr text;
+    ASSERT_EQ(fe->DeviceCatClsid(category, text.Receive()), S_OK);
     ComPtr<IDispatch> result;
-    EXPECT_EQ(fe->EnumerateFilter(text, &result), S_OK) << category;
-    SysFreeString(text);
+    EXPECT_EQ(fe->EnumerateFilter(text.Get(), &result), S_OK) << category;
     ComPtr<IVCapCollection> coll;
     ASSERT_HRESULT_SUCCEEDED(result.As(&coll));
     LONG count = -1;
@@ -101,12 +97,11 @@ TEST_F(FilterEnumTest, CategoriesWithoutDevicesGiveEmptyCollections) {
 }
 
 TEST_F(FilterEnumTest, UpperCaseCategoryTextIsAccepted) {
-  BSTR text = SysAllocString(L"{860BB310-5D01-11D0-BD3B-00A0C911CE86}");
+  com::Bstr text(L"{860BB310-5D01-11D0-BD3B-00A0C911CE86}");
   ComPtr<IDispatch> result;
-  EXPECT_EQ(fe->EnumerateFilter(text, &result), S_OK);
+  EXPECT_EQ(fe->EnumerateFilter(text.Get(), &result), S_OK);
   EXPECT_TRUE(result);
-  EXPECT_EQ(fe->EnumerateFilter(text, nullptr), E_POINTER);
-  SysFreeString(text);
+  EXPECT_EQ(fe->EnumerateFilter(text.Get(), nullptr), E_POINTER);
 }
 
 }  // namespace

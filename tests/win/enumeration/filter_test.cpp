@@ -2,6 +2,7 @@
 // splitting of the device path, through the object's dual interface.
 #include <climits>
 
+#include "com/raii.h"
 #include "tests/win/enumeration/com_fixture.h"
 
 namespace lumora::test {
@@ -24,17 +25,14 @@ class FilterTest : public EnumerationTest {
 
   // Reads a string property; "<null>" if the object handed out null.
   std::wstring Read(Getter get) {
-    BSTR text = nullptr;
-    EXPECT_EQ((filter.Get()->*get)(&text), S_OK);
-    std::wstring out = Str(text);
-    SysFreeString(text);
-    return out;
+    com::Bstr text;
+    EXPECT_EQ((filter.Get()->*get)(text.Receive()), S_OK);
+    return Str(text.Get());
   }
 
   void Write(Setter put, const wchar_t* text) {
-    BSTR value = text ? SysAllocString(text) : nullptr;
-    EXPECT_EQ((filter.Get()->*put)(value), S_OK);
-    SysFreeString(value);
+    com::Bstr value(text);
+    EXPECT_EQ((filter.Get()->*put)(value.Get()), S_OK);
   }
 
   ComPtr<IVCapFilter> filter;
@@ -68,9 +66,9 @@ TEST_F(FilterTest, StringsRoundTripUpToTheFirstNul) {
   for (const auto& p : kStrings) {
     Write(p.put, L"some text");
     EXPECT_EQ(Read(p.get), L"some text") << p.name;
-    BSTR embedded = SysAllocStringLen(L"ab\0cd", 5);
-    EXPECT_EQ((filter.Get()->*p.put)(embedded), S_OK);
-    SysFreeString(embedded);
+    com::Bstr embedded;
+    embedded.Reset(SysAllocStringLen(L"ab\0cd", 5));
+    EXPECT_EQ((filter.Get()->*p.put)(embedded.Get()), S_OK);
     EXPECT_EQ(Read(p.get), L"ab") << p.name;
     Write(p.put, nullptr);
     EXPECT_EQ(Read(p.get), L"") << p.name;
