@@ -163,41 +163,22 @@ TEST_F(RigTest, TwelvePresetAndUnknownPreset) {
   EXPECT_EQ(Monikers(RigEnumerator().Get()).size(), 11u) << "unknown presets give the default set";
 }
 
-TEST_F(RigTest, EnumeratorProtocol) {
+// The enumerator protocol itself (counts, Skip, Reset, Clone) is
+// com::SnapshotEnumerator's, tested in tests/win/com; here: what the rig
+// puts in it.
+TEST_F(RigTest, EnumeratorHandsOutAMonikerPerDeviceInOrder) {
   ComPtr<IEnumMoniker> e;
   ASSERT_EQ(RigEnumerator()->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, &e, 0), S_OK);
   const auto& devices = RigDevices();
-
-  IMoniker* batch[4] = {};
-  EXPECT_EQ(e->Next(4, batch, nullptr), E_POINTER) << "several without a count";
+  ASSERT_EQ(e->Skip(5), S_OK);
+  IMoniker* batch[8] = {};
   ULONG fetched = 99;
-  ASSERT_EQ(e->Next(4, batch, &fetched), S_OK);
-  EXPECT_EQ(fetched, 4u);
+  EXPECT_EQ(e->Next(8, batch, &fetched), S_FALSE);
+  ASSERT_EQ(fetched, 6u);
   for (ULONG i = 0; i < fetched; ++i) {
-    EXPECT_EQ(DisplayName(batch[i]), Widen(devices[i].displayName));
+    EXPECT_EQ(DisplayName(batch[i]), Widen(devices[5 + i].displayName));
     batch[i]->Release();
   }
-
-  ComPtr<IEnumMoniker> clone;
-  ASSERT_EQ(e->Clone(&clone), S_OK);
-  EXPECT_EQ(e->Skip(5), S_OK);  // now at 9 of 11
-  ComPtr<IMoniker> m;
-  ASSERT_EQ(clone->Next(1, &m, nullptr), S_OK) << "the clone keeps its own position";
-  EXPECT_EQ(DisplayName(m.Get()), Widen(devices[4].displayName));
-
-  IMoniker* rest[4] = {};
-  fetched = 99;
-  EXPECT_EQ(e->Next(4, rest, &fetched), S_FALSE);
-  ASSERT_EQ(fetched, 2u);
-  for (ULONG i = 0; i < fetched; ++i) rest[i]->Release();
-  EXPECT_EQ(e->Next(1, rest, &fetched), S_FALSE);
-  EXPECT_EQ(fetched, 0u);
-
-  EXPECT_EQ(e->Reset(), S_OK);
-  EXPECT_EQ(e->Skip(12), S_FALSE);
-  EXPECT_EQ(e->Reset(), S_OK);
-  EXPECT_EQ(e->Skip(11), S_OK);
-  EXPECT_EQ(e->Next(1, &m, nullptr), S_FALSE);
 }
 
 TEST_F(RigTest, MonikerAnswersOnlyWhatItSupports) {
