@@ -92,14 +92,6 @@ struct ConnectionTraits : EnumTraits {
   static void Free(Item* item) { item->pUnk->Release(); }
 };
 
-template <class Traits>
-HRESULT CreateSnapshot(std::vector<typename Traits::Entry> entries,
-                       typename Traits::Interface** out) {
-  return CreateSnapshotEnumerator<Traits>(
-      std::make_shared<const std::vector<typename Traits::Entry>>(std::move(entries)),
-      Traits::Iid(), reinterpret_cast<void**>(out));
-}
-
 }  // namespace
 
 HRESULT CreateConnectionPointEnumerator(IConnectionPoint* point,
@@ -107,7 +99,9 @@ HRESULT CreateConnectionPointEnumerator(IConnectionPoint* point,
   if (!enumerator) return E_POINTER;
   *enumerator = nullptr;
   if (!point) return E_POINTER;
-  return Guard([&] { return CreateSnapshot<PointTraits>({ComPtr<IConnectionPoint>(point)}, enumerator); });
+  return CreateSnapshotEnumerator<PointTraits>(
+      std::vector<ComPtr<IConnectionPoint>>{ComPtr<IConnectionPoint>(point)},
+      IID_IEnumConnectionPoints, reinterpret_cast<void**>(enumerator));
 }
 
 // --- ConnectionPoint -------------------------------------------------------------
@@ -172,7 +166,8 @@ IFACEMETHODIMP ConnectionPoint::EnumConnections(IEnumConnections** connections) 
         entries.push_back({ComPtr<IUnknown>(sink.Get()), static_cast<DWORD>(slot + 1)});
       }
     }
-    return CreateSnapshot<ConnectionTraits>(std::move(entries), connections);
+    return CreateSnapshotEnumerator<ConnectionTraits>(std::move(entries), IID_IEnumConnections,
+                                                      reinterpret_cast<void**>(connections));
   });
 }
 

@@ -126,6 +126,18 @@ HRESULT CreateSnapshotEnumerator(
                                                     size_t{0}, std::move(keeper));
 }
 
+// The same over entries taken over.
+template <class Traits>
+HRESULT CreateSnapshotEnumerator(std::vector<typename Traits::Entry> entries, REFIID riid,
+                                 void** ppv) noexcept {
+  std::shared_ptr<const std::vector<typename Traits::Entry>> shared;
+  HRESULT hr = Guard([&] {
+    shared = std::make_shared<const std::vector<typename Traits::Entry>>(std::move(entries));
+    return S_OK;
+  });
+  return FAILED(hr) ? hr : CreateSnapshotEnumerator<Traits>(std::move(shared), riid, ppv);
+}
+
 // IEnumVARIANT over copies of VARIANTs: Next hands out VariantCopy's of
 // them (a failed copy fails the call, which then hands out nothing).
 struct VariantEnumTraits : EnumTraits {
@@ -139,17 +151,5 @@ struct VariantEnumTraits : EnumTraits {
   }
   static void Free(Item* item) { VariantClear(item); }
 };
-
-// A new IEnumVARIANT over values (taken over), queried for riid.
-inline HRESULT CreateVariantEnumerator(std::vector<Variant> values, REFIID riid,
-                                       void** ppv) noexcept {
-  std::shared_ptr<const std::vector<Variant>> shared;
-  HRESULT hr = Guard([&] {
-    shared = std::make_shared<const std::vector<Variant>>(std::move(values));
-    return S_OK;
-  });
-  if (FAILED(hr)) return hr;
-  return CreateSnapshotEnumerator<VariantEnumTraits>(std::move(shared), riid, ppv);
-}
 
 }  // namespace lumora::com

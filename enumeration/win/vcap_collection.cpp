@@ -137,8 +137,8 @@ class VCapCollection : public com::Dispatch<VCapCollectionVtbl> {
       return S_OK;
     });
     if (FAILED(hr)) return hr;
-    return com::CreateVariantEnumerator(std::move(values), IID_IUnknown,
-                                        reinterpret_cast<void**>(ppUnk));
+    return com::CreateSnapshotEnumerator<com::VariantEnumTraits>(
+        std::move(values), IID_IUnknown, reinterpret_cast<void**>(ppUnk));
   }
 
   // Script engines ask for the enumerator in different call forms: VBScript's

@@ -29,15 +29,8 @@ using Microsoft::WRL::ComPtr;
 std::atomic<LONG> liveObjects{0};
 std::atomic<LONG> serverLocks{0};
 
-// A member of every rig object, so the live count follows construction and
-// destruction exactly. The objects are com::Object instances.
-class RigLive {
- public:
-  RigLive() { ++liveObjects; }
-  ~RigLive() { --liveObjects; }
-  RigLive(const RigLive&) = delete;
-  RigLive& operator=(const RigLive&) = delete;
-};
+// A member of every rig object (com::Object instances): RigObjectCount.
+using RigLive = LiveCount<liveObjects>;
 
 // --- the process's devices ------------------------------------------------------
 
@@ -313,11 +306,11 @@ class RigDeviceEnumerator : public ICreateDevEnum {
       *out = nullptr;
       if (category != CLSID_VideoInputDeviceCategory) return S_FALSE;
       Refresh();
-      auto devices = std::make_shared<std::vector<RigDevice>>();
+      std::vector<RigDevice> devices;
       for (const RigDevice& d : RigDevices()) {
-        if (d.plugged) devices->push_back(d);
+        if (d.plugged) devices.push_back(d);
       }
-      if (devices->empty()) return S_FALSE;
+      if (devices.empty()) return S_FALSE;
       return com::CreateSnapshotEnumerator<MonikerTraits>(std::move(devices), IID_IEnumMoniker,
                                                           reinterpret_cast<void**>(out));
     });

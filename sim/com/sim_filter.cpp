@@ -29,16 +29,9 @@ using Microsoft::WRL::ComPtr;
 
 std::atomic<LONG> liveObjects{0};
 
-// A member of every COM object here, so the live count follows construction
-// and destruction exactly (also when a constructor fails half-way). The
-// filter and the pin enumerators are com::Object instances.
-class LiveObject {
- public:
-  LiveObject() { ++liveObjects; }
-  ~LiveObject() { --liveObjects; }
-  LiveObject(const LiveObject&) = delete;
-  LiveObject& operator=(const LiveObject&) = delete;
-};
+// A member of every COM object here (the filter and the pin enumerators are
+// com::Object instances, the pins parts of the filter): SimFilterObjectCount.
+using LiveObject = LiveCount<liveObjects>;
 
 Guid ToGuid(REFGUID g) {
   Guid out;

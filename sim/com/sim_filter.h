@@ -16,11 +16,23 @@
 #include <windows.h>
 #include <strmif.h>
 
+#include <atomic>
 #include <memory>
 
 #include "sim/simulated_camera.h"
 
 namespace lumora::sim {
+
+// A member of every simulated COM object: counts it in `count` from
+// construction to destruction (also when a constructor fails half-way).
+template <std::atomic<LONG>& count>
+class LiveCount {
+ public:
+  LiveCount() noexcept { ++count; }
+  ~LiveCount() { --count; }
+  LiveCount(const LiveCount&) = delete;
+  LiveCount& operator=(const LiveCount&) = delete;
+};
 
 // {D56B2A28-8512-4744-96EE-D648925FAAF8}, answered by IPersist::GetClassID.
 extern const CLSID CLSID_LumoraSimFilter;

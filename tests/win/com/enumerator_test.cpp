@@ -1,4 +1,4 @@
-// com::SnapshotEnumerator and com::CreateVariantEnumerator: what a client of
+// com::SnapshotEnumerator and its IEnumVARIANT form: what a client of
 // an IEnumXXX sees (order, counts, failures that hand out nothing, clones
 // with their own position) and what the enumerator holds (its keeper, its
 // member, the module lock).
@@ -192,7 +192,8 @@ TEST(VariantEnumerator, HandsOutCopiesTheCallerOwns) {
   values[1].Get()->vt = VT_I4;
   values[1].Get()->lVal = 7;
   ComPtr<IUnknown> unknown;
-  ASSERT_EQ(CreateVariantEnumerator(std::move(values), IID_PPV_ARGS(&unknown)), S_OK);
+  ASSERT_EQ(CreateSnapshotEnumerator<VariantEnumTraits>(std::move(values), IID_PPV_ARGS(&unknown)),
+            S_OK);
   ComPtr<IEnumVARIANT> e;
   ASSERT_EQ(unknown.As(&e), S_OK);
 
