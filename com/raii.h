@@ -1,7 +1,8 @@
 // Owners of the Windows resources the library handles besides COM
 // references (those live in Microsoft::WRL::ComPtr): automation strings,
 // VARIANTs, safe arrays and their locks, registry keys, CoTaskMem and
-// LocalAlloc blocks, and the scope guards of SRW locks.
+// LocalAlloc blocks, kernel and GDI handles, and the scope guards of SRW
+// locks.
 // Each type frees its resource in its destructor and can be moved, not
 // copied. Receive() clears the owner and hands out the address an API
 // writes a new resource to.
@@ -115,6 +116,8 @@ inline void DestroySafeArray(void* array) { SafeArrayDestroy(static_cast<SAFEARR
 inline void CloseRegKey(void* key) { RegCloseKey(static_cast<HKEY>(key)); }
 inline void FreeCoTaskMem(void* block) { CoTaskMemFree(block); }
 inline void FreeLocal(void* block) { LocalFree(block); }
+inline void CloseKernelObject(void* handle) { CloseHandle(handle); }
+inline void DeleteGdiObject(void* object) { DeleteObject(static_cast<HGDIOBJ>(object)); }
 
 // A safe array owned by the library until it is handed out.
 using SafeArray = Owner<SAFEARRAY, DestroySafeArray>;
@@ -127,6 +130,12 @@ template <class T>
 using CoTaskMem = Owner<T, FreeCoTaskMem>;
 template <class T>
 using LocalMem = Owner<T, FreeLocal>;
+// A kernel object handle that is null when absent (events, mutexes, tokens;
+// not the INVALID_HANDLE_VALUE kind of CreateFile).
+using KernelHandle = Owner<void, CloseKernelObject>;
+// A GDI object (a font, a brush, ...) of handle type H.
+template <class H>
+using GdiObject = Owner<std::remove_pointer_t<H>, DeleteGdiObject>;
 
 // Holds SafeArrayLock on an array (borrowed) until Unlock or destruction.
 class SafeArrayLockGuard {

@@ -36,18 +36,7 @@ void Check(HRESULT hr) {
   if (FAILED(hr)) throw CallFailure{hr};
 }
 
-class Font {
- public:
-  ~Font() { Reset(nullptr); }
-  void Reset(HFONT font) {
-    if (font_) DeleteObject(font_);
-    font_ = font;
-  }
-  HFONT Get() const { return font_; }
-
- private:
-  HFONT font_ = nullptr;
-};
+using Font = lumora::com::GdiObject<HFONT>;
 
 // Bounds of a one-dimensional array of strings; anything else is a type
 // mismatch.
