@@ -14,6 +14,7 @@ constexpr ValuePlacement kPhilipsPlacement{PropertyData::kPrivateValueOffset,
 
 // Saa8112PropertyHandler: property, QueryRange, GetValue after the read,
 // SetValue before the write.
+// clang-format off
 const SpecialCase kSaa8112Cases[] = {
     {VCP_WhiteBalanceMode, Fixed(0, 4, 4),    Cap(4),         Cap(4)},
     {VCP_WhiteBalRed,      Fixed(0, 127, 63), Cap(127),       Cap(127)},
@@ -26,8 +27,10 @@ const SpecialCase kSaa8112Cases[] = {
     {VCP_AutoExposure,     Fixed(0, 1, 0),    IfZero(1, 0),   IfEqual(1, 0, 255)},
     {VCP_Setting,          Fixed(0, 2, 0),    Keep(),         Cap(2)},
 };
+// clang-format on
 
 // Saa8116PropertyHandler, same columns.
+// clang-format off
 const SpecialCase kSaa8116Cases[] = {
     {VCP_WhiteBalanceMode, Fixed(0, 4, 4),          Cap(4),       Cap(4)},
     {VCP_WhiteBalRed,      FromDriverDefault(127),  Keep(),       Cap(255)},
@@ -44,6 +47,7 @@ const SpecialCase kSaa8116Cases[] = {
     {VCP_LED,              Fixed(16, 18, 16),       Keep(),       Within(16, 18)},
     {VCP_Setting,          Fixed(0, 2, 0),          Keep(),       Cap(2)},
 };
+// clang-format on
 
 const HandlerProfile kSaa8112Profile{&Saa8112PropertyHandler::kCodeTable, kSaa8112Cases,
                                      std::size(kSaa8112Cases), kPhilipsPlacement};

@@ -16,12 +16,15 @@ constexpr ValuePlacement kLogitechPlacement{0, 4};
 
 // CreaLiveUltraPropertyHandler: property, QueryRange, GetValue after the
 // read, SetValue before the write.
+// clang-format off
 const SpecialCase kCreaLiveUltraCases[] = {
     {VCP_FlipHorizontal, Fixed(0, 1, 0), IfZero(0, 1), IfZero(0, 1)},
     {VCP_FlipVertical,   Fixed(0, 1, 0), IfZero(0, 1), IfZero(0, 1)},
 };
+// clang-format on
 
 // LogiFusionPropertyHandler, same columns.
+// clang-format off
 const SpecialCase kLogiFusionCases[] = {
     {VCP_ColorEnable,      Fixed(0, 1, 1), IfZero(1, 0),      IfZero(3, 0)},
     {VCP_WhiteBalanceMode, Fixed(3, 4, 4), IfZero(3, 4),      IfAtLeast(4, 1, 0)},
@@ -34,6 +37,7 @@ const SpecialCase kLogiFusionCases[] = {
     {VCP_ExtTrigger,       Fixed(0, 0, 0), Always(1),         Always(0)},
     {VCP_SWTrigger,        Fixed(1, 1, 0), IfEqual(1, 1, 0),  IfZero(0, 1)},
 };
+// clang-format on
 
 const HandlerProfile kCreaLiveUltraProfile{&CreaLiveUltraPropertyHandler::kCodeTable,
                                            kCreaLiveUltraCases, std::size(kCreaLiveUltraCases),

@@ -193,6 +193,7 @@ TEST(ProfileIdentity, ComparesOnlyTheFieldsTheProfileNames) {
 }
 
 TEST(ParseInt32, StrictDecimal) {
+  // clang-format off
   const struct {
     const char* text;
     bool ok;
@@ -202,6 +203,7 @@ TEST(ParseInt32, StrictDecimal) {
                {"2147483648", false, 0}, {"99999999999999999999", false, 0},
                {"", false, 0},          {"-", false, 0},       {"1.5", false, 0},
                {" 1", false, 0},        {"0x10", false, 0},    {"12a", false, 0}};
+  // clang-format on
   for (const auto& c : cases) {
     int32_t v = 12345;
     EXPECT_EQ(ParseInt32(c.text, &v), c.ok) << c.text;
@@ -277,12 +279,14 @@ TEST(CommandLine, WrongCommandLinesGiveOneLine) {
 }
 
 TEST(CommandLine, PropertyArgument) {
+  // clang-format off
   const struct {
     const char* text;
     int32_t value;
   } cases[] = {{"Brightness", 0}, {"whitebalred", 10}, {"VCP_WhiteBalBlue", 11}, {"vcp_fps", 14},
                {"CamExposure", 30}, {"0", 0},         {"31", 31},             {"32", -1},
                {"-1", -1},          {"Brightnes", -1}, {"", -1},              {"1e1", -1}};
+  // clang-format on
   for (const auto& c : cases) EXPECT_EQ(ParsePropertyArgument(c.text), c.value) << c.text;
 }
 

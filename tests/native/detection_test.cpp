@@ -126,6 +126,7 @@ struct OutcomeRow {
 };
 
 TEST(AttachmentTest, EachOutcomeLogsItsTextsInOrderAndPicksItsHandler) {
+  // clang-format off
   const std::vector<OutcomeRow> rows = {
       {"vid/pid hit with the interface", "VID_0471&PID_0307", true, &kCreaLiveUltra, hr::Ok,
        {GuidLog("35dbc300-f98f-11d2-afd0-00104b13eaf2")}, "Saa8112", 1, kSaa8112},
@@ -142,6 +143,7 @@ TEST(AttachmentTest, EachOutcomeLogsItsTextsInOrderAndPicksItsHandler) {
        {kLogKsQueryFailed, kLogVidPidSearchFailed, kLogNoPrivateInterface, kZeroGuidLog},
        "Standard", 0, kNullGuid},
   };
+  // clang-format on
   for (const OutcomeRow& row : rows) {
     SCOPED_TRACE(row.name);
     Rig r;

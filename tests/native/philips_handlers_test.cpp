@@ -28,6 +28,7 @@ class Saa8116Test : public FamilyTest<Saa8116PropertyHandler> {
 
 // --- code tables -------------------------------------------------------------
 
+// clang-format off
 const Route kSaa8112Routes[33] = {
     ProcAmp(0), ProcAmp(1), ProcAmp(2), ProcAmp(3), ProcAmp(4), ProcAmp(5), ProcAmp(6),
     ProcAmp(7), ProcAmp(8),
@@ -50,7 +51,9 @@ const Route kSaa8112Routes[33] = {
     Video(25),    // 25 SWTrigger
     Camera(0), Camera(1), Camera(2), Camera(3), Camera(4), Camera(5), Camera(6),
 };
+// clang-format on
 
+// clang-format off
 const Route kSaa8116Routes[33] = {
     ProcAmp(0), ProcAmp(1), ProcAmp(2), ProcAmp(3), ProcAmp(4), ProcAmp(5), ProcAmp(6),
     ProcAmp(7), ProcAmp(8),
@@ -73,6 +76,7 @@ const Route kSaa8116Routes[33] = {
     Video(25),    // 25 SWTrigger
     Camera(0), Camera(1), Camera(2), Camera(3), Camera(4), Camera(5), Camera(6),
 };
+// clang-format on
 
 TEST_F(Saa8112Test, EveryCatalogueValueReachesItsRow) { ExpectRoutes(kSaa8112Routes); }
 
@@ -146,6 +150,7 @@ TEST_F(Saa8112Test, CodesBelow500KeepTheStandardLayout) {
 // --- conversions -------------------------------------------------------------
 
 TEST_F(Saa8112Test, WritesAreConvertedByCatalogueValue) {
+  // clang-format off
   ExpectWrites({
       {VCP_WhiteBalanceMode, 0, 9, 4},   {VCP_WhiteBalanceMode, 0, -5, -5},
       {VCP_WhiteBalanceMode, 0, 3, 3},   {VCP_WhiteBalRed, 3, 200, 127},
@@ -159,9 +164,11 @@ TEST_F(Saa8112Test, WritesAreConvertedByCatalogueValue) {
       {VCP_AutoExposure, 7, 2, 255},     {VCP_Setting, 17, 5, 2},
       {VCP_Setting, 17, 1, 1},
   });
+  // clang-format on
 }
 
 TEST_F(Saa8112Test, ReadsAreConvertedByCatalogueValue) {
+  // clang-format off
   ExpectReads({
       {VCP_WhiteBalanceMode, 0, 7, 4}, {VCP_WhiteBalRed, 3, 200, 127},
       {VCP_WhiteBalBlue, 4, 90, 90},   {VCP_FlickerFree, 6, 255, 1},
@@ -171,9 +178,11 @@ TEST_F(Saa8112Test, ReadsAreConvertedByCatalogueValue) {
       {VCP_AutoExposure, 7, 0, 1},     {VCP_AutoExposure, 7, 255, 0},
       {VCP_Setting, 17, 9, 9},
   });
+  // clang-format on
 }
 
 TEST_F(Saa8116Test, WritesAreConvertedByCatalogueValue) {
+  // clang-format off
   ExpectWrites({
       {VCP_LED, 14, 40, 18},              {VCP_LED, 14, 5, 16},
       {VCP_LED, 14, 17, 17},              {VCP_WhiteBalanceMode, 0, 5, 4},
@@ -186,9 +195,11 @@ TEST_F(Saa8116Test, WritesAreConvertedByCatalogueValue) {
       {VCP_Gain, 9, 10, 10},              {VCP_AutoExposure, 7, 1, 0},
       {VCP_AutoExposure, 7, 0, 255},      {VCP_Setting, 17, 3, 2},
   });
+  // clang-format on
 }
 
 TEST_F(Saa8116Test, ReadsAreConvertedByCatalogueValue) {
+  // clang-format off
   ExpectReads({
       {VCP_WhiteBalanceMode, 0, 9, 4}, {VCP_WhiteBalRed, 3, 300, 300},
       {VCP_FlickerFree, 6, 255, 1},    {VCP_Flicker50_60, 30, 255, 1},
@@ -197,6 +208,7 @@ TEST_F(Saa8116Test, ReadsAreConvertedByCatalogueValue) {
       {VCP_Gain, 9, 70, 63},           {VCP_AutoExposure, 7, 0, 1},
       {VCP_LED, 14, 40, 40},           {VCP_Setting, 17, 9, 9},
   });
+  // clang-format on
 }
 
 TEST_F(Saa8112Test, RawCodesTakeNoConversion) {

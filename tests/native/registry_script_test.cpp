@@ -49,12 +49,14 @@ TEST(RegistryScript, GivesTheTreeInScriptOrder) {
 // Numbers are decimal unless written in hexadecimal: a leading zero is no
 // octal prefix.
 TEST(RegistryScript, NumbersAreDecimalUnlessHexadecimal) {
+  // clang-format off
   const struct {
     const char16_t* text;
     uint32_t value;
   } good[] = {{u"0", 0},          {u"010", 10},         {u"0755", 755},       {u"42", 42},
               {u"0x10", 16},      {u"0X2a", 42},        {u"0xFFFFFFFF", 0xFFFFFFFFu},
               {u"4294967295", 0xFFFFFFFFu},             {u"0x0", 0}};
+  // clang-format on
   for (const auto& c : good) {
     uint32_t v = 7;
     EXPECT_TRUE(ParseNumber(c.text, &v)) << testing::PrintToString(std::u16string(c.text));

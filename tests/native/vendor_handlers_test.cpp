@@ -24,6 +24,7 @@ class LogiFusionTest : public FamilyTest<LogiFusionPropertyHandler> {
   LogiFusionTest() : FamilyTest(Family::LogiFusion, 0) {}
 };
 
+// clang-format off
 const Route kCreaLiveUltraRoutes[33] = {
     ProcAmp(0), ProcAmp(1), ProcAmp(2), ProcAmp(3), ProcAmp(4), ProcAmp(5), ProcAmp(6),
     ProcAmp(7), ProcAmp(8),
@@ -46,7 +47,9 @@ const Route kCreaLiveUltraRoutes[33] = {
     None(),      // 25 SWTrigger
     Camera(0), Camera(1), Camera(2), Camera(3), Camera(4), Camera(5), Camera(6),
 };
+// clang-format on
 
+// clang-format off
 const Route kLogiFusionRoutes[33] = {
     ProcAmp(0), ProcAmp(1), ProcAmp(2), ProcAmp(3), ProcAmp(4), ProcAmp(5),
     Private(102),  // 6  ColorEnable
@@ -70,6 +73,7 @@ const Route kLogiFusionRoutes[33] = {
     Private(2),    // 25 SWTrigger
     Camera(0), Camera(1), Camera(2), Camera(3), Camera(4), Camera(5), Camera(6),
 };
+// clang-format on
 
 // --- Creative Live Ultra -------------------------------------------------------
 
@@ -164,6 +168,7 @@ TEST_F(LogiFusionTest, ColorEnableWritesTheBareValue3ToPrivateId102) {
 }
 
 TEST_F(LogiFusionTest, WritesAreConvertedByCatalogueValue) {
+  // clang-format off
   ExpectWrites({
       {VCP_ColorEnable, 102, 0, 3},      {VCP_ColorEnable, 102, 1, 0},
       {VCP_ColorEnable, 102, -2, 0},     {VCP_WhiteBalanceMode, 15, 4, 1},
@@ -178,9 +183,11 @@ TEST_F(LogiFusionTest, WritesAreConvertedByCatalogueValue) {
       {VCP_SWTrigger, 2, 0, 0},          {VCP_Exposure, 23, 300, 300},
       {VCP_Gain, 28, 1000, 1000},
   });
+  // clang-format on
 }
 
 TEST_F(LogiFusionTest, ReadsAreConvertedByCatalogueValue) {
+  // clang-format off
   ExpectReads({
       {VCP_ColorEnable, 102, 0, 1},     {VCP_ColorEnable, 102, 3, 0},
       {VCP_WhiteBalanceMode, 15, 0, 3}, {VCP_WhiteBalanceMode, 15, 1, 4},
@@ -191,6 +198,7 @@ TEST_F(LogiFusionTest, ReadsAreConvertedByCatalogueValue) {
       {VCP_ExtTrigger, 2, 5, 1},        {VCP_SWTrigger, 2, 1, 1},
       {VCP_SWTrigger, 2, 2, 0},         {VCP_Exposure, 23, 321, 321},
   });
+  // clang-format on
 }
 
 TEST_F(LogiFusionTest, ReadsTakeTheFirstFourBytes) {

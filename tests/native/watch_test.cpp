@@ -68,9 +68,11 @@ TEST(WatchArguments, ActionsOptionsAndMistakes) {
   EXPECT_EQ(o.action, WatchOptions::kInstall);
   ASSERT_TRUE(ParseWatchArguments({"--stop"}, &o, &error));
   EXPECT_EQ(o.action, WatchOptions::kStop);
+  // clang-format off
   const std::vector<std::vector<std::string>> bad = {
       {}, {"--guard"}, {"a", "--interval"}, {"a", "--interval", "5"}, {"a", "--interval", "x"},
       {"--stop", "a"}, {"--uninstall", "--guard"}, {"--stop", "--install", "a"}, {"a", "--frob"}};
+  // clang-format on
   for (const auto& args : bad) {
     WatchOptions untouched;
     untouched.intervalMs = 7;

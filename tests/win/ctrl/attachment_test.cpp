@@ -288,6 +288,7 @@ TEST(CtrlEntryTest, DebugLogTextsOfEachDetectionOutcome) {
     KnownChipsetCat chipset;
   };
   const std::wstring saa8112 = GuidMessage(L"35dbc300-f98f-11d2-afd0-00104b13eaf2");
+  // clang-format off
   const Row rows[] = {
       {"VID/PID hit", L"VID_0471&PID_0308", true, true, false, S_OK, {saa8112}, CSX_SAA8112},
       {"VID/PID hit without IKsPropertySet", L"VID_0471&PID_0308", true, false, false,
@@ -299,6 +300,7 @@ TEST(CtrlEntryTest, DebugLogTextsOfEachDetectionOutcome) {
       {"no hit, no IKsPropertySet", nullptr, false, false, false, E_NOINTERFACE,
        {kKsFailed, kVidPidFailed, kNoPrivate, kNullGuidMessage}, CSX_Unknown},
   };
+  // clang-format on
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     std::unique_ptr<MediaInterfaceEntry> entry;

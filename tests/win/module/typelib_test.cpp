@@ -87,6 +87,7 @@ struct EntryRow {
   WORD flags;
 };
 
+// clang-format off
 const EntryRow kEntries[] = {
     {TKIND_DISPATCH, L"_IDVidCapCtrlEvents", L"_IDVidCapCtrlEvents Interface",
      L"{BF8B8825-6A64-4CFD-B609-6B92EF6ABEBC}", kHidden},
@@ -124,6 +125,7 @@ const EntryRow kEntries[] = {
     {TKIND_DISPATCH, L"ILumoraCOM2", L"Automatic modes, defaults and script-friendly lists",
      L"{41369B6F-CC1A-471E-941D-E72D43DB057B}", kDual},
 };
+// clang-format on
 
 TEST_F(TypeLib, EntriesInOrder) {
   ASSERT_EQ((*lib_)->GetTypeInfoCount(), std::size(kEntries));
@@ -192,6 +194,7 @@ const wchar_t* const kCtrl2 = L"{3E49AA5C-6594-401B-A301-1A7C22D3F5CC}";
 const wchar_t* const kLumora2 = L"{41369B6F-CC1A-471E-941D-E72D43DB057B}";
 
 // In vtable order per interface.
+// clang-format off
 const MemberRow kMembers[] = {
     {kCtrl, L"CaptureFilter", 0, kPut, {{nullptr, "in"}}, L"Accepts a capture filter as VCapFilter object"},
     {kCtrl, L"BaseFilter", 1, kPut, {{nullptr, "in"}}, L"Accepts a capture filter as BaseFilter object"},
@@ -288,6 +291,7 @@ const MemberRow kMembers[] = {
     {kEvents, L"DebugLog", 1, kMethod, {{L"logEntry", "in"}}, L"method DebugLog"},
     {kEvents, L"Progress", 2, kMethod, {{L"percent", "in"}}, L"method Progress"},
 };
+// clang-format on
 
 // The type information that lists an interface's own members: the
 // interface side of a dual interface, the dispinterface itself otherwise.
@@ -504,6 +508,7 @@ void ExpectEnum(ComPtr<ITypeInfo> info, const std::vector<EnumValue>& values) {
 }
 
 TEST_F(TypeLib, EnumerationValues) {
+  // clang-format off
   ExpectEnum(Entry(L"{2D10AD43-B7FD-43B3-9998-954E9BDC45A1}"),
              {{L"VCP_Brightness", 0},     {L"VCP_FirstElement", 0},
               {L"VCP_Contrast", 1},       {L"VCP_Hue", 2},
@@ -523,6 +528,7 @@ TEST_F(TypeLib, EnumerationValues) {
               {L"VCP_Roll", 28},          {L"VCP_Zoom", 29},
               {L"VCP_Iris", 30},          {L"VCP_CamExposure", 30},
               {L"VCP_Focus", 31},         {L"VCP_LastElement", 31}});
+  // clang-format on
   ExpectEnum(Entry(L"{2D10AD42-B7FD-43B3-9998-954E9BDC45A1}"),
              {{L"VCS_no", 0}, {L"VCS_get", 1}, {L"VCS_set", 2}, {L"VCS_both", 3}});
   ExpectEnum(Entry(L"{2D10AD41-B7FD-43B3-9998-954E9BDC45A1}"),
