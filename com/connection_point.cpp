@@ -127,8 +127,7 @@ IFACEMETHODIMP ConnectionPoint::GetConnectionInterface(IID* iid) {
   return S_OK;
 }
 
-IFACEMETHODIMP ConnectionPoint::GetConnectionPointContainer(
-    IConnectionPointContainer** container) {
+IFACEMETHODIMP ConnectionPoint::GetConnectionPointContainer(IConnectionPointContainer** container) {
   if (!container) return E_POINTER;
   *container = container_;
   container_->AddRef();

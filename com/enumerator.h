@@ -99,9 +99,8 @@ class SnapshotEnumerator : public Traits::Interface {
   IFACEMETHODIMP Clone(typename Traits::Interface** clone) override {
     if (!clone) return E_POINTER;
     *clone = nullptr;
-    return CreateInstance<SnapshotEnumerator>(nullptr, Traits::Iid(),
-                                              reinterpret_cast<void**>(clone), entries_,
-                                              position_, keeper_);
+    return CreateInstance<SnapshotEnumerator>(
+        nullptr, Traits::Iid(), reinterpret_cast<void**>(clone), entries_, position_, keeper_);
   }
 
  private:
@@ -115,9 +114,9 @@ class SnapshotEnumerator : public Traits::Interface {
 // a null ppv, E_INVALIDARG for null entries, E_OUTOFMEMORY, or the query's
 // result.
 template <class Traits>
-HRESULT CreateSnapshotEnumerator(
-    std::shared_ptr<const std::vector<typename Traits::Entry>> entries, REFIID riid, void** ppv,
-    Microsoft::WRL::ComPtr<IUnknown> keeper = nullptr) noexcept {
+HRESULT CreateSnapshotEnumerator(std::shared_ptr<const std::vector<typename Traits::Entry>> entries,
+                                 REFIID riid, void** ppv,
+                                 Microsoft::WRL::ComPtr<IUnknown> keeper = nullptr) noexcept {
   if (ppv && !entries) {
     *ppv = nullptr;
     return E_INVALIDARG;

@@ -97,8 +97,8 @@ class DShowRangedControl final : public Boundary {
     if (AnyNull(min, max, steppingDelta, defaultValue, capsFlags)) return hr::Pointer;
     LongOut lo(min), hi(max), step(steppingDelta), def(defaultValue), caps(capsFlags);
     return WriteOnSuccess(
-        control_->GetRange(id, lo.get(), hi.get(), step.get(), def.get(), caps.get()), lo, hi,
-        step, def, caps);
+        control_->GetRange(id, lo.get(), hi.get(), step.get(), def.get(), caps.get()), lo, hi, step,
+        def, caps);
   }
   HResult Get(int32_t id, int32_t* value, int32_t* flags) override {
     if (AnyNull(value, flags)) return hr::Pointer;
@@ -162,8 +162,8 @@ class DShowKsControl final : public KsControl {
                      uint32_t* bytesReturned) override {
     if (AnyNull(bytesReturned)) return hr::Pointer;
     OutParam<uint32_t, ULONG> returned(bytesReturned);
-    return WriteOnSuccess(control_->KsProperty(static_cast<PKSPROPERTY>(property),
-                                               propertyLength, data, dataLength, returned.get()),
+    return WriteOnSuccess(control_->KsProperty(static_cast<PKSPROPERTY>(property), propertyLength,
+                                               data, dataLength, returned.get()),
                           returned);
   }
 

@@ -32,7 +32,8 @@ class WindowsKey : public RegistryKey {
   RegStatus EnumSubkey(uint32_t index, RegistryName* name) override {
     wchar_t buffer[kRegNameBufferChars];
     DWORD length = kRegNameBufferChars;  // reset for every call
-    LONG status = RegEnumKeyExW(key_.Get(), index, buffer, &length, nullptr, nullptr, nullptr, nullptr);
+    LONG status =
+        RegEnumKeyExW(key_.Get(), index, buffer, &length, nullptr, nullptr, nullptr, nullptr);
     if (status != ERROR_SUCCESS) return status;
     if (length >= kRegNameBufferChars) return ERROR_MORE_DATA;
     for (DWORD i = 0; i < length; ++i) name->units[i] = static_cast<char16_t>(buffer[i]);
@@ -78,8 +79,7 @@ class WindowsKey : public RegistryKey {
 
 class WindowsRegistryReader : public RegistryReader {
  public:
-  RegStatus OpenLocalMachine(const std::string& path,
-                             std::unique_ptr<RegistryKey>* key) override {
+  RegStatus OpenLocalMachine(const std::string& path, std::unique_ptr<RegistryKey>* key) override {
     key->reset();
     std::wstring wide;
     try {
@@ -88,8 +88,7 @@ class WindowsRegistryReader : public RegistryReader {
       return ERROR_OUTOFMEMORY;
     }
     com::RegKey opened;
-    LONG status =
-        RegOpenKeyExW(HKEY_LOCAL_MACHINE, wide.c_str(), 0, kReadAccess, opened.Receive());
+    LONG status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, wide.c_str(), 0, kReadAccess, opened.Receive());
     if (status != ERROR_SUCCESS) return status;
     return WindowsKey::Own(std::move(opened), key);
   }

@@ -11,17 +11,17 @@
 namespace lumora {
 
 enum class KnownDeviceCategory : int32_t {
-  VideoCapture = 0,         // CGC_VideoCapture
-  VideoCompressor = 1,      // CGC_VideoCompressor
-  AudioCompressor = 2,      // CGC_AudioCompressor
-  AudioCapture = 3,         // CGC_AudioCapture
-  AudioRender = 4,          // CGC_AudioRender
-  DirectShowFilters = 5,    // CGC_DirectShowFilters
-  MidiRenderer = 6,         // CGC_MidiRenderer
-  ExternalRenderers = 7,    // CGC_ExternalRenderers
-  DeviceControlFilters = 8, // CGC_DeviceControlFilters
-  ActiveMovie = 9,          // CGC_ActiveMovie
-  DvdHwDecoders = 10,       // CGC_DVDHWDecoders
+  VideoCapture = 0,          // CGC_VideoCapture
+  VideoCompressor = 1,       // CGC_VideoCompressor
+  AudioCompressor = 2,       // CGC_AudioCompressor
+  AudioCapture = 3,          // CGC_AudioCapture
+  AudioRender = 4,           // CGC_AudioRender
+  DirectShowFilters = 5,     // CGC_DirectShowFilters
+  MidiRenderer = 6,          // CGC_MidiRenderer
+  ExternalRenderers = 7,     // CGC_ExternalRenderers
+  DeviceControlFilters = 8,  // CGC_DeviceControlFilters
+  ActiveMovie = 9,           // CGC_ActiveMovie
+  DvdHwDecoders = 10,        // CGC_DVDHWDecoders
 };
 
 constexpr int32_t kKnownDeviceCategoryCount = 11;

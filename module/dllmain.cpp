@@ -14,8 +14,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
       // already; the system reclaims everything.
       if (!reserved) lumora::server::Stop();
       break;
-    default:
-      break;
+    default: break;
   }
   return TRUE;
 }

@@ -61,8 +61,9 @@ HRESULT Register(HKEY parent, const std::vector<Entry>& entries) {
       if (FAILED(hr)) return hr;
     }
     com::RegKey key;
-    LONG result = RegCreateKeyExW(parent, Wide(entry.name).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                  KEY_READ | KEY_WRITE, nullptr, key.Receive(), nullptr);
+    LONG result =
+        RegCreateKeyExW(parent, Wide(entry.name).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_READ | KEY_WRITE, nullptr, key.Receive(), nullptr);
     if (result != ERROR_SUCCESS) return FromWin32(result);
     if (entry.hasData) {
       hr = SetValue(key.Get(), nullptr, entry);
@@ -123,7 +124,8 @@ HRESULT RunScript(const std::wstring& script, Mode mode, const std::wstring& mod
     HRESULT first = S_OK;
     for (const Root& root : roots) {
       const HKEY key = RootHandle(root.key);
-      HRESULT hr = mode == Mode::Register ? Register(key, root.entries) : Unregister(key, root.entries);
+      HRESULT hr =
+          mode == Mode::Register ? Register(key, root.entries) : Unregister(key, root.entries);
       if (FAILED(hr)) {
         if (mode == Mode::Register) return hr;
         if (SUCCEEDED(first)) first = hr;

@@ -71,15 +71,15 @@ std::wstring SystemText(HRESULT hr) {
   const DWORD flags =
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
   for (DWORD code : {static_cast<DWORD>(hr), HRESULT_FACILITY(hr) == FACILITY_WIN32
-                                                  ? static_cast<DWORD>(HRESULT_CODE(hr))
-                                                  : static_cast<DWORD>(hr)}) {
+                                                 ? static_cast<DWORD>(HRESULT_CODE(hr))
+                                                 : static_cast<DWORD>(hr)}) {
     lumora::com::LocalMem<wchar_t> text;
     if (FormatMessageW(flags, nullptr, code, 0, reinterpret_cast<wchar_t*>(text.Receive()), 0,
                        nullptr) != 0 &&
         text.Get() != nullptr) {
       std::wstring message = text.Get();
-      while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' ||
-                                  message.back() == L' ')) {
+      while (!message.empty() &&
+             (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' ')) {
         message.pop_back();
       }
       if (!message.empty()) return message;
@@ -212,7 +212,8 @@ HWND ProbeWindow::Create(HINSTANCE instance) {
   const int dpiY = GetDeviceCaps(screen, LOGPIXELSY);
   ReleaseDC(nullptr, screen);
   const DWORD style = WS_OVERLAPPEDWINDOW;
-  RECT frame = {0, 0, MulDiv(kClientWidthTwips, dpiX, 1440), MulDiv(kClientHeightTwips, dpiY, 1440)};
+  RECT frame = {0, 0, MulDiv(kClientWidthTwips, dpiX, 1440),
+                MulDiv(kClientHeightTwips, dpiY, 1440)};
   AdjustWindowRectEx(&frame, style, FALSE, 0);
   HWND hwnd = CreateWindowExW(0, LUMORA_PROBE_WINDOW_CLASS, LUMORA_PROBE_CAPTION, style,
                               CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
@@ -224,9 +225,9 @@ HWND ProbeWindow::Create(HINSTANCE instance) {
                             DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif"));
   // 8.25 pt
   reportFont_.Reset(CreateFontW(-static_cast<int>(std::lround(8.25 * dpiY / 72.0)), 0, 0, 0,
-                                FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                                OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                FIXED_PITCH | FF_MODERN, L"Courier New"));
+                                FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN,
+                                L"Courier New"));
   // Created in tab order: the dialog manager tabs through child windows in
   // creation order.
   for (const ControlDef& c : kControls) {
@@ -238,9 +239,7 @@ HWND ProbeWindow::Create(HINSTANCE instance) {
         windowClass = L"BUTTON";
         controlStyle |= WS_TABSTOP | BS_PUSHBUTTON;
         break;
-      case Kind::kLabel:
-        controlStyle |= SS_LEFT | SS_NOPREFIX;
-        break;
+      case Kind::kLabel: controlStyle |= SS_LEFT | SS_NOPREFIX; break;
       case Kind::kList:
         windowClass = L"LISTBOX";
         controlStyle |= WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT;
@@ -253,15 +252,15 @@ HWND ProbeWindow::Create(HINSTANCE instance) {
         break;
       case Kind::kReport:
         windowClass = L"EDIT";
-        controlStyle |= WS_TABSTOP | ES_LEFT | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN |
-                        WS_VSCROLL;
+        controlStyle |=
+            WS_TABSTOP | ES_LEFT | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL;
         exStyle = WS_EX_CLIENTEDGE;
         break;
     }
     HWND control = CreateWindowExW(
         exStyle, windowClass, c.text, controlStyle, MulDiv(c.left, dpiX, 1440),
-        MulDiv(c.top, dpiY, 1440), MulDiv(c.width, dpiX, 1440), MulDiv(c.height, dpiY, 1440),
-        hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr);
+        MulDiv(c.top, dpiY, 1440), MulDiv(c.width, dpiX, 1440), MulDiv(c.height, dpiY, 1440), hwnd,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr);
     if (control == nullptr) {
       DestroyWindow(hwnd);
       return nullptr;
@@ -286,17 +285,10 @@ LRESULT CALLBACK ProbeWindow::WindowProc(HWND hwnd, UINT message, WPARAM wparam,
 
 LRESULT ProbeWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
-    case WM_CREATE:
-      OnLoad();
-      return 0;
-    case WM_COMMAND:
-      OnCommand(LOWORD(wparam), HIWORD(wparam));
-      return 0;
-    case WM_DESTROY:
-      OnUnload();
-      return 0;
-    default:
-      return DefWindowProcW(hwnd_, message, wparam, lparam);
+    case WM_CREATE: OnLoad(); return 0;
+    case WM_COMMAND: OnCommand(LOWORD(wparam), HIWORD(wparam)); return 0;
+    case WM_DESTROY: OnUnload(); return 0;
+    default: return DefWindowProcW(hwnd_, message, wparam, lparam);
   }
 }
 
@@ -369,7 +361,8 @@ void ProbeWindow::Command1Click() {
   StringArrayBounds(serials.Get(), &serialLower, &serialUpper);
   HWND list = Item(IDC_LIST1);
   for (LONG i = lower; i <= upper; ++i) {
-    const std::wstring item = StringElement(names.Get(), i) + L"-" + StringElement(serials.Get(), i);
+    const std::wstring item =
+        StringElement(names.Get(), i) + L"-" + StringElement(serials.Get(), i);
     const LRESULT at = SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
     if (at == LB_ERR || at == LB_ERRSPACE) throw CallFailure{E_OUTOFMEMORY};
     SendMessageW(list, LB_SETITEMDATA, static_cast<WPARAM>(at), static_cast<LPARAM>(i));
@@ -383,8 +376,8 @@ void ProbeWindow::List1Click() {
   const LRESULT length = SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(at), 0);
   if (length == LB_ERR) return;
   std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-  const LRESULT copied = SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(at),
-                                      reinterpret_cast<LPARAM>(&text[0]));
+  const LRESULT copied =
+      SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(at), reinterpret_cast<LPARAM>(&text[0]));
   text.resize(copied == LB_ERR ? 0 : static_cast<size_t>(copied));
   SetText(IDC_LABEL2, text);
   // Stored before SetCam: a camera that cannot be opened stays selected.
@@ -422,8 +415,7 @@ void ProbeWindow::Command3Click(int row) {
   Check(cam->CamProperty_Support(property, &support));
   if ((support & VCS_set) == 0) return;
   int32_t value = 0;
-  if (lumora::SetTextValue(Narrow(Text(IDC_TEXT1_0 + row)), &value) !=
-      lumora::SetTextResult::kOk) {
+  if (lumora::SetTextValue(Narrow(Text(IDC_TEXT1_0 + row)), &value) != lumora::SetTextResult::kOk) {
     throw CallFailure{DISP_E_OVERFLOW};
   }
   Check(cam->put_CamProperty(property, value));

@@ -139,9 +139,9 @@ struct AttachmentInput {
   // The attached filter, not null. Borrowed for the call only: the handler
   // takes its own interface references and keeps no pointer to the filter.
   CaptureFilter* filter = nullptr;
-  const std::string* deviceVidPid = nullptr;    // null when the control has none
-  bool filterNamePresent = false;               // whether the control has a filter name
-  RegistryReader* registry = nullptr;           // null: the search finds nothing
+  const std::string* deviceVidPid = nullptr;  // null when the control has none
+  bool filterNamePresent = false;             // whether the control has a filter name
+  RegistryReader* registry = nullptr;         // null: the search finds nothing
   // Lag clock of the handler; must outlive it. Null: SteadyClock().
   Clock* clock = nullptr;
 };

@@ -9,8 +9,7 @@ namespace {
 using namespace rules;
 
 // Private values sit at offset 28; every write passes the whole block.
-constexpr ValuePlacement kPhilipsPlacement{PropertyData::kPrivateValueOffset,
-                                           PropertyBlock::kSize};
+constexpr ValuePlacement kPhilipsPlacement{PropertyData::kPrivateValueOffset, PropertyBlock::kSize};
 
 // Saa8112PropertyHandler: property, QueryRange, GetValue after the read,
 // SetValue before the write.
@@ -129,13 +128,11 @@ const CodeTable Saa8116PropertyHandler::kCodeTable = {
 };
 
 Saa8112PropertyHandler::Saa8112PropertyHandler(CaptureFilter* filter, const Guid& privateSet,
-                                               const Guid& second, const Guid& third,
-                                               Clock& clock)
+                                               const Guid& second, const Guid& third, Clock& clock)
     : PhilipsPropertyHandler(filter, privateSet, second, third, clock, kSaa8112Profile) {}
 
 Saa8116PropertyHandler::Saa8116PropertyHandler(CaptureFilter* filter, const Guid& privateSet,
-                                               const Guid& second, const Guid& third,
-                                               Clock& clock)
+                                               const Guid& second, const Guid& third, Clock& clock)
     : PhilipsPropertyHandler(filter, privateSet, second, third, clock, kSaa8116Profile) {}
 
 // --- raw access ---------------------------------------------------------------

@@ -123,8 +123,8 @@ HResult PropertyHandler::SupportPath(PropertyRequest& request, int32_t* support)
   request.SetLong(PropertyRequest::kBodyOffset, 0);
   uint32_t access = 0;
   uint32_t returned = 0;
-  HResult h = ksControl_->KsProperty(request.bytes(), PropertyBlock::kSize, &access,
-                                     sizeof access, &returned);
+  HResult h = ksControl_->KsProperty(request.bytes(), PropertyBlock::kSize, &access, sizeof access,
+                                     &returned);
   if (hr::Succeeded(h) && returned == sizeof access) {
     *support = static_cast<int32_t>(access & 3);
   }
@@ -232,8 +232,7 @@ HResult PropertyHandler::ReadVideoControl(uint32_t id, PropertyData& data) {
     int64_t duration = 0;
     h = videoControl_->GetCurrentActualFrameRate(capturePin_.get(), &duration);
     if (hr::Failed(h)) return hr::Fail;
-    value = static_cast<int32_t>(static_cast<uint32_t>(
-        static_cast<uint64_t>(duration / 10000)));
+    value = static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(duration / 10000)));
   } else {
     int32_t mode = 0;
     h = videoControl_->GetMode(capturePin_.get(), &mode);
@@ -315,7 +314,8 @@ bool PropertyHandler::GetLag(int32_t id, int32_t* minLag, int32_t* maxLag, int32
   *minLag = static_cast<int32_t>(r.minLag);
   *maxLag = static_cast<int32_t>(r.maxLag);
   *lagCount = static_cast<int32_t>(r.lagCount);
-  *meanLag = r.lagCount == 0 ? -1 : static_cast<int32_t>(static_cast<uint32_t>(r.lagSum / r.lagCount));
+  *meanLag =
+      r.lagCount == 0 ? -1 : static_cast<int32_t>(static_cast<uint32_t>(r.lagSum / r.lagCount));
   return true;
 }
 

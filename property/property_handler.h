@@ -50,9 +50,8 @@ class PropertyHandler {
   PropertyHandler& operator=(const PropertyHandler&) = delete;
 
   virtual HResult QuerySupport(int32_t property, int32_t* support);
-  virtual HResult QueryRange(int32_t property, int32_t* min, int32_t* max,
-                             int32_t* steppingDelta, int32_t* defaultValue,
-                             int32_t* capsFlags);
+  virtual HResult QueryRange(int32_t property, int32_t* min, int32_t* max, int32_t* steppingDelta,
+                             int32_t* defaultValue, int32_t* capsFlags);
   virtual HResult GetValue(int32_t property, int32_t* value);
   virtual HResult SetValue(int32_t property, int32_t value);
   // Automatic and manual modes and the default value of a property (see
@@ -91,8 +90,8 @@ class PropertyHandler {
   // The four shared access paths. Each answers E_NOINTERFACE first when the
   // filter has no IKsControl.
   HResult SupportPath(PropertyRequest& request, int32_t* support);
-  HResult RangePath(PropertyRequest& request, int32_t* min, int32_t* max,
-                    int32_t* steppingDelta, int32_t* defaultValue, int32_t* capsFlags);
+  HResult RangePath(PropertyRequest& request, int32_t* min, int32_t* max, int32_t* steppingDelta,
+                    int32_t* defaultValue, int32_t* capsFlags);
   HResult ReadValue(PropertyRequest& request, PropertyData& data, uint32_t* bytesReturned);
   HResult WriteValue(PropertyRequest& request, PropertyData& data, uint32_t dataLength);
 

@@ -27,9 +27,8 @@ TablePropertyHandler::TablePropertyHandler(CaptureFilter* filter, const Guid& pr
 
 const SpecialCase* TablePropertyHandler::FindCase(int32_t property) const {
   const SpecialCase* end = profile_.specialCases + profile_.specialCaseCount;
-  const SpecialCase* found = std::find_if(profile_.specialCases, end, [&](const SpecialCase& c) {
-    return c.property == property;
-  });
+  const SpecialCase* found = std::find_if(
+      profile_.specialCases, end, [&](const SpecialCase& c) { return c.property == property; });
   return found == end ? nullptr : found;
 }
 
@@ -149,7 +148,7 @@ HResult TablePropertyHandler::QueryDefault(int32_t property, int32_t* value) {
 // --- StandardPropertyHandler -------------------------------------------------
 
 const CodeTable StandardPropertyHandler::kCodeTable = {
-    0,   1,   2,   3,   4,   5,   6,   7,  8,  // 0-8   video proc-amp
+    0,   1,   2,   3,   4,   5,   6,   7, 8,  // 0-8   video proc-amp
     -1,                                       // 9     WhiteBalanceMode
     -1,  -1,                                  // 10-11 WhiteBalRed, WhiteBalBlue
     -1,  -1,                                  // 12-13 FlickerFree, Flicker50_60
@@ -166,8 +165,7 @@ const CodeTable StandardPropertyHandler::kCodeTable = {
 
 namespace {
 const HandlerProfile kStandardProfile{&StandardPropertyHandler::kCodeTable, nullptr, 0,
-                                      kStandardPlacement,
-                                      std::numeric_limits<PropertyCode>::max()};
+                                      kStandardPlacement, std::numeric_limits<PropertyCode>::max()};
 }  // namespace
 
 StandardPropertyHandler::StandardPropertyHandler(CaptureFilter* filter, const Guid& privateSet,

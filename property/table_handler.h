@@ -29,13 +29,13 @@ struct RangeRule {
 // A value conversion applied after a read or before a write.
 struct Conversion {
   enum Kind : uint8_t {
-    kKeep,         // unchanged
-    kCap,          // values above a become a (signed); lower values pass
-    kWithin,       // held within a to b
-    kIfZero,       // 0 -> a, anything else -> b
-    kIfEqual,      // a -> b, anything else -> c
-    kIfAtLeast,    // a or more -> b, anything else -> c
-    kAlways,       // always a
+    kKeep,       // unchanged
+    kCap,        // values above a become a (signed); lower values pass
+    kWithin,     // held within a to b
+    kIfZero,     // 0 -> a, anything else -> b
+    kIfEqual,    // a -> b, anything else -> c
+    kIfAtLeast,  // a or more -> b, anything else -> c
+    kAlways,     // always a
   };
   Kind kind = kKeep;
   int32_t a = 0;
@@ -76,8 +76,8 @@ constexpr Conversion Always(int32_t v) { return Conversion{Conversion::kAlways, 
 struct SpecialCase {
   int32_t property;  // VidCapProperty value 0..32
   RangeRule range;
-  Conversion get;    // applied to the value read
-  Conversion set;    // applied to the value before it is written
+  Conversion get;  // applied to the value read
+  Conversion set;  // applied to the value before it is written
 };
 
 // Where a value sits in the data block and how many bytes a write passes.

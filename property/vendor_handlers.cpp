@@ -121,13 +121,13 @@ const CodeTable LogiFusionPropertyHandler::kCodeTable = {
 
 CreaLiveUltraPropertyHandler::CreaLiveUltraPropertyHandler(CaptureFilter* filter,
                                                            const Guid& privateSet,
-                                                           const Guid& second,
-                                                           const Guid& third, Clock& clock)
+                                                           const Guid& second, const Guid& third,
+                                                           Clock& clock)
     : TablePropertyHandler(filter, privateSet, second, third, clock, kCreaLiveUltraProfile) {}
 
-LogiFusionPropertyHandler::LogiFusionPropertyHandler(CaptureFilter* filter,
-                                                     const Guid& privateSet, const Guid& second,
-                                                     const Guid& third, Clock& clock)
+LogiFusionPropertyHandler::LogiFusionPropertyHandler(CaptureFilter* filter, const Guid& privateSet,
+                                                     const Guid& second, const Guid& third,
+                                                     Clock& clock)
     : TablePropertyHandler(filter, privateSet, second, third, clock, kLogiFusionProfile) {}
 
 }  // namespace lumora

@@ -14,8 +14,8 @@ class CreaLiveUltraPropertyHandler : public TablePropertyHandler {
  public:
   static const CodeTable kCodeTable;
 
-  CreaLiveUltraPropertyHandler(CaptureFilter* filter, const Guid& privateSet,
-                               const Guid& second, const Guid& third, Clock& clock);
+  CreaLiveUltraPropertyHandler(CaptureFilter* filter, const Guid& privateSet, const Guid& second,
+                               const Guid& third, Clock& clock);
 };
 
 // Chipset CSX_LOGIFUSION (private set 22ca01a0-cd31-11d0-8b18-00aa00cf90f9).

@@ -23,58 +23,58 @@ struct PrivateRow {
 
 // SAA8112 private set, values as the driver keeps them (switches 0 / 255).
 const PrivateRow kSaa8112Rows[] = {
-    {0, kGetSet, 0, 4, 1, 4},      // white-balance mode (4 = auto)
-    {3, kGetSet, 0, 127, 1, 63},   // white-balance red gain
-    {4, kGetSet, 0, 127, 1, 63},   // white-balance blue gain
-    {6, kGetSet, 0, 255, 255, 0},  // flicker filter
-    {7, kGetSet, 0, 255, 255, 0},  // automatic exposure (0 = on)
-    {8, kGetSet, 0, 10, 1, 5},     // exposure
-    {9, kGetSet, 0, 255, 1, 128},  // contour (probed by detection)
-    {10, kGetSet, 0, 63, 1, 33},   // gain
-    {12, kGetSet, 0, 5, 1, 3},     // frame rate index
-    {16, kGetSet, 0, 255, 255, 0}, // horizontal mirror
-    {17, kGetSet, 0, 2, 1, 0},     // setting selector
+    {0, kGetSet, 0, 4, 1, 4},       // white-balance mode (4 = auto)
+    {3, kGetSet, 0, 127, 1, 63},    // white-balance red gain
+    {4, kGetSet, 0, 127, 1, 63},    // white-balance blue gain
+    {6, kGetSet, 0, 255, 255, 0},   // flicker filter
+    {7, kGetSet, 0, 255, 255, 0},   // automatic exposure (0 = on)
+    {8, kGetSet, 0, 10, 1, 5},      // exposure
+    {9, kGetSet, 0, 255, 1, 128},   // contour (probed by detection)
+    {10, kGetSet, 0, 63, 1, 33},    // gain
+    {12, kGetSet, 0, 5, 1, 3},      // frame rate index
+    {16, kGetSet, 0, 255, 255, 0},  // horizontal mirror
+    {17, kGetSet, 0, 2, 1, 0},      // setting selector
 };
 
 // SAA8116 private set (also the layout of its Creative and Logitech relatives).
 const PrivateRow kSaa8116Rows[] = {
-    {0, kGetSet, 0, 4, 1, 4},        // white-balance mode (4 = auto)
-    {3, kGetSet, 0, 255, 1, 127},    // white-balance red gain
-    {4, kGetSet, 0, 255, 1, 127},    // white-balance blue gain
-    {6, kGetSet, 0, 255, 255, 0},    // flicker filter
-    {7, kGetSet, 0, 255, 255, 0},    // automatic exposure (0 = on)
-    {8, kGetSet, 0, 10, 1, 5},       // exposure
-    {9, kGetSet, 0, 63, 1, 32},      // gain (probed by detection)
-    {11, kGetSet, 0, 6, 1, 3},       // frame rate index
-    {14, kGetSet, 16, 18, 1, 16},    // LED (16 off, 17 on, 18 blinking)
-    {15, kGetSet, 0, 255, 255, 0},   // horizontal mirror
-    {16, kGetSet, 0, 255, 255, 0},   // vertical mirror
-    {17, kGetSet, 0, 2, 1, 0},       // setting selector
-    {23, kGetSet, 0, 255, 255, 255}, // all automatic
-    {30, kGetSet, 0, 255, 255, 0},   // mains frequency (0 = 50 Hz)
+    {0, kGetSet, 0, 4, 1, 4},         // white-balance mode (4 = auto)
+    {3, kGetSet, 0, 255, 1, 127},     // white-balance red gain
+    {4, kGetSet, 0, 255, 1, 127},     // white-balance blue gain
+    {6, kGetSet, 0, 255, 255, 0},     // flicker filter
+    {7, kGetSet, 0, 255, 255, 0},     // automatic exposure (0 = on)
+    {8, kGetSet, 0, 10, 1, 5},        // exposure
+    {9, kGetSet, 0, 63, 1, 32},       // gain (probed by detection)
+    {11, kGetSet, 0, 6, 1, 3},        // frame rate index
+    {14, kGetSet, 16, 18, 1, 16},     // LED (16 off, 17 on, 18 blinking)
+    {15, kGetSet, 0, 255, 255, 0},    // horizontal mirror
+    {16, kGetSet, 0, 255, 255, 0},    // vertical mirror
+    {17, kGetSet, 0, 2, 1, 0},        // setting selector
+    {23, kGetSet, 0, 255, 255, 255},  // all automatic
+    {30, kGetSet, 0, 255, 255, 0},    // mains frequency (0 = 50 Hz)
 };
 
 // Creative Live Ultra private set: reached through raw codes only.
 const PrivateRow kCreaLiveUltraRows[] = {
-    {1, kGetSet, 0, 1, 1, 0},        // (vendor control)
-    {9, kGetSet, 0, 255, 1, 128},    // (vendor control, probed by detection)
-    {20, kGetSet, 0, 255, 1, 100},   // (vendor control)
-    {21, kKsGet, 0, 65535, 1, 1234}, // (vendor status, read-only)
+    {1, kGetSet, 0, 1, 1, 0},         // (vendor control)
+    {9, kGetSet, 0, 255, 1, 128},     // (vendor control, probed by detection)
+    {20, kGetSet, 0, 255, 1, 100},    // (vendor control)
+    {21, kKsGet, 0, 65535, 1, 1234},  // (vendor status, read-only)
 };
 
 // Logitech Fusion private set, bare 4-byte values.
 const PrivateRow kLogiFusionRows[] = {
-    {2, kGetSet, 0, 1, 1, 0},        // trigger
-    {5, kGetSet, 0, 1, 1, 0},        // horizontal mirror
-    {6, kGetSet, 0, 1, 1, 0},        // vertical mirror
-    {9, kGetSet, 0, 255, 1, 128},    // (vendor control, probed by detection)
-    {15, kGetSet, 0, 1, 1, 1},       // automatic white balance (1 = on)
-    {23, kGetSet, 1, 500, 1, 100},   // exposure
-    {28, kGetSet, 0, 255, 1, 64},    // gain
-    {31, kGetSet, 0, 2, 1, 0},       // setting selector
-    {32, kGetSet, 0, 1, 1, 1},       // automatic exposure
-    {56, kGetSet, 0, 2, 1, 1},       // flicker filter (0 off, 1 50 Hz, 2 60 Hz)
-    {102, kGetSet, 0, 3, 3, 0},      // colour mode (0 colour, 3 monochrome)
+    {2, kGetSet, 0, 1, 1, 0},       // trigger
+    {5, kGetSet, 0, 1, 1, 0},       // horizontal mirror
+    {6, kGetSet, 0, 1, 1, 0},       // vertical mirror
+    {9, kGetSet, 0, 255, 1, 128},   // (vendor control, probed by detection)
+    {15, kGetSet, 0, 1, 1, 1},      // automatic white balance (1 = on)
+    {23, kGetSet, 1, 500, 1, 100},  // exposure
+    {28, kGetSet, 0, 255, 1, 64},   // gain
+    {31, kGetSet, 0, 2, 1, 0},      // setting selector
+    {32, kGetSet, 0, 1, 1, 1},      // automatic exposure
+    {56, kGetSet, 0, 2, 1, 1},      // flicker filter (0 off, 1 50 Hz, 2 60 Hz)
+    {102, kGetSet, 0, 3, 3, 0},     // colour mode (0 colour, 3 monochrome)
 };
 
 // Private set of a family: GUID, value offset, bytes a get reports, rows.

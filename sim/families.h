@@ -38,10 +38,10 @@ enum class Family {
 
 struct FamilyInfo {
   Family family;
-  const char* name;         // "Saa8112", "Saa8116", ... (for test names and logs)
-  Guid privateSet;          // the set the camera's driver answers
-  int32_t chipset;          // internal chipset value detection gives the set
-  const char* deviceVidPid; // one device string of the family
+  const char* name;          // "Saa8112", "Saa8116", ... (for test names and logs)
+  Guid privateSet;           // the set the camera's driver answers
+  int32_t chipset;           // internal chipset value detection gives the set
+  const char* deviceVidPid;  // one device string of the family
 };
 
 constexpr Guid kSetSaa8112 = Guid::Parse("35DBC300-F98F-11D2-AFD0-00104B13EAF2");

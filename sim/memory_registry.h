@@ -43,8 +43,7 @@ class MemoryRegistry : public RegistryReader {
   // OpenSubkey call as the parent's path, a backslash and the name.
   const std::vector<std::string>& OpenLog() const;
 
-  RegStatus OpenLocalMachine(const std::string& path,
-                             std::unique_ptr<RegistryKey>* key) override;
+  RegStatus OpenLocalMachine(const std::string& path, std::unique_ptr<RegistryKey>* key) override;
 
   struct Node;
   struct State;

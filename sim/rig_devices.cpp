@@ -27,8 +27,7 @@ struct DeviceRow {
 
 constexpr DeviceRow kDefaultDevices[] = {
     {R"(@device:pnp:\\?\usb#vid_0471&pid_0308#5&1a2b3c4&0&1#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\global)",
-     "Philips Vesta Pro Camera", "VID_0471&PID_0308", "0",
-     "35DBC300-F98F-11D2-AFD0-00104B13EAF2"},
+     "Philips Vesta Pro Camera", "VID_0471&PID_0308", "0", "35DBC300-F98F-11D2-AFD0-00104B13EAF2"},
     {R"(@device:pnp:\\?\usb#vid_0471&pid_0311&mi_00#7&2a4c6e8&0&0000#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\global)",
      "Philips ToUcam Pro Camera", "VID_0471&PID_0311", "2a4c6e8",
      "1B3C6C20-CCE8-11D3-A59B-00104B13EAF2"},
@@ -49,8 +48,7 @@ constexpr DeviceRow kDefaultDevices[] = {
     {R"(@device:pnp:\\?\usb#vid_0ac8&pid_301b#5&3e7a9b2&0&4#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\global)",
      nullptr, "VID_0AC8&PID_301B", "0", nullptr},
     {R"(@device:pnp:\\?\usb#vid_041e&pid_4011#5&1c8e4f0&0&2#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\global)",
-     "Creative WebCam Pro eX", "VID_041E&PID_4011", "0",
-     "869E8C6F-0D84-420F-B44E-7BFBEE74D6CF"},
+     "Creative WebCam Pro eX", "VID_041E&PID_4011", "0", "869E8C6F-0D84-420F-B44E-7BFBEE74D6CF"},
     {R"(@device:pnp:\\?\usb#vid_041e&pid_403c&mi_00#7&5f2a8c3&0&0000#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\global)",
      "Creative Live! Cam Ultra", "VID_041E&PID_403C", "5f2a8c3",
      "5a403423-5667-4ec4-8573-7b88ccdc11cf"},
@@ -123,8 +121,8 @@ constexpr const char* kPlugHeader = "lumora-sim-plug 1";
 // Equal without regard to ASCII case.
 bool SameText(const std::string& a, const std::string& b) {
   auto lower = [](char c) { return std::tolower(static_cast<unsigned char>(c)); };
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                            [&](char x, char y) { return lower(x) == lower(y); });
 }
 
 bool ParseLong(const std::string& word, int64_t lo, int64_t hi, int64_t* out) {
@@ -319,7 +317,8 @@ bool ApplyRigFaults(const std::string& text, const std::vector<RigDevice>& devic
       }
     } else if (kind == "private") {
       for (auto& [set, privateSet] : cam->privateSets) {
-        if (privateSet.properties.count(static_cast<uint32_t>(id)) != 0) p.privateFaults = &privateSet.faults;
+        if (privateSet.properties.count(static_cast<uint32_t>(id)) != 0)
+          p.privateFaults = &privateSet.faults;
       }
     }
     if (p.standard == nullptr && p.privateFaults == nullptr) return false;
@@ -345,8 +344,10 @@ std::string FormatRigState(const std::vector<RigDevice>& devices) {
     const SimulatedCamera& cam = *d.camera;
     out << "device " << d.displayName << "\n";
     if (d.plugGeneration != 0) out << "plug " << d.plugGeneration << "\n";
-    for (const auto& [id, c] : cam.procAmp) out << "procamp " << id << " " << c.value << " " << c.flags << "\n";
-    for (const auto& [id, c] : cam.cameraControl) out << "camera " << id << " " << c.value << " " << c.flags << "\n";
+    for (const auto& [id, c] : cam.procAmp)
+      out << "procamp " << id << " " << c.value << " " << c.flags << "\n";
+    for (const auto& [id, c] : cam.cameraControl)
+      out << "camera " << id << " " << c.value << " " << c.flags << "\n";
     out << "videomode " << cam.videoMode << "\n";
     for (const auto& [set, s] : cam.privateSets) {
       for (const auto& [id, p] : s.properties) {
@@ -445,9 +446,7 @@ bool ApplyRigState(const std::string& text, const std::vector<RigDevice>& device
         s.flags = c.flags;
         break;
       }
-      case Change::VideoMode:
-        c.camera->videoMode = c.value;
-        break;
+      case Change::VideoMode: c.camera->videoMode = c.value; break;
       case Change::Private:
         c.camera->FindPrivateSet(c.set)->properties[static_cast<uint32_t>(c.id)].value = c.value;
         break;

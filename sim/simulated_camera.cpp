@@ -110,17 +110,16 @@ class SimFilter : public CaptureFilter {
  public:
   explicit SimFilter(std::shared_ptr<SimulatedCamera> cam) : cam_(std::move(cam)) {}
   HResult QueryVideoControl(std::unique_ptr<VideoControl>* out) override {
-    return Answer(cam_->hasVideoControl, out, [&] { return std::make_unique<SimVideoControl>(cam_); });
+    return Answer(cam_->hasVideoControl, out,
+                  [&] { return std::make_unique<SimVideoControl>(cam_); });
   }
   HResult QueryVideoProcAmp(std::unique_ptr<VideoProcAmp>* out) override {
-    return Answer(cam_->hasVideoProcAmp, out, [&] {
-      return std::make_unique<SimRangedControl<VideoProcAmp, false>>(cam_);
-    });
+    return Answer(cam_->hasVideoProcAmp, out,
+                  [&] { return std::make_unique<SimRangedControl<VideoProcAmp, false>>(cam_); });
   }
   HResult QueryCameraControl(std::unique_ptr<CameraControl>* out) override {
-    return Answer(cam_->hasCameraControl, out, [&] {
-      return std::make_unique<SimRangedControl<CameraControl, true>>(cam_);
-    });
+    return Answer(cam_->hasCameraControl, out,
+                  [&] { return std::make_unique<SimRangedControl<CameraControl, true>>(cam_); });
   }
   HResult QueryKsControl(std::unique_ptr<KsControl>* out) override {
     return Answer(cam_->hasKsControl, out, [&] { return std::make_unique<SimKsControl>(cam_); });
@@ -179,21 +178,21 @@ std::shared_ptr<SimulatedCamera> SimulatedCamera::Create() {
   std::shared_ptr<SimulatedCamera> cam(new SimulatedCamera());
   // Proc-amp: Brightness .. BacklightCompensation, Gain.
   const StandardControl procAmpDefaults[] = {
-      {0, 255, 1, 128, 3, 128, 2},    // Brightness
-      {0, 127, 1, 64, 3, 64, 2},      // Contrast
-      {-180, 180, 1, 0, 2, 0, 2},     // Hue
-      {0, 200, 1, 100, 3, 100, 2},    // Saturation
-      {0, 7, 1, 3, 2, 3, 2},          // Sharpness
-      {100, 300, 10, 220, 2, 220, 2}, // Gamma
-      {0, 1, 1, 1, 2, 1, 2},          // ColorEnable
+      {0, 255, 1, 128, 3, 128, 2},         // Brightness
+      {0, 127, 1, 64, 3, 64, 2},           // Contrast
+      {-180, 180, 1, 0, 2, 0, 2},          // Hue
+      {0, 200, 1, 100, 3, 100, 2},         // Saturation
+      {0, 7, 1, 3, 2, 3, 2},               // Sharpness
+      {100, 300, 10, 220, 2, 220, 2},      // Gamma
+      {0, 1, 1, 1, 2, 1, 2},               // ColorEnable
       {2800, 6500, 50, 4600, 3, 4600, 1},  // WhiteBalance
-      {0, 2, 1, 1, 2, 1, 2},          // BacklightCompensation
-      {0, 63, 1, 16, 3, 16, 2},       // Gain
+      {0, 2, 1, 1, 2, 1, 2},               // BacklightCompensation
+      {0, 63, 1, 16, 3, 16, 2},            // Gain
   };
   for (int32_t id = 0; id < 10; ++id) cam->procAmp[id] = procAmpDefaults[id];
   // Camera control: Pan, Tilt, Roll, Zoom, Exposure, Iris, Focus.
   const StandardControl cameraDefaults[] = {
-      {-180, 180, 1, 0, 2, 0, 2},  {-90, 90, 1, 0, 2, 0, 2},    {-180, 180, 90, 0, 2, 0, 2},
+      {-180, 180, 1, 0, 2, 0, 2},     {-90, 90, 1, 0, 2, 0, 2},   {-180, 180, 90, 0, 2, 0, 2},
       {100, 400, 10, 100, 2, 100, 2}, {-11, -2, 1, -6, 3, -6, 1}, {0, 10, 1, 5, 2, 5, 2},
       {0, 250, 5, 125, 3, 125, 1},
   };
@@ -519,9 +518,8 @@ bool SimulatedCamera::AnswerRawAccess(const Request& r, const uint8_t* property,
   return true;
 }
 
-HResult SimulatedCamera::AnswerPrivate(PrivateSet& set, uint32_t id, uint32_t flags,
-                                         uint8_t* data, uint32_t dataLength,
-                                         uint32_t* bytesReturned) {
+HResult SimulatedCamera::AnswerPrivate(PrivateSet& set, uint32_t id, uint32_t flags, uint8_t* data,
+                                       uint32_t dataLength, uint32_t* bytesReturned) {
   auto it = set.properties.find(id);
   if (it == set.properties.end()) return kNotFound;
   sim::PrivateProperty& prop = it->second;

@@ -26,7 +26,8 @@ namespace lumora::sim {
 constexpr HResult kSetNotFound = static_cast<HResult>(0x80070492u);  // ERROR_SET_NOT_FOUND
 constexpr HResult kNotFound = static_cast<HResult>(0x80070490u);     // ERROR_NOT_FOUND
 // Result every call of a removed device gets.
-constexpr HResult kDeviceNotConnected = static_cast<HResult>(0x8007048Fu);  // ERROR_DEVICE_NOT_CONNECTED
+constexpr HResult kDeviceNotConnected =
+    static_cast<HResult>(0x8007048Fu);  // ERROR_DEVICE_NOT_CONNECTED
 
 enum class Op {
   ProcAmpGetRange,
@@ -73,12 +74,12 @@ struct Request {
 // Ways a driver gets one control wrong, for tests of tools that check
 // cameras against their own answers. All off in a well-behaved camera.
 struct ControlFaults {
-  bool ignoreWrites = false;    // a write succeeds, but the value stays as it was
-  bool zeroStep = false;        // the range reports a stepping delta of 0
-  bool defaultOutside = false;  // the range reports a default above the maximum
-  bool failReads = false;       // reads fail (ERROR_GEN_FAILURE), support still claims them
-  bool wideRange = false;       // the range reports twice its width, writes above the real
-                                // maximum are accepted and clamped to it
+  bool ignoreWrites = false;       // a write succeeds, but the value stays as it was
+  bool zeroStep = false;           // the range reports a stepping delta of 0
+  bool defaultOutside = false;     // the range reports a default above the maximum
+  bool failReads = false;          // reads fail (ERROR_GEN_FAILURE), support still claims them
+  bool wideRange = false;          // the range reports twice its width, writes above the real
+                                   // maximum are accepted and clamped to it
   bool junkOnFailedReads = false;  // a failing read first writes kJunk to its outputs
 };
 
@@ -108,7 +109,7 @@ struct StandardControl {
   int32_t defaultValue = 128;
   int32_t capsFlags = 3;  // auto | manual
   int32_t value = 128;
-  int32_t flags = 2;      // current mode: 1 auto, 2 manual
+  int32_t flags = 2;  // current mode: 1 auto, 2 manual
 };
 
 // A property of a private kernel-streaming set.
@@ -274,7 +275,7 @@ class SimulatedCamera : public std::enable_shared_from_this<SimulatedCamera> {
                        uint32_t dataLength, uint32_t* bytesReturned, HResult* h);
 
   virtual HResult AnswerPrivate(PrivateSet& set, uint32_t id, uint32_t flags, uint8_t* data,
-                                  uint32_t dataLength, uint32_t* bytesReturned);
+                                uint32_t dataLength, uint32_t* bytesReturned);
 
  private:
   bool Inject(Op op, HResult* h) const;

@@ -15,9 +15,7 @@ namespace {
 constexpr ULONG kLastSupportProperty = VCP_LastElement;
 constexpr ULONG kLastValueProperty = VCP_SWTrigger;
 
-bool InRange(LONG property, ULONG last) noexcept {
-  return static_cast<ULONG>(property) <= last;
-}
+bool InRange(LONG property, ULONG last) noexcept { return static_cast<ULONG>(property) <= last; }
 
 // Reads one string property of a filter; a failing getter reads as empty.
 template <class Getter>
@@ -61,8 +59,8 @@ bool CameraManager::EnumCams() noexcept {
   ClearLists();
 
   ComPtr<IVCapFilterEnum> enumerator;
-  if (CoCreateInstance(CLSID_VCapFilterEnum, nullptr, CLSCTX_INPROC_SERVER,
-                       IID_IVCapFilterEnum, &enumerator) != S_OK) {
+  if (CoCreateInstance(CLSID_VCapFilterEnum, nullptr, CLSCTX_INPROC_SERVER, IID_IVCapFilterEnum,
+                       &enumerator) != S_OK) {
     return false;
   }
   com::Bstr category;

@@ -108,8 +108,8 @@ class CameraManager {
   Microsoft::WRL::ComPtr<IDispatch> collection_;
 
   ComSetup setup_;
-  bool comTried_ = false;         // InitialiseCom has run
-  bool comInitialised_ = false;   // and CoInitialize succeeded
+  bool comTried_ = false;        // InitialiseCom has run
+  bool comInitialised_ = false;  // and CoInitialize succeeded
 };
 
 // The manager behind an object of the exported class, for the library's own

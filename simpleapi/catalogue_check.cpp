@@ -6,7 +6,7 @@
 #include "property/catalogue.h"
 #include "simpleapi/lumora.h"
 
-#define LUMORA_CHECK_ROW(prefix, name, value)                                               \
+#define LUMORA_CHECK_ROW(prefix, name, value)                                                \
   static_assert(lumora::prefix##name == (value), "core catalogue: " #prefix #name);          \
   static_assert(CLumoraAPIclass::prefix##name == (value), "lumora.h (C++): " #prefix #name); \
   static_assert(::prefix##name == (value), "lumora.idl: " #prefix #name);
@@ -14,8 +14,8 @@
 #define LUMORA_CHECK_SUPPORT(name, value) LUMORA_CHECK_ROW(VCS_, name, value)
 #define LUMORA_CHECK_CHIPSET(name, value) LUMORA_CHECK_ROW(CSX_, name, value)
 // Modes are macros in the public header (LUMORA_MODE_AUTO, ...).
-#define LUMORA_CHECK_MODE(name, header, value)                              \
-  static_assert(lumora::VCM_##name == (value), "core catalogue: VCM_" #name); \
+#define LUMORA_CHECK_MODE(name, header, value)                                      \
+  static_assert(lumora::VCM_##name == (value), "core catalogue: VCM_" #name);       \
   static_assert(LUMORA_MODE_##header == (value), "lumora.h: LUMORA_MODE_" #header); \
   static_assert(::VCM_##name == (value), "lumora.idl: VCM_" #name);
 

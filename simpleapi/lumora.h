@@ -206,9 +206,9 @@ class LUMORA_API CLumoraAPIclass {
   bool EnumCams();
   // *table receives the address of the object's table of LUMORA_MAX_CAMS
   // string pointers, *count the number of listed cameras.
-  void GetCamStrings(char* (**const table)[LUMORA_MAX_CAMS], unsigned long* count);
-  void GetCamSerials(char* (**const table)[LUMORA_MAX_CAMS], unsigned long* count);
-  void GetDevStrings(char* (**const table)[LUMORA_MAX_CAMS], unsigned long* count);
+  void GetCamStrings(char* (** const table)[LUMORA_MAX_CAMS], unsigned long* count);
+  void GetCamSerials(char* (** const table)[LUMORA_MAX_CAMS], unsigned long* count);
+  void GetDevStrings(char* (** const table)[LUMORA_MAX_CAMS], unsigned long* count);
   // false when index is not below the number of listed cameras; a negative
   // index clears the selection.
   bool SetCam(long index);

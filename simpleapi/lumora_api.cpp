@@ -75,20 +75,17 @@ long CLumoraAPIclass::DllUsers() { return g_users.load(); }
 
 bool CLumoraAPIclass::EnumCams() { return m_shared && m_shared->manager.EnumCams(); }
 
-void CLumoraAPIclass::GetCamStrings(char* (**const table)[LUMORA_MAX_CAMS],
-                                    unsigned long* count) {
+void CLumoraAPIclass::GetCamStrings(char* (** const table)[LUMORA_MAX_CAMS], unsigned long* count) {
   if (count) *count = m_shared ? static_cast<unsigned long>(m_shared->manager.Count()) : 0;
   if (table) *table = m_shared ? &m_shared->manager.CamNameTable() : &g_noCameras;
 }
 
-void CLumoraAPIclass::GetCamSerials(char* (**const table)[LUMORA_MAX_CAMS],
-                                    unsigned long* count) {
+void CLumoraAPIclass::GetCamSerials(char* (** const table)[LUMORA_MAX_CAMS], unsigned long* count) {
   if (count) *count = m_shared ? static_cast<unsigned long>(m_shared->manager.Count()) : 0;
   if (table) *table = m_shared ? &m_shared->manager.CamSerialTable() : &g_noCameras;
 }
 
-void CLumoraAPIclass::GetDevStrings(char* (**const table)[LUMORA_MAX_CAMS],
-                                    unsigned long* count) {
+void CLumoraAPIclass::GetDevStrings(char* (** const table)[LUMORA_MAX_CAMS], unsigned long* count) {
   if (count) *count = m_shared ? static_cast<unsigned long>(m_shared->manager.Count()) : 0;
   if (table) *table = m_shared ? &m_shared->manager.DevNameTable() : &g_noCameras;
 }
@@ -203,19 +200,19 @@ int __stdcall EnumCams(void) {
 }
 
 void __stdcall GetCamStrings(char*** table, unsigned long* count) {
-  char* (*slots)[LUMORA_MAX_CAMS] = nullptr;
+  char*(*slots)[LUMORA_MAX_CAMS] = nullptr;
   Library().GetCamStrings(&slots, count);
   Table(slots, table);
 }
 
 void __stdcall GetCamSerials(char*** table, unsigned long* count) {
-  char* (*slots)[LUMORA_MAX_CAMS] = nullptr;
+  char*(*slots)[LUMORA_MAX_CAMS] = nullptr;
   Library().GetCamSerials(&slots, count);
   Table(slots, table);
 }
 
 void __stdcall GetDevStrings(char*** table, unsigned long* count) {
-  char* (*slots)[LUMORA_MAX_CAMS] = nullptr;
+  char*(*slots)[LUMORA_MAX_CAMS] = nullptr;
   Library().GetDevStrings(&slots, count);
   Table(slots, table);
 }
@@ -227,9 +224,8 @@ int __stdcall SetCam(long index) {
 
 int __stdcall CamProperty_Support(long property, long* support) {
   CLumoraAPIclass::EVidCapPropertySupport value = CLumoraAPIclass::VCS_no;
-  if (!support ||
-      !Library().CamProperty_Support(static_cast<CLumoraAPIclass::EVidCapProperty>(property),
-                                     &value)) {
+  if (!support || !Library().CamProperty_Support(
+                      static_cast<CLumoraAPIclass::EVidCapProperty>(property), &value)) {
     return -1;
   }
   *support = value;
@@ -237,8 +233,8 @@ int __stdcall CamProperty_Support(long property, long* support) {
 }
 
 int __stdcall CamProperty_Range(long property, long* minimum, long* maximum, long* delta) {
-  return Result(Library().CamProperty_Range(
-      static_cast<CLumoraAPIclass::EVidCapProperty>(property), minimum, maximum, delta));
+  return Result(Library().CamProperty_Range(static_cast<CLumoraAPIclass::EVidCapProperty>(property),
+                                            minimum, maximum, delta));
 }
 
 int __stdcall CamProperty_Set(long property, long value) {

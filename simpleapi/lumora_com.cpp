@@ -18,7 +18,7 @@ namespace lumora {
 namespace {
 
 using Api = CLumoraAPIclass;
-using TableGetter = void (Api::*)(char* (**const)[LUMORA_MAX_CAMS], unsigned long*);
+using TableGetter = void (Api::*)(char* (** const)[LUMORA_MAX_CAMS], unsigned long*);
 
 HRESULT Result(bool ok) noexcept { return ok ? S_OK : E_FAIL; }
 
@@ -35,7 +35,7 @@ struct TableTexts {
 // E_ABORT when no camera is listed, E_INVALIDARG for a text that does not
 // convert.
 HRESULT ReadTable(Api& api, TableGetter getter, TableTexts* out) noexcept {
-  char* (*table)[LUMORA_MAX_CAMS] = nullptr;
+  char*(*table)[LUMORA_MAX_CAMS] = nullptr;
   unsigned long count = 0;
   (api.*getter)(&table, &count);
   if (count == 0 || !table) return E_ABORT;
@@ -80,7 +80,6 @@ HRESULT StringList(Api& api, TableGetter getter, VARIANT* out) noexcept {
   }
   return SUCCEEDED(hr) ? list.Detach(out) : hr;
 }
-
 
 // Where a script engine's by-reference argument lets a method write a
 // 32-bit result: a typed reference (VT_BYREF|VT_I4) or a reference to a
@@ -240,8 +239,8 @@ class LumoraCOM : public com::Dispatch<ILumoraCOM2> {
       }
     }
     LONG values[3] = {};  // minimum, maximum, delta
-    HRESULT hr = CamProperty_Range(static_cast<::VidCapProperty>(property.Get()->lVal),
-                                   &values[0], &values[1], &values[2]);
+    HRESULT hr = CamProperty_Range(static_cast<::VidCapProperty>(property.Get()->lVal), &values[0],
+                                   &values[1], &values[2]);
     if (FAILED(hr)) return com::MemberFailure(hr, exception);
     for (UINT i = 0; i < 3; ++i) {
       VARIANT& arg = params->rgvarg[2 - i];

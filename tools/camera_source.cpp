@@ -29,7 +29,8 @@ PropertyFacts CollectFacts(CameraSource& source, int32_t property) {
     f.defaultValue = def;
   }
   int32_t modes = 0, mode = 0;
-  if (hr::Succeeded(source.ModeSupport(property, &modes))) f.modes = modes & (kModeAuto | kModeManual);
+  if (hr::Succeeded(source.ModeSupport(property, &modes)))
+    f.modes = modes & (kModeAuto | kModeManual);
   if (f.modes != 0 && hr::Succeeded(source.GetMode(property, &mode)) &&
       (mode == kModeAuto || mode == kModeManual)) {
     f.mode = mode;

@@ -94,7 +94,8 @@ class Checker {
     std::array<int16_t, kBlockElements> block{};
     HResult h = s_.ReadSettings(block.data(), kBlockElements);
     if (hr::Failed(h)) {
-      if (!Gone(h)) result->settingsFailures.push_back("reading the settings block fails (" + Hr(h) + ")");
+      if (!Gone(h))
+        result->settingsFailures.push_back("reading the settings block fails (" + Hr(h) + ")");
       return;
     }
     for (int32_t p = 0; p < static_cast<int32_t>(kBlockElements); ++p) {
@@ -162,8 +163,7 @@ class Checker {
         const bool setting = o.read && p != VCP_Setting;
         if (setting && (o.value < min || o.value > max)) {
           r->failures.push_back("value " + Num(o.value) + " outside the range " + range);
-        } else if (setting && step > 0 &&
-                   (static_cast<int64_t>(o.value) - min) % step != 0) {
+        } else if (setting && step > 0 && (static_cast<int64_t>(o.value) - min) % step != 0) {
           r->failures.push_back("value " + Num(o.value) + " not on a step of " + Num(step) +
                                 " from " + Num(min));
         }
@@ -208,7 +208,8 @@ class Checker {
     if (Gone(h)) return;
     written_[p] = true;
     if (hr::Failed(h)) {
-      r->failures.push_back("writing " + std::string(what) + " " + Num(value) + " fails (" + Hr(h) + ")");
+      r->failures.push_back("writing " + std::string(what) + " " + Num(value) + " fails (" + Hr(h) +
+                            ")");
       return;
     }
     int32_t back = 0;
@@ -267,7 +268,9 @@ class Checker {
       if (Gone(h)) return;
       if (hr::Failed(h) || back != mode) {
         r->failures.push_back(std::string("switched to ") + name + ", the mode reads " +
-                              (hr::Failed(h) ? "fail" : back == kModeAuto ? "automatic" : "manual"));
+                              (hr::Failed(h)       ? "fail"
+                               : back == kModeAuto ? "automatic"
+                                                   : "manual"));
         return;
       }
     }

@@ -43,14 +43,16 @@ struct Summary {
 };
 
 struct Result {
-  std::vector<PropertyResult> properties;  // 0..31 in order (fewer when the camera vanished)
+  std::vector<PropertyResult> properties;     // 0..31 in order (fewer when the camera vanished)
   std::vector<std::string> settingsFailures;  // settings block; empty: agrees
   bool vanished = false;
   int32_t vanishedAt = -1;  // property being checked when the camera vanished
   bool restored = true;
   std::vector<std::string> notRestored;  // "Brightness is 0, was 128"
   Summary summary;
-  bool Passed() const { return summary.failed == 0 && settingsFailures.empty() && !vanished && restored; }
+  bool Passed() const {
+    return summary.failed == 0 && settingsFailures.empty() && !vanished && restored;
+  }
 };
 
 Result Run(CameraSource& source);

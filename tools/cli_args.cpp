@@ -209,25 +209,20 @@ bool ParseArguments(const std::vector<std::string>& args, Invocation* invocation
   }
   if (static_cast<int>(operands.size()) != info->operands) {
     *error = std::string(operands.size() < static_cast<size_t>(info->operands) ? "missing"
-                                                                              : "too many") +
+                                                                               : "too many") +
              " arguments; usage: " + info->usage;
     return false;
   }
   if (info->operands >= 1) parsed.cam = operands[0];
   switch (info->command) {
-    case Command::kGet:
-      parsed.property = operands[1];
-      break;
+    case Command::kGet: parsed.property = operands[1]; break;
     case Command::kSet:
       parsed.property = operands[1];
       parsed.value = operands[2];
       break;
     case Command::kSave:
-    case Command::kLoad:
-      parsed.file = operands[1];
-      break;
-    default:
-      break;
+    case Command::kLoad: parsed.file = operands[1]; break;
+    default: break;
   }
   *invocation = parsed;
   return true;
@@ -299,8 +294,8 @@ bool MatchCamera(const std::string& cam, const std::vector<CameraIdentity>& came
       return true;
     }
     if (kind == kIndex) {
-      *error = "no camera with index " + Printable(key) + " (there are " + std::to_string(cameras.size()) +
-               ", numbered from 1)";
+      *error = "no camera with index " + Printable(key) + " (there are " +
+               std::to_string(cameras.size()) + ", numbered from 1)";
       return false;
     }
   }

@@ -21,7 +21,7 @@ struct Invocation {
   std::string value;
   std::string file;
   std::vector<std::string> rest;  // kWatch, kReset: their arguments, parsed by the command
-  bool json = false;  // --json: one JSON document on stdout
+  bool json = false;              // --json: one JSON document on stdout
 };
 
 // Parses the arguments after the program name. "--help", "-h" or "help"

@@ -83,12 +83,11 @@ std::string ReportDocument(const ListedCamera& camera, int32_t chipset,
   return Dump(json{{"camera", Camera(camera)}, {"properties", list}});
 }
 
-std::string GetDocument(const ListedCamera& camera, int32_t property, int32_t value,
-                        int32_t mode) {
-  return Dump(json{{"camera", Camera(camera)},
-                   {"property",
-                    {{"number", property}, {"name", Name(property)}, {"value", value},
-                     {"mode", Mode(mode)}}}});
+std::string GetDocument(const ListedCamera& camera, int32_t property, int32_t value, int32_t mode) {
+  return Dump(json{
+      {"camera", Camera(camera)},
+      {"property",
+       {{"number", property}, {"name", Name(property)}, {"value", value}, {"mode", Mode(mode)}}}});
 }
 
 std::string CheckDocument(const ListedCamera& camera, const check::Result& result) {
@@ -140,15 +139,15 @@ json LoadedProperty(const cli::PropertyOutcome& o) {
   if (o.verified || o.actualMode != 0) {
     holds = {{"value", o.verified ? json(o.actual) : json(nullptr)}, {"mode", Mode(o.actualMode)}};
   }
-  return json{{"number", e.property},
-              {"name", Name(e.property)},
-              {"line", e.line > 0 ? json(e.line) : json(nullptr)},
-              {"value", isValue ? json(e.value) : json(nullptr)},
-              {"mode", isValue ? json(nullptr)
-                               : json(e.mode == cli::EntryMode::kAuto ? "auto" : "manual")},
-              {"result", LoadResultName(o.result)},
-              {"holds", holds},
-              {"reason", o.reason.empty() ? json(nullptr) : json(o.reason)}};
+  return json{
+      {"number", e.property},
+      {"name", Name(e.property)},
+      {"line", e.line > 0 ? json(e.line) : json(nullptr)},
+      {"value", isValue ? json(e.value) : json(nullptr)},
+      {"mode", isValue ? json(nullptr) : json(e.mode == cli::EntryMode::kAuto ? "auto" : "manual")},
+      {"result", LoadResultName(o.result)},
+      {"holds", holds},
+      {"reason", o.reason.empty() ? json(nullptr) : json(o.reason)}};
 }
 
 }  // namespace
@@ -173,8 +172,6 @@ std::string LoadDocument(const ListedCamera& camera, const std::string& file,
       {"succeeded", outcome.Succeeded()}});
 }
 
-std::string ErrorDocument(const std::string& message) {
-  return Dump(json{{"error", message}});
-}
+std::string ErrorDocument(const std::string& message) { return Dump(json{{"error", message}}); }
 
 }  // namespace lumora::json

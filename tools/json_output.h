@@ -31,8 +31,7 @@ std::string ReportDocument(const ListedCamera& camera, int32_t chipset,
                            const std::vector<PropertyFacts>& properties);
 
 // {"camera": camera, "property": {"number", "name", "value", "mode"}}
-std::string GetDocument(const ListedCamera& camera, int32_t property, int32_t value,
-                        int32_t mode);
+std::string GetDocument(const ListedCamera& camera, int32_t property, int32_t value, int32_t mode);
 
 // {"camera": camera, "properties": [{"number", "name", "result", "failures",
 // "notes"}, ...], "settingsBlock": {"result", "failures"}, "vanished",

@@ -57,10 +57,12 @@ std::string Printable(const std::string& text) {
       out += "\\x";
       out += kHex[c >> 4];
       out += kHex[c & 0xF];
-    } else if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0x85) {
+    } else if (c == 0xC2 && i + 1 < text.size() &&
+               static_cast<unsigned char>(text[i + 1]) == 0x85) {
       out += "\\u0085";  // NEL
       ++i;
-    } else if (c == 0xE2 && i + 2 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0x80 &&
+    } else if (c == 0xE2 && i + 2 < text.size() &&
+               static_cast<unsigned char>(text[i + 1]) == 0x80 &&
                (static_cast<unsigned char>(text[i + 2]) == 0xA8 ||
                 static_cast<unsigned char>(text[i + 2]) == 0xA9)) {
       out += static_cast<unsigned char>(text[i + 2]) == 0xA8 ? "\\u2028" : "\\u2029";
@@ -129,8 +131,9 @@ bool ParseProfile(const std::string& text, Profile* profile, std::string* error)
     }
     if (!sawMagic) {
       if (line != kMagic) {
-        *error = LineError(lineNumber, std::string("not a lumora profile (the first line must be \"") +
-                                           kMagic + "\")");
+        *error =
+            LineError(lineNumber, std::string("not a lumora profile (the first line must be \"") +
+                                      kMagic + "\")");
         return false;
       }
       sawMagic = true;
@@ -190,8 +193,9 @@ bool ParseProfile(const std::string& text, Profile* profile, std::string* error)
     } else if (EqualNoCase(value, "manual")) {
       entry.mode = EntryMode::kManual;
     } else if (!ParseInt32(value, &entry.value)) {
-      *error = LineError(lineNumber, "value of " + Printable(key) +
-                                         " is not a whole number, auto or manual: " + Quoted(value));
+      *error =
+          LineError(lineNumber, "value of " + Printable(key) +
+                                    " is not a whole number, auto or manual: " + Quoted(value));
       return false;
     }
     if (!seen.insert(property).second) {
@@ -269,8 +273,7 @@ std::string EntryValueText(const ProfileEntry& entry) {
   return std::to_string(entry.value);
 }
 
-std::vector<std::string> IdentityDifferences(const Profile& profile,
-                                             const CameraIdentity& camera) {
+std::vector<std::string> IdentityDifferences(const Profile& profile, const CameraIdentity& camera) {
   struct Field {
     const char* label;
     bool present;

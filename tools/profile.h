@@ -83,8 +83,7 @@ std::vector<ProfileEntry> LoadOrder(const std::vector<ProfileEntry>& entries);
 // One line per identity field that the profile names and that differs from
 // the camera ("serial: profile 2a4c6e8, camera 3b5d7f9"); empty when they
 // agree. Texts are compared without regard to case.
-std::vector<std::string> IdentityDifferences(const Profile& profile,
-                                             const CameraIdentity& camera);
+std::vector<std::string> IdentityDifferences(const Profile& profile, const CameraIdentity& camera);
 
 // The text of an entry's value: the number, "auto" or "manual".
 std::string EntryValueText(const ProfileEntry& entry);

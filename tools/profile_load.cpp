@@ -84,7 +84,8 @@ void Verify(ProfileTarget& target, PropertyOutcome* o) {
 
 std::string HexCode(HResult hr) {
   char text[16];
-  std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(static_cast<uint32_t>(hr)));
+  std::snprintf(text, sizeof text, "0x%08lX",
+                static_cast<unsigned long>(static_cast<uint32_t>(hr)));
   return text;
 }
 
@@ -144,8 +145,7 @@ LoadOutcome LoadProfile(ProfileTarget& target, const std::vector<ProfileEntry>& 
 std::string OutcomeLine(const PropertyOutcome& o) {
   std::string what = std::string(Name(o.entry.property)) + " = " + EntryValueText(o.entry);
   switch (o.result) {
-    case LoadResult::kApplied:
-      return "applied  " + what;
+    case LoadResult::kApplied: return "applied  " + what;
     case LoadResult::kChanged: {
       std::string holds;
       if (o.entry.mode == EntryMode::kValue && o.verified && o.actual != o.entry.value) {
@@ -157,10 +157,8 @@ std::string OutcomeLine(const PropertyOutcome& o) {
       }
       return "changed  " + what + ": the camera holds " + (holds.empty() ? "another value" : holds);
     }
-    case LoadResult::kRefused:
-      return "refused  " + what + ": " + o.reason;
-    case LoadResult::kNotReached:
-      break;
+    case LoadResult::kRefused: return "refused  " + what + ": " + o.reason;
+    case LoadResult::kNotReached: break;
   }
   return "missed   " + what + ": the camera vanished first";
 }

@@ -27,7 +27,8 @@ std::vector<Test> IdentityTests(const Profile& p) {
     });
   }
   if (p.hasDevicePath && !id.devicePath.empty()) {
-    tests.push_back([&id](const CameraIdentity& c) { return EqualNoCase(c.devicePath, id.devicePath); });
+    tests.push_back(
+        [&id](const CameraIdentity& c) { return EqualNoCase(c.devicePath, id.devicePath); });
   }
   if (p.hasName && !id.name.empty()) {
     tests.push_back([&id](const CameraIdentity& c) { return EqualNoCase(c.name, id.name); });
@@ -183,8 +184,8 @@ void Watcher::Scan(uint32_t nowMs) {
       if (!s.ambiguousSaid) {
         std::string list;
         for (size_t i : m.positions) list += (list.empty() ? "" : ", ") + CameraLabel(cameras[i]);
-        host_.Say(s.watched.file + " matches " + std::to_string(m.positions.size()) +
-                  " cameras (" + list + "); it is applied to none of them");
+        host_.Say(s.watched.file + " matches " + std::to_string(m.positions.size()) + " cameras (" +
+                  list + "); it is applied to none of them");
         s.ambiguousSaid = true;
       }
       s.appliedPath.clear();

@@ -26,7 +26,7 @@ namespace lumora::cli {
 // after that is ambiguous.
 struct ProfileMatch {
   enum Kind { kNoIdentity, kNone, kOne, kAmbiguous } kind = kNone;
-  size_t position = 0;           // kOne
+  size_t position = 0;            // kOne
   std::vector<size_t> positions;  // kAmbiguous: the cameras it matches
 };
 ProfileMatch MatchProfile(const Profile& profile, const std::vector<CameraIdentity>& cameras);

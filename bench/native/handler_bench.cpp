@@ -28,12 +28,10 @@ constexpr uint32_t kVendorId = 3;
 // Counts the allocations of the timed loop into the "allocs" counter.
 class AllocationCount {
  public:
-  explicit AllocationCount(benchmark::State& state)
-      : state_(state), start_(bench::Allocations()) {}
+  explicit AllocationCount(benchmark::State& state) : state_(state), start_(bench::Allocations()) {}
   ~AllocationCount() {
     const double n = static_cast<double>(bench::Allocations() - start_);
-    state_.counters["allocs"] =
-        benchmark::Counter(n, benchmark::Counter::kAvgIterations);
+    state_.counters["allocs"] = benchmark::Counter(n, benchmark::Counter::kAvgIterations);
   }
 
  private:
@@ -47,8 +45,8 @@ struct Rig {
   explicit Rig(sim::Family family, int32_t chipset) {
     camera = sim::MakeFamilyCamera(family);
     filter = camera->MakeFilter();
-    handler = CreatePropertyHandler(chipset, filter.get(), sim::InfoOf(family).privateSet,
-                                    SteadyClock());
+    handler =
+        CreatePropertyHandler(chipset, filter.get(), sim::InfoOf(family).privateSet, SteadyClock());
     camera->logRequests = false;
   }
   std::shared_ptr<sim::SimulatedCamera> camera;

@@ -47,11 +47,26 @@ SysReAllocStringLenFn g_sysReAllocStringLen;
 CoTaskMemAllocFn g_coTaskMemAlloc;
 CoTaskMemReallocFn g_coTaskMemRealloc;
 
-void* __cdecl CountedMalloc(size_t n) { Count(); return g_malloc(n); }
-void* __cdecl CountedCalloc(size_t n, size_t size) { Count(); return g_calloc(n, size); }
-void* __cdecl CountedRealloc(void* p, size_t n) { Count(); return g_realloc(p, n); }
-char* __cdecl CountedStrDup(const char* s) { Count(); return g_strdup(s); }
-wchar_t* __cdecl CountedWcsDup(const wchar_t* s) { Count(); return g_wcsdup(s); }
+void* __cdecl CountedMalloc(size_t n) {
+  Count();
+  return g_malloc(n);
+}
+void* __cdecl CountedCalloc(size_t n, size_t size) {
+  Count();
+  return g_calloc(n, size);
+}
+void* __cdecl CountedRealloc(void* p, size_t n) {
+  Count();
+  return g_realloc(p, n);
+}
+char* __cdecl CountedStrDup(const char* s) {
+  Count();
+  return g_strdup(s);
+}
+wchar_t* __cdecl CountedWcsDup(const wchar_t* s) {
+  Count();
+  return g_wcsdup(s);
+}
 LPVOID WINAPI CountedHeapAlloc(HANDLE heap, DWORD flags, SIZE_T n) {
   Count();
   return g_heapAlloc(heap, flags, n);
@@ -150,8 +165,7 @@ std::string CountAllocations(HMODULE module) {
   for (auto* import = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress);
        import->Name != 0; ++import) {
     auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(
-        base + (import->OriginalFirstThunk != 0 ? import->OriginalFirstThunk
-                                                : import->FirstThunk));
+        base + (import->OriginalFirstThunk != 0 ? import->OriginalFirstThunk : import->FirstThunk));
     auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + import->FirstThunk);
     for (; names->u1.AddressOfData != 0; ++names, ++slots) {
       if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;

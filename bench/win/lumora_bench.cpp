@@ -44,10 +44,10 @@ bool g_quick = false;
 // Each figure is the median of many short timed runs. On a machine shared
 // with other work most short runs go uninterrupted, so the median shows the
 // cost of the code rather than the load of the machine.
-constexpr int kPropertyRuns = 201;     // of 1000 calls (250 through IDispatch)
+constexpr int kPropertyRuns = 201;  // of 1000 calls (250 through IDispatch)
 constexpr long kPropertyCalls = 1000;
-constexpr int kEnumerationRuns = 31;   // of one enumeration
-constexpr int kAttachmentRuns = 41;    // alternating, of one walk and one attachment
+constexpr int kEnumerationRuns = 31;  // of one enumeration
+constexpr int kAttachmentRuns = 41;   // alternating, of one walk and one attachment
 
 // --- timing ---------------------------------------------------------------------
 
@@ -63,11 +63,11 @@ double NowNs() {
 }
 
 struct Figure {
-  double ns = 0;      // median time per call
-  double fastest = 0; // time per call of the fastest run
-  double allocs = 0;  // Lumora.dll's allocations per call
+  double ns = 0;       // median time per call
+  double fastest = 0;  // time per call of the fastest run
+  double allocs = 0;   // Lumora.dll's allocations per call
   int runs = 0;
-  long calls = 0;     // per run
+  long calls = 0;  // per run
 };
 
 // Runs `body` (which makes `calls` calls per run) once to warm up, then
@@ -88,8 +88,8 @@ Figure Measure(long calls, int repetitions, const std::function<void(long)>& bod
   Figure f;
   f.runs = repetitions;
   f.calls = calls;
-  f.allocs = static_cast<double>(Allocations() - before) /
-             (static_cast<double>(calls) * repetitions);
+  f.allocs =
+      static_cast<double>(Allocations() - before) / (static_cast<double>(calls) * repetitions);
   std::sort(perCall.begin(), perCall.end());
   f.ns = perCall[perCall.size() / 2];
   f.fastest = perCall.front();
@@ -184,12 +184,13 @@ const char* WineVersion() {
 
 void PrintTable() {
   const char* wine = WineVersion();
-  const std::string host = std::strcmp(wine, "not Wine") == 0 ? "Windows" : "Wine " + std::string(wine);
+  const std::string host =
+      std::strcmp(wine, "not Wine") == 0 ? "Windows" : "Wine " + std::string(wine);
   std::printf("\nLumora under %s, %d-bit: median time per call over the runs%s\n", host.c_str(),
               static_cast<int>(sizeof(void*) * 8),
               g_quick ? " (quick: one short run, figures mean nothing)" : "");
-  std::printf("%-42s %11s %7s %11s %7s %7s %9s\n", "path", "median", "x base", "fastest",
-              "x base", "allocs", "runs");
+  std::printf("%-42s %11s %7s %11s %7s %7s %9s\n", "path", "median", "x base", "fastest", "x base",
+              "allocs", "runs");
   auto ratio = [](double value, double base, char* text, size_t size) {
     if (base > 0) {
       std::snprintf(text, size, "%.2f", value / base);
@@ -239,8 +240,8 @@ HRESULT DispatchPut(IDispatch* object, DISPID id, LONG index, LONG value) {
   args[1].lVal = index;
   DISPID named = DISPID_PROPERTYPUT;
   DISPPARAMS params = {args, &named, 2, 1};
-  return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params,
-                        nullptr, nullptr, nullptr);
+  return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params, nullptr,
+                        nullptr, nullptr);
 }
 
 HRESULT DispatchCall(IDispatch* object, DISPID id, VARIANT* args, UINT count) {
@@ -250,11 +251,11 @@ HRESULT DispatchCall(IDispatch* object, DISPID id, VARIANT* args, UINT count) {
                         nullptr, nullptr);
 }
 
-constexpr DISPID kDispidProp = 5;              // IDVidCapCtrl::Prop
-constexpr DISPID kDispidEnumCams = 1;          // ILumoraCOM::EnumCams
-constexpr DISPID kDispidSetCam = 5;            // ILumoraCOM::SetCam
-constexpr DISPID kDispidCamProperty = 8;       // ILumoraCOM::CamProperty
-constexpr LONG kBrightness = ::VCP_Brightness; // a proc-amp property of every camera
+constexpr DISPID kDispidProp = 5;               // IDVidCapCtrl::Prop
+constexpr DISPID kDispidEnumCams = 1;           // ILumoraCOM::EnumCams
+constexpr DISPID kDispidSetCam = 5;             // ILumoraCOM::SetCam
+constexpr DISPID kDispidCamProperty = 8;        // ILumoraCOM::CamProperty
+constexpr LONG kBrightness = ::VCP_Brightness;  // a proc-amp property of every camera
 
 // --- the media-interface registry branch -------------------------------------------
 
@@ -277,7 +278,9 @@ bool WriteSubkeys() {
                         key.Receive(), nullptr) != ERROR_SUCCESS) {
       return false;
     }
-    GUID iid = {0x7a1e0000u + static_cast<unsigned>(n), 0x4c55, 0x4d52,
+    GUID iid = {0x7a1e0000u + static_cast<unsigned>(n),
+                0x4c55,
+                0x4d52,
                 {0x8a, 0x42, 0x42, 0x45, 0x4e, 0x43, 0x48, 0x00}};
     if (RegSetValueExW(key.Get(), L"IID", 0, REG_BINARY, reinterpret_cast<const BYTE*>(&iid),
                        sizeof iid) != ERROR_SUCCESS) {
@@ -338,39 +341,58 @@ void PropertyRows(IClassFactory* controls) {
   camera->logRequests = false;
 
   constexpr long kCalls = kPropertyCalls;
-    LONG value = 0, flags = 0;
-  const int driverGet = Add("driver: IAMVideoProcAmp::Get", Measure(kCalls, kPropertyRuns, [&](long n) {
-    for (long i = 0; i < n; ++i) procAmp->Get(VideoProcAmp_Brightness, &value, &flags);
-  }));
-  const int driverSet = Add("driver: IAMVideoProcAmp::Set", Measure(kCalls, kPropertyRuns, [&](long n) {
-    for (long i = 0; i < n; ++i) {
-      procAmp->Set(VideoProcAmp_Brightness, 100 + (i & 1), VideoProcAmp_Flags_Manual);
-    }
-  }));
-  Add("lag clock: two timeGetTime reads", Measure(kCalls, kPropertyRuns, [&](long n) {
-    DWORD sum = 0;
-    for (long i = 0; i < n; ++i) sum += timeGetTime() - timeGetTime();
-    if (sum == 12345) std::printf(" ");
-  }), driverGet);
+  LONG value = 0, flags = 0;
+  const int driverGet =
+      Add("driver: IAMVideoProcAmp::Get", Measure(kCalls, kPropertyRuns, [&](long n) {
+            for (long i = 0; i < n; ++i) procAmp->Get(VideoProcAmp_Brightness, &value, &flags);
+          }));
+  const int driverSet =
+      Add("driver: IAMVideoProcAmp::Set", Measure(kCalls, kPropertyRuns, [&](long n) {
+            for (long i = 0; i < n; ++i) {
+              procAmp->Set(VideoProcAmp_Brightness, 100 + (i & 1), VideoProcAmp_Flags_Manual);
+            }
+          }));
+  Add("lag clock: two timeGetTime reads",
+      Measure(kCalls, kPropertyRuns,
+              [&](long n) {
+                DWORD sum = 0;
+                for (long i = 0; i < n; ++i) sum += timeGetTime() - timeGetTime();
+                if (sum == 12345) std::printf(" ");
+              }),
+      driverGet);
 
   HRESULT bad = S_OK;
   auto note = [&](HRESULT hr) {
     if (FAILED(hr)) bad = hr;
   };
-  Add("Prop get, vtable", Measure(kCalls, kPropertyRuns, [&](long n) {
-    for (long i = 0; i < n; ++i) note(control->get_Prop(::VCP_Brightness, &value));
-  }), driverGet);
-  Add("Prop put, vtable", Measure(kCalls, kPropertyRuns, [&](long n) {
-    for (long i = 0; i < n; ++i) note(control->put_Prop(::VCP_Brightness, 100 + (i & 1)));
-  }), driverSet);
-  Add("Prop get, IDispatch", Measure(kCalls / 4, kPropertyRuns, [&](long n) {
-    for (long i = 0; i < n; ++i) note(DispatchGet(dispatch.Get(), kDispidProp, kBrightness, &value));
-  }), driverGet);
-  Add("Prop put, IDispatch", Measure(kCalls / 4, kPropertyRuns, [&](long n) {
-    for (long i = 0; i < n; ++i) {
-      note(DispatchPut(dispatch.Get(), kDispidProp, kBrightness, 100 + (i & 1)));
-    }
-  }), driverSet);
+  Add("Prop get, vtable",
+      Measure(kCalls, kPropertyRuns,
+              [&](long n) {
+                for (long i = 0; i < n; ++i) note(control->get_Prop(::VCP_Brightness, &value));
+              }),
+      driverGet);
+  Add("Prop put, vtable",
+      Measure(kCalls, kPropertyRuns,
+              [&](long n) {
+                for (long i = 0; i < n; ++i)
+                  note(control->put_Prop(::VCP_Brightness, 100 + (i & 1)));
+              }),
+      driverSet);
+  Add("Prop get, IDispatch",
+      Measure(kCalls / 4, kPropertyRuns,
+              [&](long n) {
+                for (long i = 0; i < n; ++i)
+                  note(DispatchGet(dispatch.Get(), kDispidProp, kBrightness, &value));
+              }),
+      driverGet);
+  Add("Prop put, IDispatch",
+      Measure(kCalls / 4, kPropertyRuns,
+              [&](long n) {
+                for (long i = 0; i < n; ++i) {
+                  note(DispatchPut(dispatch.Get(), kDispidProp, kBrightness, 100 + (i & 1)));
+                }
+              }),
+      driverSet);
   Check(bad, "a property call of DVidCapCtrl");
 
   // The simple API on the first rig camera.
@@ -380,14 +402,16 @@ void PropertyRows(IClassFactory* controls) {
   }
   long plain = 0;
   int failures = 0;
-  Add("CamProperty_Get, plain export", Measure(kCalls, kPropertyRuns, [&](long n) {
-    for (long i = 0; i < n; ++i) failures += CamProperty_Get(kBrightness, &plain) != 0;
-  }), driverGet);
+  Add("CamProperty_Get, plain export",
+      Measure(kCalls, kPropertyRuns,
+              [&](long n) {
+                for (long i = 0; i < n; ++i) failures += CamProperty_Get(kBrightness, &plain) != 0;
+              }),
+      driverGet);
   if (failures != 0) Fail("CamProperty_Get");
 
   ComPtr<IDispatch> api;
-  if (!Check(CoCreateInstance(CLSID_LumoraCOM, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                              &api),
+  if (!Check(CoCreateInstance(CLSID_LumoraCOM, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, &api),
              "LumoraCOM")) {
     return;
   }
@@ -399,18 +423,22 @@ void PropertyRows(IClassFactory* controls) {
       !Check(DispatchCall(api.Get(), kDispidSetCam, &cam, 1), "LumoraCOM.SetCam")) {
     return;
   }
-  Add("LumoraCOM CamProperty get, IDispatch", Measure(kCalls / 4, kPropertyRuns, [&](long n) {
-    for (long i = 0; i < n; ++i) note(DispatchGet(api.Get(), kDispidCamProperty, kBrightness, &value));
-  }), driverGet);
+  Add("LumoraCOM CamProperty get, IDispatch",
+      Measure(kCalls / 4, kPropertyRuns,
+              [&](long n) {
+                for (long i = 0; i < n; ++i)
+                  note(DispatchGet(api.Get(), kDispidCamProperty, kBrightness, &value));
+              }),
+      driverGet);
   Check(bad, "LumoraCOM.CamProperty");
 }
 
 void EnumerationRows() {
   constexpr long kCalls = 1;
-    int failures = 0;
+  int failures = 0;
   Add("EnumCams, ten devices", Measure(kCalls, kEnumerationRuns, [&](long n) {
-    for (long i = 0; i < n; ++i) failures += EnumCams() != 0;
-  }));
+        for (long i = 0; i < n; ++i) failures += EnumCams() != 0;
+      }));
   char** names = nullptr;
   unsigned long listed = 0;
   GetCamStrings(&names, &listed);
@@ -429,15 +457,15 @@ void EnumerationRows() {
   LONG count = 0;
   HRESULT bad = S_OK;
   Add("EnumerateFilter, ten devices", Measure(kCalls, kEnumerationRuns, [&](long n) {
-    for (long i = 0; i < n; ++i) {
-      ComPtr<IDispatch> collection;
-      ComPtr<IVCapCollection> items;
-      HRESULT hr = enumerator->EnumerateFilter(category.Get(), &collection);
-      if (SUCCEEDED(hr)) hr = collection.As(&items);
-      if (SUCCEEDED(hr)) hr = items->get_Count(&count);
-      if (FAILED(hr)) bad = hr;
-    }
-  }));
+        for (long i = 0; i < n; ++i) {
+          ComPtr<IDispatch> collection;
+          ComPtr<IVCapCollection> items;
+          HRESULT hr = enumerator->EnumerateFilter(category.Get(), &collection);
+          if (SUCCEEDED(hr)) hr = collection.As(&items);
+          if (SUCCEEDED(hr)) hr = items->get_Count(&count);
+          if (FAILED(hr)) bad = hr;
+        }
+      }));
   Check(bad, "EnumerateFilter");
   if (count != 10) Fail("EnumerateFilter does not list the ten rig cameras");
 }
@@ -453,7 +481,7 @@ void AttachmentRows(IClassFactory* controls) {
   ComPtr<IBaseFilter> filter;
   if (Check(sim::CreateSimFilter(camera, &filter), "simulated filter")) {
     constexpr long kCalls = 1;
-        int read = 0;
+    int read = 0;
     HRESULT bad = S_OK;
     Figure walk, attach;
     MeasurePair(
@@ -489,8 +517,8 @@ int Run() {
 
   // Registered as regsvr32 would, so that activation goes through the registry.
   using Entry = HRESULT(STDAPICALLTYPE*)();
-  auto registerServer = reinterpret_cast<Entry>(
-      reinterpret_cast<void*>(GetProcAddress(lumora, "DllRegisterServer")));
+  auto registerServer =
+      reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(lumora, "DllRegisterServer")));
   if (!registerServer || !Check(registerServer(), "DllRegisterServer")) return 1;
 
   // The counter must see an allocation the library is known to make.

@@ -21,8 +21,8 @@
 namespace lumora {
 namespace {
 
-using Microsoft::WRL::ComPtr;
 using com::Variant;
+using Microsoft::WRL::ComPtr;
 
 // A key: the text of an automation string up to its first NUL, or none for
 // a null string. std::optional orders none before every text, and texts
@@ -137,8 +137,8 @@ class VCapCollection : public com::Dispatch<VCapCollectionVtbl> {
       return S_OK;
     });
     if (FAILED(hr)) return hr;
-    return com::CreateSnapshotEnumerator<com::VariantEnumTraits>(
-        std::move(values), IID_IUnknown, reinterpret_cast<void**>(ppUnk));
+    return com::CreateSnapshotEnumerator<com::VariantEnumTraits>(std::move(values), IID_IUnknown,
+                                                                 reinterpret_cast<void**>(ppUnk));
   }
 
   // Script engines ask for the enumerator in different call forms: VBScript's

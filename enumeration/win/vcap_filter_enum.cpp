@@ -18,10 +18,10 @@
 namespace lumora {
 namespace {
 
-using Microsoft::WRL::ComPtr;
 using com::Bstr;
 using com::CoTaskMem;
 using com::Variant;
+using Microsoft::WRL::ComPtr;
 
 // Display names of plug-and-play devices contain this; software filters
 // and other registered entries do not.
@@ -56,8 +56,7 @@ class DescriptorFactory {
       CLSID clsid = CLSID_VCapFilter;
       CLSID emulating;
       if (CoGetTreatAsClass(CLSID_VCapFilter, &emulating) == S_OK) clsid = emulating;
-      HRESULT hr = CoGetClassObject(clsid, CLSCTX_INPROC_SERVER, nullptr,
-                                    IID_PPV_ARGS(&factory_));
+      HRESULT hr = CoGetClassObject(clsid, CLSCTX_INPROC_SERVER, nullptr, IID_PPV_ARGS(&factory_));
       if (FAILED(hr)) return hr;
       if (!factory_) return E_NOINTERFACE;
     }
@@ -148,7 +147,8 @@ class VCapFilterEnum : public com::Dispatch<IVCapFilterEnum> {
 
   IFACEMETHODIMP DeviceCatClsid(KnownDeviceCat deviceCatEnum, BSTR* pVal) override {
     return com::Guard([&] {
-      std::optional<std::string> text = KnownDeviceCategoryText(static_cast<int32_t>(deviceCatEnum));
+      std::optional<std::string> text =
+          KnownDeviceCategoryText(static_cast<int32_t>(deviceCatEnum));
       if (!text) return E_INVALIDARG;
       if (!pVal) return E_POINTER;
       std::wstring wide(text->begin(), text->end());  // hexadecimal digits, dashes, braces

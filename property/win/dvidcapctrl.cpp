@@ -67,8 +67,7 @@ DVidCapCtrl::~DVidCapCtrl() {
 }
 
 IUnknown* DVidCapCtrl::Interface(REFIID riid) {
-  if (riid == __uuidof(IDVidCapCtrl) || riid == __uuidof(IDVidCapCtrl2) ||
-      riid == IID_IDispatch) {
+  if (riid == __uuidof(IDVidCapCtrl) || riid == __uuidof(IDVidCapCtrl2) || riid == IID_IDispatch) {
     return Self();
   }
   if (riid == IID_IConnectionPointContainer) {
@@ -108,8 +107,8 @@ IFACEMETHODIMP DVidCapCtrl::put_BaseFilter(IUnknown* filter) {
   if (baseFilter_) return E_ABORT;
   if (!filter) return E_POINTER;
   ComPtr<IBaseFilter> base;
-  if (FAILED(filter->QueryInterface(IID_IBaseFilter,
-                                    reinterpret_cast<void**>(base.GetAddressOf()))) ||
+  if (FAILED(
+          filter->QueryInterface(IID_IBaseFilter, reinterpret_cast<void**>(base.GetAddressOf()))) ||
       !base) {
     return E_INVALIDARG;
   }
@@ -144,8 +143,8 @@ IFACEMETHODIMP DVidCapCtrl::put_CaptureFilter(IDispatch* descriptor) {
   if (!descriptor) return E_POINTER;
   return com::Guard([&]() -> HRESULT {
     vcapFilter_.Reset();
-    if (FAILED(descriptor->QueryInterface(
-            __uuidof(IVCapFilter), reinterpret_cast<void**>(vcapFilter_.GetAddressOf()))) ||
+    if (FAILED(descriptor->QueryInterface(__uuidof(IVCapFilter),
+                                          reinterpret_cast<void**>(vcapFilter_.GetAddressOf()))) ||
         !vcapFilter_) {
       vcapFilter_.Reset();
       return E_INVALIDARG;
@@ -204,9 +203,8 @@ IFACEMETHODIMP DVidCapCtrl::put_FilterInfo(IDispatch* info) {
 // --- forwarding to the handler ---------------------------------------------------
 
 IFACEMETHODIMP DVidCapCtrl::Has(::VidCapProperty property, ::VidCapPropertySupport* support) {
-  return QueryOne(attachment_.handler.get(), support, [&](PropertyHandler& h, int32_t* out) {
-    return h.QuerySupport(property, out);
-  });
+  return QueryOne(attachment_.handler.get(), support,
+                  [&](PropertyHandler& h, int32_t* out) { return h.QuerySupport(property, out); });
 }
 
 IFACEMETHODIMP DVidCapCtrl::GetRange(::VidCapProperty property, LONG* min, LONG* max,
@@ -222,9 +220,8 @@ IFACEMETHODIMP DVidCapCtrl::GetRange(::VidCapProperty property, LONG* min, LONG*
 }
 
 IFACEMETHODIMP DVidCapCtrl::get_Prop(::VidCapProperty property, LONG* value) {
-  return QueryOne(attachment_.handler.get(), value, [&](PropertyHandler& h, int32_t* out) {
-    return h.GetValue(property, out);
-  });
+  return QueryOne(attachment_.handler.get(), value,
+                  [&](PropertyHandler& h, int32_t* out) { return h.GetValue(property, out); });
 }
 
 IFACEMETHODIMP DVidCapCtrl::put_Prop(::VidCapProperty property, LONG value) {
@@ -234,15 +231,13 @@ IFACEMETHODIMP DVidCapCtrl::put_Prop(::VidCapProperty property, LONG value) {
 }
 
 IFACEMETHODIMP DVidCapCtrl::ModeSupport(::VidCapProperty property, LONG* modes) {
-  return QueryOne(attachment_.handler.get(), modes, [&](PropertyHandler& h, int32_t* out) {
-    return h.QueryModes(property, out);
-  });
+  return QueryOne(attachment_.handler.get(), modes,
+                  [&](PropertyHandler& h, int32_t* out) { return h.QueryModes(property, out); });
 }
 
 IFACEMETHODIMP DVidCapCtrl::get_Mode(::VidCapProperty property, ::VidCapPropertyMode* mode) {
-  return QueryOne(attachment_.handler.get(), mode, [&](PropertyHandler& h, int32_t* out) {
-    return h.GetMode(property, out);
-  });
+  return QueryOne(attachment_.handler.get(), mode,
+                  [&](PropertyHandler& h, int32_t* out) { return h.GetMode(property, out); });
 }
 
 IFACEMETHODIMP DVidCapCtrl::put_Mode(::VidCapProperty property, ::VidCapPropertyMode mode) {
@@ -252,9 +247,8 @@ IFACEMETHODIMP DVidCapCtrl::put_Mode(::VidCapProperty property, ::VidCapProperty
 }
 
 IFACEMETHODIMP DVidCapCtrl::get_DefaultValue(::VidCapProperty property, LONG* value) {
-  return QueryOne(attachment_.handler.get(), value, [&](PropertyHandler& h, int32_t* out) {
-    return h.QueryDefault(property, out);
-  });
+  return QueryOne(attachment_.handler.get(), value,
+                  [&](PropertyHandler& h, int32_t* out) { return h.QueryDefault(property, out); });
 }
 
 IFACEMETHODIMP DVidCapCtrl::get_Chipset(::KnownChipsetCat* chipset) {

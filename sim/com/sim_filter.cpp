@@ -70,8 +70,8 @@ class SimPin final : public IPin {
   HRESULT STDMETHODCALLTYPE QueryPinInfo(PIN_INFO* info) override {
     if (info == nullptr) return E_POINTER;
     return com::Guard([&] {
-      std::wstring name = (direction_ == PINDIR_OUTPUT ? L"Capture " : L"Input ") +
-                          std::to_wstring(index_);
+      std::wstring name =
+          (direction_ == PINDIR_OUTPUT ? L"Capture " : L"Input ") + std::to_wstring(index_);
       lstrcpynW(info->achName, name.c_str(), MAX_PIN_NAME);
       info->dir = direction_;
       info->pFilter = owner_;
@@ -99,9 +99,7 @@ class SimPin final : public IPin {
     if (types != nullptr) *types = nullptr;
     return E_NOTIMPL;
   }
-  HRESULT STDMETHODCALLTYPE QueryInternalConnections(IPin**, ULONG*) override {
-    return E_NOTIMPL;
-  }
+  HRESULT STDMETHODCALLTYPE QueryInternalConnections(IPin**, ULONG*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE EndOfStream() override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE BeginFlush() override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE EndFlush() override { return E_NOTIMPL; }
@@ -249,9 +247,9 @@ class SimFilter : public IBaseFilter,
   HRESULT STDMETHODCALLTYPE EnumPins(IEnumPins** out) override {
     if (out == nullptr) return E_POINTER;
     *out = nullptr;
-    return com::CreateSnapshotEnumerator<PinTraits>(pins_, IID_IEnumPins,
-                                                    reinterpret_cast<void**>(out),
-                                                    ComPtr<IUnknown>(static_cast<IBaseFilter*>(this)));
+    return com::CreateSnapshotEnumerator<PinTraits>(
+        pins_, IID_IEnumPins, reinterpret_cast<void**>(out),
+        ComPtr<IUnknown>(static_cast<IBaseFilter*>(this)));
   }
   HRESULT STDMETHODCALLTYPE FindPin(LPCWSTR, IPin** pin) override {
     if (pin != nullptr) *pin = nullptr;
@@ -383,7 +381,7 @@ HRESULT CreateSimFilter(std::shared_ptr<SimulatedCamera> camera, IBaseFilter** f
   *filter = nullptr;
   if (!camera) return E_POINTER;
   return com::CreateInstance<SimFilter>(nullptr, IID_IBaseFilter, reinterpret_cast<void**>(filter),
-                                       std::move(camera));
+                                        std::move(camera));
 }
 
 LONG SimFilterObjectCount() { return liveObjects.load(); }

@@ -47,7 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   static const std::vector<cli::CameraIdentity> cameras = {
-      {"Philips ToUcam Pro Camera", "VID_0471&PID_0311", "2a4c6e8", "@device:pnp:toucam-a", "SAA8116"},
+      {"Philips ToUcam Pro Camera", "VID_0471&PID_0311", "2a4c6e8", "@device:pnp:toucam-a",
+       "SAA8116"},
       {"Philips ToUcam Pro Camera", "VID_0471&PID_0311", "0", "@device:pnp:toucam-b", "SAA8116"},
       {"USB Video Device", "VID_0C45&PID_6340", "0", "@device:pnp:usb", "unknown"},
   };

@@ -32,9 +32,9 @@ void Run(const Bytes& input) {
 }
 
 Bytes Mutate(Bytes b, std::mt19937& rng) {
-  static const uint8_t kInteresting[] = {0,    '\n', '\r', ' ',  '\'', '{',  '}',  '=',
-                                         '#',  '&',  '%',  '0',  '9',  'x',  '-',  '.',
-                                         'e',  0x7F, 0x80, 0xC2, 0xEF, 0xBB, 0xBF, 0xFF};
+  static const uint8_t kInteresting[] = {0,   '\n', '\r', ' ',  '\'', '{',  '}',  '=',
+                                         '#', '&',  '%',  '0',  '9',  'x',  '-',  '.',
+                                         'e', 0x7F, 0x80, 0xC2, 0xEF, 0xBB, 0xBF, 0xFF};
   const int steps = 1 + static_cast<int>(rng() % 4);
   for (int s = 0; s < steps; ++s) {
     const size_t at = b.empty() ? 0 : rng() % (b.size() + 1);
@@ -62,9 +62,7 @@ Bytes Mutate(Bytes b, std::mt19937& rng) {
         }
         break;
       }
-      default:
-        b.resize(at);
-        break;
+      default: b.resize(at); break;
     }
   }
   return b;

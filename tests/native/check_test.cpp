@@ -25,7 +25,8 @@ constexpr HResult kDeviceNotConnected = static_cast<HResult>(0x8007048Fu);
 class HandlerSource : public CameraSource, private SettingsAccess {
  public:
   HandlerSource(std::shared_ptr<sim::SimulatedCamera> cam, int32_t chipset, const Guid& set)
-      : cam_(std::move(cam)), filter_(cam_->MakeFilter()),
+      : cam_(std::move(cam)),
+        filter_(cam_->MakeFilter()),
         handler_(CreatePropertyHandler(chipset, filter_.get(), set, clock_)) {}
 
   HResult Support(int32_t p, int32_t* support) override {

@@ -53,8 +53,8 @@ TEST(ProfileParse, RejectsBadFilesWithTheLineAndLeavesTheOutputAlone) {
       {"# only comments\n", "not a lumora profile"},
       {"Brightness = 1\nend\n", "line 1: not a lumora profile"},
       {"lumora-profile 2\nend\n", "line 1: not a lumora profile"},
-      {"lumora-profile 1\nBrightness = 1\n", "no \"end\" line"},          // truncated
-      {"lumora-profile 1\nBrightness = 1\nContr", "line 3: expected"},    // cut mid-line
+      {"lumora-profile 1\nBrightness = 1\n", "no \"end\" line"},        // truncated
+      {"lumora-profile 1\nBrightness = 1\nContr", "line 3: expected"},  // cut mid-line
       {"lumora-profile 1\nBrightnes = 1\nend\n", "line 2: unknown property 'Brightnes'"},
       {"lumora-profile 1\nBrightness = 1x\nend\n", "line 2: value of Brightness"},
       {"lumora-profile 1\nBrightness =\nend\n", "line 2: value of Brightness"},
@@ -79,7 +79,8 @@ TEST(ProfileParse, RejectsBadFilesWithTheLineAndLeavesTheOutputAlone) {
 // byte-order mark, no line break after "end"; each loads as the LF original.
 TEST(ProfileParse, LineEndsByteOrderMarkAndMissingLastBreakLoadTheSame) {
   auto replaceAll = [](std::string text, const std::string& from, const std::string& to) {
-    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+    for (size_t at = text.find(from); at != std::string::npos;
+         at = text.find(from, at + to.size())) {
       text.replace(at, from.size(), to);
     }
     return text;
@@ -120,7 +121,8 @@ TEST(ProfileParse, ErrorsEscapeControlCharacters) {
   Profile p;
   std::string error;
   EXPECT_FALSE(ParseProfile("lumora-profile 1\nBright\x1b[2Jness = 1\nend\n", &p, &error));
-  EXPECT_NE(error.find("line 2: unknown property 'Bright\\x1B[2Jness'"), std::string::npos) << error;
+  EXPECT_NE(error.find("line 2: unknown property 'Bright\\x1B[2Jness'"), std::string::npos)
+      << error;
   EXPECT_FALSE(ParseProfile("lumora-profile 1\nBrightness = 1\t2\x7f\nend\n", &p, &error));
   EXPECT_NE(error.find("'1\\t2\\x7F'"), std::string::npos) << error;
   EXPECT_EQ(Printable("a\nb\rc\x01 \xC2\x85 \xE2\x80\xA8\xE2\x80\xA9 \xC3\xA9\\"),
@@ -129,7 +131,8 @@ TEST(ProfileParse, ErrorsEscapeControlCharacters) {
 
 TEST(ProfileParse, FormatThenParseGivesTheSameProfile) {
   Profile p;
-  p.identity = {"Cam\r\nwith break", "VID_046D&PID_08B2", "0", "@device:pnp:\\\\?\\usb#a#b", "LOGIFUSION"};
+  p.identity = {"Cam\r\nwith break", "VID_046D&PID_08B2", "0", "@device:pnp:\\\\?\\usb#a#b",
+                "LOGIFUSION"};
   p.entries = {{VCP_AutoAll, 1, 0},
                {VCP_Brightness, -2147483647 - 1, 0},
                {VCP_Iris, 2147483647, 0},
@@ -174,9 +177,9 @@ TEST(ProfileLoadOrder, AutomaticModesFirstThenFileOrder) {
                                        {VCP_AutoAll, 0, 9}};
   std::vector<int32_t> order;
   for (const ProfileEntry& e : LoadOrder(entries)) order.push_back(e.property);
-  EXPECT_EQ(order, (std::vector<int32_t>{VCP_AutoAll, VCP_WhiteBalanceMode, VCP_AutoExposure,
-                                         VCP_Focus, VCP_Gain, VCP_Exposure, VCP_WhiteBalRed,
-                                         VCP_Brightness}));
+  EXPECT_EQ(order,
+            (std::vector<int32_t>{VCP_AutoAll, VCP_WhiteBalanceMode, VCP_AutoExposure, VCP_Focus,
+                                  VCP_Gain, VCP_Exposure, VCP_WhiteBalRed, VCP_Brightness}));
   EXPECT_TRUE(IsAutoMode(VCP_AutoAll));
   EXPECT_FALSE(IsAutoMode(VCP_WhiteBalance));
 }
@@ -186,7 +189,8 @@ TEST(ProfileIdentity, ComparesOnlyTheFieldsTheProfileNames) {
   p.hasSerial = true;
   p.identity.serial = "2a4c6e8";
   p.identity.name = "ignored, no Camera line";
-  CameraIdentity camera{"Philips ToUcam Pro Camera", "VID_0471&PID_0311", "3b5d7f9", "path", "SAA8116"};
+  CameraIdentity camera{"Philips ToUcam Pro Camera", "VID_0471&PID_0311", "3b5d7f9", "path",
+                        "SAA8116"};
   std::vector<std::string> diff = IdentityDifferences(p, camera);
   ASSERT_EQ(diff.size(), 1u);
   EXPECT_EQ(diff[0], "serial: profile '2a4c6e8', camera '3b5d7f9'");
@@ -296,8 +300,10 @@ class CameraChoice : public ::testing::Test {
   // cameras sharing the serial "0" (a non-composite device's sixth token).
   std::vector<CameraIdentity> cams = {
       {"Philips Vesta Pro Camera", "VID_0471&PID_0308", "0", "@device:pnp:vesta", "SAA8112"},
-      {"Philips ToUcam Pro Camera", "VID_0471&PID_0311", "2a4c6e8", "@device:pnp:toucam-a", "SAA8116"},
-      {"Philips ToUcam Pro Camera", "VID_0471&PID_0311", "3b5d7f9", "@device:pnp:toucam-b", "SAA8116"},
+      {"Philips ToUcam Pro Camera", "VID_0471&PID_0311", "2a4c6e8", "@device:pnp:toucam-a",
+       "SAA8116"},
+      {"Philips ToUcam Pro Camera", "VID_0471&PID_0311", "3b5d7f9", "@device:pnp:toucam-b",
+       "SAA8116"},
       {"Logitech QuickCam Pro 4000", "VID_046D&PID_08B2", "0", "@device:pnp:qc", "SAA8116"},
       {"USB Video Device", "VID_0C45&PID_6340", "2", "@device:pnp:usb", "unknown"},
   };
@@ -308,9 +314,15 @@ TEST_F(CameraChoice, ChoosesByIndexSerialOrPath) {
     const char* cam;
     size_t position;
   } cases[] = {
-      {"1", 0},          {"5", 4},           {"3b5d7f9", 2},        {"2A4C6E8", 1},
-      {"@device:pnp:TOUCAM-B", 2},           {"path:@device:pnp:qc", 3},
-      {"index:2", 1},    {"serial:2", 4},    {"2", 1},  // a bare number is an index first
+      {"1", 0},
+      {"5", 4},
+      {"3b5d7f9", 2},
+      {"2A4C6E8", 1},
+      {"@device:pnp:TOUCAM-B", 2},
+      {"path:@device:pnp:qc", 3},
+      {"index:2", 1},
+      {"serial:2", 4},
+      {"2", 1},  // a bare number is an index first
   };
   for (const auto& c : cases) {
     size_t position = 99;

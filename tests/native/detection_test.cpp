@@ -34,7 +34,9 @@ const Guid kOther2 = Guid::Parse("a1b2c3d4-0000-1111-2222-333344445555");
 
 const std::string kBranch = kMediaInterfacesPath;
 
-std::string GuidLog(const char* text) { return std::string("Private Prop GUID found: {") + text + "}"; }
+std::string GuidLog(const char* text) {
+  return std::string("Private Prop GUID found: {") + text + "}";
+}
 const std::string kZeroGuidLog = GuidLog("00000000-0000-0000-0000-000000000000");
 
 // The exact class of a handler, told apart by its dynamic type.
@@ -58,7 +60,9 @@ class Recorder : public AttachmentEvents {
     trace.push_back("log:" + std::string(text));
     handlerDuringLog.push_back(state_->handler != nullptr);
   }
-  void UseDefaultFilterName(const char* text) override { trace.push_back("name:" + std::string(text)); }
+  void UseDefaultFilterName(const char* text) override {
+    trace.push_back("name:" + std::string(text));
+  }
   void HandlerInstalled() override { trace.emplace_back("installed"); }
 
   std::vector<std::string> logs;
@@ -235,9 +239,9 @@ TEST_F(DetectionTest, FoundSetOutsideTheTableRunsStandardWithThatSet) {
   EXPECT_EQ(state.privateSet, kOther);
   EXPECT_EQ(HandlerKind(state.handler.get()), "Standard");
   EXPECT_EQ(state.handler->PropertySetSlot(kPrivateSetSlot), kOther);
-  EXPECT_EQ(events.logs, (std::vector<std::string>{
-                             kLogVidPidSearchFailed,
-                             GuidLog("0123abcd-4567-89ef-fedc-ba9876543210")}));
+  EXPECT_EQ(events.logs,
+            (std::vector<std::string>{kLogVidPidSearchFailed,
+                                      GuidLog("0123abcd-4567-89ef-fedc-ba9876543210")}));
 }
 
 TEST(AttachmentTest, BranchThatCannotBeOpenedMeansPlainMode) {
@@ -248,8 +252,9 @@ TEST(AttachmentTest, BranchThatCannotBeOpenedMeansPlainMode) {
     r.AddInterface("Creative", kCreaLiveUltra);
     r.registry.RefuseOpen(kBranch, status);
     EXPECT_EQ(r.Attach(), hr::Ok);
-    EXPECT_EQ(r.events.logs, (std::vector<std::string>{kLogVidPidSearchFailed,
-                                                     kLogPropertyPageSearchFailed, kZeroGuidLog}));
+    EXPECT_EQ(r.events.logs,
+              (std::vector<std::string>{kLogVidPidSearchFailed, kLogPropertyPageSearchFailed,
+                                        kZeroGuidLog}));
     EXPECT_EQ(HandlerKind(r.state.handler.get()), "Standard");
     EXPECT_TRUE(r.cam->Requests(Op::QuerySupported).empty());
   }
@@ -292,8 +297,12 @@ TEST(VidPidTableTest, EveryRowMapsToItsFamily) {
 
 TEST(VidPidTableTest, KeysMatchWholeAndCaseSensitively) {
   const std::vector<std::string> misses = {
-      "vid_0471&pid_0307", "VID_0471&PID_030c", "VID_0471&PID_0307&MI_00",
-      "VID_0471&PID_030",  " VID_0471&PID_0307", std::string("VID_0471&PID_0307\0x", 19),
+      "vid_0471&pid_0307",
+      "VID_0471&PID_030c",
+      "VID_0471&PID_0307&MI_00",
+      "VID_0471&PID_030",
+      " VID_0471&PID_0307",
+      std::string("VID_0471&PID_0307\0x", 19),
       "",
   };
   for (const std::string& device : misses) EXPECT_TRUE(LookupVidPid(&device).IsNull()) << device;
@@ -393,10 +402,8 @@ const std::vector<SkipRow>& SkipRows() {
        [](MemoryRegistry& r, SimulatedCamera&, const std::string& k) {
          r.SetGuidValue(k, "IID", kSetCameraControl);
        }},
-      {"the null GUID",
-       [](MemoryRegistry& r, SimulatedCamera&, const std::string& k) {
-         r.SetGuidValue(k, "IID", kNullGuid);
-       }},
+      {"the null GUID", [](MemoryRegistry& r, SimulatedCamera&,
+                           const std::string& k) { r.SetGuidValue(k, "IID", kNullGuid); }},
       {"get-only support",
        [](MemoryRegistry& r, SimulatedCamera& c, const std::string& k) {
          SupportSet(c, kOther, 1);

@@ -18,14 +18,10 @@ struct Choice {
 
 TEST(HandlerFactory, ChoosesByInternalChipsetValue) {
   const Choice choices[] = {
-      {0, typeid(StandardPropertyHandler)},
-      {1, typeid(Saa8112PropertyHandler)},
-      {2, typeid(Saa8116PropertyHandler)},
-      {3, typeid(Saa8116PropertyHandler)},
-      {4, typeid(CreaLiveUltraPropertyHandler)},
-      {5, typeid(LogiFusionPropertyHandler)},
-      {6, typeid(StandardPropertyHandler)},
-      {-1, typeid(StandardPropertyHandler)},
+      {0, typeid(StandardPropertyHandler)},      {1, typeid(Saa8112PropertyHandler)},
+      {2, typeid(Saa8116PropertyHandler)},       {3, typeid(Saa8116PropertyHandler)},
+      {4, typeid(CreaLiveUltraPropertyHandler)}, {5, typeid(LogiFusionPropertyHandler)},
+      {6, typeid(StandardPropertyHandler)},      {-1, typeid(StandardPropertyHandler)},
   };
   const Guid set = Guid::Parse("1B3C6C20-CCE8-11D3-A59B-00104B13EAF2");
   for (const Choice& c : choices) {
@@ -53,8 +49,7 @@ TEST(HandlerFactory, EachFamilyPresetMeetsItsHandler) {
     // not available on the Creative one.
     int32_t support = -1;
     EXPECT_EQ(h->QuerySupport(VCP_WhiteBalanceMode, &support), hr::Ok) << info.name;
-    EXPECT_EQ(support, info.family == sim::Family::CreaLiveUltra ? VCS_no : VCS_both)
-        << info.name;
+    EXPECT_EQ(support, info.family == sim::Family::CreaLiveUltra ? VCS_no : VCS_both) << info.name;
   }
 }
 

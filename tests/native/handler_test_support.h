@@ -73,7 +73,7 @@ inline Route RouteOf(PropertyHandler& h, sim::SimulatedCamera& cam, const Guid& 
     case sim::Op::VideoGetMode:
       // Find the mode bit the read looks at.
       for (uint32_t id : {17u, 18u, 24u, 25u}) {
-        int32_t bit = id == 17 ? kVideoControlFlipHorizontal
+        int32_t bit = id == 17   ? kVideoControlFlipHorizontal
                       : id == 18 ? kVideoControlFlipVertical
                       : id == 24 ? kVideoControlExternalTriggerEnable
                                  : kVideoControlTrigger;

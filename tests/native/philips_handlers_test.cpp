@@ -232,11 +232,16 @@ TEST_F(Saa8112Test, FixedRangesWithoutTheDriver) {
   cam->hasKsControl = false;
   auto h = Make();
   ExpectFixedRanges(*h, *cam,
-                    {{VCP_WhiteBalanceMode, 0, 4, 4}, {VCP_WhiteBalRed, 0, 127, 63},
-                     {VCP_WhiteBalBlue, 0, 127, 63}, {VCP_FlickerFree, 0, 1, 0},
-                     {VCP_FlipHorizontal, 0, 1, 0}, {VCP_FPS, 0, 5, 0},
-                     {VCP_Exposure, 0, 10, 0}, {VCP_Gain, 0, 63, 33},
-                     {VCP_AutoExposure, 0, 1, 0}, {VCP_Setting, 0, 2, 0}});
+                    {{VCP_WhiteBalanceMode, 0, 4, 4},
+                     {VCP_WhiteBalRed, 0, 127, 63},
+                     {VCP_WhiteBalBlue, 0, 127, 63},
+                     {VCP_FlickerFree, 0, 1, 0},
+                     {VCP_FlipHorizontal, 0, 1, 0},
+                     {VCP_FPS, 0, 5, 0},
+                     {VCP_Exposure, 0, 10, 0},
+                     {VCP_Gain, 0, 63, 33},
+                     {VCP_AutoExposure, 0, 1, 0},
+                     {VCP_Setting, 0, 2, 0}});
   EXPECT_EQ(RangeOf(*h, VCP_Brightness).result, hr::NoInterface);
   EXPECT_EQ(RangeOf(*h, VCP_LED).result, hr::InvalidArg);
   EXPECT_EQ(RangeOf(*h, VCP_FlipVertical).result, hr::InvalidArg);
@@ -247,11 +252,16 @@ TEST_F(Saa8116Test, FixedRangesWithoutTheDriver) {
   cam->hasKsControl = false;
   auto h = Make();
   ExpectFixedRanges(*h, *cam,
-                    {{VCP_WhiteBalanceMode, 0, 4, 4}, {VCP_FlickerFree, 0, 1, 0},
-                     {VCP_Flicker50_60, 0, 1, 0}, {VCP_FlipHorizontal, 0, 1, 0},
-                     {VCP_FlipVertical, 0, 1, 0}, {VCP_AutoAll, 0, 1, 0},
-                     {VCP_FPS, 0, 6, 0}, {VCP_AutoExposure, 0, 1, 0},
-                     {VCP_LED, 16, 18, 16}, {VCP_Setting, 0, 2, 0}});
+                    {{VCP_WhiteBalanceMode, 0, 4, 4},
+                     {VCP_FlickerFree, 0, 1, 0},
+                     {VCP_Flicker50_60, 0, 1, 0},
+                     {VCP_FlipHorizontal, 0, 1, 0},
+                     {VCP_FlipVertical, 0, 1, 0},
+                     {VCP_AutoAll, 0, 1, 0},
+                     {VCP_FPS, 0, 6, 0},
+                     {VCP_AutoExposure, 0, 1, 0},
+                     {VCP_LED, 16, 18, 16},
+                     {VCP_Setting, 0, 2, 0}});
   EXPECT_EQ(RangeOf(*h, VCP_Exposure).result, hr::NoInterface);
   EXPECT_EQ(RangeOf(*h, VCP_Gain).result, hr::NoInterface);
   EXPECT_EQ(RangeOf(*h, VCP_ActualFrameRate).result, hr::InvalidArg);

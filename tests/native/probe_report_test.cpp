@@ -73,7 +73,7 @@ TEST(SetTextValue, LeadingNumberRoundedHalfToEven) {
 TEST(ChipsetName, KnownValuesAndUnknown) {
   const std::map<int32_t, std::string> names = {
       {3, "SAA8116"}, {1, "SAA8112"}, {4, "CREALIVEULTRA"}, {5, "LOGIFUSION"},
-      {0, "unknown"}, {2, "unknown"}, {6, "unknown"}, {-1, "unknown"},
+      {0, "unknown"}, {2, "unknown"}, {6, "unknown"},       {-1, "unknown"},
   };
   for (const auto& [value, name] : names) EXPECT_EQ(ChipsetName(value), name) << value;
   EXPECT_EQ(ReportHeader(3), "Chipset is SAA8116\r\n");

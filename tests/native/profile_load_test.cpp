@@ -66,7 +66,8 @@ class ScriptedCamera : public ProfileTarget {
     return hr::Ok;
   }
   HResult SetMode(int32_t p, int32_t mode) override {
-    if (HResult h = Written(std::string(PropertyName(p)) + (mode == kModeAuto ? "=auto" : "=manual"))) {
+    if (HResult h =
+            Written(std::string(PropertyName(p)) + (mode == kModeAuto ? "=auto" : "=manual"))) {
       return h;
     }
     Find(p)->mode = mode;
@@ -134,9 +135,9 @@ TEST_F(ProfileLoad, SwitchesModesFirstThenWritesValuesAndReadsThemBack) {
 TEST_F(ProfileLoad, RefusesBeforeWritingAndReportsFailedWrites) {
   cam.controls[VCP_Contrast] = {};
   cam.controls[VCP_Contrast].failWrite = hr::InvalidArg;
-  LoadOutcome o = LoadProfile(cam, {Value(VCP_Pan, 1), Value(VCP_ActualFrameRate, 5),
-                                    Value(VCP_Exposure, 0), Mode(VCP_Brightness, EntryMode::kAuto),
-                                    Value(VCP_Contrast, 9)});
+  LoadOutcome o =
+      LoadProfile(cam, {Value(VCP_Pan, 1), Value(VCP_ActualFrameRate, 5), Value(VCP_Exposure, 0),
+                        Mode(VCP_Brightness, EntryMode::kAuto), Value(VCP_Contrast, 9)});
   // Only the write the camera itself failed was sent.
   ASSERT_EQ(cam.writes.size(), 1u);
   EXPECT_EQ(cam.writes[0], "Contrast=9");
@@ -167,8 +168,8 @@ TEST_F(ProfileLoad, AManualWriteTheAutomaticControlIgnoredIsReportedAsChanged) {
 
 TEST_F(ProfileLoad, ACameraThatVanishesEndsTheLoadAtOnce) {
   cam.writesUntilGone = 1;
-  LoadOutcome o = LoadProfile(cam, {Value(VCP_Brightness, 1), Value(VCP_Focus, 5),
-                                    Mode(VCP_Exposure, EntryMode::kAuto)});
+  LoadOutcome o = LoadProfile(
+      cam, {Value(VCP_Brightness, 1), Value(VCP_Focus, 5), Mode(VCP_Exposure, EntryMode::kAuto)});
   EXPECT_TRUE(o.vanished);
   EXPECT_EQ(o.vanishError, kNotConnected);
   EXPECT_EQ(cam.writes.size(), 1u);

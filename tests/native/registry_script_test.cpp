@@ -14,7 +14,8 @@ std::vector<Root> ParseOk(const std::u16string& script) {
 }
 
 TEST(RegistryScript, GivesTheTreeInScriptOrder) {
-  auto roots = ParseOk(uR"(HKCR
+  auto roots = ParseOk(
+      uR"(HKCR
     {
       App.Thing = s 'Thing %MODULE% 100%%'
       {

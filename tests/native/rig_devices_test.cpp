@@ -15,7 +15,9 @@
 namespace lumora::sim {
 namespace {
 
-std::u16string Utf16(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+std::u16string Utf16(const std::string& ascii) {
+  return std::u16string(ascii.begin(), ascii.end());
+}
 
 bool IsPnp(const RigDevice& d) { return d.displayName.find("@device:pnp:") != std::string::npos; }
 
@@ -50,16 +52,24 @@ TEST(RigCatalogue, DefaultDevicesInOrder) {
     bool pnp;
   };
   const Expected expected[] = {
-      {"Philips Vesta Pro Camera", "VID_0471&PID_0308", "0", "35dbc300-f98f-11d2-afd0-00104b13eaf2", true},
-      {"Philips ToUcam Pro Camera", "VID_0471&PID_0311", "2a4c6e8", "1b3c6c20-cce8-11d3-a59b-00104b13eaf2", true},
-      {"Philips ToUcam Pro Camera", "VID_0471&PID_0311", "3b5d7f9", "1b3c6c20-cce8-11d3-a59b-00104b13eaf2", true},
-      {"Philips SPC 900NC PC Camera", "VID_0471&PID_0329", "1f1f0d8", "63b8ccb6-015f-4b1d-aad3-d4158aa1a9e3", true},
+      {"Philips Vesta Pro Camera", "VID_0471&PID_0308", "0", "35dbc300-f98f-11d2-afd0-00104b13eaf2",
+       true},
+      {"Philips ToUcam Pro Camera", "VID_0471&PID_0311", "2a4c6e8",
+       "1b3c6c20-cce8-11d3-a59b-00104b13eaf2", true},
+      {"Philips ToUcam Pro Camera", "VID_0471&PID_0311", "3b5d7f9",
+       "1b3c6c20-cce8-11d3-a59b-00104b13eaf2", true},
+      {"Philips SPC 900NC PC Camera", "VID_0471&PID_0329", "1f1f0d8",
+       "63b8ccb6-015f-4b1d-aad3-d4158aa1a9e3", true},
       {"Video for Windows Capture", "", "", "", false},
-      {"Logitech QuickCam Pro 4000", "VID_046D&PID_08B2", "0", "f83865c0-92c3-11d3-b41e-0010dc973bdb", true},
-      {"Logitech QuickCam Fusion", "VID_046D&PID_08C2", "9c3d2e1", "22ca01a0-cd31-11d0-8b18-00aa00cf90f9", true},
+      {"Logitech QuickCam Pro 4000", "VID_046D&PID_08B2", "0",
+       "f83865c0-92c3-11d3-b41e-0010dc973bdb", true},
+      {"Logitech QuickCam Fusion", "VID_046D&PID_08C2", "9c3d2e1",
+       "22ca01a0-cd31-11d0-8b18-00aa00cf90f9", true},
       {"", "VID_0AC8&PID_301B", "0", "", true},
-      {"Creative WebCam Pro eX", "VID_041E&PID_4011", "0", "869e8c6f-0d84-420f-b44e-7bfbee74d6cf", true},
-      {"Creative Live! Cam Ultra", "VID_041E&PID_403C", "5f2a8c3", "5a403423-5667-4ec4-8573-7b88ccdc11cf", true},
+      {"Creative WebCam Pro eX", "VID_041E&PID_4011", "0", "869e8c6f-0d84-420f-b44e-7bfbee74d6cf",
+       true},
+      {"Creative Live! Cam Ultra", "VID_041E&PID_403C", "5f2a8c3",
+       "5a403423-5667-4ec4-8573-7b88ccdc11cf", true},
       {"USB Video Device", "VID_0C45&PID_6340", "2", "", true},
   };
   std::vector<RigDevice> devices = Devices("default");
@@ -81,10 +91,12 @@ TEST(RigCatalogue, DefaultDevicesInOrder) {
                 std::string::npos);
     }
   }
-  EXPECT_EQ(devices[3].displayName,
-            R"(@device:pnp:\\?\usb#vid_0471&pid_0329&mi_00#7&1f1f0d8&0&0000#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\global)");
-  EXPECT_EQ(devices[5].displayName,
-            R"(@device:pnp:\\?\usb#vid_046d&pid_08b2#5&2b1ac4a&0&1#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\global)");
+  EXPECT_EQ(
+      devices[3].displayName,
+      R"(@device:pnp:\\?\usb#vid_0471&pid_0329&mi_00#7&1f1f0d8&0&0000#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\global)");
+  EXPECT_EQ(
+      devices[5].displayName,
+      R"(@device:pnp:\\?\usb#vid_046d&pid_08b2#5&2b1ac4a&0&1#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\global)");
 }
 
 // Each camera speaks the private set its driver family answers.
@@ -319,8 +331,8 @@ TEST(RigPlug, UnplugAndReplugAsARealDevice) {
   EXPECT_EQ(old->ControlGet(false, 0, &value, &flags), kDeviceNotConnected);
   EXPECT_FALSE(ApplyPlugState(entries, &devices)) << "same generation: nothing new";
 
-  ASSERT_TRUE(ParsePlugState("lumora-sim-plug 1\nplugged 2 " + devices[1].displayName + "\n",
-                             &entries));
+  ASSERT_TRUE(
+      ParsePlugState("lumora-sim-plug 1\nplugged 2 " + devices[1].displayName + "\n", &entries));
   EXPECT_TRUE(ApplyPlugState(entries, &devices));
   EXPECT_TRUE(devices[1].plugged);
   EXPECT_EQ(devices[1].plugGeneration, 2u);

@@ -99,13 +99,9 @@ TEST(SettingsBlockTest, ReadKeepsTheLowSixteenBitsAndZeroesFailures) {
     int16_t element;
   };
   const Row rows[] = {
-      {hr::Ok, 70000, 4464},
-      {hr::Ok, -1, -1},
-      {hr::Ok, 0x12348000, -32768},
-      {hr::Ok, 65535, -1},
-      {hr::False, 5, 5},  // any success counts
-      {hr::NoInterface, 5, 0},
-      {hr::InvalidArg, 5, 0},
+      {hr::Ok, 70000, 4464},   {hr::Ok, -1, -1},       {hr::Ok, 0x12348000, -32768},
+      {hr::Ok, 65535, -1},     {hr::False, 5, 5},  // any success counts
+      {hr::NoInterface, 5, 0}, {hr::InvalidArg, 5, 0},
   };
   ScriptedControl control;
   for (int32_t p = 0; p < 7; ++p) {
@@ -124,13 +120,10 @@ TEST(SettingsBlockTest, WriteOnlyWhatSupportAnswersExactlyOkWithTheSetBit) {
     bool written;
   };
   const Row rows[] = {
-      {hr::Ok, VCS_both, true},
-      {hr::Ok, VCS_set, true},
-      {hr::Ok, VCS_get, false},
-      {hr::Ok, VCS_no, false},
-      {hr::False, VCS_both, false},  // a success other than S_OK
-      {hr::NoInterface, VCS_both, false},
-      {hr::Ok, 0x7FFFFFFE, true},  // only bit 1 matters
+      {hr::Ok, VCS_both, true},           {hr::Ok, VCS_set, true},
+      {hr::Ok, VCS_get, false},           {hr::Ok, VCS_no, false},
+      {hr::False, VCS_both, false},                                    // a success other than S_OK
+      {hr::NoInterface, VCS_both, false}, {hr::Ok, 0x7FFFFFFE, true},  // only bit 1 matters
   };
   ScriptedControl control;
   const int32_t count = static_cast<int32_t>(sizeof rows / sizeof rows[0]);

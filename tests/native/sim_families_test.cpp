@@ -65,8 +65,8 @@ TEST(SimFamilies, ValuesTravelInTheFamilyLayout) {
 }
 
 // One block as property and data, as the raw-access requests are sent.
-HResult Raw(sim::SimulatedCamera& cam, const Guid& set, uint32_t id, uint32_t flags,
-            int32_t at28, int32_t* out = nullptr) {
+HResult Raw(sim::SimulatedCamera& cam, const Guid& set, uint32_t id, uint32_t flags, int32_t at28,
+            int32_t* out = nullptr) {
   PropertyRequest block;
   block.SetSet(set);
   block.SetId(id);

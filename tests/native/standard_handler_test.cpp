@@ -110,7 +110,7 @@ TEST_F(StandardHandlerTest, RawCodesResolveIntoTheirSets) {
   EXPECT_EQ(ks[1].id, 150u);
 
   cam->ClearLog();
-  h->GetValue(750, &v);  // the null set, id 0
+  h->GetValue(750, &v);   // the null set, id 0
   h->GetValue(1000, &v);  // accepted by the standard handler
   ks = cam->Requests(Op::KsProperty);
   ASSERT_EQ(ks.size(), 2u);
@@ -156,8 +156,8 @@ TEST_F(StandardHandlerTest, PrivateIdsEndAt199AndLagRecordsAt49) {
 // Resolution refuses a code that names no set and leaves the request alone.
 TEST_F(StandardHandlerTest, NegativeCodesResolveToNothing) {
   struct Resolver : StandardPropertyHandler {
-    using StandardPropertyHandler::StandardPropertyHandler;
     using PropertyHandler::Resolve;
+    using StandardPropertyHandler::StandardPropertyHandler;
   };
   auto filter = cam->MakeFilter();
   Resolver r(filter.get(), kNullGuid, kNullGuid, kNullGuid, clock);
@@ -356,9 +356,9 @@ TEST_F(StandardHandlerTest, LagStatistics) {
   h->GetValue(VCP_Saturation, &v);  // proc-amp id 3
   clock.step = 10;
   h->GetValue(VCP_Saturation, &v);
-  h->GetValue(VCP_Zoom, &v);  // camera-control id 3 shares record 3
+  h->GetValue(VCP_Zoom, &v);            // camera-control id 3 shares record 3
   h->GetValue(VCP_FlipHorizontal, &v);  // video control: not timed
-  h->SetValue(VCP_Saturation, 7);  // writes: not timed
+  h->SetValue(VCP_Saturation, 7);       // writes: not timed
   h->GetLag(3, &mn, &mx, &mean, &count);
   EXPECT_EQ(count, 3);
   EXPECT_EQ(mn, 4);

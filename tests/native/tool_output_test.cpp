@@ -92,8 +92,9 @@ TEST(ToolReport, ModeAndDefaultColumnsOnlyWhereTheCameraReportsThem) {
   b.defaultValue = 100;
   b.modes = kModeAuto | kModeManual;
   b.mode = kModeManual;
-  EXPECT_EQ(ToolReportLine(b, CSX_Unknown),
-            "Brightness         read write   Range 0\t- 255\tValue is 128\tDefault 100\tMode manual");
+  EXPECT_EQ(
+      ToolReportLine(b, CSX_Unknown),
+      "Brightness         read write   Range 0\t- 255\tValue is 128\tDefault 100\tMode manual");
 
   PropertyFacts e = b;
   e.property = VCP_Exposure;
@@ -129,7 +130,7 @@ TEST(RigFaults, AppliedOnlyWhenTheWholeListIsRight) {
   for (const char* bad : {"2:procamp/0:ignore-writes,12:procamp/0:fail-reads",  // no device 12
                           "2:procamp/0:ignore-writes,0:procamp/0:fail-reads",
                           "2:procamp/0:ignore-writes,2:procamp/99:fail-reads",  // no control
-                          "2:procamp/0:ignore-writes,2:camera/0:fail-reads",   // webcam: none
+                          "2:procamp/0:ignore-writes,2:camera/0:fail-reads",    // webcam: none
                           "2:procamp/0:ignore-writes,2:procamp/0:melt",
                           "2:procamp/0:ignore-writes,2:procamp:fail-reads",
                           "2:procamp/0:ignore-writes,2:procamp/-1:fail-reads",

@@ -116,8 +116,7 @@ TEST_F(CreaLiveUltraTest, FlipsAreSwitches) {
     cam->videoMode = 0;
     cam->ClearLog();
     ASSERT_EQ(h->SetValue(VCP_FlipHorizontal, given), hr::Ok);
-    EXPECT_EQ(cam->Requests(Op::VideoSetMode).back().value, kVideoControlFlipHorizontal)
-        << given;
+    EXPECT_EQ(cam->Requests(Op::VideoSetMode).back().value, kVideoControlFlipHorizontal) << given;
   }
   cam->videoMode = kVideoControlFlipHorizontal | kVideoControlFlipVertical;
   ASSERT_EQ(h->SetValue(VCP_FlipVertical, 0), hr::Ok);
@@ -229,11 +228,16 @@ TEST_F(LogiFusionTest, FixedRangesWithoutTheDriver) {
   cam->hasKsControl = false;
   auto h = Make();
   ExpectFixedRanges(*h, *cam,
-                    {{VCP_ColorEnable, 0, 1, 1}, {VCP_WhiteBalanceMode, 3, 4, 4},
-                     {VCP_FlickerFree, 0, 1, 0}, {VCP_Flicker50_60, 0, 1, 0},
-                     {VCP_FlipHorizontal, 0, 1, 0}, {VCP_FlipVertical, 0, 1, 0},
-                     {VCP_AutoExposure, 0, 1, 0}, {VCP_Setting, 2, 2, 2},
-                     {VCP_ExtTrigger, 0, 0, 0}, {VCP_SWTrigger, 1, 1, 0}});
+                    {{VCP_ColorEnable, 0, 1, 1},
+                     {VCP_WhiteBalanceMode, 3, 4, 4},
+                     {VCP_FlickerFree, 0, 1, 0},
+                     {VCP_Flicker50_60, 0, 1, 0},
+                     {VCP_FlipHorizontal, 0, 1, 0},
+                     {VCP_FlipVertical, 0, 1, 0},
+                     {VCP_AutoExposure, 0, 1, 0},
+                     {VCP_Setting, 2, 2, 2},
+                     {VCP_ExtTrigger, 0, 0, 0},
+                     {VCP_SWTrigger, 1, 1, 0}});
   EXPECT_EQ(RangeOf(*h, VCP_Exposure).result, hr::NoInterface);
   EXPECT_EQ(RangeOf(*h, VCP_LED).result, hr::InvalidArg);
 }

@@ -184,8 +184,9 @@ TEST(Watcher, AppliesAtStartAndOnEveryArrivalOnly) {
   auto cam = sys.Plug("2a4c6e8", "p1");
   sys.Plug("3b5d7f9", "p2");
   w.Scan(200);
-  EXPECT_EQ(sys.Said(),
-            "ToUcam (serial 2a4c6e8): toucam.profile: 2 applied, 0 changed by the camera, 0 refused\n");
+  EXPECT_EQ(
+      sys.Said(),
+      "ToUcam (serial 2a4c6e8): toucam.profile: 2 applied, 0 changed by the camera, 0 refused\n");
   EXPECT_EQ(cam->values[VCP_Brightness], 17);
   cam->values[VCP_Brightness] = 99;  // without --guard nobody puts it back
   w.Scan(300);
@@ -257,7 +258,7 @@ TEST(Watcher, GuardPutsBackOncePerIntervalAndNeverLoops) {
   int writes = cam->writes;
 
   cam->values[VCP_Brightness] = 200;  // another program
-  w.Scan(50);  // a device notification within the interval: no guard pass
+  w.Scan(50);                         // a device notification within the interval: no guard pass
   EXPECT_EQ(cam->values[VCP_Brightness], 200);
   w.Scan(100);
   EXPECT_EQ(sys.Said(), "ToUcam (serial 2a4c6e8): put back Brightness = 17 (it had become 200)\n");

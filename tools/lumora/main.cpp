@@ -173,7 +173,8 @@ int Set(const cli::Invocation& inv) {
     return kExitFailed;
   }
   long now = 0;
-  if ((support & VCS_get) != 0 && SUCCEEDED(ctrl->get_Prop(static_cast<VidCapProperty>(property), &now))) {
+  if ((support & VCS_get) != 0 &&
+      SUCCEEDED(ctrl->get_Prop(static_cast<VidCapProperty>(property), &now))) {
     std::printf(modes ? "%s = %ld (manual)\n" : "%s = %ld\n", Name(property), now);
   } else {
     std::printf("%s set to %ld\n", Name(property), static_cast<long>(value));

@@ -24,8 +24,10 @@ constexpr const wchar_t* kRunValue = L"Lumora watch";
 constexpr DWORD kStopWaitMs = 10000;
 
 // Device interface classes whose arrival and removal start a look.
-constexpr GUID kCaptureCategory = {0x65E8773D, 0x8F56, 0x11D0, {0xA3, 0xB9, 0x00, 0xA0, 0xC9, 0x22, 0x31, 0x96}};
-constexpr GUID kVideoCategory = {0x6994AD05, 0x93EF, 0x11D0, {0xA3, 0xCC, 0x00, 0xA0, 0xC9, 0x22, 0x31, 0x96}};
+constexpr GUID kCaptureCategory = {
+    0x65E8773D, 0x8F56, 0x11D0, {0xA3, 0xB9, 0x00, 0xA0, 0xC9, 0x22, 0x31, 0x96}};
+constexpr GUID kVideoCategory = {
+    0x6994AD05, 0x93EF, 0x11D0, {0xA3, 0xCC, 0x00, 0xA0, 0xC9, 0x22, 0x31, 0x96}};
 
 using Handle = com::KernelHandle;
 
@@ -128,7 +130,8 @@ class ComHost : public cli::WatchHost {
   }
   std::unique_ptr<cli::ProfileTarget> Open(size_t position, std::string* error) override {
     ComPtr<IDVidCapCtrl> ctrl;
-    HRESULT hr = position < cameras_.size() ? OpenControl(&cameras_[position], &ctrl) : E_INVALIDARG;
+    HRESULT hr =
+        position < cameras_.size() ? OpenControl(&cameras_[position], &ctrl) : E_INVALIDARG;
     if (FAILED(hr)) {
       *error = HrText(hr);
       return nullptr;
@@ -191,7 +194,8 @@ int Install(const cli::WatchOptions& options) {
     Fail("cannot write the start-up entry (%s)", HrText(HRESULT_FROM_WIN32(rc)).c_str());
     return kExitFailed;
   }
-  std::printf("lumora watch starts at logon for the current user: %s\n", com::NarrowToUtf8(command).c_str());
+  std::printf("lumora watch starts at logon for the current user: %s\n",
+              com::NarrowToUtf8(command).c_str());
   return kExitOk;
 }
 
@@ -305,9 +309,10 @@ int RunWatch(const std::vector<std::string>& args) {
       return kExitFailed;
     }
     if (cli::MatchProfile(w.profile, {}).kind == cli::ProfileMatch::kNoIdentity) {
-      Fail("%s names no camera (it needs Serial with VidPid, DevicePath or Camera); the watch "
-           "does not start",
-           file.c_str());
+      Fail(
+          "%s names no camera (it needs Serial with VidPid, DevicePath or Camera); the watch "
+          "does not start",
+          file.c_str());
       return kExitFailed;
     }
     profiles.push_back(std::move(w));

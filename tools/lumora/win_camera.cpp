@@ -105,8 +105,8 @@ HRESULT ListCameras(std::vector<Camera>* cameras) {
 
 HRESULT OpenControl(Camera* camera, ComPtr<IDVidCapCtrl>* control, int32_t* chipsetOut) {
   ComPtr<IDVidCapCtrl> ctrl;
-  HRESULT hr = CoCreateInstance(CLSID_DVidCapCtrl, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_IDVidCapCtrl, &ctrl);
+  HRESULT hr =
+      CoCreateInstance(CLSID_DVidCapCtrl, nullptr, CLSCTX_INPROC_SERVER, IID_IDVidCapCtrl, &ctrl);
   if (FAILED(hr)) return hr;
   ComPtr<IDispatch> descriptor;
   hr = camera->filter.As(&descriptor);
@@ -213,7 +213,8 @@ HResult ControlTarget::Support(int32_t property, int32_t* support) {
 HResult ControlTarget::Range(int32_t property, int32_t* min, int32_t* max, int32_t* step,
                              int32_t* defaultValue) {
   long lo = 0, hi = 0, delta = 0, def = 0, caps = 0;
-  HRESULT hr = ctrl_->GetRange(static_cast<::VidCapProperty>(property), &lo, &hi, &delta, &def, &caps);
+  HRESULT hr =
+      ctrl_->GetRange(static_cast<::VidCapProperty>(property), &lo, &hi, &delta, &def, &caps);
   if (SUCCEEDED(hr)) {
     *min = lo;
     *max = hi;

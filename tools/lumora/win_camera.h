@@ -58,7 +58,7 @@ const char* Name(int32_t property);
 struct Camera {
   cli::CameraIdentity id;
   ComPtr<IVCapFilter> filter;
-  long index = 0;  // FIndex
+  long index = 0;       // FIndex
   size_t position = 0;  // place in the list from 0 ("lumora list" shows position + 1)
   bool opened = false;  // the control answered its chipset
 };

@@ -50,14 +50,10 @@ struct Traits : EnumTraits {
   static const IID& Iid() { return IID_IEnumUnknown; }
   static HRESULT Copy(const Entry& entry, Item* item) {
     switch (entry.failure) {
-      case Failure::kResult:
-        return E_ACCESSDENIED;
-      case Failure::kThrowMemory:
-        throw std::bad_alloc();
-      case Failure::kThrowOther:
-        throw std::runtime_error("copy");
-      case Failure::kNone:
-        break;
+      case Failure::kResult: return E_ACCESSDENIED;
+      case Failure::kThrowMemory: throw std::bad_alloc();
+      case Failure::kThrowOther: throw std::runtime_error("copy");
+      case Failure::kNone: break;
     }
     *item = entry.object;
     entry.object->AddRef();
@@ -115,7 +111,7 @@ TEST_F(SnapshotEnumeratorTest, AFailingNextHandsOutNothingAndConsumesNothing) {
     auto e = Make({{&a, Failure::kNone}, {&b, Failure::kNone}, {&c, failure}});
     IUnknown* items[3] = {};
     ULONG fetched = 99;
-    HRESULT expected = failure == Failure::kResult       ? E_ACCESSDENIED
+    HRESULT expected = failure == Failure::kResult        ? E_ACCESSDENIED
                        : failure == Failure::kThrowMemory ? E_OUTOFMEMORY
                                                           : E_FAIL;
     EXPECT_EQ(e->Next(3, items, &fetched), expected);

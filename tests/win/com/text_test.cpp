@@ -80,8 +80,7 @@ TEST(AnsiText, RoundTripsWhatTheCodePageSpells) {
   ASSERT_EQ(WidenAnsi(narrow, &wide), S_OK);
   BOOL lossy = FALSE;
   char probe[32];
-  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name, -1, probe, sizeof probe, nullptr,
-                      &lossy);
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name, -1, probe, sizeof probe, nullptr, &lossy);
   if (!lossy) {
     EXPECT_STREQ(wide.Get(), name);
   } else {

@@ -94,25 +94,21 @@ std::vector<FailureRow> FailureRows() {
       {"null", Entry::Capture, [] { return ComPtr<IUnknown>(); }, E_POINTER, false},
       {"null", Entry::Base, [] { return ComPtr<IUnknown>(); }, E_POINTER, false},
       {"null", Entry::Info, [] { return ComPtr<IUnknown>(); }, E_POINTER, false},
-      {"not a VCapFilter", Entry::Capture, infoWith([](FakeFilterInfo&) {}), E_INVALIDARG,
-       false},
+      {"not a VCapFilter", Entry::Capture, infoWith([](FakeFilterInfo&) {}), E_INVALIDARG, false},
       {"not a filter", Entry::Base, [] { return AsUnknown(Make<PlainObject>().Get()); },
        E_INVALIDARG, false},
       {"not a FilterInfo", Entry::Info, descriptorWith([](FakeDescriptor&) {}), E_INVALIDARG,
        false},
-      {"no moniker", Entry::Capture, descriptorWith([](FakeDescriptor&) {}), E_NOINTERFACE,
-       false},
+      {"no moniker", Entry::Capture, descriptorWith([](FakeDescriptor&) {}), E_NOINTERFACE, false},
       {"moniker read fails", Entry::Capture,
-       descriptorWith([](FakeDescriptor& d) { d.monikerResult = E_ACCESSDENIED; }),
-       E_NOINTERFACE, false},
-      {"moniker not an IMoniker", Entry::Capture,
-       descriptorWith([](FakeDescriptor& d) { d.moniker = Make<PlainObject>(); }), E_FAIL,
+       descriptorWith([](FakeDescriptor& d) { d.monikerResult = E_ACCESSDENIED; }), E_NOINTERFACE,
        false},
+      {"moniker not an IMoniker", Entry::Capture,
+       descriptorWith([](FakeDescriptor& d) { d.moniker = Make<PlainObject>(); }), E_FAIL, false},
       {"binding fails", Entry::Capture,
        descriptorWith([=](FakeDescriptor& d) { d.moniker = monikerTo(nullptr, E_ACCESSDENIED); }),
        E_FAIL, false},
-      {"bound object not a filter", Entry::Capture,
-       descriptorWith([=](FakeDescriptor& d) {
+      {"bound object not a filter", Entry::Capture, descriptorWith([=](FakeDescriptor& d) {
          d.moniker = monikerTo(AsUnknown(Make<PlainObject>().Get()), S_OK);
        }),
        E_INVALIDARG, false},
@@ -253,9 +249,9 @@ class MediaInterfaceEntry {
                               nullptr, &key, nullptr),
               ERROR_SUCCESS);
     const GUID set = {0x35DBC300, 0xF98F, 0x11D2, {0xAF, 0xD0, 0x00, 0x10, 0x4B, 0x13, 0xEA, 0xF2}};
-    EXPECT_EQ(RegSetValueExW(key, L"IID", 0, REG_BINARY, reinterpret_cast<const BYTE*>(&set),
-                             sizeof set),
-              ERROR_SUCCESS);
+    EXPECT_EQ(
+        RegSetValueExW(key, L"IID", 0, REG_BINARY, reinterpret_cast<const BYTE*>(&set), sizeof set),
+        ERROR_SUCCESS);
     RegCloseKey(key);
   }
   ~MediaInterfaceEntry() {

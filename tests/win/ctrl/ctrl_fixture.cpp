@@ -111,8 +111,7 @@ IFACEMETHODIMP FakeMoniker::QueryInterface(REFIID riid, void** ppv) {
   return E_NOINTERFACE;
 }
 
-IFACEMETHODIMP FakeMoniker::BindToObject(IBindCtx* ctx, IMoniker* left, REFIID riid,
-                                         void** ppv) {
+IFACEMETHODIMP FakeMoniker::BindToObject(IBindCtx* ctx, IMoniker* left, REFIID riid, void** ppv) {
   ++binds;
   if (ctx != nullptr || left != nullptr || riid != IID_IUnknown) boundAsSpecified = false;
   *ppv = nullptr;

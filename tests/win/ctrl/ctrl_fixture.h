@@ -71,8 +71,8 @@ using NoDispatch = lumora::test::NoDispatch<Counted<I>>;
 // One event as a sink received it.
 struct Event {
   DISPID id = 0;
-  std::wstring text;    // DebugLog
-  float percent = -1;   // Progress
+  std::wstring text;        // DebugLog
+  float percent = -1;       // Progress
   bool wellFormed = false;  // IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
                             // one positional argument of the event's type
 };
@@ -120,18 +120,14 @@ class FakeMoniker : public Counted<IMoniker> {
   IFACEMETHODIMP Save(IStream*, BOOL) override { return E_NOTIMPL; }
   IFACEMETHODIMP GetSizeMax(ULARGE_INTEGER*) override { return E_NOTIMPL; }
   IFACEMETHODIMP BindToObject(IBindCtx* ctx, IMoniker* left, REFIID riid, void** ppv) override;
-  IFACEMETHODIMP BindToStorage(IBindCtx*, IMoniker*, REFIID, void**) override {
-    return E_NOTIMPL;
-  }
+  IFACEMETHODIMP BindToStorage(IBindCtx*, IMoniker*, REFIID, void**) override { return E_NOTIMPL; }
   IFACEMETHODIMP Reduce(IBindCtx*, DWORD, IMoniker**, IMoniker**) override { return E_NOTIMPL; }
   IFACEMETHODIMP ComposeWith(IMoniker*, BOOL, IMoniker**) override { return E_NOTIMPL; }
   IFACEMETHODIMP Enum(BOOL, IEnumMoniker**) override { return E_NOTIMPL; }
   IFACEMETHODIMP IsEqual(IMoniker*) override { return S_FALSE; }
   IFACEMETHODIMP Hash(DWORD*) override { return E_NOTIMPL; }
   IFACEMETHODIMP IsRunning(IBindCtx*, IMoniker*, IMoniker*) override { return S_FALSE; }
-  IFACEMETHODIMP GetTimeOfLastChange(IBindCtx*, IMoniker*, FILETIME*) override {
-    return E_NOTIMPL;
-  }
+  IFACEMETHODIMP GetTimeOfLastChange(IBindCtx*, IMoniker*, FILETIME*) override { return E_NOTIMPL; }
   IFACEMETHODIMP Inverse(IMoniker**) override { return E_NOTIMPL; }
   IFACEMETHODIMP CommonPrefixWith(IMoniker*, IMoniker**) override { return E_NOTIMPL; }
   IFACEMETHODIMP RelativePathTo(IMoniker*, IMoniker**) override { return E_NOTIMPL; }
@@ -153,8 +149,8 @@ class FakeDescriptor : public NoDispatch<IVCapFilter> {
  public:
   ComPtr<IUnknown> moniker;  // null: get_Moniker hands out nothing
   HRESULT monikerResult = S_OK;
-  const wchar_t* name = L"Fake Camera";      // null: FName answers a null BSTR
-  const wchar_t* vidPid = nullptr;           // null: DeviceVidPid answers a null BSTR
+  const wchar_t* name = L"Fake Camera";  // null: FName answers a null BSTR
+  const wchar_t* vidPid = nullptr;       // null: DeviceVidPid answers a null BSTR
 
   IFACEMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
   IFACEMETHODIMP get_FName(BSTR* v) override;

@@ -112,7 +112,8 @@ TEST(CtrlListsTest, OldAndNewNamesThroughOneDispatch) {
     const wchar_t* text;
     DISPID id;
   };
-  const Name names[] = {{L"Prop", 5}, {L"GetLagtime", 16}, {L"RangeList", 20}, {L"LagtimeList", 21}};
+  const Name names[] = {
+      {L"Prop", 5}, {L"GetLagtime", 16}, {L"RangeList", 20}, {L"LagtimeList", 21}};
   for (const Name& n : names) {
     LPOLESTR text = const_cast<LPOLESTR>(n.text);
     DISPID id = 0;

@@ -198,9 +198,12 @@ TEST(CtrlPropertyTest, ChipsetOfEachFamily) {
     KnownChipsetCat chipset;
   };
   const Row rows[] = {
-      {sim::Family::Saa8112, CSX_SAA8112},        {sim::Family::Saa8116, CSX_SAA8116},
-      {sim::Family::Saa8116Creative, CSX_SAA8116}, {sim::Family::Saa8116Logitech, CSX_SAA8116},
-      {sim::Family::CreaLiveUltra, CSX_CREALIVEULTRA}, {sim::Family::LogiFusion, CSX_LOGIFUSION},
+      {sim::Family::Saa8112, CSX_SAA8112},
+      {sim::Family::Saa8116, CSX_SAA8116},
+      {sim::Family::Saa8116Creative, CSX_SAA8116},
+      {sim::Family::Saa8116Logitech, CSX_SAA8116},
+      {sim::Family::CreaLiveUltra, CSX_CREALIVEULTRA},
+      {sim::Family::LogiFusion, CSX_LOGIFUSION},
   };
   for (const Row& row : rows) {
     const sim::FamilyInfo& info = sim::InfoOf(row.family);

@@ -38,9 +38,8 @@ class RigTest : public ::testing::Test {
   // The rig's video-capture descriptor with this device string.
   ComPtr<IVCapFilter> Descriptor(const wchar_t* vidPid) {
     ComPtr<IVCapFilterEnum> enumerator;
-    EXPECT_HRESULT_SUCCEEDED(CoCreateInstance(CLSID_VCapFilterEnum, nullptr,
-                                              CLSCTX_INPROC_SERVER, IID_IVCapFilterEnum,
-                                              &enumerator));
+    EXPECT_HRESULT_SUCCEEDED(CoCreateInstance(CLSID_VCapFilterEnum, nullptr, CLSCTX_INPROC_SERVER,
+                                              IID_IVCapFilterEnum, &enumerator));
     if (!enumerator) return nullptr;
     lumora::com::Bstr category(L"{860bb310-5d01-11d0-bd3b-00a0c911ce86}");
     ComPtr<IDispatch> result;
@@ -83,8 +82,8 @@ TEST_F(RigTest, PhilipsSpc900ThroughItsDescriptor) {
   ASSERT_EQ(descriptor.As(&dispatch), S_OK);
   EXPECT_EQ(control->put_CaptureFilter(dispatch.Get()), S_OK);
   // The 63B8CCB6 set of the device table is reported as the SAA8116 set.
-  EXPECT_EQ(sink->Texts(), std::vector<std::wstring>{
-                               GuidMessage(L"1b3c6c20-cce8-11d3-a59b-00104b13eaf2")});
+  EXPECT_EQ(sink->Texts(),
+            std::vector<std::wstring>{GuidMessage(L"1b3c6c20-cce8-11d3-a59b-00104b13eaf2")});
   HRESULT hr = E_FAIL;
   EXPECT_EQ(ChipsetOf(control.Get(), &hr), CSX_SAA8116);
   EXPECT_EQ(hr, S_OK);
@@ -107,8 +106,8 @@ TEST_F(RigTest, DeviceWithoutPrivateSetRunsInPlainMode) {
   EXPECT_EQ(ChipsetOf(control.Get(), &hr), CSX_Unknown);
   EXPECT_EQ(hr, S_OK);
   ASSERT_FALSE(sink->Texts().empty());
-  EXPECT_EQ(sink->Texts().front(), attach == S_OK ? L"VID-PID Search failed"
-                                                  : L"KS Property Interface Query failed");
+  EXPECT_EQ(sink->Texts().front(),
+            attach == S_OK ? L"VID-PID Search failed" : L"KS Property Interface Query failed");
   EXPECT_EQ(sink->Texts().back(), kNullGuidMessage);
 }
 

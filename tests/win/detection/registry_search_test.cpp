@@ -31,7 +31,7 @@ const wchar_t kGoodW[] = L"LumoraDetTest_C_Good";
 const wchar_t kWideNameW[] = L"LumoraDetTest_D_Kamera_\u00fc\u20ac";
 // A name no UTF-8 text can spell: it holds an unpaired surrogate, which the
 // registry keeps as given.
-const wchar_t kLoneSurrogateW[] = {L'L', L'u', L'm', L'o', L'r', L'a', L'D', L'e', L't', L'T',
+const wchar_t kLoneSurrogateW[] = {L'L', L'u', L'm', L'o', L'r', L'a', L'D',   L'e', L't', L'T',
                                    L'e', L's', L't', L'_', L'E', L'_', 0xD800, L'x', 0};
 
 const Guid kSaa8112 = Guid::Parse("35DBC300-F98F-11D2-AFD0-00104B13EAF2");
@@ -57,8 +57,8 @@ class RegistrySearchTest : public ::testing::Test {
  protected:
   void SetUp() override {
     com::RegKey existing;
-    branchExisted_ = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kBranchW, 0, KEY_READ,
-                                   existing.Receive()) == ERROR_SUCCESS;
+    branchExisted_ = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kBranchW, 0, KEY_READ, existing.Receive()) ==
+                     ERROR_SUCCESS;
     // A REG_SZ whose 16 bytes are a set the filter supports, and a
     // REG_BINARY one byte short of a GUID.
     WriteInterface(kBadTextW, REG_SZ, &kDecoy, sizeof kDecoy);
@@ -195,9 +195,9 @@ TEST_F(RegistrySearchTest, AttachmentSelectsTheFamilyOfTheListedSet) {
   ASSERT_TRUE(state.handler);
   EXPECT_TRUE(typeid(*state.handler) == typeid(Saa8112PropertyHandler));
   EXPECT_EQ(state.handler->PropertySetSlot(kPrivateSetSlot), kSaa8112);
-  EXPECT_EQ(events.logs,
-            (std::vector<std::string>{"VID-PID Search failed",
-                                      "Private Prop GUID found: {35dbc300-f98f-11d2-afd0-00104b13eaf2}"}));
+  EXPECT_EQ(events.logs, (std::vector<std::string>{
+                             "VID-PID Search failed",
+                             "Private Prop GUID found: {35dbc300-f98f-11d2-afd0-00104b13eaf2}"}));
 }
 
 }  // namespace

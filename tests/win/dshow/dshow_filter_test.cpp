@@ -139,17 +139,33 @@ const CallRow kCalls[] = {
        int32_t a = 0, b = 0, c = 0, d = 0, e = 0;
        return i.procAmp->GetRange(0, &a, &b, &c, &d, &e);
      }},
-    {Op::ProcAmpGet, [](Interfaces& i) { int32_t v = 0, f = 0; return i.procAmp->Get(1, &v, &f); }},
+    {Op::ProcAmpGet,
+     [](Interfaces& i) {
+       int32_t v = 0, f = 0;
+       return i.procAmp->Get(1, &v, &f);
+     }},
     {Op::ProcAmpSet, [](Interfaces& i) { return i.procAmp->Set(1, 5, 2); }},
     {Op::CameraGetRange,
      [](Interfaces& i) {
        int32_t a = 0, b = 0, c = 0, d = 0, e = 0;
        return i.camera->GetRange(2, &a, &b, &c, &d, &e);
      }},
-    {Op::CameraGet, [](Interfaces& i) { int32_t v = 0, f = 0; return i.camera->Get(3, &v, &f); }},
+    {Op::CameraGet,
+     [](Interfaces& i) {
+       int32_t v = 0, f = 0;
+       return i.camera->Get(3, &v, &f);
+     }},
     {Op::CameraSet, [](Interfaces& i) { return i.camera->Set(3, 200, 2); }},
-    {Op::VideoGetCaps, [](Interfaces& i) { int32_t c = 0; return i.video->GetCaps(i.output.get(), &c); }},
-    {Op::VideoGetMode, [](Interfaces& i) { int32_t m = 0; return i.video->GetMode(i.output.get(), &m); }},
+    {Op::VideoGetCaps,
+     [](Interfaces& i) {
+       int32_t c = 0;
+       return i.video->GetCaps(i.output.get(), &c);
+     }},
+    {Op::VideoGetMode,
+     [](Interfaces& i) {
+       int32_t m = 0;
+       return i.video->GetMode(i.output.get(), &m);
+     }},
     {Op::VideoSetMode, [](Interfaces& i) { return i.video->SetMode(i.output.get(), 1); }},
     {Op::VideoGetFrameRate,
      [](Interfaces& i) {
@@ -319,7 +335,7 @@ TEST_F(AdapterTest, FindPinWalksTheFiltersPinsInOrder) {
     int index;  // of the expected pin
   };
   const Row rows[] = {
-      {1, 0, hr::Ok, 1}, {1, 1, hr::Ok, 3}, {0, 0, hr::Ok, 0},
+      {1, 0, hr::Ok, 1}, {1, 1, hr::Ok, 3},    {0, 0, hr::Ok, 0},
       {0, 1, hr::Ok, 2}, {1, 2, hr::Fail, -1},
   };
   for (const Row& row : rows) {

@@ -127,9 +127,8 @@ TEST_F(DShowHandlerTest, VideoControlBitsFollowTheCapabilityWord) {
     int32_t support;
   };
   const Row rows[] = {
-      {VCP_FlipHorizontal, VCS_both}, {VCP_FlipVertical, VCS_no},
-      {VCP_ExtTrigger, VCS_both},     {VCP_SWTrigger, VCS_no},
-      {VCP_ActualFrameRate, VCS_get},
+      {VCP_FlipHorizontal, VCS_both}, {VCP_FlipVertical, VCS_no},     {VCP_ExtTrigger, VCS_both},
+      {VCP_SWTrigger, VCS_no},        {VCP_ActualFrameRate, VCS_get},
   };
   for (const Row& row : rows) {
     int32_t support = -1;

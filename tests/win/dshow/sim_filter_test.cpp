@@ -77,8 +77,7 @@ TEST_F(SimFilterTest, AnswersEachOptionalInterfaceOnlyWhileTheModelHasIt) {
   for (const auto& row : kOptional) {
     SCOPED_TRACE(row.name);
     ComPtr<IUnknown> itf;
-    ASSERT_EQ(filter->QueryInterface(*row.iid, reinterpret_cast<void**>(itf.GetAddressOf())),
-              S_OK);
+    ASSERT_EQ(filter->QueryInterface(*row.iid, reinterpret_cast<void**>(itf.GetAddressOf())), S_OK);
     EXPECT_NE(itf.Get(), nullptr);
     EXPECT_EQ(Identity(itf.Get()).Get(), Identity(filter.Get()).Get());
     itf.Reset();
@@ -112,9 +111,9 @@ TEST_F(SimFilterTest, InterfacesCountOnTheFilterAndLeadBackToIt) {
   EXPECT_EQ(RefCount(filter.Get()), 1u);
   ComPtr<IAMVideoProcAmp> procAmp;
   ComPtr<IAMCameraControl> camera;
-  ASSERT_EQ(filter->QueryInterface(IID_IAMVideoProcAmp,
-                                   reinterpret_cast<void**>(procAmp.GetAddressOf())),
-            S_OK);
+  ASSERT_EQ(
+      filter->QueryInterface(IID_IAMVideoProcAmp, reinterpret_cast<void**>(procAmp.GetAddressOf())),
+      S_OK);
   ASSERT_EQ(procAmp->QueryInterface(IID_IAMCameraControl,
                                     reinterpret_cast<void**>(camera.GetAddressOf())),
             S_OK);
@@ -169,9 +168,9 @@ TEST_F(SimFilterTest, PinsFollowTheModelInOrder) {
   for (size_t i = 0; i < 3; ++i) EXPECT_EQ(again[i].Get(), pins[i].Get()) << i;
   // A pin is not the filter.
   ComPtr<IBaseFilter> notFilter;
-  EXPECT_EQ(pins[0]->QueryInterface(IID_IBaseFilter,
-                                    reinterpret_cast<void**>(notFilter.GetAddressOf())),
-            E_NOINTERFACE);
+  EXPECT_EQ(
+      pins[0]->QueryInterface(IID_IBaseFilter, reinterpret_cast<void**>(notFilter.GetAddressOf())),
+      E_NOINTERFACE);
 }
 
 TEST_F(SimFilterTest, APinOrEnumeratorKeepsTheFilterAlive) {

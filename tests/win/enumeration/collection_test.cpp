@@ -14,8 +14,8 @@ class CollectionTest : public EnumerationTest {
  protected:
   void SetUp() override {
     EnumerationTest::SetUp();
-    ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(CLSID_VCapCollection, nullptr, CLSCTX_INPROC_SERVER,
-                                              IID_PPV_ARGS(&coll)));
+    ASSERT_HRESULT_SUCCEEDED(
+        CoCreateInstance(CLSID_VCapCollection, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&coll)));
   }
   void TearDown() override {
     coll.Reset();
@@ -75,8 +75,8 @@ TEST_F(CollectionTest, PositionsCountFromOneAndClampBelow) {
     int position;
     std::wstring expected;
   };
-  const Row rows[] = {{0, L"1"}, {1, L"1"}, {-5, L"1"}, {INT_MIN, L"1"}, {2, L"2"},
-                      {3, L"3"}, {4, kFail}, {INT_MAX, kFail}};
+  const Row rows[] = {{0, L"1"}, {1, L"1"}, {-5, L"1"}, {INT_MIN, L"1"},
+                      {2, L"2"}, {3, L"3"}, {4, kFail}, {INT_MAX, kFail}};
   for (const Row& r : rows) EXPECT_EQ(ItemText(Var(r.position)), r.expected) << r.position;
 }
 
@@ -179,7 +179,7 @@ TEST_F(CollectionTest, IndexConversions) {
     EXPECT_EQ(Count(), 3);
   }
   EXPECT_EQ(ItemText(Var(L"2")), kFail);  // a plain string is always a key
-  Var empty;                               // VT_EMPTY converts to 0
+  Var empty;                              // VT_EMPTY converts to 0
   EXPECT_EQ(ItemText(empty), L"1");
 }
 
@@ -339,9 +339,9 @@ TEST_F(CollectionTest, NewEnumThroughDispatchAnswersMethodAndPropertyForms) {
                      WORD{DISPATCH_METHOD | DISPATCH_PROPERTYGET}}) {
     DISPPARAMS none = {nullptr, nullptr, 0, 0};
     Var result;
-    ASSERT_EQ(dispatch->Invoke(DISPID_NEWENUM, IID_NULL, 0, flags, &none, &result.v, nullptr,
-                               nullptr),
-              S_OK)
+    ASSERT_EQ(
+        dispatch->Invoke(DISPID_NEWENUM, IID_NULL, 0, flags, &none, &result.v, nullptr, nullptr),
+        S_OK)
         << flags;
     ASSERT_EQ(result.v.vt, VT_UNKNOWN) << flags;
     ComPtr<IEnumVARIANT> e;
@@ -356,8 +356,8 @@ TEST_F(CollectionTest, NewEnumThroughDispatchRefusesArgumentsAndWrites) {
   Var argument(1);
   DISPPARAMS one = {&argument.v, nullptr, 1, 0};
   Var result;
-  EXPECT_EQ(dispatch->Invoke(DISPID_NEWENUM, IID_NULL, 0, DISPATCH_METHOD, &one, &result.v,
-                             nullptr, nullptr),
+  EXPECT_EQ(dispatch->Invoke(DISPID_NEWENUM, IID_NULL, 0, DISPATCH_METHOD, &one, &result.v, nullptr,
+                             nullptr),
             DISP_E_BADPARAMCOUNT);
   DISPID named = 0;
   DISPPARAMS withName = {&argument.v, &named, 1, 1};
@@ -370,13 +370,13 @@ TEST_F(CollectionTest, NewEnumThroughDispatchRefusesArgumentsAndWrites) {
   EXPECT_TRUE(FAILED(dispatch->Invoke(DISPID_NEWENUM, IID_NULL, 0, DISPATCH_PROPERTYPUT, &put,
                                       nullptr, nullptr, nullptr)));
   DISPPARAMS none = {nullptr, nullptr, 0, 0};
-  EXPECT_EQ(dispatch->Invoke(DISPID_NEWENUM, IID_IDispatch, 0, DISPATCH_METHOD, &none,
-                             &result.v, nullptr, nullptr),
+  EXPECT_EQ(dispatch->Invoke(DISPID_NEWENUM, IID_IDispatch, 0, DISPATCH_METHOD, &none, &result.v,
+                             nullptr, nullptr),
             DISP_E_UNKNOWNINTERFACE);
   // The method form without a place for the result is a call whose result is
   // dropped.
-  EXPECT_EQ(dispatch->Invoke(DISPID_NEWENUM, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr,
-                             nullptr, nullptr),
+  EXPECT_EQ(dispatch->Invoke(DISPID_NEWENUM, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr,
+                             nullptr),
             S_OK);
 }
 

@@ -23,9 +23,8 @@ void EnumerationTest::SetUp() {
     ComPtr<IClassFactory> factory;
     ASSERT_HRESULT_SUCCEEDED(get(*clsid, IID_IClassFactory, &factory));
     DWORD cookie = 0;
-    ASSERT_HRESULT_SUCCEEDED(CoRegisterClassObject(*clsid, Served(*clsid, factory).Get(),
-                                                   CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE,
-                                                   &cookie));
+    ASSERT_HRESULT_SUCCEEDED(CoRegisterClassObject(
+        *clsid, Served(*clsid, factory).Get(), CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie));
     cookies_.push_back(cookie);
   }
 }

@@ -36,9 +36,7 @@ class EnumerationTest : public ::testing::Test {
 
   // The class object registered for `clsid`: the library's own unless a
   // test stands another in front of it.
-  virtual ComPtr<IClassFactory> Served(REFCLSID, ComPtr<IClassFactory> library) {
-    return library;
-  }
+  virtual ComPtr<IClassFactory> Served(REFCLSID, ComPtr<IClassFactory> library) { return library; }
 
  private:
   std::vector<DWORD> cookies_;

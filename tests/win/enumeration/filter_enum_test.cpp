@@ -15,8 +15,8 @@ class FilterEnumTest : public EnumerationTest {
  protected:
   void SetUp() override {
     EnumerationTest::SetUp();
-    ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(CLSID_VCapFilterEnum, nullptr,
-                                              CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&fe)));
+    ASSERT_HRESULT_SUCCEEDED(
+        CoCreateInstance(CLSID_VCapFilterEnum, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&fe)));
   }
   void TearDown() override {
     fe.Reset();
@@ -66,7 +66,8 @@ TEST_F(FilterEnumTest, CategoryOutsideTheTableIsRefused) {
 }
 
 TEST_F(FilterEnumTest, MalformedCategoryTextGivesTheConversionError) {
-  for (const wchar_t* text : {L"not a clsid", L"{860bb310-5d01-11d0-bd3b}", L"{zzzzzzzz-5d01-11d0-bd3b-00a0c911ce86}"}) {
+  for (const wchar_t* text :
+       {L"not a clsid", L"{860bb310-5d01-11d0-bd3b}", L"{zzzzzzzz-5d01-11d0-bd3b-00a0c911ce86}"}) {
     CLSID ignored;
     com::Bstr bstr(text);
     const HRESULT expected = CLSIDFromString(bstr.Get(), &ignored);

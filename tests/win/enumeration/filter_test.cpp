@@ -15,8 +15,8 @@ class FilterTest : public EnumerationTest {
  protected:
   void SetUp() override {
     EnumerationTest::SetUp();
-    ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(CLSID_VCapFilter, nullptr, CLSCTX_INPROC_SERVER,
-                                              IID_PPV_ARGS(&filter)));
+    ASSERT_HRESULT_SUCCEEDED(
+        CoCreateInstance(CLSID_VCapFilter, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&filter)));
   }
   void TearDown() override {
     filter.Reset();
@@ -146,7 +146,7 @@ TEST_F(FilterTest, DispatchNamesComeFromTheTypeLibrary) {
     const wchar_t* name;
     DISPID id;
   };
-  const Row rows[] = {{L"FName", 1},     {L"FIndex", 2},    {L"ClsID", 3},       {L"Moniker", 4},
+  const Row rows[] = {{L"FName", 1},      {L"FIndex", 2},    {L"ClsID", 3},       {L"Moniker", 4},
                       {L"DeviceName", 5}, {L"DevSerial", 6}, {L"DeviceVidPid", 7}};
   for (const Row& r : rows) {
     LPOLESTR name = const_cast<LPOLESTR>(r.name);

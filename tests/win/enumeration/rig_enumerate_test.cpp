@@ -23,8 +23,8 @@ class RigEnumerateTest : public EnumerationTest {
   void SetUp() override {
     EnumerationTest::SetUp();
     ASSERT_EQ(sim::InstallRig(&cookie_), S_OK);
-    ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(CLSID_VCapFilterEnum, nullptr,
-                                              CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&fe)));
+    ASSERT_HRESULT_SUCCEEDED(
+        CoCreateInstance(CLSID_VCapFilterEnum, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&fe)));
   }
   void TearDown() override {
     fe.Reset();
@@ -103,7 +103,7 @@ TEST_F(RigEnumerateTest, ListsThePlugAndPlayDevicesWithAFriendlyName) {
   }
   ASSERT_GE(expected.size(), 2u);
   ASSERT_LT(expected.size(), sim::RigDevices().size());  // the preset has devices to skip
-  ASSERT_LE(expected.size(), 9u);  // key order is enumeration order
+  ASSERT_LE(expected.size(), 9u);                        // key order is enumeration order
 
   auto coll = Enumerate(CGC_VideoCapture);
   ASSERT_TRUE(coll);
@@ -270,8 +270,8 @@ TEST_F(RigActivationTest, AnEmulatedDescriptorClassIsServedByItsEmulator) {
   ASSERT_TRUE(counting_);
   // {8C1D6E2A-3B4F-4A5E-9D7C-1E2F3A4B5C6D}: a class served in this process
   // only, by a counting object in front of the library's VCapFilter.
-  const CLSID kEmulator = {0x8c1d6e2a, 0x3b4f, 0x4a5e,
-                           {0x9d, 0x7c, 0x1e, 0x2f, 0x3a, 0x4b, 0x5c, 0x6d}};
+  const CLSID kEmulator = {
+      0x8c1d6e2a, 0x3b4f, 0x4a5e, {0x9d, 0x7c, 0x1e, 0x2f, 0x3a, 0x4b, 0x5c, 0x6d}};
   using GetClassObject = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
   ComPtr<IClassFactory> library;
   ASSERT_HRESULT_SUCCEEDED(LumoraExport<GetClassObject>("DllGetClassObject")(
@@ -291,8 +291,8 @@ TEST_F(RigActivationTest, AnEmulatedDescriptorClassIsServedByItsEmulator) {
                             KEY_ALL_ACCESS, nullptr, &treatAs, nullptr),
             ERROR_SUCCESS);
   const wchar_t kEmulatorText[] = L"{8C1D6E2A-3B4F-4A5E-9D7C-1E2F3A4B5C6D}";
-  EXPECT_EQ(RegSetValueExW(treatAs, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(kEmulatorText),
-                           sizeof kEmulatorText),
+  EXPECT_EQ(RegSetValueExW(treatAs, nullptr, 0, REG_SZ,
+                           reinterpret_cast<const BYTE*>(kEmulatorText), sizeof kEmulatorText),
             ERROR_SUCCESS);
   RegCloseKey(treatAs);
 

@@ -32,8 +32,8 @@ class HandlerFamilyTest : public ::testing::Test {
     ASSERT_EQ(sim::CreateSimFilter(cam, com.ReleaseAndGetAddressOf()), S_OK);
     adapter = MakeDShowFilter(com.Get());
     ASSERT_NE(adapter, nullptr);
-    handler = CreatePropertyHandler(info->chipset, adapter.get(), info->privateSet,
-                                    MultimediaClock());
+    handler =
+        CreatePropertyHandler(info->chipset, adapter.get(), info->privateSet, MultimediaClock());
     ASSERT_NE(handler, nullptr);
     cam->ClearLog();
   }

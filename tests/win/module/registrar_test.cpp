@@ -25,8 +25,8 @@ class Registrar : public ::testing::Test {
   void TearDown() override { RegDeleteTreeW(HKEY_CURRENT_USER, kBase); }
 
   static HRESULT Run(const std::wstring& body, Mode mode) {
-    return RunScript(L"HKCU\n{\n NoRemove Software\n {\n  NoRemove LumoraRegistrarTest\n  {\n" + body +
-                         L"\n  }\n }\n}\n",
+    return RunScript(L"HKCU\n{\n NoRemove Software\n {\n  NoRemove LumoraRegistrarTest\n  {\n" +
+                         body + L"\n  }\n }\n}\n",
                      mode, kModule);
   }
   static std::wstring Path(const std::wstring& sub) {
@@ -48,8 +48,8 @@ class Registrar : public ::testing::Test {
   }
   static void Write(const std::wstring& sub, const wchar_t* name, const wchar_t* value) {
     RegKey key;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, Path(sub).c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
-                              key.Receive(), nullptr),
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, Path(sub).c_str(), 0, nullptr, 0, KEY_WRITE,
+                              nullptr, key.Receive(), nullptr),
               ERROR_SUCCESS);
     ASSERT_EQ(RegSetValueExW(key.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
                              static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t))),
@@ -99,7 +99,8 @@ TEST_F(Registrar, DwordNumbersAreDecimalUnlessHexadecimal) {
 TEST_F(Registrar, ForceRemoveReplacesTheWholeKey) {
   Write(L"Cls\\Stale", nullptr, L"old");
   Write(L"Cls\\Programmable\\Inner", nullptr, L"old");
-  ASSERT_EQ(Run(LR"(ForceRemove Cls = s 'new' { ForceRemove Programmable })", Mode::Register), S_OK);
+  ASSERT_EQ(Run(LR"(ForceRemove Cls = s 'new' { ForceRemove Programmable })", Mode::Register),
+            S_OK);
   EXPECT_EQ(String(L"Cls"), L"new");
   EXPECT_FALSE(Exists(L"Cls\\Stale"));
   EXPECT_TRUE(Exists(L"Cls\\Programmable"));
@@ -107,7 +108,8 @@ TEST_F(Registrar, ForceRemoveReplacesTheWholeKey) {
 }
 
 TEST_F(Registrar, RegisteringTwiceGivesTheSameKeys) {
-  const wchar_t* script = LR"(ForceRemove Cls = s 'x' { Sub = s 'y' } Plain = s 'p' { val V = s 'v' })";
+  const wchar_t* script =
+      LR"(ForceRemove Cls = s 'x' { Sub = s 'y' } Plain = s 'p' { val V = s 'v' })";
   ASSERT_EQ(Run(script, Mode::Register), S_OK);
   ASSERT_EQ(Run(script, Mode::Register), S_OK);
   EXPECT_EQ(String(L"Cls\\Sub"), L"y");
@@ -115,7 +117,8 @@ TEST_F(Registrar, RegisteringTwiceGivesTheSameKeys) {
 }
 
 TEST_F(Registrar, UnregisterRemovesWhatTheScriptWroteAndKeepsNoRemoveKeys) {
-  const wchar_t* script = LR"(
+  const wchar_t* script =
+      LR"(
     Prog = s 'P' { CLSID = s 'G' CurVer = s 'P.1' }
     NoRemove Shared
     {
@@ -143,18 +146,16 @@ TEST_F(Registrar, UnregisterKeepsAPlainKeyThatStillHasForeignSubkeys) {
 }
 
 TEST_F(Registrar, UnregisterOfMissingKeysSucceeds) {
-  EXPECT_EQ(Run(LR"(Prog = s 'P' { CLSID = s 'G' } ForceRemove Cls { val V = s 'v' })", Mode::Unregister),
-            S_OK);
+  EXPECT_EQ(
+      Run(LR"(Prog = s 'P' { CLSID = s 'G' } ForceRemove Cls { val V = s 'v' })", Mode::Unregister),
+      S_OK);
 }
 
 TEST_F(Registrar, SyntaxErrorsWriteNothing) {
   const wchar_t* bad[] = {
-      LR"(Good = s 'g' Bad = s 'unterminated)",
-      LR"(Good = s 'g' Bad = x 'unknown type')",
-      LR"(Good = s 'g' Bad = s unquoted)",
-      LR"(Good = s 'g' Bad = s '%UNKNOWN%')",
-      LR"(Good = s 'g' { Missing = s 'close')",
-      LR"(Good = s 'g' val)",
+      LR"(Good = s 'g' Bad = s 'unterminated)",  LR"(Good = s 'g' Bad = x 'unknown type')",
+      LR"(Good = s 'g' Bad = s unquoted)",       LR"(Good = s 'g' Bad = s '%UNKNOWN%')",
+      LR"(Good = s 'g' { Missing = s 'close')",  LR"(Good = s 'g' val)",
       LR"(Good = s 'g' { val V = d 'twelve' })",
   };
   for (const wchar_t* body : bad) {

@@ -38,14 +38,16 @@ std::string Narrow(const std::wstring& s) { return std::string(s.begin(), s.end(
 
 bool KeyExists(const std::wstring& path) {
   RegKey key;
-  return RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.Receive()) == ERROR_SUCCESS;
+  return RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.Receive()) ==
+         ERROR_SUCCESS;
 }
 
 // The string value (default when name is null), or "<missing>".
 std::wstring Value(const std::wstring& path, const wchar_t* name = nullptr) {
   wchar_t buffer[1024];
   DWORD size = sizeof(buffer);
-  LONG result = RegGetValueW(HKEY_CLASSES_ROOT, path.c_str(), name, RRF_RT_REG_SZ, nullptr, buffer, &size);
+  LONG result =
+      RegGetValueW(HKEY_CLASSES_ROOT, path.c_str(), name, RRF_RT_REG_SZ, nullptr, buffer, &size);
   return result == ERROR_SUCCESS ? std::wstring(buffer) : L"<missing>";
 }
 
@@ -58,7 +60,8 @@ std::set<std::wstring> Subkeys(const std::wstring& path) {
   wchar_t name[256];
   for (DWORD i = 0;; ++i) {
     DWORD length = 256;
-    if (RegEnumKeyExW(key.Get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+    if (RegEnumKeyExW(key.Get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_SUCCESS) {
       break;
     }
     names.insert(name);
@@ -165,10 +168,10 @@ TEST(Unregistered, NoKeyOfTheClassesRemains) { ExpectNothingRegistered(); }
 // were written: regsvr32 reports the failure and nothing of ours remains.
 TEST(FailedRegistration, UndoesWhatItWrote) {
   RegKey planted;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, L"Lumora.DVidCapCtrl", 0, nullptr,
-                            REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, planted.Receive(),
-                            nullptr),
-            ERROR_SUCCESS);
+  ASSERT_EQ(
+      RegCreateKeyExW(HKEY_CLASSES_ROOT, L"Lumora.DVidCapCtrl", 0, nullptr, REG_OPTION_VOLATILE,
+                      KEY_ALL_ACCESS, nullptr, planted.Receive(), nullptr),
+      ERROR_SUCCESS);
   planted.Reset();
   EXPECT_NE(Regsvr32(LibraryPath(), false), 0) << "the registration reports its failure";
   ExpectNothingRegistered();
@@ -208,7 +211,8 @@ TEST(LongPath, RegistersWithTheFullPath) {
   // The type-library functions take at most MAX_PATH characters: the type
   // library is registered under the file's short form.
   wchar_t longForm[1024] = {};
-  const DWORD longLength = registered.Get() ? GetLongPathNameW(registered.Get(), longForm, 1024) : 0;
+  const DWORD longLength =
+      registered.Get() ? GetLongPathNameW(registered.Get(), longForm, 1024) : 0;
   EXPECT_GT(longLength, 0u);
   EXPECT_LT(longLength, 1024u);
   EXPECT_EQ(Lower(longForm), Lower(library));

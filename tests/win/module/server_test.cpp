@@ -124,7 +124,8 @@ TEST_F(Server, ClassObjectsAreCachedPerClass) {
     ComPtr<IUnknown> secondIdentity;
     ASSERT_EQ(second.As(&secondIdentity), S_OK);
     EXPECT_EQ(first.Get(), secondIdentity.Get());
-    for (size_t j = 0; j < i; ++j) EXPECT_NE(seen[j], first.Get()) << "shared with " << kClasses[j].name;
+    for (size_t j = 0; j < i; ++j)
+      EXPECT_NE(seen[j], first.Get()) << "shared with " << kClasses[j].name;
     seen[i] = first.Get();
   }
 }
@@ -173,8 +174,8 @@ TEST_F(Server, QueryInterfaceAnswersTheClassInterfaces) {
     EXPECT_EQ(dual.Get(), dispatch.Get()) << "IDispatch is the dual interface";
     EXPECT_EQ(object->QueryInterface(IID_IConnectionPointContainer, &container),
               row.connectionPoints ? S_OK : E_NOINTERFACE);
-    for (const IID* absent : {&IID_IProvideClassInfo, &IID_IPersist, &IID_IClassFactory,
-                              &IID_ISupportErrorInfo}) {
+    for (const IID* absent :
+         {&IID_IProvideClassInfo, &IID_IPersist, &IID_IClassFactory, &IID_ISupportErrorInfo}) {
       EXPECT_EQ(object->QueryInterface(*absent, &other), E_NOINTERFACE);
       EXPECT_EQ(other, nullptr);
     }
@@ -288,16 +289,17 @@ TEST_F(Server, DispatchRefusesMissingArraysOnEveryClass) {
     VariantInit(&args[0]);
     VariantInit(&args[1]);
     DISPPARAMS noNames{args, nullptr, 2, 1};
-    EXPECT_EQ(dispatch->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &noNames, nullptr, nullptr, nullptr),
-              E_INVALIDARG);
+    EXPECT_EQ(
+        dispatch->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &noNames, nullptr, nullptr, nullptr),
+        E_INVALIDARG);
     DISPID named[2] = {0, 1};
     DISPPARAMS moreNamesThanArgs{args, named, 1, 2};
     EXPECT_EQ(dispatch->Invoke(1, IID_NULL, 0, DISPATCH_PROPERTYGET, &moreNamesThanArgs, nullptr,
                                nullptr, nullptr),
               E_INVALIDARG);
-    EXPECT_EQ(dispatch->Invoke(1, IID_NULL, 0, DISPATCH_PROPERTYGET, nullptr, nullptr, nullptr,
-                               nullptr),
-              E_INVALIDARG);
+    EXPECT_EQ(
+        dispatch->Invoke(1, IID_NULL, 0, DISPATCH_PROPERTYGET, nullptr, nullptr, nullptr, nullptr),
+        E_INVALIDARG);
   }
 }
 
@@ -321,15 +323,16 @@ TEST_F(Server, InvokeReachesTheInterfaceMember) {
   args[4].vt = VT_I4;
   args[4].lVal = 0;
   DISPPARAMS params{args, nullptr, 5, 0};
-  HRESULT hr = dispatch->Invoke(16, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+  HRESULT hr =
+      dispatch->Invoke(16, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
   if (SUCCEEDED(expected)) {
     EXPECT_EQ(hr, S_OK);
   } else {
     EXPECT_NE(hr, DISP_E_MEMBERNOTFOUND);
   }
-  EXPECT_EQ(dispatch->Invoke(16, IID_IDispatch, 0, DISPATCH_METHOD, &params, nullptr, nullptr,
-                             nullptr),
-            DISP_E_UNKNOWNINTERFACE);
+  EXPECT_EQ(
+      dispatch->Invoke(16, IID_IDispatch, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr),
+      DISP_E_UNKNOWNINTERFACE);
 }
 
 TEST_F(Server, LiveInstancesAndServerLocksKeepTheLibraryLoaded) {

@@ -355,7 +355,8 @@ TEST_F(TypeLib, MembersOfEveryInterface) {
     EXPECT_EQ(Text(owned[0]), row.name);
     for (size_t p = 0; p < row.params.size(); ++p) {
       const Param& param = row.params[p];
-      EXPECT_TRUE(DirectionMatches(func->lprgelemdescParam[p].paramdesc.wParamFlags, param.direction))
+      EXPECT_TRUE(
+          DirectionMatches(func->lprgelemdescParam[p].paramdesc.wParamFlags, param.direction))
           << "parameter " << p << " flags " << func->lprgelemdescParam[p].paramdesc.wParamFlags;
       if (!param.name) continue;
       ASSERT_LT(p + 1, got) << "parameter " << p << " has no name";
@@ -445,7 +446,8 @@ TEST_F(TypeLib, ClassesNameTheirInterfaces) {
   };
   const Implemented rows[] = {
       {L"{BF8A8825-6A64-4CFD-B609-6B92EF6ABEBC}", kCtrl, IMPLTYPEFLAG_FDEFAULT},
-      {L"{BF8A8825-6A64-4CFD-B609-6B92EF6ABEBC}", kEvents, IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE},
+      {L"{BF8A8825-6A64-4CFD-B609-6B92EF6ABEBC}", kEvents,
+       IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE},
       {L"{BF8A8826-6A64-4CFD-B609-6B92EF6ABEBC}", kCollection, IMPLTYPEFLAG_FDEFAULT},
       {L"{BF8A8827-6A64-4CFD-B609-6B92EF6ABEBC}", kFilter, IMPLTYPEFLAG_FDEFAULT},
       {L"{BF8A8828-6A64-4CFD-B609-6B92EF6ABEBC}", kEnum, IMPLTYPEFLAG_FDEFAULT},
@@ -531,15 +533,24 @@ TEST_F(TypeLib, EnumerationValues) {
   // clang-format on
   ExpectEnum(Entry(L"{2D10AD42-B7FD-43B3-9998-954E9BDC45A1}"),
              {{L"VCS_no", 0}, {L"VCS_get", 1}, {L"VCS_set", 2}, {L"VCS_both", 3}});
-  ExpectEnum(Entry(L"{2D10AD41-B7FD-43B3-9998-954E9BDC45A1}"),
-             {{L"CSX_Unknown", 0}, {L"CSX_SAA8112", 1}, {L"CSX_SAA8116", 3},
-              {L"CSX_CREALIVEULTRA", 4}, {L"CSX_LOGIFUSION", 5}});
-  ExpectEnum(Entry(L"{3E49878C-DC4D-4025-9C2E-C9F3E83AED43}"), {{L"VCM_Auto", 1}, {L"VCM_Manual", 2}});
-  ExpectEnum(Entry(L"{2D10AD47-B7FD-43B3-9998-954E9BDC45A1}"),
-             {{L"CGC_VideoCapture", 0}, {L"CGC_VideoCompressor", 1}, {L"CGC_AudioCompressor", 2},
-              {L"CGC_AudioCapture", 3}, {L"CGC_AudioRender", 4}, {L"CGC_DirectShowFilters", 5},
-              {L"CGC_MidiRenderer", 6}, {L"CGC_ExternalRenderers", 7},
-              {L"CGC_DeviceControlFilters", 8}, {L"CGC_ActiveMovie", 9}, {L"CGC_DVDHWDecoders", 10}});
+  ExpectEnum(Entry(L"{2D10AD41-B7FD-43B3-9998-954E9BDC45A1}"), {{L"CSX_Unknown", 0},
+                                                                {L"CSX_SAA8112", 1},
+                                                                {L"CSX_SAA8116", 3},
+                                                                {L"CSX_CREALIVEULTRA", 4},
+                                                                {L"CSX_LOGIFUSION", 5}});
+  ExpectEnum(Entry(L"{3E49878C-DC4D-4025-9C2E-C9F3E83AED43}"),
+             {{L"VCM_Auto", 1}, {L"VCM_Manual", 2}});
+  ExpectEnum(Entry(L"{2D10AD47-B7FD-43B3-9998-954E9BDC45A1}"), {{L"CGC_VideoCapture", 0},
+                                                                {L"CGC_VideoCompressor", 1},
+                                                                {L"CGC_AudioCompressor", 2},
+                                                                {L"CGC_AudioCapture", 3},
+                                                                {L"CGC_AudioRender", 4},
+                                                                {L"CGC_DirectShowFilters", 5},
+                                                                {L"CGC_MidiRenderer", 6},
+                                                                {L"CGC_ExternalRenderers", 7},
+                                                                {L"CGC_DeviceControlFilters", 8},
+                                                                {L"CGC_ActiveMovie", 9},
+                                                                {L"CGC_DVDHWDecoders", 10}});
 }
 
 }  // namespace

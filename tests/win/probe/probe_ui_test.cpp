@@ -77,8 +77,8 @@ class Probe {
   static std::wstring WindowText(HWND hwnd) {
     wchar_t buffer[8192] = {};
     DWORD_PTR copied = 0;
-    if (!SendMessageTimeoutW(hwnd, WM_GETTEXT, 8192, reinterpret_cast<LPARAM>(buffer),
-                             SMTO_NORMAL, 10000, &copied)) {
+    if (!SendMessageTimeoutW(hwnd, WM_GETTEXT, 8192, reinterpret_cast<LPARAM>(buffer), SMTO_NORMAL,
+                             10000, &copied)) {
       return L"<no answer>";
     }
     return std::wstring(buffer, copied);
@@ -258,7 +258,6 @@ TEST_F(ProbeUi, WindowShowsItsControlsWithTheirTexts) {
   EXPECT_EQ(list.top, MulDiv(825, dpiY, 1440));
   EXPECT_EQ(list.right - list.left, MulDiv(7815, dpiX, 1440));
   EXPECT_EQ(list.bottom - list.top, MulDiv(1425, dpiY, 1440));
-
 }
 
 TEST_F(ProbeUi, ButtonsBeforeASelectionDoNothingButTheReportSaysSo) {
@@ -314,8 +313,8 @@ TEST_F(ProbeUi, SelectingAnEntryShowsItAndSomePropertiesReadBack) {
 // "Set" then "Get some properties": the entry box shows what the camera took.
 TEST_F(ProbeUi, SetWritesTheRoundedLeadingNumber) {
   const std::wstring range = probe().Text(IDC_LABEL4_0);
-  ASSERT_NE(range.find(L" .. "), std::wstring::npos) << "brightness has no range: "
-                                                      << std::string(range.begin(), range.end());
+  ASSERT_NE(range.find(L" .. "), std::wstring::npos)
+      << "brightness has no range: " << std::string(range.begin(), range.end());
   const long min = std::wcstol(range.c_str(), nullptr, 10);
   const long max = std::wcstol(range.c_str() + range.find(L" .. ") + 4, nullptr, 10);
   ASSERT_LE(min, 0);

@@ -28,7 +28,8 @@ HRESULT ListVideoDevices(std::vector<Device>* devices) {
   HRESULT h = CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
                                IID_PPV_ARGS(&devEnum));
   if (FAILED(h)) {
-    std::printf("CoCreateInstance(CLSID_SystemDeviceEnum) failed: 0x%08lx\n", static_cast<unsigned long>(h));
+    std::printf("CoCreateInstance(CLSID_SystemDeviceEnum) failed: 0x%08lx\n",
+                static_cast<unsigned long>(h));
     return h;
   }
   ComPtr<IEnumMoniker> monikers;
@@ -76,10 +77,11 @@ int main(int argc, char** argv) {
 
   bool ok;
   if (wantRig) {
-    ok = h == S_OK && rigLoaded && devices.size() == 11 &&
-         devices[3].displayName ==
-             LR"(@device:pnp:\\?\usb#vid_0471&pid_0329&mi_00#7&1f1f0d8&0&0000#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\global)" &&
-         devices[3].friendlyName == L"Philips SPC 900NC PC Camera";
+    ok =
+        h == S_OK && rigLoaded && devices.size() == 11 &&
+        devices[3].displayName ==
+            LR"(@device:pnp:\\?\usb#vid_0471&pid_0329&mi_00#7&1f1f0d8&0&0000#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\global)" &&
+        devices[3].friendlyName == L"Philips SPC 900NC PC Camera";
   } else {
     ok = h == S_FALSE && !rigLoaded && devices.empty();
   }

@@ -129,8 +129,9 @@ TEST_F(RigTest, ListsTheDefaultDevicesInOrder) {
     EXPECT_EQ(BagRead(monikers[i].Get(), L"DevicePath"), L"failed");
   }
   // Spot checks against the literal names other tests rely on.
-  EXPECT_EQ(DisplayName(monikers[3].Get()),
-            LR"(@device:pnp:\\?\usb#vid_0471&pid_0329&mi_00#7&1f1f0d8&0&0000#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\global)");
+  EXPECT_EQ(
+      DisplayName(monikers[3].Get()),
+      LR"(@device:pnp:\\?\usb#vid_0471&pid_0329&mi_00#7&1f1f0d8&0&0000#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\global)");
   EXPECT_EQ(BagRead(monikers[3].Get(), L"friendlyname"), L"Philips SPC 900NC PC Camera");
   EXPECT_EQ(DisplayName(monikers[4].Get()).rfind(L"@device:pnp:", 0), std::wstring::npos);
   EXPECT_EQ(BagRead(monikers[7].Get(), L"FriendlyName"), L"failed");
@@ -157,7 +158,8 @@ TEST_F(RigTest, TwelvePresetAndUnknownPreset) {
   auto monikers = Monikers(RigEnumerator().Get());
   ASSERT_EQ(monikers.size(), 12u);
   for (size_t i = 0; i < monikers.size(); ++i) {
-    EXPECT_EQ(BagRead(monikers[i].Get(), L"FriendlyName"), L"Simulated Camera " + std::to_wstring(i + 1));
+    EXPECT_EQ(BagRead(monikers[i].Get(), L"FriendlyName"),
+              L"Simulated Camera " + std::to_wstring(i + 1));
   }
   UsePreset("no-such-preset");
   EXPECT_EQ(Monikers(RigEnumerator().Get()).size(), 11u) << "unknown presets give the default set";
@@ -289,9 +291,9 @@ TEST_F(RigTest, ObjectsAreCountedAndFreed) {
 TEST_F(RigTest, InstallAndRevokeInProcess) {
   auto real = [] {
     ComPtr<ICreateDevEnum> e;
-    EXPECT_EQ(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
-                               IID_PPV_ARGS(&e)),
-              S_OK);
+    EXPECT_EQ(
+        CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&e)),
+        S_OK);
     return e;
   };
   auto countVideo = [](ICreateDevEnum* e) {
@@ -416,10 +418,10 @@ TEST_F(RigTest, DllEntryPoints) {
   ASSERT_NE(dll, nullptr) << GetLastError();
   using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
   using CanUnloadFn = HRESULT(STDAPICALLTYPE*)();
-  auto getClassObject =
-      reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(GetProcAddress(dll, "DllGetClassObject")));
-  auto canUnload =
-      reinterpret_cast<CanUnloadFn>(reinterpret_cast<void*>(GetProcAddress(dll, "DllCanUnloadNow")));
+  auto getClassObject = reinterpret_cast<GetClassObjectFn>(
+      reinterpret_cast<void*>(GetProcAddress(dll, "DllGetClassObject")));
+  auto canUnload = reinterpret_cast<CanUnloadFn>(
+      reinterpret_cast<void*>(GetProcAddress(dll, "DllCanUnloadNow")));
   ASSERT_NE(getClassObject, nullptr);
   ASSERT_NE(canUnload, nullptr);
   EXPECT_EQ(GetProcAddress(dll, "DllRegisterServer"), nullptr) << "no self-registration";

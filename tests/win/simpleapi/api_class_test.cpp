@@ -251,8 +251,8 @@ TEST_F(ApiClass, PropertyNumberBoundsPerOperation) {
     ASSERT_HRESULT_SUCCEEDED(direct->get_Prop(p, &v)) << p;
   }
 
-  const long numbers[] = {LONG_MIN, -1, 0,  1,  5,  13, 20, 21, 24, 25,
-                          26,       27, 30, 31, 32, 33, 1000, LONG_MAX};
+  const long numbers[] = {LONG_MIN, -1, 0,  1,  5,  13, 20, 21,   24,
+                          25,       26, 27, 30, 31, 32, 33, 1000, LONG_MAX};
   int reachedSupport = 0, reachedValue = 0;
   for (long p : numbers) {
     SCOPED_TRACE(p);
@@ -263,8 +263,7 @@ TEST_F(ApiClass, PropertyNumberBoundsPerOperation) {
     Api::EVidCapPropertySupport support = static_cast<Api::EVidCapPropertySupport>(77);
     ::VidCapPropertySupport directSupport = ::VCS_no;
     const bool directHas =
-        supportRange &&
-        SUCCEEDED(direct->Has(static_cast<::VidCapProperty>(p), &directSupport));
+        supportRange && SUCCEEDED(direct->Has(static_cast<::VidCapProperty>(p), &directSupport));
     EXPECT_EQ(api.CamProperty_Support(property, &support), directHas);
     if (directHas) {
       ++reachedSupport;

@@ -13,8 +13,8 @@ class LumoraComListsTest : public SimpleApiTest {
  protected:
   static ComPtr<ILumoraCOM2> NewInstance() {
     ComPtr<ILumoraCOM2> object;
-    EXPECT_HRESULT_SUCCEEDED(CoCreateInstance(CLSID_LumoraCOM, nullptr, CLSCTX_INPROC_SERVER,
-                                              IID_ILumoraCOM2, &object));
+    EXPECT_HRESULT_SUCCEEDED(
+        CoCreateInstance(CLSID_LumoraCOM, nullptr, CLSCTX_INPROC_SERVER, IID_ILumoraCOM2, &object));
     return object;
   }
 };
@@ -159,8 +159,8 @@ TEST_F(LumoraComListsTest, OldAndNewNamesThroughOneDispatch) {
   DISPPARAMS none = {nullptr, nullptr, 0, 0};
   com::Variant result;
   EXCEPINFO exception = {};
-  EXPECT_EQ(dispatch->Invoke(13, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, result.Get(),
-                             &exception, nullptr),
+  EXPECT_EQ(dispatch->Invoke(13, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, result.Get(), &exception,
+                             nullptr),
             DISP_E_EXCEPTION);
   EXPECT_EQ(exception.scode, E_ABORT);
   SysFreeString(exception.bstrSource);

@@ -12,15 +12,14 @@ class LumoraComTest : public SimpleApiTest {
  protected:
   static ComPtr<ILumoraCOM> NewInstance() {
     ComPtr<ILumoraCOM> object;
-    EXPECT_HRESULT_SUCCEEDED(CoCreateInstance(CLSID_LumoraCOM, nullptr, CLSCTX_INPROC_SERVER,
-                                              IID_ILumoraCOM, &object));
+    EXPECT_HRESULT_SUCCEEDED(
+        CoCreateInstance(CLSID_LumoraCOM, nullptr, CLSCTX_INPROC_SERVER, IID_ILumoraCOM, &object));
     return object;
   }
 };
 
 using StringMethod = HRESULT (STDMETHODCALLTYPE ILumoraCOM::*)(SAFEARRAY**);
-constexpr StringMethod kStringMethods[] = {&ILumoraCOM::GetCamStrings,
-                                           &ILumoraCOM::GetDevStrings,
+constexpr StringMethod kStringMethods[] = {&ILumoraCOM::GetCamStrings, &ILumoraCOM::GetDevStrings,
                                            &ILumoraCOM::GetCamSerials};
 
 // The elements of a one-dimensional VT_BSTR array with lower bound 0.
@@ -258,8 +257,8 @@ TEST_F(LumoraComTest, ArraysThroughTheDispatchInterface) {
   EXPECT_EQ(id, 2);
   DISPPARAMS none = {nullptr, nullptr, 0, 0};
   com::Variant result;
-  ASSERT_HRESULT_SUCCEEDED(dispatch->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &none,
-                                            result.Get(), nullptr, nullptr));
+  ASSERT_HRESULT_SUCCEEDED(
+      dispatch->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &none, result.Get(), nullptr, nullptr));
   ASSERT_EQ(result.Get()->vt, VT_ARRAY | VT_BSTR);
   EXPECT_EQ(Elements(result.Get()->parray), CollectionNames(LUMORA_MAX_CAMS));
 }
@@ -284,7 +283,7 @@ TEST_F(LumoraComTest, AnsiNamesSurviveTheRoundTrip) {
   // The narrow table holds the ANSI bytes ...
   CLumoraAPIclass api;
   ASSERT_TRUE(api.EnumCams());
-  char* (*table)[LUMORA_MAX_CAMS] = nullptr;
+  char*(*table)[LUMORA_MAX_CAMS] = nullptr;
   unsigned long count = 0;
   api.GetCamStrings(&table, &count);
   ASSERT_GT(count, 0u);
@@ -318,8 +317,7 @@ TEST_F(LumoraComTest, RangeThroughDispatchWithVariantReferences) {
   LONG lo = 0, hi = 0, step = 0;
   ASSERT_EQ(com->CamProperty_Range(::VCP_Brightness, &lo, &hi, &step), S_OK);
 
-  auto call = [&](LONG property, VARIANT* minimum, LONG* maximum, VARIANT* delta,
-                  EXCEPINFO* info) {
+  auto call = [&](LONG property, VARIANT* minimum, LONG* maximum, VARIANT* delta, EXCEPINFO* info) {
     VARIANT args[4];  // reverse order
     args[3].vt = VT_I4;
     args[3].lVal = property;
