@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ make googletest libbenchmark-dev python3 clang-format nlohmann-json3-dev
+  cmake ninja-build ccache g++ make googletest libbenchmark-dev python3 clang-format nlohmann-json3-dev
   mingw-w64 mingw-w64-tools
   wine wine64 wine32:i386 libwine-dev
   xvfb
