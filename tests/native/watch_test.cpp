@@ -276,5 +276,24 @@ TEST(Watcher, GuardPutsBackOncePerIntervalAndNeverLoops) {
   EXPECT_EQ(cam->values[VCP_Brightness], 202);
 }
 
+// A put-back that held clears the watch's suspicion: a later change is put
+// back again rather than taken for a fight with another program.
+TEST(Watcher, GuardPutsBackAgainAfterAPutBackHeld) {
+  FakeSystem sys;
+  auto cam = sys.Plug("2a4c6e8", "p1");
+  Watcher w(ToucamProfile(), true, 100, sys);
+  w.Scan(0);
+  sys.Said();
+  cam->values[VCP_Brightness] = 200;
+  w.Scan(100);
+  EXPECT_EQ(sys.Said(), "ToUcam (serial 2a4c6e8): put back Brightness = 17 (it had become 200)\n");
+  w.Scan(200);  // it holds
+  EXPECT_EQ(sys.Said(), "");
+  cam->values[VCP_Brightness] = 90;
+  w.Scan(300);
+  EXPECT_EQ(sys.Said(), "ToUcam (serial 2a4c6e8): put back Brightness = 17 (it had become 90)\n");
+  EXPECT_EQ(cam->values[VCP_Brightness], 17);
+}
+
 }  // namespace
 }  // namespace lumora::cli
