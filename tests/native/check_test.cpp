@@ -262,6 +262,36 @@ TEST(Check, AControlThatReadsOffFromItsWritesFailsAndIsStillRestored) {
   EXPECT_EQ(StateOf(cam), before);
 }
 
+// A camera whose automatic exposure, whenever it is written, picks the
+// exposure anew: the restore puts the automatic switch back before the value
+// it moves, so both end as they were.
+TEST(Check, RestoresAutomaticSwitchesBeforeTheValuesTheyMove) {
+  class AutoExposureMovesExposure : public HandlerSource {
+   public:
+    using HandlerSource::HandlerSource;
+    HResult Set(int32_t p, int32_t value) override {
+      HResult h = HandlerSource::Set(p, value);
+      if (p == VCP_AutoExposure && hr::Succeeded(h)) HandlerSource::Set(VCP_Exposure, picked);
+      return h;
+    }
+    int32_t picked = 0;
+  };
+  const sim::FamilyInfo& info = sim::InfoOf(sim::Family::Saa8116);
+  auto cam = sim::MakeRigCamera(info.privateSet);
+  AutoExposureMovesExposure source(cam, info.chipset, info.privateSet);
+  int32_t exposure = 0;
+  ASSERT_EQ(source.Get(VCP_Exposure, &exposure), hr::Ok);
+  source.picked = exposure == 1 ? 2 : 1;
+  const std::string before = StateOf(cam);
+  check::Result result = check::Run(source);
+  const std::string text = check::Text(result);
+  EXPECT_TRUE(result.restored) << text;
+  EXPECT_EQ(StateOf(cam), before);
+  int32_t after = 0;
+  ASSERT_EQ(source.Get(VCP_Exposure, &after), hr::Ok);
+  EXPECT_EQ(after, exposure);
+}
+
 TEST(Check, CatchesAPrivatePropertyThatIgnoresWrites) {
   const sim::FamilyInfo& info = sim::InfoOf(sim::Family::Saa8116);
   auto cam = sim::MakeRigCamera(info.privateSet);

@@ -76,6 +76,7 @@ TEST(ExposureSeconds, PowersOfTwoAndWhichPropertyCarriesThem) {
   EXPECT_TRUE(IsStandardExposure(CSX_Unknown, VCP_Exposure));
   EXPECT_TRUE(IsStandardExposure(CSX_SAA8116, VCP_CamExposure));
   EXPECT_FALSE(IsStandardExposure(CSX_SAA8116, VCP_Exposure));  // the private exposure
+  EXPECT_FALSE(IsStandardExposure(CSX_SAA8112, VCP_Exposure));
   EXPECT_FALSE(IsStandardExposure(CSX_Unknown, VCP_Gain));
 }
 

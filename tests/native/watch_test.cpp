@@ -82,6 +82,20 @@ TEST(WatchArguments, ActionsOptionsAndMistakes) {
   }
 }
 
+TEST(WatchArguments, IntervalFrom10To3600000MillisecondsInclusive) {
+  std::string error;
+  for (int32_t ms : {10, 3600000}) {
+    WatchOptions o;
+    ASSERT_TRUE(ParseWatchArguments({"a", "--interval", std::to_string(ms)}, &o, &error)) << ms;
+    EXPECT_EQ(o.intervalMs, ms);
+  }
+  for (const char* ms : {"9", "3600001", "-10"}) {
+    WatchOptions o;
+    EXPECT_FALSE(ParseWatchArguments({"a", "--interval", ms}, &o, &error)) << ms;
+    EXPECT_EQ(error, "--interval needs a number of milliseconds from 10 to 3600000");
+  }
+}
+
 // A camera of the fake system: values by property, and whether it is gone.
 struct FakeDevice {
   CameraIdentity id;
