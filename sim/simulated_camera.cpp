@@ -562,8 +562,7 @@ HResult SimulatedCamera::AnswerPrivate(PrivateSet& set, uint32_t id, uint32_t fl
     int32_t value;
     std::memcpy(&value, data + set.valueOffset, 4);
     const int32_t reportedMax = ReportedMax(prop.min, prop.max, faults);
-    if (privateRangeChecks &&
-        (value < prop.min || (value > reportedMax && !faults.keepOutside))) {
+    if (privateRangeChecks && (value < prop.min || (value > reportedMax && !faults.keepOutside))) {
       return hr::InvalidArg;
     }
     if (faults.ignoreWrites) return hr::Ok;

@@ -159,16 +159,16 @@ TEST_F(ProfileLoad, ValuesAtTheRangeEdgesAreAppliedAndOneBeyondIsRefused) {
   cam.controls[VCP_Contrast] = {};
   cam.controls[VCP_Contrast].min = 10;
   cam.controls[VCP_Contrast].max = 20;
-  LoadOutcome edges = LoadProfile(cam, {Value(VCP_Brightness, 255), Value(VCP_Contrast, 10),
-                                        Value(VCP_Exposure, -11)});
+  LoadOutcome edges = LoadProfile(
+      cam, {Value(VCP_Brightness, 255), Value(VCP_Contrast, 10), Value(VCP_Exposure, -11)});
   EXPECT_EQ(OutcomeSummary(edges), "3 applied, 0 changed by the camera, 0 refused");
   EXPECT_EQ(cam.writes.size(), 3u);
   EXPECT_EQ(cam.controls[VCP_Brightness].value, 255);
   EXPECT_EQ(cam.controls[VCP_Contrast].value, 10);
 
   cam.writes.clear();
-  LoadOutcome beyond = LoadProfile(cam, {Value(VCP_Brightness, 256), Value(VCP_Contrast, 9),
-                                         Value(VCP_Exposure, -1)});
+  LoadOutcome beyond = LoadProfile(
+      cam, {Value(VCP_Brightness, 256), Value(VCP_Contrast, 9), Value(VCP_Exposure, -1)});
   std::vector<std::string> lines;
   for (const PropertyOutcome& p : beyond.properties) lines.push_back(OutcomeLine(p));
   EXPECT_EQ(lines, (std::vector<std::string>{
