@@ -5,10 +5,10 @@
 #include <new>
 #include <string>
 
-#include "enumeration/win/classes.h"
-#include "property/win/dvidcapctrl.h"
+#include "automation/vcap_classes.h"
+#include "automation/dvidcapctrl.h"
 #include "simpleapi/camera_manager.h"
-#include "simpleapi/lumora_com.h"
+#include "automation/lumora_com.h"
 #include "com/com_object.h"
 #include "lumora_idl.h"
 #include "com/raii.h"

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "enumeration/device_category.h"
-#include "enumeration/win/classes.h"
+#include "automation/vcap_classes.h"
 #include "com/com_object.h"
 #include "com/guard.h"
 #include "lumora_idl.h"

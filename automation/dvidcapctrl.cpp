@@ -1,4 +1,4 @@
-#include "property/win/dvidcapctrl.h"
+#include "automation/dvidcapctrl.h"
 
 #include <olectl.h>
 
