@@ -294,10 +294,10 @@ void ParseMenu(const Json& menu, const std::string& path, FieldDefinition* f) {
   }
 }
 
-FieldDefinition ParseField(const Json& json, const std::string& path, bool controlReadOnly) {
+FieldDefinition ParseField(const Json& json, const std::string& path) {
   Reader r(json, path,
-           {"name", "type", "byte", "bit", "bits", "signed", "range", "menu", "units", "readOnly",
-            "source", "comment"});
+           {"name", "type", "byte", "bit", "bits", "signed", "range", "menu", "units", "source",
+            "comment"});
   FieldDefinition f;
   f.name = r.String("name", true);
   if (f.name.empty()) Fail(r.At("name"), "a field name must not be empty");
@@ -341,7 +341,6 @@ FieldDefinition ParseField(const Json& json, const std::string& path, bool contr
     Fail(r.At("menu"), "only a menu field has \"menu\"");
   }
   f.units = r.String("units", false);
-  f.readOnly = controlReadOnly || r.Boolean("readOnly");
   f.source = r.String("source", false);
   return f;
 }
@@ -354,6 +353,15 @@ const char* FieldTypeName(FieldType type) {
     case FieldType::kBoolean: return "boolean";
     case FieldType::kMenu: return "menu";
     case FieldType::kRaw: return "raw";
+  }
+  return "";
+}
+
+const char* ControlKindName(ControlKind kind) {
+  switch (kind) {
+    case ControlKind::kSetting: return "setting";
+    case ControlKind::kAction: return "action";
+    case ControlKind::kReadOnly: return "readonly";
   }
   return "";
 }
@@ -397,8 +405,7 @@ bool Definitions::AddText(const std::string& file, const std::string& text) {
         if (!cs.is_array()) Fail(ru.At("controls"), "\"controls\" must be a list");
         for (size_t c = 0; c < cs.size(); ++c) {
           Reader rc(cs[c], ru.At("controls") + "/" + std::to_string(c),
-                    {"selector", "name", "length", "command", "readOnly", "source", "comment",
-                     "fields"});
+                    {"selector", "name", "length", "kind", "source", "comment", "fields"});
           ControlDefinition control;
           control.unit = unit.guid;
           control.selector =
@@ -408,8 +415,19 @@ bool Definitions::AddText(const std::string& file, const std::string& text) {
           if (rc.Has("length")) {
             control.length = static_cast<uint32_t>(rc.Integer("length", 1, kMaxControlLength, std::nullopt));
           }
-          control.command = rc.Boolean("command");
-          control.readOnly = rc.Boolean("readOnly");
+          if (rc.Has("kind")) {
+            std::string kind = rc.String("kind", true);
+            bool known = false;
+            for (ControlKind k : {ControlKind::kSetting, ControlKind::kAction, ControlKind::kReadOnly}) {
+              if (kind == ControlKindName(k)) {
+                control.kind = k;
+                known = true;
+              }
+            }
+            if (!known) {
+              Fail(rc.At("kind"), "\"kind\" must be setting, action or readonly, not \"" + kind + "\"");
+            }
+          }
           control.source = rc.String("source", false);
           control.file = file;
           control.line = LineAt(text, sax.positions[rc.path()]);
@@ -423,7 +441,7 @@ bool Definitions::AddText(const std::string& file, const std::string& text) {
             if (!fs.is_array()) Fail(rc.At("fields"), "\"fields\" must be a list");
             for (size_t f = 0; f < fs.size(); ++f) {
               std::string at = rc.At("fields") + "/" + std::to_string(f);
-              FieldDefinition field = ParseField(fs[f], at, control.readOnly);
+              FieldDefinition field = ParseField(fs[f], at);
               if (control.length && field.EndBit() > uint64_t{*control.length} * 8) {
                 Fail(at, "field \"" + field.name + "\" reaches past the control's " +
                              std::to_string(*control.length) + " bytes");

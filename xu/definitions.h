@@ -43,22 +43,28 @@ struct FieldDefinition {
   int64_t min = 0, max = 0;  // for RangeFrom::kDefinition
   std::vector<MenuEntry> menu;
   std::string units;  // free text, for example "0.05 Hz"
-  bool readOnly = false;
   std::string source;
 
   // Bit position just past the field, counted from bit 0 of byte 0.
   uint64_t EndBit() const { return uint64_t{byte} * 8 + bit + bits; }
 };
 
+// What a control is, in the words of the property catalogue: a setting the
+// camera keeps (profiles save and restore it), an action that a write does
+// once (relative moves, one-shot commands: profiles and checks leave it
+// alone, and a field write starts from zero bytes instead of the control's
+// current value), or a value the camera only reports.
+enum class ControlKind { kSetting, kAction, kReadOnly };
+
+// "setting", "action", "readonly".
+const char* ControlKindName(ControlKind kind);
+
 struct ControlDefinition {
   Guid unit;
   uint32_t selector = 0;
   std::string name;
   std::optional<uint32_t> length;  // the length the source gives
-  // A command control: a field write starts from zero bytes instead of the
-  // control's current value (relative moves, one-shot commands).
-  bool command = false;
-  bool readOnly = false;
+  ControlKind kind = ControlKind::kSetting;
   std::vector<FieldDefinition> fields;
   std::string source;
   std::string file;  // where it was defined, for messages

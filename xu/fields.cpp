@@ -211,7 +211,9 @@ Status WriteField(XuTransport& transport, uint32_t nodeId, const ControlDefiniti
   if (!facts.length) return Refuse(f, "the control's length is not known");
   std::string misfit = CheckAgainstDevice(d, *facts.length);
   if (!misfit.empty()) return Status::Error(hr::InvalidArg, misfit + ": nothing written");
-  if (f.readOnly) return Status::Error(hr::AccessDenied, Quoted(f.name) + " is read-only: nothing written");
+  if (d.kind == ControlKind::kReadOnly) {
+    return Status::Error(hr::AccessDenied, Quoted(f.name) + " is read-only: nothing written");
+  }
   if (!facts.CanSet()) {
     return Status::Error(hr::AccessDenied, Quoted(f.name) + ": the device's control is read-only: nothing written");
   }
@@ -220,7 +222,7 @@ Status WriteField(XuTransport& transport, uint32_t nodeId, const ControlDefiniti
   Bytes value(*facts.length, 0);
   Status s = EncodeField(f, facts, text, &value);
   if (!s.ok()) return s;
-  if (!d.command) {
+  if (d.kind != ControlKind::kAction) {
     s = ReadControl(transport, nodeId, d.unit, d.selector, *facts.length, &value);
     if (!s.ok()) return s;
     s = EncodeField(f, facts, text, &value);

@@ -52,8 +52,8 @@ Status EncodeField(const FieldDefinition& field, const ControlFacts& facts,
 Status ReadField(XuTransport& transport, uint32_t nodeId, const ControlDefinition& definition,
                  size_t field, const ControlFacts& facts, std::string* text);
 
-// Writes one field: the control is read (a command control starts from
-// zero bytes instead), the field changed, and the whole control written
+// Writes one field: the control is read (an action starts from zero
+// bytes instead), the field changed, and the whole control written
 // back. Everything is checked before the write: the definition against the
 // device, read-only fields and controls, and the value against its range.
 Status WriteField(XuTransport& transport, uint32_t nodeId, const ControlDefinition& definition,

@@ -174,7 +174,7 @@ TEST(XuFieldWrite, CommandMenusSendTheSourcesBytes) {
   size_t hdr = d.FindField("HDR")[0].second, af = d.FindField("Autofocus Mode")[0].second;
   ASSERT_TRUE(WriteField(cam.driver, 4, isp, hdr, cam.facts, "on").ok());
   EXPECT_EQ(cam.Current(1), Bytes({0xff, 0x02, 0x01, 0, 0, 0, 0, 0}));
-  EXPECT_EQ(cam.driver.Count(kTypeGet), 0u);  // a command is not read first
+  EXPECT_EQ(cam.driver.Count(kTypeGet), 0u);  // an action is not read first
   ASSERT_TRUE(WriteField(cam.driver, 4, isp, af, cam.facts, "passive").ok());
   EXPECT_EQ(cam.Current(1), Bytes({0xff, 0x06, 0x01, 0, 0, 0, 0, 0}));
   EXPECT_EQ(FormatField(isp.fields[af], cam.Current(1)), "passive");
@@ -204,23 +204,29 @@ TEST(XuFieldWrite, RefusedBeforeAnythingIsWritten) {
   ASSERT_TRUE(d.AddText("r.json", OneControl(
       R"({"name": "Ranged", "type": "integer", "byte": 0, "range": {"min": 2, "max": 9}},
          {"name": "Device", "type": "integer", "byte": 1, "range": "device"},
-         {"name": "Fixed", "type": "integer", "byte": 2, "readOnly": true},
          {"name": "Menu", "type": "menu", "byte": 3, "menu": [{"label": "x", "value": 1}]},
          {"name": "Blob", "type": "raw", "byte": 0, "bits": 16})")));
+  ASSERT_TRUE(d.AddText("fixed.json", R"({"units": [{"guid": "0D2A52E1-1111-4222-8333-944455556666",
+      "controls": [{"selector": 4, "name": "Fixed", "kind": "readonly",
+                    "fields": [{"name": "Fixed", "type": "integer", "byte": 0}]}]}]})"));
   const ControlDefinition& c = d.controls()[0];
+  const ControlDefinition& fixed = *d.FindControl(c.unit, 4);
   Camera cam(c.unit, 3, {5, 5, 5, 5});
   cam.facts.minimum = Bytes({0, 3, 0, 0});
   cam.facts.maximum = Bytes({0, 6, 0, 0});
   for (auto [field, text] : std::vector<std::pair<size_t, std::string>>{
-           {0, "1"}, {0, "10"}, {0, "seven"}, {1, "7"}, {1, "2"}, {2, "1"}, {3, "y"},
-           {4, "abc"}, {4, "zz00"}, {0, "-0x1"}}) {
+           {0, "1"}, {0, "10"}, {0, "seven"}, {1, "7"}, {1, "2"}, {2, "y"}, {3, "abc"},
+           {3, "zz00"}, {0, "-0x1"}}) {
     Status s = WriteField(cam.driver, 4, c, field, cam.facts, text);
     EXPECT_FALSE(s.ok()) << c.fields[field].name << " = " << text;
     EXPECT_NE(s.message.find("nothing written"), std::string::npos) << s.message;
   }
+  Status s = WriteField(cam.driver, 4, fixed, 0, cam.facts, "1");
+  EXPECT_EQ(s.code, hr::AccessDenied);
+  EXPECT_NE(s.message.find("read-only: nothing written"), std::string::npos) << s.message;
   EXPECT_TRUE(cam.driver.log.empty());
   EXPECT_TRUE(WriteField(cam.driver, 4, c, 1, cam.facts, "6").ok());
-  EXPECT_TRUE(WriteField(cam.driver, 4, c, 4, cam.facts, "0102").ok());
+  EXPECT_TRUE(WriteField(cam.driver, 4, c, 3, cam.facts, "0102").ok());
   EXPECT_EQ(cam.Current(3), Bytes({1, 2, 5, 5}));
 }
 
