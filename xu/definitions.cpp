@@ -135,7 +135,8 @@ int LineAt(const std::string& text, size_t consumed) {
   // The last character consumed may be the one after the token (a line
   // break after a number): the token ends before it.
   size_t end = consumed == 0 ? 0 : std::min(consumed - 1, text.size());
-  return 1 + static_cast<int>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(end), '\n'));
+  return 1 + static_cast<int>(
+                 std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(end), '\n'));
 }
 
 // Keeps a message on one printable line.
@@ -183,7 +184,8 @@ class Reader {
     return v.get<std::string>();
   }
 
-  int64_t Integer(const char* key, int64_t min, int64_t max, std::optional<int64_t> fallback) const {
+  int64_t Integer(const char* key, int64_t min, int64_t max,
+                  std::optional<int64_t> fallback) const {
     if (!Has(key)) {
       if (!fallback) Fail(path_, std::string("\"") + key + "\" is missing");
       return *fallback;
@@ -228,7 +230,8 @@ Guid ParseGuidText(const std::string& text, const std::string& path) {
   bool braced = text.size() == 38 && text.front() == '{' && text.back() == '}';
   Guid g;
   if (text.size() == 36 || braced) g = Guid::Parse(text.c_str());
-  if (g.IsNull()) Fail(path, "\"" + text + "\" is not a GUID (xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx)");
+  if (g.IsNull())
+    Fail(path, "\"" + text + "\" is not a GUID (xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx)");
   return g;
 }
 
@@ -253,7 +256,8 @@ uint64_t ParseHexBytes(const std::string& text, const std::string& path, size_t*
 }
 
 FieldType ParseType(const std::string& text, const std::string& path) {
-  for (FieldType t : {FieldType::kInteger, FieldType::kBoolean, FieldType::kMenu, FieldType::kRaw}) {
+  for (FieldType t :
+       {FieldType::kInteger, FieldType::kBoolean, FieldType::kMenu, FieldType::kRaw}) {
     if (text == FieldTypeName(t)) return t;
   }
   Fail(path, "\"type\" must be integer, boolean, menu or raw, not \"" + text + "\"");
@@ -302,10 +306,12 @@ FieldDefinition ParseField(const Json& json, const std::string& path) {
   f.name = r.String("name", true);
   if (f.name.empty()) Fail(r.At("name"), "a field name must not be empty");
   f.type = ParseType(r.String("type", true), r.At("type"));
-  f.byte = static_cast<uint32_t>(r.Integer("byte", 0, int64_t{kMaxControlLength} - 1, std::nullopt));
+  f.byte =
+      static_cast<uint32_t>(r.Integer("byte", 0, int64_t{kMaxControlLength} - 1, std::nullopt));
   f.bit = static_cast<uint32_t>(r.Integer("bit", 0, 7, 0));
   if (f.type == FieldType::kRaw) {
-    f.bits = static_cast<uint32_t>(r.Integer("bits", 8, 8 * int64_t{int64_t{kMaxControlLength}}, 8));
+    f.bits =
+        static_cast<uint32_t>(r.Integer("bits", 8, 8 * int64_t{int64_t{kMaxControlLength}}, 8));
     if (f.bit != 0 || f.bits % 8 != 0) Fail(r.At("bits"), "a raw field is whole bytes");
   } else {
     int64_t fallback = f.type == FieldType::kBoolean ? 1 : 8;
@@ -378,8 +384,8 @@ bool Definitions::AddText(const std::string& file, const std::string& text) {
     // syntax error ..." keeps its own words after the position.
     size_t colon = problem.find(": ");
     if (colon != std::string::npos) problem = problem.substr(colon + 2);
-    errors_.push_back(OneLine(file + ":" + std::to_string(LineAt(text, sax.errorPosition)) + ": " +
-                              problem));
+    errors_.push_back(
+        OneLine(file + ":" + std::to_string(LineAt(text, sax.errorPosition)) + ": " + problem));
     return false;
   }
 
@@ -398,7 +404,8 @@ bool Definitions::AddText(const std::string& file, const std::string& text) {
       unit.name = ru.String("name", false);
       unit.source = ru.String("source", false);
       for (const UnitDefinition& other : units) {
-        if (other.guid == unit.guid) Fail(ru.At("guid"), "unit " + unit.guid.ToString() + " is given twice");
+        if (other.guid == unit.guid)
+          Fail(ru.At("guid"), "unit " + unit.guid.ToString() + " is given twice");
       }
       if (ru.Has("controls")) {
         const Json& cs = ru.Get("controls");
@@ -408,24 +415,27 @@ bool Definitions::AddText(const std::string& file, const std::string& text) {
                     {"selector", "name", "length", "kind", "source", "comment", "fields"});
           ControlDefinition control;
           control.unit = unit.guid;
-          control.selector =
-              static_cast<uint32_t>(rc.Integer("selector", kFirstSelector, kLastSelector, std::nullopt));
+          control.selector = static_cast<uint32_t>(
+              rc.Integer("selector", kFirstSelector, kLastSelector, std::nullopt));
           control.name = rc.String("name", true);
           if (control.name.empty()) Fail(rc.At("name"), "a control name must not be empty");
           if (rc.Has("length")) {
-            control.length = static_cast<uint32_t>(rc.Integer("length", 1, kMaxControlLength, std::nullopt));
+            control.length =
+                static_cast<uint32_t>(rc.Integer("length", 1, kMaxControlLength, std::nullopt));
           }
           if (rc.Has("kind")) {
             std::string kind = rc.String("kind", true);
             bool known = false;
-            for (ControlKind k : {ControlKind::kSetting, ControlKind::kAction, ControlKind::kReadOnly}) {
+            for (ControlKind k :
+                 {ControlKind::kSetting, ControlKind::kAction, ControlKind::kReadOnly}) {
               if (kind == ControlKindName(k)) {
                 control.kind = k;
                 known = true;
               }
             }
             if (!known) {
-              Fail(rc.At("kind"), "\"kind\" must be setting, action or readonly, not \"" + kind + "\"");
+              Fail(rc.At("kind"),
+                   "\"kind\" must be setting, action or readonly, not \"" + kind + "\"");
             }
           }
           control.source = rc.String("source", false);
@@ -433,7 +443,8 @@ bool Definitions::AddText(const std::string& file, const std::string& text) {
           control.line = LineAt(text, sax.positions[rc.path()]);
           for (const ControlDefinition& other : controls) {
             if (other.unit == control.unit && other.selector == control.selector) {
-              Fail(rc.At("selector"), "selector " + std::to_string(control.selector) + " is given twice");
+              Fail(rc.At("selector"),
+                   "selector " + std::to_string(control.selector) + " is given twice");
             }
           }
           if (rc.Has("fields")) {
@@ -482,7 +493,8 @@ bool Definitions::AddText(const std::string& file, const std::string& text) {
   for (ControlDefinition& control : controls) {
     controls_.erase(std::remove_if(controls_.begin(), controls_.end(),
                                    [&](const ControlDefinition& c) {
-                                     return c.unit == control.unit && c.selector == control.selector;
+                                     return c.unit == control.unit &&
+                                            c.selector == control.selector;
                                    }),
                     controls_.end());
     controls_.push_back(std::move(control));
@@ -510,8 +522,8 @@ void Definitions::AddFolder(const std::string& folder) {
     std::error_code sizeError;
     uintmax_t size = fs::file_size(path, sizeError);
     if (sizeError || size > kMaxFileSize) {
-      errors_.push_back(OneLine(name + ":1: " +
-                                (sizeError ? "the file cannot be read" : "the file is too large")));
+      errors_.push_back(OneLine(
+          name + ":1: " + (sizeError ? "the file cannot be read" : "the file is too large")));
       continue;
     }
     std::ifstream in(path, std::ios::binary);

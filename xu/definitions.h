@@ -35,9 +35,9 @@ enum class RangeFrom {
 struct FieldDefinition {
   std::string name;
   FieldType type = FieldType::kInteger;
-  uint32_t byte = 0;   // offset of the field's first byte in the control
-  uint32_t bit = 0;    // offset of its lowest bit in that byte (0..7)
-  uint32_t bits = 8;   // width; 1..64, a multiple of 8 for raw fields
+  uint32_t byte = 0;  // offset of the field's first byte in the control
+  uint32_t bit = 0;   // offset of its lowest bit in that byte (0..7)
+  uint32_t bits = 8;  // width; 1..64, a multiple of 8 for raw fields
   bool isSigned = false;
   RangeFrom range = RangeFrom::kWidth;
   int64_t min = 0, max = 0;  // for RangeFrom::kDefinition

@@ -42,8 +42,7 @@ Staged FetchDescription(Requester& rq, uint32_t flags, uint32_t node, const Guid
   r = rq.Request(flags, node, unit, selector, head, sizeof head);
   if (hr::Failed(r.result) || r.bytesReturned < sizeof head) {
     s.problem = std::string("the ") + what + " cannot be read: " +
-                (hr::Failed(r.result) ? DescribeCode(r.result)
-                                      : "the driver gives no description");
+                (hr::Failed(r.result) ? DescribeCode(r.result) : "the driver gives no description");
     return s;
   }
   if (!s.access) s.access = ParseAccessFlags(head, sizeof head);
@@ -277,8 +276,8 @@ Status ReadControl(XuTransport& transport, uint32_t node, const Guid& unit, uint
                                        std::to_string(selector) + ": " + DescribeCode(r.result));
   }
   if (hr::Failed(r.result)) {
-    return Status::Error(r.result, "reading " + ControlName(unit, selector) +
-                                       " failed: " + DescribeCode(r.result));
+    return Status::Error(
+        r.result, "reading " + ControlName(unit, selector) + " failed: " + DescribeCode(r.result));
   }
   if (r.bytesReturned != length) {
     return Status::Error(hr::Fail, "reading " + ControlName(unit, selector) + " returned " +
@@ -293,8 +292,7 @@ Status WriteControl(XuTransport& transport, uint32_t node, const Guid& unit,
                     const ControlFacts& facts, const Bytes& value) {
   const std::string name = ControlName(unit, facts.selector);
   if (!facts.length) {
-    return Status::Error(hr::InvalidArg,
-                         name + " has no known length: nothing written");
+    return Status::Error(hr::InvalidArg, name + " has no known length: nothing written");
   }
   if (value.size() != *facts.length) {
     return Status::Error(hr::InvalidArg, name + " takes " + std::to_string(*facts.length) +

@@ -17,9 +17,9 @@ namespace lumora::xu {
 
 // How a unit's GUID became known.
 enum class GuidSource {
-  kNone,         // unnamed: no candidate answered and the node lists no sets
-  kCandidate,    // a known or user-given GUID answered the unit-info request
-  kSetSupport,   // the node listed it in answer to a null-set SETSUPPORT request
+  kNone,        // unnamed: no candidate answered and the node lists no sets
+  kCandidate,   // a known or user-given GUID answered the unit-info request
+  kSetSupport,  // the node listed it in answer to a null-set SETSUPPORT request
 };
 
 // What is known of one control. A control whose length or ranges cannot be
@@ -61,7 +61,9 @@ struct Status {
   std::string message;
   bool ok() const { return hr::Succeeded(code) && message.empty(); }
   static Status Ok() { return Status{}; }
-  static Status Error(HResult code, std::string message) { return Status{code, std::move(message)}; }
+  static Status Error(HResult code, std::string message) {
+    return Status{code, std::move(message)};
+  }
 };
 
 // Requests with the ERROR_NOT_READY retry of the options.
@@ -93,9 +95,8 @@ std::vector<ControlFacts> ScanControls(Requester& requester, uint32_t nodeId, co
                                        const DiscoveryOptions& options);
 
 // One control's facts; nullopt when the selector is absent.
-std::optional<ControlFacts> DescribeControl(Requester& requester, uint32_t nodeId,
-                                            const Guid& unit, uint32_t selector,
-                                            bool readValues);
+std::optional<ControlFacts> DescribeControl(Requester& requester, uint32_t nodeId, const Guid& unit,
+                                            uint32_t selector, bool readValues);
 
 // The node that answers the unit-info request for `unit`, if any.
 std::optional<uint32_t> FindNode(XuTransport& transport, const Guid& unit);

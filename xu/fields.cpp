@@ -45,7 +45,8 @@ bool ParseNumber(const std::string& text, int64_t* out) {
   char* end = nullptr;
   errno = 0;
   bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-  long long v = hex ? static_cast<long long>(std::strtoull(s + 2, &end, 16)) : std::strtoll(s, &end, 10);
+  long long v =
+      hex ? static_cast<long long>(std::strtoull(s + 2, &end, 16)) : std::strtoll(s, &end, 10);
   if (errno != 0 || end == s || *end != '\0' || (hex && (text[2] == '-' || text[2] == '+'))) {
     return false;
   }
@@ -136,15 +137,15 @@ std::string FormatField(const FieldDefinition& f, const Bytes& control) {
 Status EncodeField(const FieldDefinition& f, const ControlFacts& facts, const std::string& text,
                    Bytes* control) {
   if (!Fits(f, *control)) {
-    return Refuse(f, "the field reaches past the control's " + std::to_string(control->size()) +
-                         " bytes");
+    return Refuse(
+        f, "the field reaches past the control's " + std::to_string(control->size()) + " bytes");
   }
   const uint64_t start = uint64_t{f.byte} * 8 + f.bit;
   if (f.type == FieldType::kRaw) {
     size_t bytes = f.bits / 8;
     if (text.size() != 2 * bytes) {
-      return Refuse(f, "takes " + std::to_string(bytes) + " bytes as " +
-                           std::to_string(2 * bytes) + " hex digits");
+      return Refuse(f, "takes " + std::to_string(bytes) + " bytes as " + std::to_string(2 * bytes) +
+                           " hex digits");
     }
     Bytes raw(bytes);
     for (size_t i = 0; i < bytes; ++i) {
@@ -189,8 +190,8 @@ Status EncodeField(const FieldDefinition& f, const ControlFacts& facts, const st
   return Status::Ok();
 }
 
-Status ReadField(XuTransport& transport, uint32_t nodeId, const ControlDefinition& d,
-                 size_t field, const ControlFacts& facts, std::string* text) {
+Status ReadField(XuTransport& transport, uint32_t nodeId, const ControlDefinition& d, size_t field,
+                 const ControlFacts& facts, std::string* text) {
   if (field >= d.fields.size()) return Status::Error(hr::InvalidArg, "no such field");
   if (!facts.length) {
     return Status::Error(hr::InvalidArg, "control " + Quoted(d.name) + " has no known length");
@@ -204,8 +205,8 @@ Status ReadField(XuTransport& transport, uint32_t nodeId, const ControlDefinitio
   return Status::Ok();
 }
 
-Status WriteField(XuTransport& transport, uint32_t nodeId, const ControlDefinition& d,
-                  size_t field, const ControlFacts& facts, const std::string& text) {
+Status WriteField(XuTransport& transport, uint32_t nodeId, const ControlDefinition& d, size_t field,
+                  const ControlFacts& facts, const std::string& text) {
   if (field >= d.fields.size()) return Status::Error(hr::InvalidArg, "no such field");
   const FieldDefinition& f = d.fields[field];
   if (!facts.length) return Refuse(f, "the control's length is not known");
@@ -215,7 +216,8 @@ Status WriteField(XuTransport& transport, uint32_t nodeId, const ControlDefiniti
     return Status::Error(hr::AccessDenied, Quoted(f.name) + " is read-only: nothing written");
   }
   if (!facts.CanSet()) {
-    return Status::Error(hr::AccessDenied, Quoted(f.name) + ": the device's control is read-only: nothing written");
+    return Status::Error(hr::AccessDenied,
+                         Quoted(f.name) + ": the device's control is read-only: nothing written");
   }
   // The value is checked before the control is read, so a refused value
   // costs no request.

@@ -45,8 +45,8 @@ std::string FormatField(const FieldDefinition& field, const Bytes& control);
 // Parses `text` for the field, checks it against RangeOf, and puts it into
 // `control` (the control's current bytes). On any error `control` is left
 // as it was.
-Status EncodeField(const FieldDefinition& field, const ControlFacts& facts,
-                   const std::string& text, Bytes* control);
+Status EncodeField(const FieldDefinition& field, const ControlFacts& facts, const std::string& text,
+                   Bytes* control);
 
 // Reads the control and decodes the field.
 Status ReadField(XuTransport& transport, uint32_t nodeId, const ControlDefinition& definition,

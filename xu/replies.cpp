@@ -16,9 +16,7 @@ void WriteU32(uint8_t* p, uint32_t value) {
 
 namespace {
 
-uint16_t ReadU16(const uint8_t* p) {
-  return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
+uint16_t ReadU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 
 KsIdentifier ReadIdentifier(const uint8_t* p) {
   KsIdentifier id;
@@ -103,8 +101,8 @@ LengthAnswer ParseLengthAnswer(HResult result, uint32_t bytesReturned) {
     if (bytesReturned == 0) {
       a.problem = "the driver answered the length query without a length";
     } else if (bytesReturned > kMaxControlLength) {
-      a.problem = "the driver reported an impossible length of " + std::to_string(bytesReturned) +
-                  " bytes";
+      a.problem =
+          "the driver reported an impossible length of " + std::to_string(bytesReturned) + " bytes";
     } else {
       a.length = bytesReturned;
     }
@@ -140,8 +138,8 @@ RangeReply ParseBasicSupport(const uint8_t* reply, size_t size, uint32_t control
   r.access = ParseAccessFlags(reply, size);
   auto d = ParseDescription(reply, size);
   if (!d) {
-    r.problem = "the range reply is shorter than its description (" + std::to_string(size) +
-                " bytes)";
+    r.problem =
+        "the range reply is shorter than its description (" + std::to_string(size) + " bytes)";
     return r;
   }
   size_t usable = UsableSize(*d, size);
@@ -151,8 +149,8 @@ RangeReply ParseBasicSupport(const uint8_t* reply, size_t size, uint32_t control
   }
   auto h = ReadMembersHeader(reply + kMembersHeaderOffset);
   if (h.membersFlags != kMemberRanges) {
-    r.problem = "the range reply has members of type " + std::to_string(h.membersFlags) +
-                ", not ranges";
+    r.problem =
+        "the range reply has members of type " + std::to_string(h.membersFlags) + ", not ranges";
     return r;
   }
   size_t body = usable - kMembersOffset;
@@ -166,14 +164,13 @@ RangeReply ParseBasicSupport(const uint8_t* reply, size_t size, uint32_t control
   if (d->descriptionSize > kMembersOffset && (d->descriptionSize - kMembersOffset) % 3 == 0 &&
       d->descriptionSize - kMembersOffset != needed) {
     r.problem = "the range reply holds " +
-                std::to_string((d->descriptionSize - kMembersOffset) / 3) +
-                "-byte values, not " + std::to_string(controlLength) +
-                " (the control's length changed)";
+                std::to_string((d->descriptionSize - kMembersOffset) / 3) + "-byte values, not " +
+                std::to_string(controlLength) + " (the control's length changed)";
     return r;
   }
   if (body < needed) {
-    r.problem = "the range reply holds " + std::to_string(body) + " of " +
-                std::to_string(needed) + " bytes";
+    r.problem = "the range reply holds " + std::to_string(body) + " of " + std::to_string(needed) +
+                " bytes";
     return r;
   }
   const uint8_t* p = reply + kMembersOffset;
@@ -187,8 +184,8 @@ DefaultReply ParseDefaultValues(const uint8_t* reply, size_t size, uint32_t cont
   DefaultReply r;
   auto d = ParseDescription(reply, size);
   if (!d) {
-    r.problem = "the default reply is shorter than its description (" + std::to_string(size) +
-                " bytes)";
+    r.problem =
+        "the default reply is shorter than its description (" + std::to_string(size) + " bytes)";
     return r;
   }
   size_t usable = UsableSize(*d, size);
@@ -234,7 +231,8 @@ std::optional<UnitInfo> ParseUnitInfo(const uint8_t* reply, size_t size) {
 std::vector<Guid> ParseSetList(const uint8_t* reply, size_t size) {
   std::vector<Guid> sets;
   if (reply == nullptr) return sets;
-  for (size_t at = 0; at + 16 <= size; at += 16) sets.push_back(GuidFromDescriptorBytes(reply + at));
+  for (size_t at = 0; at + 16 <= size; at += 16)
+    sets.push_back(GuidFromDescriptorBytes(reply + at));
   return sets;
 }
 

@@ -43,7 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(xu::CheckAgainstDevice(c, length).empty());
     facts.length = length;
     for (const xu::FieldDefinition& f : c.fields) {
-      for (const xu::MenuEntry& m : f.menu) Check(f.bits >= 64 || m.value < (uint64_t{1} << f.bits));
+      for (const xu::MenuEntry& m : f.menu)
+        Check(f.bits >= 64 || m.value < (uint64_t{1} << f.bits));
       xu::Bytes pattern(length, 0xA5);
       std::string shown = xu::FormatField(f, pattern);
       xu::Bytes written(length, 0x5A);

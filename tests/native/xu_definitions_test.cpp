@@ -23,8 +23,8 @@ const Guid kBrio = Guid::Parse("49E40215-F434-47FE-B158-0E885023E51B");
 
 std::string OneControl(const std::string& fields, const std::string& extra = "") {
   return "{\"units\": [{\"guid\": \"0D2A52E1-1111-4222-8333-944455556666\", \"controls\": [\n"
-         "  {\"selector\": 3, \"name\": \"Test\"" + extra + ", \"fields\": [\n" + fields +
-         "\n  ]}\n]}]}";
+         "  {\"selector\": 3, \"name\": \"Test\"" +
+         extra + ", \"fields\": [\n" + fields + "\n  ]}\n]}]}";
 }
 
 // The one error line of a text that must be refused.
@@ -54,14 +54,18 @@ TEST(XuDefinitionFiles, ProblemsInsideAValidDocumentNameTheLineOfTheValue) {
   std::string text = OneControl(
       "    {\"name\": \"A\", \"type\": \"integer\", \"byte\": 0},\n"
       "    {\"name\": \"B\", \"type\": \"integer\", \"byte\": 1,\n"
-      "     \"bits\": 8, \"bit\": 9}", "");
-  EXPECT_EQ(ErrorOf(text).rfind("user.json:5: \"bit\" must be from 0 to 7", 0), 0u) << ErrorOf(text);
-  std::string beyond = OneControl("    {\"name\": \"A\", \"type\": \"integer\", \"byte\": 0},\n"
-                                  "    {\"name\": \"B\", \"type\": \"integer\", \"byte\": 1, \"bits\": 9}",
-                                  ", \"length\": 2");
+      "     \"bits\": 8, \"bit\": 9}",
+      "");
+  EXPECT_EQ(ErrorOf(text).rfind("user.json:5: \"bit\" must be from 0 to 7", 0), 0u)
+      << ErrorOf(text);
+  std::string beyond = OneControl(
+      "    {\"name\": \"A\", \"type\": \"integer\", \"byte\": 0},\n"
+      "    {\"name\": \"B\", \"type\": \"integer\", \"byte\": 1, \"bits\": 9}",
+      ", \"length\": 2");
   EXPECT_EQ(ErrorOf(beyond), "user.json:4: field \"B\" reaches past the control's 2 bytes");
-  std::string unknownKey = OneControl("    {\"name\": \"A\", \"type\": \"integer\", \"byte\": 0,\n"
-                                      "     \"sigend\": true}");
+  std::string unknownKey = OneControl(
+      "    {\"name\": \"A\", \"type\": \"integer\", \"byte\": 0,\n"
+      "     \"sigend\": true}");
   EXPECT_EQ(ErrorOf(unknownKey), "user.json:4: unknown key \"sigend\"");
   EXPECT_NE(ErrorOf("{\"units\": [{\"guid\": \"FFE52D21-8030-4E2C-82D9\"}]}").find("is not a GUID"),
             std::string::npos);
@@ -77,8 +81,9 @@ TEST(XuDefinitionFiles, BadMenusAreRefused) {
                       ",\n     \"menu\": [" + entries + "]}");
   };
   EXPECT_NE(ErrorOf(menu("")).find("list of entries"), std::string::npos);
-  EXPECT_NE(ErrorOf(menu(R"({"label": "a", "value": 0}, {"label": "A", "value": 1})")).find("twice"),
-            std::string::npos);
+  EXPECT_NE(
+      ErrorOf(menu(R"({"label": "a", "value": 0}, {"label": "A", "value": 1})")).find("twice"),
+      std::string::npos);
   EXPECT_NE(ErrorOf(menu(R"({"label": "a", "value": 0}, {"label": "b", "value": 0})"))
                 .find("the same value"),
             std::string::npos);
@@ -94,9 +99,10 @@ TEST(XuDefinitionFiles, BadMenusAreRefused) {
 
 TEST(XuDefinitionFiles, ALaterFileOverridesControlByControl) {
   Definitions d;
-  ASSERT_TRUE(d.AddText("shipped.json",
-                        OneControl(R"({"name": "Old", "type": "integer", "byte": 0})")));
-  ASSERT_TRUE(d.AddText("user.json", OneControl(R"({"name": "New", "type": "boolean", "byte": 1})")));
+  ASSERT_TRUE(
+      d.AddText("shipped.json", OneControl(R"({"name": "Old", "type": "integer", "byte": 0})")));
+  ASSERT_TRUE(
+      d.AddText("user.json", OneControl(R"({"name": "New", "type": "boolean", "byte": 1})")));
   ASSERT_EQ(d.controls().size(), 1u);
   EXPECT_EQ(d.controls()[0].file, "user.json");
   EXPECT_TRUE(d.FindField("old").empty());
@@ -105,7 +111,8 @@ TEST(XuDefinitionFiles, ALaterFileOverridesControlByControl) {
 
 TEST(XuDefinitionFiles, AFolderLoadsEveryGoodFileAndOneLinePerBadOne) {
   namespace fs = std::filesystem;
-  fs::path dir = fs::temp_directory_path() / ("lumora-xu-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+  fs::path dir = fs::temp_directory_path() /
+                 ("lumora-xu-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
   fs::create_directories(dir);
   std::ofstream(dir / "a.json") << "{\"units\": [}";
   std::ofstream(dir / "b.json") << OneControl(R"({"name": "B", "type": "integer", "byte": 0})");
@@ -182,8 +189,9 @@ TEST(XuFieldWrite, CommandMenusSendTheSourcesBytes) {
 
 TEST(XuFieldWrite, BitFieldsKeepTheirNeighbours) {
   Definitions d;
-  ASSERT_TRUE(d.AddText("bits.json", OneControl(
-      R"({"name": "Two", "type": "integer", "byte": 0, "bit": 3, "bits": 2},
+  ASSERT_TRUE(d.AddText("bits.json",
+                        OneControl(
+                            R"({"name": "Two", "type": "integer", "byte": 0, "bit": 3, "bits": 2},
          {"name": "Wide", "type": "integer", "byte": 1, "bit": 4, "bits": 12, "signed": true},
          {"name": "Flag", "type": "boolean", "byte": 3, "bit": 7})")));
   const ControlDefinition& c = d.controls()[0];
@@ -201,8 +209,10 @@ TEST(XuFieldWrite, BitFieldsKeepTheirNeighbours) {
 
 TEST(XuFieldWrite, RefusedBeforeAnythingIsWritten) {
   Definitions d;
-  ASSERT_TRUE(d.AddText("r.json", OneControl(
-      R"({"name": "Ranged", "type": "integer", "byte": 0, "range": {"min": 2, "max": 9}},
+  ASSERT_TRUE(d.AddText(
+      "r.json",
+      OneControl(
+          R"({"name": "Ranged", "type": "integer", "byte": 0, "range": {"min": 2, "max": 9}},
          {"name": "Device", "type": "integer", "byte": 1, "range": "device"},
          {"name": "Menu", "type": "menu", "byte": 3, "menu": [{"label": "x", "value": 1}]},
          {"name": "Blob", "type": "raw", "byte": 0, "bits": 16})")));
@@ -214,9 +224,15 @@ TEST(XuFieldWrite, RefusedBeforeAnythingIsWritten) {
   Camera cam(c.unit, 3, {5, 5, 5, 5});
   cam.facts.minimum = Bytes({0, 3, 0, 0});
   cam.facts.maximum = Bytes({0, 6, 0, 0});
-  for (auto [field, text] : std::vector<std::pair<size_t, std::string>>{
-           {0, "1"}, {0, "10"}, {0, "seven"}, {1, "7"}, {1, "2"}, {2, "y"}, {3, "abc"},
-           {3, "zz00"}, {0, "-0x1"}}) {
+  for (auto [field, text] : std::vector<std::pair<size_t, std::string>>{{0, "1"},
+                                                                        {0, "10"},
+                                                                        {0, "seven"},
+                                                                        {1, "7"},
+                                                                        {1, "2"},
+                                                                        {2, "y"},
+                                                                        {3, "abc"},
+                                                                        {3, "zz00"},
+                                                                        {0, "-0x1"}}) {
     Status s = WriteField(cam.driver, 4, c, field, cam.facts, text);
     EXPECT_FALSE(s.ok()) << c.fields[field].name << " = " << text;
     EXPECT_NE(s.message.find("nothing written"), std::string::npos) << s.message;
@@ -246,7 +262,8 @@ TEST(XuFieldWrite, ADefinitionThatContradictsTheDeviceIsRefusedTheRawControlStay
   EXPECT_TRUE(WriteControl(cam.driver, 4, kPeripheral, cam.facts, Bytes({3, 2, 1})).ok());
   // Without a length in the definition, a field past the device's bytes.
   Definitions mine;
-  ASSERT_TRUE(mine.AddText("mine.json", OneControl(R"({"name": "F", "type": "integer", "byte": 3})")));
+  ASSERT_TRUE(
+      mine.AddText("mine.json", OneControl(R"({"name": "F", "type": "integer", "byte": 3})")));
   EXPECT_NE(CheckAgainstDevice(mine.controls()[0], 3).find("field \"F\" reaches past"),
             std::string::npos);
   EXPECT_EQ(CheckAgainstDevice(mine.controls()[0], 4), "");

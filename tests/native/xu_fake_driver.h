@@ -23,12 +23,12 @@ struct FakeControl {
   Bytes current, minimum, maximum, resolution, defaultValue;
   uint32_t access = kTypeGet | kTypeSet;
   // Faults.
-  HResult failAll = hr::Ok;            // every request on the control fails
-  HResult failRanges = hr::Ok;         // BASICSUPPORT fails
+  HResult failAll = hr::Ok;                 // every request on the control fails
+  HResult failRanges = hr::Ok;              // BASICSUPPORT fails
   std::optional<uint32_t> descriptionSize;  // a lying DescriptionSize
-  size_t cutFullReply = 0;             // bytes cut from full description replies
-  std::optional<uint32_t> lengthLater;  // the length once the first length query is answered
-  size_t shortRead = 0;                // bytes missing from every GET reply
+  size_t cutFullReply = 0;                  // bytes cut from full description replies
+  std::optional<uint32_t> lengthLater;      // the length once the first length query is answered
+  size_t shortRead = 0;                     // bytes missing from every GET reply
 };
 
 struct FakeUnit {
@@ -57,8 +57,8 @@ class FakeDriver : public XuTransport {
   }
 
   size_t Count(uint32_t flags) const {
-    return static_cast<size_t>(std::count_if(log.begin(), log.end(),
-                                             [&](const LoggedRequest& r) { return r.flags == flags; }));
+    return static_cast<size_t>(std::count_if(
+        log.begin(), log.end(), [&](const LoggedRequest& r) { return r.flags == flags; }));
   }
 
   TransportReply NodeProperty(uint32_t flags, uint32_t node, const Guid& set, uint32_t id,
@@ -79,8 +79,8 @@ class FakeDriver : public XuTransport {
       uint8_t count = 0;
       for (auto& c : unit.controls) count = std::max<uint8_t>(count, static_cast<uint8_t>(c.first));
       info.push_back(count);
-      info.push_back(1);     // bNrInPins
-      info.push_back(1);     // baSourceID[0]
+      info.push_back(1);  // bNrInPins
+      info.push_back(1);  // baSourceID[0]
       return Copy(info, out, size);
     }
     auto c = unit.controls.find(id);
@@ -138,7 +138,8 @@ class FakeDriver : public XuTransport {
     WriteU32(reply.data(), fc.access);
     WriteU32(reply.data() + 32, 1);  // MembersListCount
     WriteU32(reply.data() + kMembersHeaderOffset, membersFlags);
-    WriteU32(reply.data() + kMembersHeaderOffset + 4, static_cast<uint32_t>(a.size() + b.size() + c.size()));
+    WriteU32(reply.data() + kMembersHeaderOffset + 4,
+             static_cast<uint32_t>(a.size() + b.size() + c.size()));
     WriteU32(reply.data() + kMembersHeaderOffset + 8, 1);
     WriteU32(reply.data() + kMembersHeaderOffset + 12, flags);
     for (const Bytes* part : {&a, &b, &c}) reply.insert(reply.end(), part->begin(), part->end());
@@ -149,7 +150,8 @@ class FakeDriver : public XuTransport {
     }
     if (size < kDescriptionSize) return {code::kMoreData, static_cast<uint32_t>(reply.size())};
     uint32_t given = std::min<uint32_t>(size, static_cast<uint32_t>(reply.size()));
-    if (size > kDescriptionSize) given = static_cast<uint32_t>(given - std::min<size_t>(fc.cutFullReply, given));
+    if (size > kDescriptionSize)
+      given = static_cast<uint32_t>(given - std::min<size_t>(fc.cutFullReply, given));
     std::memcpy(out, reply.data(), given);
     return {hr::Ok, given};
   }
