@@ -147,15 +147,6 @@ std::string OneLine(std::string s) {
   return s;
 }
 
-bool EqualNoCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
 // Field access with the checks every definition key gets.
 class Reader {
  public:
@@ -244,10 +235,7 @@ uint64_t ParseHexBytes(const std::string& text, const std::string& path, size_t*
   uint64_t value = 0;
   for (size_t i = 0; i < text.size(); ++i) {
     char c = text[i];
-    int d = c >= '0' && c <= '9'   ? c - '0'
-            : c >= 'a' && c <= 'f' ? c - 'a' + 10
-            : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                   : -1;
+    int d = HexDigitValue(c);
     if (d < 0) Fail(path, "\"bytes\" must be hex digits");
     value |= static_cast<uint64_t>(d) << (8 * (i / 2) + (i % 2 == 0 ? 4 : 0));
   }
@@ -286,7 +274,7 @@ void ParseMenu(const Json& menu, const std::string& path, FieldDefinition* f) {
       }
     }
     for (const MenuEntry& other : f->menu) {
-      if (EqualNoCase(other.label, entry.label)) {
+      if (SameName(other.label, entry.label)) {
         Fail(e.At("label"), "menu label \"" + entry.label + "\" is given twice");
       }
       if (other.value == entry.value) {
@@ -361,6 +349,22 @@ const char* FieldTypeName(FieldType type) {
     case FieldType::kRaw: return "raw";
   }
   return "";
+}
+
+bool SameName(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+int HexDigitValue(char c) {
+  return c >= '0' && c <= '9'   ? c - '0'
+         : c >= 'a' && c <= 'f' ? c - 'a' + 10
+         : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                : -1;
 }
 
 const char* ControlKindName(ControlKind kind) {
@@ -458,7 +462,7 @@ bool Definitions::AddText(const std::string& file, const std::string& text) {
                              std::to_string(*control.length) + " bytes");
               }
               for (const FieldDefinition& other : control.fields) {
-                if (EqualNoCase(other.name, field.name)) {
+                if (SameName(other.name, field.name)) {
                   Fail(at + "/name", "field \"" + field.name + "\" is given twice");
                 }
               }
@@ -556,7 +560,7 @@ std::vector<std::pair<const ControlDefinition*, size_t>> Definitions::FindField(
   std::vector<std::pair<const ControlDefinition*, size_t>> found;
   for (const ControlDefinition& c : controls_) {
     for (size_t i = 0; i < c.fields.size(); ++i) {
-      if (EqualNoCase(c.fields[i].name, name)) found.emplace_back(&c, i);
+      if (SameName(c.fields[i].name, name)) found.emplace_back(&c, i);
     }
   }
   return found;

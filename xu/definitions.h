@@ -104,6 +104,12 @@ class Definitions {
   std::vector<std::string> errors_;
 };
 
+// Names (fields, menu labels) compare without regard to ASCII case.
+bool SameName(const std::string& a, const std::string& b);
+
+// The value of a hex digit of either case, or -1.
+int HexDigitValue(char c);
+
 // The folders definitions are searched in, in loading order: the shipped
 // folder, then the user's own (either may be empty and is then skipped).
 Definitions LoadDefinitions(const std::vector<std::string>& folders);

@@ -22,22 +22,6 @@ bool Fits(const FieldDefinition& f, const Bytes& control) {
   return f.EndBit() <= uint64_t{control.size()} * 8;
 }
 
-int HexDigit(char c) {
-  return c >= '0' && c <= '9'   ? c - '0'
-         : c >= 'a' && c <= 'f' ? c - 'a' + 10
-         : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                : -1;
-}
-
-bool EqualNoCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
 // A whole number in decimal (optionally negative) or 0x hex.
 bool ParseNumber(const std::string& text, int64_t* out) {
   if (text.empty() || text.size() > 24) return false;
@@ -149,7 +133,7 @@ Status EncodeField(const FieldDefinition& f, const ControlFacts& facts, const st
     }
     Bytes raw(bytes);
     for (size_t i = 0; i < bytes; ++i) {
-      int hi = HexDigit(text[2 * i]), lo = HexDigit(text[2 * i + 1]);
+      int hi = HexDigitValue(text[2 * i]), lo = HexDigitValue(text[2 * i + 1]);
       if (hi < 0 || lo < 0) return Refuse(f, Quoted(text) + " is not hex digits");
       raw[i] = static_cast<uint8_t>(hi << 4 | lo);
     }
@@ -160,7 +144,7 @@ Status EncodeField(const FieldDefinition& f, const ControlFacts& facts, const st
   if (f.type == FieldType::kMenu) {
     const MenuEntry* chosen = nullptr;
     for (const MenuEntry& e : f.menu) {
-      if (EqualNoCase(e.label, text)) chosen = &e;
+      if (SameName(e.label, text)) chosen = &e;
     }
     if (chosen == nullptr) {
       std::string labels;
@@ -169,9 +153,9 @@ Status EncodeField(const FieldDefinition& f, const ControlFacts& facts, const st
     }
     bits = chosen->value;
   } else if (f.type == FieldType::kBoolean) {
-    if (EqualNoCase(text, "on") || EqualNoCase(text, "true") || text == "1") {
+    if (SameName(text, "on") || SameName(text, "true") || text == "1") {
       bits = 1;
-    } else if (EqualNoCase(text, "off") || EqualNoCase(text, "false") || text == "0") {
+    } else if (SameName(text, "off") || SameName(text, "false") || text == "0") {
       bits = 0;
     } else {
       return Refuse(f, Quoted(text) + " is not on or off");

@@ -41,6 +41,28 @@ size_t UsableSize(const KsPropertyDescription& d, size_t size) {
   return std::min<size_t>(size, d.descriptionSize);
 }
 
+// The members list of a description reply: its header and the bytes after
+// it that the reply holds; null with a problem when there is none.
+const uint8_t* Members(const uint8_t* reply, size_t size, const char* what,
+                       KsPropertyDescription* description, KsPropertyMembersHeader* header,
+                       size_t* body, std::string* problem) {
+  auto d = ParseDescription(reply, size);
+  if (!d) {
+    *problem = std::string("the ") + what + " reply is shorter than its description (" +
+               std::to_string(size) + " bytes)";
+    return nullptr;
+  }
+  size_t usable = UsableSize(*d, size);
+  if (d->membersListCount == 0 || usable < kMembersOffset) {
+    *problem = std::string("the driver gives no ") + what + " for this control";
+    return nullptr;
+  }
+  *description = *d;
+  *header = ReadMembersHeader(reply + kMembersHeaderOffset);
+  *body = usable - kMembersOffset;
+  return reply + kMembersOffset;
+}
+
 }  // namespace
 
 std::string CodeText(HResult hr) {
@@ -136,35 +158,27 @@ std::optional<KsPropertyDescription> ParseDescription(const uint8_t* reply, size
 RangeReply ParseBasicSupport(const uint8_t* reply, size_t size, uint32_t controlLength) {
   RangeReply r;
   r.access = ParseAccessFlags(reply, size);
-  auto d = ParseDescription(reply, size);
-  if (!d) {
-    r.problem =
-        "the range reply is shorter than its description (" + std::to_string(size) + " bytes)";
-    return r;
-  }
-  size_t usable = UsableSize(*d, size);
-  if (d->membersListCount == 0 || usable < kMembersOffset) {
-    r.problem = "the driver gives no ranges for this control";
-    return r;
-  }
-  auto h = ReadMembersHeader(reply + kMembersHeaderOffset);
+  KsPropertyDescription d;
+  KsPropertyMembersHeader h;
+  size_t body = 0;
+  const uint8_t* p = Members(reply, size, "range", &d, &h, &body, &r.problem);
+  if (p == nullptr) return r;
   if (h.membersFlags != kMemberRanges) {
     r.problem =
         "the range reply has members of type " + std::to_string(h.membersFlags) + ", not ranges";
     return r;
   }
-  size_t body = usable - kMembersOffset;
-  size_t needed = 3 * static_cast<size_t>(controlLength);
-  // A reply sized exactly for other values tells that the control's length
-  // changed since it was read.
   if (controlLength == 0) {
     r.problem = "the control's length is not known";
     return r;
   }
-  if (d->descriptionSize > kMembersOffset && (d->descriptionSize - kMembersOffset) % 3 == 0 &&
-      d->descriptionSize - kMembersOffset != needed) {
+  size_t needed = 3 * static_cast<size_t>(controlLength);
+  // A reply sized exactly for other values tells that the control's length
+  // changed since it was read.
+  if (d.descriptionSize > kMembersOffset && (d.descriptionSize - kMembersOffset) % 3 == 0 &&
+      d.descriptionSize - kMembersOffset != needed) {
     r.problem = "the range reply holds " +
-                std::to_string((d->descriptionSize - kMembersOffset) / 3) + "-byte values, not " +
+                std::to_string((d.descriptionSize - kMembersOffset) / 3) + "-byte values, not " +
                 std::to_string(controlLength) + " (the control's length changed)";
     return r;
   }
@@ -173,7 +187,6 @@ RangeReply ParseBasicSupport(const uint8_t* reply, size_t size, uint32_t control
                 " bytes";
     return r;
   }
-  const uint8_t* p = reply + kMembersOffset;
   r.resolution = Bytes(p, p + controlLength);
   r.minimum = Bytes(p + controlLength, p + 2 * controlLength);
   r.maximum = Bytes(p + 2 * controlLength, p + needed);
@@ -182,29 +195,21 @@ RangeReply ParseBasicSupport(const uint8_t* reply, size_t size, uint32_t control
 
 DefaultReply ParseDefaultValues(const uint8_t* reply, size_t size, uint32_t controlLength) {
   DefaultReply r;
-  auto d = ParseDescription(reply, size);
-  if (!d) {
-    r.problem =
-        "the default reply is shorter than its description (" + std::to_string(size) + " bytes)";
-    return r;
-  }
-  size_t usable = UsableSize(*d, size);
-  if (d->membersListCount == 0 || usable < kMembersOffset) {
-    r.problem = "the driver gives no default for this control";
-    return r;
-  }
-  auto h = ReadMembersHeader(reply + kMembersHeaderOffset);
+  KsPropertyDescription d;
+  KsPropertyMembersHeader h;
+  size_t body = 0;
+  const uint8_t* p = Members(reply, size, "default", &d, &h, &body, &r.problem);
+  if (p == nullptr) return r;
   if (h.membersFlags != kMemberValues || (h.flags & kMemberFlagDefault) == 0) {
     r.problem = "the default reply holds no default value";
     return r;
   }
-  size_t body = usable - kMembersOffset;
   if (controlLength == 0 || body < controlLength) {
     r.problem = "the default reply holds " + std::to_string(body) + " of " +
                 std::to_string(controlLength) + " bytes";
     return r;
   }
-  r.value = Bytes(reply + kMembersOffset, reply + kMembersOffset + controlLength);
+  r.value = Bytes(p, p + controlLength);
   return r;
 }
 

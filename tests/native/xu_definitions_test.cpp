@@ -14,7 +14,6 @@
 namespace lumora::xu {
 namespace {
 
-using testing::FakeControl;
 using testing::FakeDriver;
 
 const Guid kPeripheral = Guid::Parse("FFE52D21-8030-4E2C-82D9-F587D00540BD");
@@ -146,14 +145,8 @@ struct Camera {
   FakeDriver driver;
   ControlFacts facts;
   Camera(const Guid& unit, uint32_t selector, Bytes current) {
-    FakeControl c;
-    c.current = current;
-    c.minimum = Bytes(current.size(), 0);
-    c.maximum = Bytes(current.size(), 0xff);
-    c.resolution = Bytes(current.size(), 1);
-    c.defaultValue = Bytes(current.size(), 0);
     driver.nodes[4].guid = unit;
-    driver.nodes[4].controls[selector] = c;
+    driver.nodes[4].controls[selector] = testing::MakeControl(std::move(current));
     Requester rq(driver, 0);
     facts = *DescribeControl(rq, 4, unit, selector, true);
     driver.log.clear();

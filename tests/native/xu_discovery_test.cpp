@@ -18,14 +18,7 @@ const Guid kPeripheral = Guid::Parse("FFE52D21-8030-4E2C-82D9-F587D00540BD");
 const Guid kUnknown = Guid::Parse("0D2A52E1-1111-4222-8333-944455556666");
 
 FakeControl Control(Bytes current, uint32_t access = kTypeGet | kTypeSet) {
-  FakeControl c;
-  c.current = current;
-  c.minimum = Bytes(current.size(), 0x00);
-  c.maximum = Bytes(current.size(), 0xff);
-  c.resolution = Bytes(current.size(), 0x01);
-  c.defaultValue = Bytes(current.size(), 0x02);
-  c.access = access;
-  return c;
+  return testing::MakeControl(std::move(current), access);
 }
 
 const ControlFacts* Find(const UnitFacts& u, uint32_t selector) {

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <map>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "xu/replies.h"
@@ -30,6 +31,19 @@ struct FakeControl {
   std::optional<uint32_t> lengthLater;      // the length once the first length query is answered
   size_t shortRead = 0;                     // bytes missing from every GET reply
 };
+
+// A control ranging over every byte value: minimum 00.., maximum ff..,
+// resolution 01.., default 02...
+inline FakeControl MakeControl(Bytes current, uint32_t access = kTypeGet | kTypeSet) {
+  FakeControl c;
+  c.minimum = Bytes(current.size(), 0x00);
+  c.maximum = Bytes(current.size(), 0xff);
+  c.resolution = Bytes(current.size(), 0x01);
+  c.defaultValue = Bytes(current.size(), 0x02);
+  c.current = std::move(current);
+  c.access = access;
+  return c;
+}
 
 struct FakeUnit {
   Guid guid;
