@@ -28,42 +28,47 @@ struct Staged {
 Staged FetchDescription(Requester& rq, uint32_t flags, uint32_t node, const Guid& unit,
                         uint32_t selector, const char* what) {
   Staged s;
+  auto failed = [&](const std::string& why) {
+    s.problem = std::string("the ") + what + " cannot be read: " + why;
+    s.reply.clear();
+    return s;
+  };
   TransportReply r;
   if (flags == kTypeBasicSupport) {
     uint8_t access[4] = {};
     r = rq.Request(flags, node, unit, selector, access, sizeof access);
-    if (hr::Failed(r.result)) {
-      s.problem = std::string("the ") + what + " cannot be read: " + DescribeCode(r.result);
-      return s;
+    // A driver that wants a larger buffer even for the flags is asked for
+    // the description next.
+    if (hr::Failed(r.result) && r.result != code::kMoreData) return failed(DescribeCode(r.result));
+    if (hr::Succeeded(r.result)) {
+      s.access = ParseAccessFlags(access, std::min<size_t>(r.bytesReturned, sizeof access));
     }
-    s.access = ParseAccessFlags(access, std::min<size_t>(r.bytesReturned, sizeof access));
   }
   uint8_t head[kDescriptionSize] = {};
   r = rq.Request(flags, node, unit, selector, head, sizeof head);
-  if (hr::Failed(r.result) || r.bytesReturned < sizeof head) {
-    s.problem = std::string("the ") + what + " cannot be read: " +
-                (hr::Failed(r.result) ? DescribeCode(r.result) : "the driver gives no description");
-    return s;
-  }
-  if (!s.access) s.access = ParseAccessFlags(head, sizeof head);
-  uint32_t size = ReadU32(head + 4);
-  if (size <= sizeof head) {
-    s.reply.assign(head, head + sizeof head);
-    return s;
+  uint32_t size = 0;
+  if (r.result == code::kMoreData && r.bytesReturned > sizeof head) {
+    size = r.bytesReturned;  // the whole reply's size, told instead of the description
+  } else if (hr::Failed(r.result)) {
+    return failed(DescribeCode(r.result));
+  } else if (r.bytesReturned < sizeof head) {
+    return failed("the driver gives no description");
+  } else {
+    if (!s.access) s.access = ParseAccessFlags(head, sizeof head);
+    size = ReadU32(head + 4);
+    if (size <= sizeof head) {
+      s.reply.assign(head, head + sizeof head);
+      return s;
+    }
   }
   if (size > kMembersOffset + 3 * static_cast<size_t>(kMaxControlLength)) {
-    s.problem = std::string("the ") + what + " cannot be read: the driver claims a reply of " +
-                std::to_string(size) + " bytes";
-    return s;
+    return failed("the driver claims a reply of " + std::to_string(size) + " bytes");
   }
   s.reply.assign(size, 0);
   r = rq.Request(flags, node, unit, selector, s.reply.data(), size);
-  if (hr::Failed(r.result)) {
-    s.problem = std::string("the ") + what + " cannot be read: " + DescribeCode(r.result);
-    s.reply.clear();
-    return s;
-  }
+  if (hr::Failed(r.result)) return failed(DescribeCode(r.result));
   s.reply.resize(std::min<size_t>(r.bytesReturned, size));
+  if (!s.access) s.access = ParseAccessFlags(s.reply.data(), s.reply.size());
   return s;
 }
 

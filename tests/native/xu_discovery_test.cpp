@@ -141,6 +141,18 @@ TEST(XuDiscovery, AControlWhoseFactsCannotBeReadIsListedWithWhatIsKnown) {
   EXPECT_TRUE(controls[2].current);
 }
 
+TEST(XuDiscovery, ADriverThatOnlyGivesWholeDescriptionsStillGivesRanges) {
+  FakeDriver d = TwoUnits();
+  d.nodes[2].controls[7].wholeReplyOnly = true;
+  Requester rq(d, 0);
+  auto facts = DescribeControl(rq, 2, kUnknown, 7, true);
+  ASSERT_TRUE(facts);
+  EXPECT_TRUE(facts->problems.empty()) << facts->problems.at(0);
+  EXPECT_EQ(*facts->access, kTypeGet | kTypeSet);
+  EXPECT_EQ(*facts->minimum, Bytes(46, 0x00));
+  EXPECT_EQ(*facts->defaultValue, Bytes(46, 0x02));
+}
+
 TEST(XuDiscovery, ALengthThatChangesBetweenCallsIsTakenAgainAndSaid) {
   FakeDriver d = TwoUnits();
   FakeControl& c = d.nodes[2].controls[1];

@@ -27,9 +27,10 @@ struct FakeControl {
   HResult failAll = hr::Ok;                 // every request on the control fails
   HResult failRanges = hr::Ok;              // BASICSUPPORT fails
   std::optional<uint32_t> descriptionSize;  // a lying DescriptionSize
-  size_t cutFullReply = 0;                  // bytes cut from full description replies
-  std::optional<uint32_t> lengthLater;      // the length once the first length query is answered
-  size_t shortRead = 0;                     // bytes missing from every GET reply
+  bool wholeReplyOnly = false;          // smaller buffers get ERROR_MORE_DATA and the reply's size
+  size_t cutFullReply = 0;              // bytes cut from full description replies
+  std::optional<uint32_t> lengthLater;  // the length once the first length query is answered
+  size_t shortRead = 0;                 // bytes missing from every GET reply
 };
 
 // A control ranging over every byte value: minimum 00.., maximum ff..,
@@ -158,6 +159,9 @@ class FakeDriver : public XuTransport {
     WriteU32(reply.data() + kMembersHeaderOffset + 12, flags);
     for (const Bytes* part : {&a, &b, &c}) reply.insert(reply.end(), part->begin(), part->end());
     WriteU32(reply.data() + 4, fc.descriptionSize.value_or(static_cast<uint32_t>(reply.size())));
+    if (fc.wholeReplyOnly && size < reply.size()) {
+      return {code::kMoreData, static_cast<uint32_t>(reply.size())};
+    }
     if (size == sizeof(uint32_t)) {
       WriteU32(out, fc.access);
       return {hr::Ok, 4};
