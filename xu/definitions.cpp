@@ -13,6 +13,7 @@
 #include <nlohmann/json.hpp>
 
 #include "xu/ks_layout.h"
+#include "xu/replies.h"
 
 namespace lumora::xu {
 
@@ -217,29 +218,23 @@ class Reader {
   std::string path_;
 };
 
-Guid ParseGuidText(const std::string& text, const std::string& path) {
-  bool braced = text.size() == 38 && text.front() == '{' && text.back() == '}';
+Guid GuidValue(const std::string& text, const std::string& path) {
   Guid g;
-  if (text.size() == 36 || braced) g = Guid::Parse(text.c_str());
-  if (g.IsNull())
+  if (!ParseGuidText(text, &g))
     Fail(path, "\"" + text + "\" is not a GUID (xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx)");
   return g;
 }
 
 // "ff0201" as the little-endian value of its bytes.
 uint64_t ParseHexBytes(const std::string& text, const std::string& path, size_t* count) {
-  if (text.empty() || text.size() % 2 != 0 || text.size() > 2 * kMaxValueBits / 8) {
+  Bytes bytes;
+  if (!ParseHexText(text, &bytes) || bytes.size() > kMaxValueBits / 8) {
     Fail(path, "\"bytes\" must be 1 to " + std::to_string(kMaxValueBits / 8) +
                    " bytes as pairs of hex digits");
   }
   uint64_t value = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    int d = HexDigitValue(c);
-    if (d < 0) Fail(path, "\"bytes\" must be hex digits");
-    value |= static_cast<uint64_t>(d) << (8 * (i / 2) + (i % 2 == 0 ? 4 : 0));
-  }
-  *count = text.size() / 2;
+  for (size_t i = 0; i < bytes.size(); ++i) value |= uint64_t{bytes[i]} << (8 * i);
+  *count = bytes.size();
   return value;
 }
 
@@ -360,11 +355,13 @@ bool SameName(const std::string& a, const std::string& b) {
   return true;
 }
 
-int HexDigitValue(char c) {
-  return c >= '0' && c <= '9'   ? c - '0'
-         : c >= 'a' && c <= 'f' ? c - 'a' + 10
-         : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                : -1;
+bool ParseGuidText(const std::string& text, Guid* guid) {
+  bool braced = text.size() == 38 && text.front() == '{' && text.back() == '}';
+  if (text.size() != 36 && !braced) return false;
+  Guid g = Guid::Parse(text.c_str());
+  if (g.IsNull()) return false;
+  *guid = g;
+  return true;
 }
 
 const char* ControlKindName(ControlKind kind) {
@@ -404,7 +401,7 @@ bool Definitions::AddText(const std::string& file, const std::string& text) {
       Reader ru(list[u], "/units/" + std::to_string(u),
                 {"guid", "name", "source", "comment", "controls"});
       UnitDefinition unit;
-      unit.guid = ParseGuidText(ru.String("guid", true), ru.At("guid"));
+      unit.guid = GuidValue(ru.String("guid", true), ru.At("guid"));
       unit.name = ru.String("name", false);
       unit.source = ru.String("source", false);
       for (const UnitDefinition& other : units) {

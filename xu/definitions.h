@@ -107,8 +107,9 @@ class Definitions {
 // Names (fields, menu labels) compare without regard to ASCII case.
 bool SameName(const std::string& a, const std::string& b);
 
-// The value of a hex digit of either case, or -1.
-int HexDigitValue(char c);
+// Parses a GUID as users write it: 36 characters, optionally in braces,
+// either case; the null GUID is refused.
+bool ParseGuidText(const std::string& text, Guid* guid);
 
 // The folders definitions are searched in, in loading order: the shipped
 // folder, then the user's own (either may be empty and is then skipped).

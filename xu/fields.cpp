@@ -99,14 +99,8 @@ FieldRange RangeOf(const FieldDefinition& f, const ControlFacts& facts) {
 std::string FormatField(const FieldDefinition& f, const Bytes& control) {
   if (!Fits(f, control)) return "";
   if (f.type == FieldType::kRaw) {
-    static const char kHex[] = "0123456789abcdef";
-    std::string s;
-    for (uint32_t i = 0; i < f.bits / 8; ++i) {
-      uint8_t b = control[f.byte + i];
-      s.push_back(kHex[b >> 4]);
-      s.push_back(kHex[b & 0xF]);
-    }
-    return s;
+    auto first = control.begin() + f.byte;
+    return HexText(Bytes(first, first + f.bits / 8));
   }
   int64_t v = *FieldNumber(f, control);
   if (f.type == FieldType::kBoolean) return v != 0 ? "on" : "off";
@@ -131,12 +125,8 @@ Status EncodeField(const FieldDefinition& f, const ControlFacts& facts, const st
       return Refuse(f, "takes " + std::to_string(bytes) + " bytes as " + std::to_string(2 * bytes) +
                            " hex digits");
     }
-    Bytes raw(bytes);
-    for (size_t i = 0; i < bytes; ++i) {
-      int hi = HexDigitValue(text[2 * i]), lo = HexDigitValue(text[2 * i + 1]);
-      if (hi < 0 || lo < 0) return Refuse(f, Quoted(text) + " is not hex digits");
-      raw[i] = static_cast<uint8_t>(hi << 4 | lo);
-    }
+    Bytes raw;
+    if (!ParseHexText(text, &raw)) return Refuse(f, Quoted(text) + " is not hex digits");
     std::copy(raw.begin(), raw.end(), control->begin() + f.byte);
     return Status::Ok();
   }

@@ -65,6 +65,36 @@ const uint8_t* Members(const uint8_t* reply, size_t size, const char* what,
 
 }  // namespace
 
+int HexDigitValue(char c) {
+  return c >= '0' && c <= '9'   ? c - '0'
+         : c >= 'a' && c <= 'f' ? c - 'a' + 10
+         : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                : -1;
+}
+
+std::string HexText(const Bytes& value) {
+  static const char kHex[] = "0123456789abcdef";
+  std::string s;
+  s.reserve(2 * value.size());
+  for (uint8_t b : value) {
+    s.push_back(kHex[b >> 4]);
+    s.push_back(kHex[b & 0xF]);
+  }
+  return s;
+}
+
+bool ParseHexText(const std::string& text, Bytes* value) {
+  if (text.empty() || text.size() % 2 != 0) return false;
+  Bytes bytes(text.size() / 2);
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    int hi = HexDigitValue(text[2 * i]), lo = HexDigitValue(text[2 * i + 1]);
+    if (hi < 0 || lo < 0) return false;
+    bytes[i] = static_cast<uint8_t>(hi << 4 | lo);
+  }
+  *value = std::move(bytes);
+  return true;
+}
+
 std::string CodeText(HResult hr) {
   static const char kHex[] = "0123456789ABCDEF";
   auto v = static_cast<uint32_t>(hr);

@@ -100,6 +100,14 @@ std::optional<UnitInfo> ParseUnitInfo(const uint8_t* reply, size_t size);
 // partial GUID is ignored.
 std::vector<Guid> ParseSetList(const uint8_t* reply, size_t size);
 
+// The value of a hex digit of either case, or -1.
+int HexDigitValue(char c);
+
+// Lower-case hex digits, two per byte, without separators.
+std::string HexText(const Bytes& value);
+// Two hex digits per byte, either case, nothing else; false otherwise.
+bool ParseHexText(const std::string& text, Bytes* value);
+
 // Little-endian readers of a reply (callers check the size).
 uint32_t ReadU32(const uint8_t* p);
 void WriteU32(uint8_t* p, uint32_t value);

@@ -90,7 +90,7 @@ TEST(XuDefinitionFiles, BadMenusAreRefused) {
             std::string::npos);
   EXPECT_NE(ErrorOf(menu(R"({"label": "a", "bytes": "ff02"})", "24")).find("fill the field"),
             std::string::npos);
-  EXPECT_NE(ErrorOf(menu(R"({"label": "a", "bytes": "fg"})")).find("hex"), std::string::npos);
+  EXPECT_NE(ErrorOf(menu(R"({"label": "a", "bytes": "fg"})")).find("pairs of hex digits"), std::string::npos);
   EXPECT_NE(ErrorOf(menu(R"({"label": "a", "value": 1, "bytes": "01"})")).find("either"),
             std::string::npos);
   EXPECT_NE(ErrorOf(menu(R"({"label": "", "value": 1})")).find("empty"), std::string::npos);
