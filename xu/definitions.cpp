@@ -471,6 +471,10 @@ bool Definitions::AddText(const std::string& file, const std::string& text) {
       }
       units.push_back(std::move(unit));
     }
+  } catch (const nlohmann::json::exception& e) {
+    // Not expected after the checks above; the file is refused all the same.
+    errors_.push_back(OneLine(file + ":1: " + e.what()));
+    return false;
   } catch (const DefinitionError& e) {
     // The line of the value at fault, or of the nearest enclosing one.
     std::string path = e.path;

@@ -1,6 +1,7 @@
 #include "xu/fields.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 
 namespace lumora::xu {
@@ -28,12 +29,15 @@ bool ParseNumber(const std::string& text, int64_t* out) {
   const char* s = text.c_str();
   char* end = nullptr;
   errno = 0;
-  bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-  long long v =
-      hex ? static_cast<long long>(std::strtoull(s + 2, &end, 16)) : std::strtoll(s, &end, 10);
-  if (errno != 0 || end == s || *end != '\0' || (hex && (text[2] == '-' || text[2] == '+'))) {
-    return false;
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    if (HexDigitValue(text[2]) < 0) return false;  // no sign or space after 0x
+    unsigned long long u = std::strtoull(s + 2, &end, 16);
+    if (errno != 0 || *end != '\0' || u > static_cast<unsigned long long>(INT64_MAX)) return false;
+    *out = static_cast<int64_t>(u);
+    return true;
   }
+  long long v = std::strtoll(s, &end, 10);
+  if (errno != 0 || end == s || *end != '\0') return false;
   *out = v;
   return true;
 }

@@ -90,7 +90,8 @@ TEST(XuDefinitionFiles, BadMenusAreRefused) {
             std::string::npos);
   EXPECT_NE(ErrorOf(menu(R"({"label": "a", "bytes": "ff02"})", "24")).find("fill the field"),
             std::string::npos);
-  EXPECT_NE(ErrorOf(menu(R"({"label": "a", "bytes": "fg"})")).find("pairs of hex digits"), std::string::npos);
+  EXPECT_NE(ErrorOf(menu(R"({"label": "a", "bytes": "fg"})")).find("pairs of hex digits"),
+            std::string::npos);
   EXPECT_NE(ErrorOf(menu(R"({"label": "a", "value": 1, "bytes": "01"})")).find("either"),
             std::string::npos);
   EXPECT_NE(ErrorOf(menu(R"({"label": "", "value": 1})")).find("empty"), std::string::npos);
@@ -217,15 +218,13 @@ TEST(XuFieldWrite, RefusedBeforeAnythingIsWritten) {
   Camera cam(c.unit, 3, {5, 5, 5, 5});
   cam.facts.minimum = Bytes({0, 3, 0, 0});
   cam.facts.maximum = Bytes({0, 6, 0, 0});
-  for (auto [field, text] : std::vector<std::pair<size_t, std::string>>{{0, "1"},
-                                                                        {0, "10"},
-                                                                        {0, "seven"},
-                                                                        {1, "7"},
-                                                                        {1, "2"},
-                                                                        {2, "y"},
-                                                                        {3, "abc"},
-                                                                        {3, "zz00"},
-                                                                        {0, "-0x1"}}) {
+  // Outside the definition's range, the device's range, not a number, not
+  // a label, not the raw field's hex digits.
+  const std::vector<std::pair<size_t, std::string>> refused = {
+      {0, "1"}, {0, "10"},  {0, "seven"}, {0, "-0x1"}, {1, "7"},
+      {1, "2"}, {1, "0x"},  {1, "0x 6"},  {1, "6 "},   {1, "0xFFFFFFFFFFFFFFFF"},
+      {2, "y"}, {3, "abc"}, {3, "zz00"}};
+  for (const auto& [field, text] : refused) {
     Status s = WriteField(cam.driver, 4, c, field, cam.facts, text);
     EXPECT_FALSE(s.ok()) << c.fields[field].name << " = " << text;
     EXPECT_NE(s.message.find("nothing written"), std::string::npos) << s.message;
