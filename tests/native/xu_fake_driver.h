@@ -5,7 +5,9 @@
 // members header and resolution, minimum, maximum), DEFAULTVALUES the same
 // way with a VALUES/DEFAULT header, property 0 is the unit information, and
 // a set a node does not hold answers ERROR_SET_NOT_FOUND. Faults are set
-// per control. Every request is logged.
+// per control. Every request is logged. The reply layout is written here
+// from the documentation (KSPROPERTY_DESCRIPTION 40 bytes, then the
+// 16-byte KSPROPERTY_MEMBERSHEADER), not taken from the library.
 #pragma once
 
 #include <algorithm>
@@ -56,6 +58,10 @@ struct FakeUnit {
 struct LoggedRequest {
   uint32_t flags, node, id, size;
 };
+
+constexpr size_t kDescriptionBytes = 40;
+constexpr size_t kHeaderAt = 40;
+constexpr size_t kBodyAt = 56;
 
 class FakeDriver : public XuTransport {
  public:
@@ -149,14 +155,13 @@ class FakeDriver : public XuTransport {
   static TransportReply Description(const FakeControl& fc, uint32_t membersFlags, uint32_t flags,
                                     const Bytes& a, const Bytes& b, const Bytes& c, uint8_t* out,
                                     uint32_t size) {
-    Bytes reply(kMembersOffset, 0);
+    Bytes reply(kBodyAt, 0);
     WriteU32(reply.data(), fc.access);
     WriteU32(reply.data() + 32, 1);  // MembersListCount
-    WriteU32(reply.data() + kMembersHeaderOffset, membersFlags);
-    WriteU32(reply.data() + kMembersHeaderOffset + 4,
-             static_cast<uint32_t>(a.size() + b.size() + c.size()));
-    WriteU32(reply.data() + kMembersHeaderOffset + 8, 1);
-    WriteU32(reply.data() + kMembersHeaderOffset + 12, flags);
+    WriteU32(reply.data() + kHeaderAt, membersFlags);
+    WriteU32(reply.data() + kHeaderAt + 4, static_cast<uint32_t>(a.size() + b.size() + c.size()));
+    WriteU32(reply.data() + kHeaderAt + 8, 1);
+    WriteU32(reply.data() + kHeaderAt + 12, flags);
     for (const Bytes* part : {&a, &b, &c}) reply.insert(reply.end(), part->begin(), part->end());
     WriteU32(reply.data() + 4, fc.descriptionSize.value_or(static_cast<uint32_t>(reply.size())));
     if (fc.wholeReplyOnly && size < reply.size()) {
@@ -166,9 +171,9 @@ class FakeDriver : public XuTransport {
       WriteU32(out, fc.access);
       return {hr::Ok, 4};
     }
-    if (size < kDescriptionSize) return {code::kMoreData, static_cast<uint32_t>(reply.size())};
+    if (size < kDescriptionBytes) return {code::kMoreData, static_cast<uint32_t>(reply.size())};
     uint32_t given = std::min<uint32_t>(size, static_cast<uint32_t>(reply.size()));
-    if (size > kDescriptionSize)
+    if (size > kDescriptionBytes)
       given = static_cast<uint32_t>(given - std::min<size_t>(fc.cutFullReply, given));
     std::memcpy(out, reply.data(), given);
     return {hr::Ok, given};
