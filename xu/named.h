@@ -16,6 +16,8 @@ namespace lumora::xu {
 Status FindRawControl(const std::vector<UnitFacts>& units, const Guid& unit, uint32_t selector,
                       const UnitFacts** foundUnit, const ControlFacts** foundControl);
 
+// Points into the units and definitions it was found in, which must outlive
+// it.
 struct NamedField {
   const UnitFacts* unit = nullptr;
   const ControlFacts* control = nullptr;

@@ -32,12 +32,13 @@ Definitions Shipped() {
 
 TEST(XuNamedAccess, ANameAmongSeveralUnitsFindsTheOneTheCameraHas) {
   auto units = CameraWithUserHwLed(3);
+  const Definitions definitions = Shipped();
   NamedField f;
-  ASSERT_TRUE(FindNamedField(units, Shipped(), "led mode", &f).ok());
+  ASSERT_TRUE(FindNamedField(units, definitions, "led mode", &f).ok());
   EXPECT_EQ(f.unit->nodeId, 5u);
   EXPECT_EQ(f.definition->unit, kUserHw);
   EXPECT_EQ(f.definition->fields[f.field].byte, 0u);  // byte 0 here, byte 1 on the peripheral unit
-  Status s = FindNamedField(units, Shipped(), "Field of View", &f);
+  Status s = FindNamedField(units, definitions, "Field of View", &f);
   EXPECT_EQ(s.message, "this camera has no extension-unit control named \"Field of View\"");
 }
 
