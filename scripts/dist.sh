@@ -32,7 +32,9 @@ for arch in win32 win64; do
   echo "dist/$arch: $(cd "$dist/$arch" && ls | tr '\n' ' ')"
 
   entries=()
-  for f in "$dist/$arch"/*; do entries+=("$(basename "$f")=$f"); done
+  for f in "${shipped[@]}" lumora.h libLumora.dll.a; do
+    if [ -f "$dist/$arch/$f" ]; then entries+=("$f=$dist/$arch/$f"); fi
+  done
   for f in "${docs[@]}"; do
     if [ -f "$source/$f" ]; then entries+=("$f=$source/$f"); fi
   done
