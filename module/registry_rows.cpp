@@ -62,8 +62,7 @@ const char* RootName(RootKey key) {
   return "HKCR";
 }
 
-nlohmann::json ValueRow(const char* root, const std::string& key, const Entry& entry,
-                        bool named) {
+nlohmann::json ValueRow(const char* root, const std::string& key, const Entry& entry, bool named) {
   nlohmann::json row = {{"root", root}, {"key", key}, {"kind", "value"}};
   row["name"] = named ? nlohmann::json(Utf8(entry.name)) : nlohmann::json(nullptr);
   if (entry.type == Entry::Type::kDword) {
@@ -111,7 +110,8 @@ int main(int argc, char** argv) {
       }
       // The scripts are ASCII text (the registrar reads them in the ANSI
       // code page).
-      const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      const std::string bytes((std::istreambuf_iterator<char>(in)),
+                              std::istreambuf_iterator<char>());
       std::u16string script;
       for (unsigned char c : bytes) script += static_cast<char16_t>(c);
       std::vector<Root> roots;

@@ -27,7 +27,8 @@ struct Invocation {
 
 // Parses the arguments after the program name. "--help", "-h" or "help"
 // alone ask for the general help; "help COMMAND" or "COMMAND --help" for a
-// command's; "--version" alone for the version. On a wrong command line answers false with one line in *error.
+// command's; "--version" alone for the version. On a wrong command line answers false with one line
+// in *error.
 bool ParseArguments(const std::vector<std::string>& args, Invocation* invocation,
                     std::string* error);
 
