@@ -1,13 +1,13 @@
 #include "sim/rig_devices.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <map>
 #include <sstream>
 
+#include "base/text.h"
 #include "sim/families.h"
 
 namespace lumora::sim {
@@ -22,38 +22,38 @@ struct DeviceRow {
   const char* friendlyName;  // null: the bag has no "FriendlyName"
   const char* vidPid;
   const char* serial;
-  const char* privateSet;  // null: no private set
+  Guid privateSet;  // the null GUID: no private set
 };
 
 constexpr DeviceRow kDefaultDevices[] = {
     {R"(@device:pnp:\\?\usb#vid_0471&pid_0308#5&1a2b3c4&0&1#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\global)",
-     "Philips Vesta Pro Camera", "VID_0471&PID_0308", "0", "35DBC300-F98F-11D2-AFD0-00104B13EAF2"},
+     "Philips Vesta Pro Camera", "VID_0471&PID_0308", "0", kSetSaa8112},
     {R"(@device:pnp:\\?\usb#vid_0471&pid_0311&mi_00#7&2a4c6e8&0&0000#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\global)",
      "Philips ToUcam Pro Camera", "VID_0471&PID_0311", "2a4c6e8",
-     "1B3C6C20-CCE8-11D3-A59B-00104B13EAF2"},
+     kSetSaa8116},
     {R"(@device:pnp:\\?\usb#vid_0471&pid_0311&mi_00#7&3b5d7f9&0&0000#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\global)",
      "Philips ToUcam Pro Camera", "VID_0471&PID_0311", "3b5d7f9",
-     "1B3C6C20-CCE8-11D3-A59B-00104B13EAF2"},
+     kSetSaa8116},
     {R"(@device:pnp:\\?\usb#vid_0471&pid_0329&mi_00#7&1f1f0d8&0&0000#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\global)",
      "Philips SPC 900NC PC Camera", "VID_0471&PID_0329", "1f1f0d8",
-     "63B8CCB6-015F-4B1D-AAD3-D4158AA1A9E3"},
+     kSetSaa8116Alias},
     {R"(@device:sw:{860BB310-5D01-11D0-BD3B-00A0C911CE86}\{4A2E8B5C-0F1D-4E3A-9B6C-7D5E2F1A3C90})",
-     "Video for Windows Capture", "", "", nullptr},
+     "Video for Windows Capture", "", "", kNullGuid},
     {R"(@device:pnp:\\?\usb#vid_046d&pid_08b2#5&2b1ac4a&0&1#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\global)",
      "Logitech QuickCam Pro 4000", "VID_046D&PID_08B2", "0",
-     "F83865C0-92C3-11d3-B41E-0010DC973BDB"},
+     kSetSaa8116Logitech},
     {R"(@device:pnp:\\?\usb#vid_046d&pid_08c2&mi_00#7&9c3d2e1&0&0000#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\global)",
      "Logitech QuickCam Fusion", "VID_046D&PID_08C2", "9c3d2e1",
-     "22ca01a0-cd31-11d0-8b18-00aa00cf90f9"},
+     kSetLogiFusion},
     {R"(@device:pnp:\\?\usb#vid_0ac8&pid_301b#5&3e7a9b2&0&4#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\global)",
-     nullptr, "VID_0AC8&PID_301B", "0", nullptr},
+     nullptr, "VID_0AC8&PID_301B", "0", kNullGuid},
     {R"(@device:pnp:\\?\usb#vid_041e&pid_4011#5&1c8e4f0&0&2#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\global)",
-     "Creative WebCam Pro eX", "VID_041E&PID_4011", "0", "869E8C6F-0D84-420F-B44E-7BFBEE74D6CF"},
+     "Creative WebCam Pro eX", "VID_041E&PID_4011", "0", kSetSaa8116Creative},
     {R"(@device:pnp:\\?\usb#vid_041e&pid_403c&mi_00#7&5f2a8c3&0&0000#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\global)",
      "Creative Live! Cam Ultra", "VID_041E&PID_403C", "5f2a8c3",
-     "5a403423-5667-4ec4-8573-7b88ccdc11cf"},
+     kSetCreaLiveUltra},
     {R"(@device:pnp:\\?\usb#vid_0c45&pid_6340#6&12d4b1a&2&3#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\global)",
-     "USB Video Device", "VID_0C45&PID_6340", "2", nullptr},
+     "USB Video Device", "VID_0C45&PID_6340", "2", kNullGuid},
 };
 
 constexpr const char* kKeepsAutoValueDevice = "VID_0C45&PID_6340";
@@ -65,7 +65,7 @@ RigDevice FromRow(const DeviceRow& row) {
   d.friendlyName = row.friendlyName != nullptr ? row.friendlyName : "";
   d.vidPid = row.vidPid;
   d.serial = row.serial;
-  d.privateSet = row.privateSet != nullptr ? Guid::Parse(row.privateSet) : Guid{};
+  d.privateSet = row.privateSet;
   d.camera = MakeRigCamera(d.privateSet);
   return d;
 }
@@ -118,29 +118,6 @@ std::vector<RigDevice> InternationalDevices() {
 constexpr const char* kStateHeader = "lumora-sim-state 1";
 constexpr const char* kPlugHeader = "lumora-sim-plug 1";
 
-// Equal without regard to ASCII case.
-bool SameText(const std::string& a, const std::string& b) {
-  auto lower = [](char c) { return std::tolower(static_cast<unsigned char>(c)); };
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                            [&](char x, char y) { return lower(x) == lower(y); });
-}
-
-bool ParseLong(const std::string& word, int64_t lo, int64_t hi, int64_t* out) {
-  if (word.empty()) return false;
-  char* end = nullptr;
-  long long v = std::strtoll(word.c_str(), &end, 10);
-  if (end != word.c_str() + word.size() || v < lo || v > hi) return false;
-  *out = v;
-  return true;
-}
-
-bool ParseInt32(const std::string& word, int32_t* out) {
-  int64_t v;
-  if (!ParseLong(word, INT32_MIN, INT32_MAX, &v)) return false;
-  *out = static_cast<int32_t>(v);
-  return true;
-}
-
 // Splits a line into exactly n words separated by single spaces.
 bool Words(const std::string& line, size_t n, std::vector<std::string>* words) {
   words->clear();
@@ -171,7 +148,7 @@ std::shared_ptr<SimulatedCamera> MakeRigCamera(const Guid& privateSet) {
   } kFamilies[] = {
       {kSetSaa8112, Family::Saa8112},
       {kSetSaa8116, Family::Saa8116},
-      {Guid::Parse("63B8CCB6-015F-4B1D-AAD3-D4158AA1A9E3"), Family::Saa8116},
+      {kSetSaa8116Alias, Family::Saa8116},
       {kSetSaa8116Creative, Family::Saa8116Creative},
       {kSetSaa8116Logitech, Family::Saa8116Logitech},
       {kSetCreaLiveUltra, Family::CreaLiveUltra},
@@ -229,7 +206,7 @@ bool ParsePlugState(const std::string& text, std::vector<PlugEntry>* entries) {
     if (!(words >> state >> generation >> key) || (words >> extra)) return false;
     PlugEntry e;
     int64_t g = 0;
-    if ((state != "plugged" && state != "unplugged") || !ParseLong(generation, 0, UINT32_MAX, &g)) {
+    if ((state != "plugged" && state != "unplugged") || !ParseInteger(generation, 0, UINT32_MAX, &g)) {
       return false;
     }
     e.plugged = state == "plugged";
@@ -245,7 +222,7 @@ bool ApplyPlugState(const std::vector<PlugEntry>& entries, std::vector<RigDevice
   bool changed = false;
   for (RigDevice& d : *devices) {
     for (const PlugEntry& e : entries) {
-      if (!SameText(e.key, d.displayName) && (d.serial.empty() || !SameText(e.key, d.serial))) {
+      if (!EqualNoCase(e.key, d.displayName) && (d.serial.empty() || !EqualNoCase(e.key, d.serial))) {
         continue;
       }
       if (e.generation == d.plugGeneration) break;
@@ -299,13 +276,13 @@ bool ApplyRigFaults(const std::string& text, const std::vector<RigDevice>& devic
     const std::string control = entry.substr(colon1 + 1, colon2 - colon1 - 1);
     const std::string fault = entry.substr(colon2 + 1);
     int64_t place = 0, id = 0;
-    if (!ParseLong(entry.substr(0, colon1), 1, static_cast<int64_t>(devices.size()), &place)) {
+    if (!ParseInteger(entry.substr(0, colon1), 1, static_cast<int64_t>(devices.size()), &place)) {
       return false;
     }
     SimulatedCamera* cam = devices[static_cast<size_t>(place) - 1].camera.get();
     const size_t slash = control.find('/');
     if (cam == nullptr || slash == std::string::npos ||
-        !ParseLong(control.substr(slash + 1), 0, INT32_MAX, &id)) {
+        !ParseInteger(control.substr(slash + 1), 0, INT32_MAX, &id)) {
       return false;
     }
     const std::string kind = control.substr(0, slash);
@@ -398,7 +375,7 @@ bool ApplyRigState(const std::string& text, const std::vector<RigDevice>& device
     if (cam == nullptr) return false;
     if (line.rfind("plug ", 0) == 0) {
       int64_t g = 0;
-      if (!Words(line, 2, &w) || !ParseLong(w[1], 0, UINT32_MAX, &g)) return false;
+      if (!Words(line, 2, &w) || !ParseInteger(w[1], 0, UINT32_MAX, &g)) return false;
       stale = static_cast<uint32_t>(g) != device->plugGeneration;
       continue;
     }

@@ -10,10 +10,11 @@ namespace lumora::simpleapi {
 namespace {
 
 // Highest property numbers the simple API forwards: support for the whole
-// catalogue, range and value up to VCP_SWTrigger (the camera-control
-// properties VCP_Pan to VCP_Focus are not reachable for those).
+// catalogue, range and value for the rows the catalogue lets value calls
+// reach (VCP_SWTrigger; the camera-control properties VCP_Pan to VCP_Focus
+// are not reachable for those).
 constexpr ULONG kLastSupportProperty = VCP_LastElement;
-constexpr ULONG kLastValueProperty = VCP_SWTrigger;
+constexpr ULONG kLastValueProperty = catalogue::kValueCallRows - 1;
 
 bool InRange(LONG property, ULONG last) noexcept { return static_cast<ULONG>(property) <= last; }
 

@@ -29,7 +29,7 @@ class ScriptedCamera : public ProfileTarget {
     int32_t min = 0, max = 255;
     int32_t keepsMax = 255;  // the camera clamps values above this
     int32_t modes = 0;
-    int32_t mode = kModeManual;
+    int32_t mode = VCM_Manual;
     int32_t value = 0;
     bool ignoreManualWhileAuto = false;
     HResult failWrite = 0;
@@ -54,9 +54,9 @@ class ScriptedCamera : public ProfileTarget {
     if (HResult h = Written(std::string(PropertyName(p)) + "=" + std::to_string(value))) return h;
     Control& c = *Find(p);
     if (c.failWrite != 0) return c.failWrite;
-    if (c.mode == kModeAuto && c.ignoreManualWhileAuto) return hr::Ok;
+    if (c.mode == VCM_Auto && c.ignoreManualWhileAuto) return hr::Ok;
     c.value = value > c.keepsMax ? c.keepsMax : value;
-    c.mode = kModeManual;
+    c.mode = VCM_Manual;
     return hr::Ok;
   }
   int32_t ModeSupport(int32_t p) override { return Find(p) ? Find(p)->modes : 0; }
@@ -67,7 +67,7 @@ class ScriptedCamera : public ProfileTarget {
   }
   HResult SetMode(int32_t p, int32_t mode) override {
     if (HResult h =
-            Written(std::string(PropertyName(p)) + (mode == kModeAuto ? "=auto" : "=manual"))) {
+            Written(std::string(PropertyName(p)) + (mode == VCM_Auto ? "=auto" : "=manual"))) {
       return h;
     }
     Find(p)->mode = mode;
@@ -99,8 +99,8 @@ class ProfileLoad : public ::testing::Test {
   void SetUp() override {
     cam.controls[VCP_Brightness] = {};
     cam.controls[VCP_Exposure] = {};
-    cam.controls[VCP_Exposure].modes = kModeAuto | kModeManual;
-    cam.controls[VCP_Exposure].mode = kModeAuto;
+    cam.controls[VCP_Exposure].modes = VCM_Auto | VCM_Manual;
+    cam.controls[VCP_Exposure].mode = VCM_Auto;
     cam.controls[VCP_Exposure].min = -11;
     cam.controls[VCP_Exposure].max = -2;
     cam.controls[VCP_Focus] = cam.controls[VCP_Exposure];
@@ -121,7 +121,7 @@ TEST_F(ProfileLoad, SwitchesModesFirstThenWritesValuesAndReadsThemBack) {
   EXPECT_EQ(cam.writes[2], "Focus=40");
   ASSERT_EQ(o.properties.size(), 3u);
   EXPECT_EQ(o.properties[0].result, LoadResult::kApplied);
-  EXPECT_EQ(o.properties[0].actualMode, kModeManual);
+  EXPECT_EQ(o.properties[0].actualMode, VCM_Manual);
   EXPECT_EQ(o.properties[1].result, LoadResult::kChanged);  // clamped
   EXPECT_EQ(o.properties[1].actual, 255);
   EXPECT_EQ(OutcomeLine(o.properties[1]), "changed  Brightness = 300: the camera holds 255");

@@ -64,7 +64,7 @@ int Report(const cli::Invocation& inv) {
   std::string text = lumora::ReportHeader(chipset);
   text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
   ControlTarget source(ctrl.Get(), camera.id.devicePath);
-  for (int32_t p = 0; p < lumora::kReportProperties; ++p) {
+  for (int32_t p = 0; p < lumora::catalogue::kNamed; ++p) {
     text += lumora::ToolReportLine(lumora::CollectFacts(source, p), chipset) + "\n";
   }
   std::fputs(text.c_str(), stdout);
@@ -93,7 +93,7 @@ int Get(const cli::Invocation& inv) {
   ControlTarget target(ctrl.Get());
   int32_t mode = 0;
   if (target.ModeSupport(property) != 0 && SUCCEEDED(target.GetMode(property, &mode))) {
-    if (mode == cli::kModeAuto) {
+    if (mode == lumora::VCM_Auto) {
       std::printf("auto\n");
     } else {
       std::printf("%ld (manual)\n", value);
@@ -110,7 +110,7 @@ int SetMode(const cli::Invocation& inv, int32_t property, int32_t mode) {
   ComPtr<IDVidCapCtrl> ctrl;
   if (int rc = OpenCamera(inv.cam, &camera, &ctrl)) return rc;
   ControlTarget target(ctrl.Get());
-  const char* word = mode == cli::kModeAuto ? "automatic" : "manual";
+  const char* word = mode == lumora::VCM_Auto ? "automatic" : "manual";
   if ((target.ModeSupport(property) & mode) == 0) {
     Fail("%s has no %s mode on this camera", Name(property), word);
     return kExitFailed;
@@ -121,7 +121,7 @@ int SetMode(const cli::Invocation& inv, int32_t property, int32_t mode) {
     return kExitFailed;
   }
   int32_t now = 0, value = 0;
-  if (SUCCEEDED(target.GetMode(property, &now)) && now == cli::kModeAuto) {
+  if (SUCCEEDED(target.GetMode(property, &now)) && now == lumora::VCM_Auto) {
     std::printf("%s = auto\n", Name(property));
   } else if (SUCCEEDED(target.Get(property, &value))) {
     std::printf("%s = %ld (manual)\n", Name(property), static_cast<long>(value));
@@ -137,8 +137,8 @@ int Set(const cli::Invocation& inv) {
     Fail("unknown property %s (see \"lumora --help\")", cli::Quoted(inv.property).c_str());
     return kExitUsage;
   }
-  if (inv.value == "auto") return SetMode(inv, property, cli::kModeAuto);
-  if (inv.value == "manual") return SetMode(inv, property, cli::kModeManual);
+  if (inv.value == "auto") return SetMode(inv, property, lumora::VCM_Auto);
+  if (inv.value == "manual") return SetMode(inv, property, lumora::VCM_Manual);
   int32_t value = 0;
   if (!cli::ParseInt32(inv.value, &value)) {
     Fail("value %s is not a whole number", cli::Quoted(inv.value).c_str());
@@ -162,10 +162,10 @@ int Set(const cli::Invocation& inv) {
   // automatic: switch it to manual first.
   ControlTarget target(ctrl.Get());
   int32_t mode = 0;
-  bool modes = (target.ModeSupport(property) & cli::kModeManual) != 0;
+  bool modes = (target.ModeSupport(property) & lumora::VCM_Manual) != 0;
   HRESULT hr = S_OK;
-  if (modes && SUCCEEDED(target.GetMode(property, &mode)) && mode == cli::kModeAuto) {
-    hr = target.SetMode(property, cli::kModeManual);
+  if (modes && SUCCEEDED(target.GetMode(property, &mode)) && mode == lumora::VCM_Auto) {
+    hr = target.SetMode(property, lumora::VCM_Manual);
   }
   if (SUCCEEDED(hr)) hr = ctrl->put_Prop(static_cast<VidCapProperty>(property), value);
   if (FAILED(hr)) {
@@ -180,12 +180,6 @@ int Set(const cli::Invocation& inv) {
     std::printf("%s set to %ld\n", Name(property), static_cast<long>(value));
   }
   return kExitOk;
-}
-
-// Trigger and setting-selector writes are actions rather than settings: a
-// profile does not replay them, and reset leaves them alone.
-bool IsAction(int32_t property) {
-  return property == lumora::VCP_SWTrigger || property == lumora::VCP_Setting;
 }
 
 // `reset CAM [PROP...]`: automatic where the control offers it, else the
@@ -215,8 +209,8 @@ int Reset(const cli::Invocation& inv) {
   };
   std::vector<Step> steps;
   auto plan = [&](int32_t p) {
-    if (IsAction(p) || (Support(ctrl.Get(), p) & VCS_set) == 0) return false;
-    if ((target.ModeSupport(p) & cli::kModeAuto) != 0) {
+    if (!lumora::catalogue::IsKept(p) || (Support(ctrl.Get(), p) & VCS_set) == 0) return false;
+    if ((target.ModeSupport(p) & lumora::VCM_Auto) != 0) {
       steps.push_back({p, true, 0});
       return true;
     }
@@ -236,7 +230,7 @@ int Reset(const cli::Invocation& inv) {
   }
   size_t failed = 0;
   for (const Step& step : steps) {
-    HRESULT hr = step.automatic ? target.SetMode(step.property, cli::kModeAuto)
+    HRESULT hr = step.automatic ? target.SetMode(step.property, lumora::VCM_Auto)
                                 : target.Set(step.property, step.value);
     if (FAILED(hr)) {
       std::printf("refused  %s: %s\n", Name(step.property), HrText(hr).c_str());
@@ -284,10 +278,10 @@ int Save(const cli::Invocation& inv) {
   std::vector<cli::ProfileEntry> entries;
   ControlTarget target(ctrl.Get());
   for (int32_t p = lumora::VCP_FirstElement; p <= lumora::VCP_LastElement; ++p) {
-    if (IsAction(p) || Support(ctrl.Get(), p) != VCS_both) continue;
+    if (!lumora::catalogue::IsKept(p) || Support(ctrl.Get(), p) != VCS_both) continue;
     int32_t mode = 0;
-    if ((target.ModeSupport(p) & cli::kModeAuto) != 0 && SUCCEEDED(target.GetMode(p, &mode)) &&
-        mode == cli::kModeAuto) {
+    if ((target.ModeSupport(p) & lumora::VCM_Auto) != 0 && SUCCEEDED(target.GetMode(p, &mode)) &&
+        mode == lumora::VCM_Auto) {
       entries.push_back({p, 0, 0, cli::EntryMode::kAuto});
       continue;
     }
