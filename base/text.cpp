@@ -1,12 +1,12 @@
 #include "base/text.h"
 
-#include <cctype>
 #include <climits>
 
 namespace lumora {
 
 namespace {
-int Lower(char c) { return std::tolower(static_cast<unsigned char>(c)); }
+// ASCII only, whatever the locale.
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 }  // namespace
 
 bool EqualNoCase(std::string_view a, std::string_view b) {

@@ -64,14 +64,17 @@ def load(path):
             names.add(n.lower())
         if "aliases" in p and "name" not in p:
             fail(f"{where}: aliases without a name")
+        p.setdefault("label", p.get("name", ""))
+        p.setdefault("kind", "setting")
         if not 0 < len(p["label"]) <= LABEL_WIDTH:
             fail(f"{where}: the label has 1 to {LABEL_WIDTH} characters")
         if p["kind"] not in KINDS:
             fail(f"{where}: kind '{p['kind']}' is not one of {', '.join(KINDS)}")
         if (p["kind"] == "auto") != ("auto_order" in p):
             fail(f"{where}: an automatic switch, and only one, has an auto_order")
+        p["reach"] = p["reach"].split()
         if any(r not in REACHES for r in p["reach"]):
-            fail(f"{where}: reach {p['reach']} is not a list of {', '.join(REACHES)}")
+            fail(f"{where}: reach '{' '.join(p['reach'])}' names other than {', '.join(REACHES)}")
         if p.get("units") not in UNITS:
             fail(f"{where}: units '{p.get('units')}' are not one of {list(UNITS)[1:]}")
         codes = {families[0]: route_code(p["route"], where)}

@@ -48,16 +48,12 @@ const SpecialCase kSaa8116Cases[] = {
 };
 // clang-format on
 
-const HandlerProfile kSaa8112Profile{&Saa8112PropertyHandler::kCodeTable, kSaa8112Cases,
-                                     std::size(kSaa8112Cases), kPhilipsPlacement};
-const HandlerProfile kSaa8116Profile{&Saa8116PropertyHandler::kCodeTable, kSaa8116Cases,
-                                     std::size(kSaa8116Cases), kPhilipsPlacement};
+const HandlerProfile kSaa8112Profile{&catalogue::kFamilyCodes[catalogue::kFamilySaa8112],
+                                     kSaa8112Cases, std::size(kSaa8112Cases), kPhilipsPlacement};
+const HandlerProfile kSaa8116Profile{&catalogue::kFamilyCodes[catalogue::kFamilySaa8116],
+                                     kSaa8116Cases, std::size(kSaa8116Cases), kPhilipsPlacement};
 
 }  // namespace
-
-const CodeTable Saa8112PropertyHandler::kCodeTable = catalogue::kFamilyCodes[catalogue::kFamilySaa8112];
-
-const CodeTable Saa8116PropertyHandler::kCodeTable = catalogue::kFamilyCodes[catalogue::kFamilySaa8116];
 
 Saa8112PropertyHandler::Saa8112PropertyHandler(CaptureFilter* filter, const Guid& privateSet,
                                                const Guid& second, const Guid& third, Clock& clock)

@@ -147,7 +147,8 @@ HResult TablePropertyHandler::QueryDefault(int32_t property, int32_t* value) {
 
 // --- StandardPropertyHandler -------------------------------------------------
 
-const CodeTable StandardPropertyHandler::kCodeTable = catalogue::kFamilyCodes[catalogue::kFamilyStandard];
+const CodeTable StandardPropertyHandler::kCodeTable =
+    catalogue::kFamilyCodes[catalogue::kFamilyStandard];
 
 namespace {
 const HandlerProfile kStandardProfile{&StandardPropertyHandler::kCodeTable, nullptr, 0,

@@ -39,17 +39,14 @@ const SpecialCase kLogiFusionCases[] = {
 };
 // clang-format on
 
-const HandlerProfile kCreaLiveUltraProfile{&CreaLiveUltraPropertyHandler::kCodeTable,
-                                           kCreaLiveUltraCases, std::size(kCreaLiveUltraCases),
-                                           kCreativePlacement};
-const HandlerProfile kLogiFusionProfile{&LogiFusionPropertyHandler::kCodeTable, kLogiFusionCases,
-                                        std::size(kLogiFusionCases), kLogitechPlacement};
+const HandlerProfile kCreaLiveUltraProfile{
+    &catalogue::kFamilyCodes[catalogue::kFamilyCreaLiveUltra], kCreaLiveUltraCases,
+    std::size(kCreaLiveUltraCases), kCreativePlacement};
+const HandlerProfile kLogiFusionProfile{&catalogue::kFamilyCodes[catalogue::kFamilyLogiFusion],
+                                        kLogiFusionCases, std::size(kLogiFusionCases),
+                                        kLogitechPlacement};
 
 }  // namespace
-
-const CodeTable CreaLiveUltraPropertyHandler::kCodeTable = catalogue::kFamilyCodes[catalogue::kFamilyCreaLiveUltra];
-
-const CodeTable LogiFusionPropertyHandler::kCodeTable = catalogue::kFamilyCodes[catalogue::kFamilyLogiFusion];
 
 CreaLiveUltraPropertyHandler::CreaLiveUltraPropertyHandler(CaptureFilter* filter,
                                                            const Guid& privateSet,

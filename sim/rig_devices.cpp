@@ -29,29 +29,23 @@ constexpr DeviceRow kDefaultDevices[] = {
     {R"(@device:pnp:\\?\usb#vid_0471&pid_0308#5&1a2b3c4&0&1#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\global)",
      "Philips Vesta Pro Camera", "VID_0471&PID_0308", "0", kSetSaa8112},
     {R"(@device:pnp:\\?\usb#vid_0471&pid_0311&mi_00#7&2a4c6e8&0&0000#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\global)",
-     "Philips ToUcam Pro Camera", "VID_0471&PID_0311", "2a4c6e8",
-     kSetSaa8116},
+     "Philips ToUcam Pro Camera", "VID_0471&PID_0311", "2a4c6e8", kSetSaa8116},
     {R"(@device:pnp:\\?\usb#vid_0471&pid_0311&mi_00#7&3b5d7f9&0&0000#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\global)",
-     "Philips ToUcam Pro Camera", "VID_0471&PID_0311", "3b5d7f9",
-     kSetSaa8116},
+     "Philips ToUcam Pro Camera", "VID_0471&PID_0311", "3b5d7f9", kSetSaa8116},
     {R"(@device:pnp:\\?\usb#vid_0471&pid_0329&mi_00#7&1f1f0d8&0&0000#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\global)",
-     "Philips SPC 900NC PC Camera", "VID_0471&PID_0329", "1f1f0d8",
-     kSetSaa8116Alias},
+     "Philips SPC 900NC PC Camera", "VID_0471&PID_0329", "1f1f0d8", kSetSaa8116Alias},
     {R"(@device:sw:{860BB310-5D01-11D0-BD3B-00A0C911CE86}\{4A2E8B5C-0F1D-4E3A-9B6C-7D5E2F1A3C90})",
      "Video for Windows Capture", "", "", kNullGuid},
     {R"(@device:pnp:\\?\usb#vid_046d&pid_08b2#5&2b1ac4a&0&1#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\global)",
-     "Logitech QuickCam Pro 4000", "VID_046D&PID_08B2", "0",
-     kSetSaa8116Logitech},
+     "Logitech QuickCam Pro 4000", "VID_046D&PID_08B2", "0", kSetSaa8116Logitech},
     {R"(@device:pnp:\\?\usb#vid_046d&pid_08c2&mi_00#7&9c3d2e1&0&0000#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\global)",
-     "Logitech QuickCam Fusion", "VID_046D&PID_08C2", "9c3d2e1",
-     kSetLogiFusion},
+     "Logitech QuickCam Fusion", "VID_046D&PID_08C2", "9c3d2e1", kSetLogiFusion},
     {R"(@device:pnp:\\?\usb#vid_0ac8&pid_301b#5&3e7a9b2&0&4#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\global)",
      nullptr, "VID_0AC8&PID_301B", "0", kNullGuid},
     {R"(@device:pnp:\\?\usb#vid_041e&pid_4011#5&1c8e4f0&0&2#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\global)",
      "Creative WebCam Pro eX", "VID_041E&PID_4011", "0", kSetSaa8116Creative},
     {R"(@device:pnp:\\?\usb#vid_041e&pid_403c&mi_00#7&5f2a8c3&0&0000#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\global)",
-     "Creative Live! Cam Ultra", "VID_041E&PID_403C", "5f2a8c3",
-     kSetCreaLiveUltra},
+     "Creative Live! Cam Ultra", "VID_041E&PID_403C", "5f2a8c3", kSetCreaLiveUltra},
     {R"(@device:pnp:\\?\usb#vid_0c45&pid_6340#6&12d4b1a&2&3#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\global)",
      "USB Video Device", "VID_0C45&PID_6340", "2", kNullGuid},
 };
@@ -206,7 +200,8 @@ bool ParsePlugState(const std::string& text, std::vector<PlugEntry>* entries) {
     if (!(words >> state >> generation >> key) || (words >> extra)) return false;
     PlugEntry e;
     int64_t g = 0;
-    if ((state != "plugged" && state != "unplugged") || !ParseInteger(generation, 0, UINT32_MAX, &g)) {
+    if ((state != "plugged" && state != "unplugged") ||
+        !ParseInteger(generation, 0, UINT32_MAX, &g)) {
       return false;
     }
     e.plugged = state == "plugged";
@@ -222,7 +217,8 @@ bool ApplyPlugState(const std::vector<PlugEntry>& entries, std::vector<RigDevice
   bool changed = false;
   for (RigDevice& d : *devices) {
     for (const PlugEntry& e : entries) {
-      if (!EqualNoCase(e.key, d.displayName) && (d.serial.empty() || !EqualNoCase(e.key, d.serial))) {
+      if (!EqualNoCase(e.key, d.displayName) &&
+          (d.serial.empty() || !EqualNoCase(e.key, d.serial))) {
         continue;
       }
       if (e.generation == d.plugGeneration) break;

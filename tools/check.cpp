@@ -269,9 +269,9 @@ class Checker {
       if (Gone(h)) return;
       if (hr::Failed(h) || back != mode) {
         r->failures.push_back(std::string("switched to ") + name + ", the mode reads " +
-                              (hr::Failed(h)       ? "fail"
+                              (hr::Failed(h)      ? "fail"
                                : back == VCM_Auto ? "automatic"
-                                                   : "manual"));
+                                                  : "manual"));
         return;
       }
     }

@@ -210,9 +210,7 @@ std::string FormatProfile(const Profile& profile) {
   return out;
 }
 
-bool IsAutoMode(int32_t property) {
-  return catalogue::KindOf(property) == catalogue::Kind::kAuto;
-}
+bool IsAutoMode(int32_t property) { return catalogue::KindOf(property) == catalogue::Kind::kAuto; }
 
 std::vector<ProfileEntry> LoadOrder(const std::vector<ProfileEntry>& entries) {
   std::vector<ProfileEntry> ordered;
