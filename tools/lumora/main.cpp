@@ -14,6 +14,7 @@
 #include "com/text.h"
 #include "property/catalogue.h"
 #include "tools/cli_args.h"
+#include "tools/command_policy.h"
 #include "tools/lumora/watch_win.h"
 #include "tools/lumora/check_command.h"
 #include "tools/lumora/json_commands.h"
@@ -158,16 +159,9 @@ int Set(const cli::Invocation& inv) {
          Name(property));
     return kExitFailed;
   }
-  // Many cameras ignore a manual value written while the control is
-  // automatic: switch it to manual first.
   ControlTarget target(ctrl.Get());
-  int32_t mode = 0;
-  bool modes = (target.ModeSupport(property) & lumora::VCM_Manual) != 0;
-  HRESULT hr = S_OK;
-  if (modes && SUCCEEDED(target.GetMode(property, &mode)) && mode == lumora::VCM_Auto) {
-    hr = target.SetMode(property, lumora::VCM_Manual);
-  }
-  if (SUCCEEDED(hr)) hr = ctrl->put_Prop(static_cast<VidCapProperty>(property), value);
+  bool modes = false;
+  HRESULT hr = cli::WriteManual(target, property, value, &modes);
   if (FAILED(hr)) {
     Fail("setting %s failed (%s)", Name(property), HrText(hr).c_str());
     return kExitFailed;
@@ -202,34 +196,14 @@ int Reset(const cli::Invocation& inv) {
   ComPtr<IDVidCapCtrl> ctrl;
   if (int rc = OpenCamera(inv.rest[0], &camera, &ctrl)) return rc;
   ControlTarget target(ctrl.Get());
-  struct Step {
-    int32_t property;
-    bool automatic;
-    int32_t value;
-  };
-  std::vector<Step> steps;
-  auto plan = [&](int32_t p) {
-    if (!lumora::catalogue::IsKept(p) || (Support(ctrl.Get(), p) & VCS_set) == 0) return false;
-    if ((target.ModeSupport(p) & lumora::VCM_Auto) != 0) {
-      steps.push_back({p, true, 0});
-      return true;
-    }
-    int32_t value = 0;
-    if (FAILED(target.Default(p, &value))) return false;
-    steps.push_back({p, false, value});
-    return true;
-  };
-  if (named.empty()) {
-    for (int32_t p = lumora::VCP_FirstElement; p <= lumora::VCP_LastElement; ++p) plan(p);
-  }
-  for (int32_t p : named) {
-    if (!plan(p)) {
-      Fail("%s cannot be reset on this camera; nothing changed", Name(p));
-      return kExitFailed;
-    }
+  std::vector<cli::ResetStep> steps;
+  int32_t refused = 0;
+  if (!cli::PlanReset(target, named, &steps, &refused)) {
+    Fail("%s cannot be reset on this camera; nothing changed", Name(refused));
+    return kExitFailed;
   }
   size_t failed = 0;
-  for (const Step& step : steps) {
+  for (const cli::ResetStep& step : steps) {
     HRESULT hr = step.automatic ? target.SetMode(step.property, lumora::VCM_Auto)
                                 : target.Set(step.property, step.value);
     if (FAILED(hr)) {
@@ -275,21 +249,8 @@ int Save(const cli::Invocation& inv) {
   if (int rc = OpenCamera(inv.cam, &camera, &ctrl)) return rc;
   cli::Profile profile;
   profile.identity = camera.id;
-  std::vector<cli::ProfileEntry> entries;
   ControlTarget target(ctrl.Get());
-  for (int32_t p = lumora::VCP_FirstElement; p <= lumora::VCP_LastElement; ++p) {
-    if (!lumora::catalogue::IsKept(p) || Support(ctrl.Get(), p) != VCS_both) continue;
-    int32_t mode = 0;
-    if ((target.ModeSupport(p) & lumora::VCM_Auto) != 0 && SUCCEEDED(target.GetMode(p, &mode)) &&
-        mode == lumora::VCM_Auto) {
-      entries.push_back({p, 0, 0, cli::EntryMode::kAuto});
-      continue;
-    }
-    long value = 0;
-    if (FAILED(ctrl->get_Prop(static_cast<VidCapProperty>(p), &value))) continue;
-    entries.push_back({p, static_cast<int32_t>(value), 0});
-  }
-  profile.entries = cli::LoadOrder(entries);
+  profile.entries = cli::SavedEntries(target);
   std::string error;
   if (!WriteFile(inv.file, cli::FormatProfile(profile), &error)) {
     Fail("%s", error.c_str());
@@ -347,6 +308,10 @@ int Run(const std::vector<std::string>& args) {
   }
   if (inv.help) {
     std::fputs(cli::HelpText(inv.command).c_str(), stdout);
+    return kExitOk;
+  }
+  if (inv.version) {
+    std::fputs(cli::VersionText().c_str(), stdout);
     return kExitOk;
   }
   SetJsonErrors(inv.json);
