@@ -12,7 +12,7 @@
 #include "com/variant_array.h"
 #include "simpleapi/ansi_text.h"
 #include "simpleapi/camera_manager.h"
-#include "simpleapi/lumora.h"
+#include "lumora.h"
 
 namespace lumora {
 namespace {

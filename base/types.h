@@ -65,10 +65,13 @@ struct Guid {
 
   bool IsNull() const { return *this == Guid{}; }
 
-  friend bool operator==(const Guid& a, const Guid& b) {
-    return std::memcmp(&a, &b, sizeof(Guid)) == 0;
+  friend constexpr bool operator==(const Guid& a, const Guid& b) {
+    for (int i = 0; i < 8; ++i) {
+      if (a.data4[i] != b.data4[i]) return false;
+    }
+    return a.data1 == b.data1 && a.data2 == b.data2 && a.data3 == b.data3;
   }
-  friend bool operator!=(const Guid& a, const Guid& b) { return !(a == b); }
+  friend constexpr bool operator!=(const Guid& a, const Guid& b) { return !(a == b); }
 
  private:
   static constexpr int HexDigit(char c) {

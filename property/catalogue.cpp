@@ -1,60 +1,59 @@
 #include "property/catalogue.h"
 
-#include <cctype>
-#include <cstring>
-#include <string>
+#include <string_view>
+
+#include "base/text.h"
 
 namespace lumora {
-namespace {
-
-struct NamedValue {
-  const char* name;
-  int32_t value;
-};
-
-// The first row of each value is its report name; later rows are aliases.
-#define LUMORA_CATALOGUE_ROW(name, value) {#name, value},
-constexpr NamedValue kNames[] = {LUMORA_VIDCAP_PROPERTIES(LUMORA_CATALOGUE_ROW)};
-#undef LUMORA_CATALOGUE_ROW
-
-bool EqualNoCase(const char* a, const char* b) {
-  for (; *a && *b; ++a, ++b) {
-    if (std::tolower(static_cast<unsigned char>(*a)) !=
-        std::tolower(static_cast<unsigned char>(*b))) {
-      return false;
-    }
-  }
-  return *a == *b;
-}
-
-}  // namespace
 
 const char* PropertyName(int32_t property) {
-  for (const NamedValue& n : kNames) {
-    if (n.value == property) return n.name;
-  }
-  return nullptr;
+  if (property < 0 || property >= catalogue::kNamed) return nullptr;
+  return catalogue::kRows[property].name;
 }
 
 int32_t PropertyFromName(const char* name) {
   if (name == nullptr) return -1;
-  if (std::strlen(name) > 4 && EqualNoCase(std::string(name, 4).c_str(), "VCP_")) {
-    name += 4;
-  }
-  for (const NamedValue& n : kNames) {
-    if (EqualNoCase(n.name, name)) return n.value;
+  std::string_view text(name);
+  if (text.size() > 4 && EqualNoCase(text.substr(0, 4), "VCP_")) text.remove_prefix(4);
+  for (const catalogue::NamedValue& n : catalogue::kNames) {
+    if (EqualNoCase(n.name, text)) return n.value;
   }
   return -1;
 }
 
 const char* ChipsetName(int32_t publicChipset) {
-  switch (publicChipset) {
-    case CSX_SAA8116: return "SAA8116";
-    case CSX_SAA8112: return "SAA8112";
-    case CSX_CREALIVEULTRA: return "CREALIVEULTRA";
-    case CSX_LOGIFUSION: return "LOGIFUSION";
-    default: return "unknown";
+  for (const catalogue::NamedValue& c : catalogue::kChipsetNames) {
+    if (c.value == publicChipset) return c.name;
   }
+  return catalogue::kChipsetNames[0].name;
 }
 
+namespace catalogue {
+
+const Row* Find(int32_t property) {
+  return property >= 0 && property < kCatalogueSize ? &kRows[property] : nullptr;
+}
+
+Kind KindOf(int32_t property) {
+  const Row* row = Find(property);
+  return row != nullptr ? row->kind : Kind::kSetting;
+}
+
+bool IsKept(int32_t property) {
+  const Row* row = Find(property);
+  return row == nullptr || row->kept;
+}
+
+bool HasStandardUnits(int32_t publicChipset, int32_t property, Units units) {
+  const Row* row = Find(property);
+  if (row == nullptr || row->units != units) return false;
+  for (int32_t f = 0; f < kFamilies; ++f) {
+    if (kFamilyChipsets[f] == publicChipset) {
+      return kFamilyCodes[f][static_cast<size_t>(property)] == row->route;
+    }
+  }
+  return false;
+}
+
+}  // namespace catalogue
 }  // namespace lumora

@@ -1,36 +1,48 @@
 // The property catalogue that clients ask for, the support answer and the
 // chipset families the library tells apart. The numeric values belong to the
-// published interface; the rows are in property/catalogue_list.h.
+// published interface. The rows are described once, in property/catalogue.json;
+// the build writes the enums and tables below from it
+// (property/catalogue_generated.h), as it writes the public header's and the
+// IDL's enums.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
-#include "property/catalogue_list.h"
+namespace lumora {
+namespace catalogue {
+
+// What a write to a property does (catalogue.json explains each).
+enum class Kind : uint8_t { kSetting, kAuto, kAction, kTrigger, kReadonly };
+
+// Units of a property's value on its standard route.
+enum class Units : uint8_t { kNone, kLog2Seconds };
+
+// Where a property is reachable: the plain API's range and value calls, the
+// settings block.
+enum Reach : uint8_t { kReachValue = 1, kReachBlock = 2 };
+
+struct Row {
+  const char* name;   // published name without VCP_, nullptr for none
+  const char* label;  // report label, 18 characters
+  Kind kind;
+  bool kept;  // profiles store it and reset restores it
+  uint8_t reach;
+  int32_t route;  // the standard route as a property code, -1 for none
+  Units units;
+};
+
+struct NamedValue {
+  const char* name;
+  int32_t value;
+};
+
+}  // namespace catalogue
+}  // namespace lumora
+
+#include "property/catalogue_generated.h"
 
 namespace lumora {
-
-#define LUMORA_CATALOGUE_ROW(name, value) VCP_##name = value,
-enum VidCapProperty : int32_t { LUMORA_VIDCAP_PROPERTIES(LUMORA_CATALOGUE_ROW) };
-#undef LUMORA_CATALOGUE_ROW
-
-// Number of entries of every handler's code table: the named values 0 to 31
-// and the unnamed value 32.
-constexpr int32_t kCatalogueSize = 33;
-
-#define LUMORA_CATALOGUE_ROW(name, value) VCS_##name = value,
-enum VidCapPropertySupport : int32_t { LUMORA_VIDCAP_SUPPORT(LUMORA_CATALOGUE_ROW) };
-#undef LUMORA_CATALOGUE_ROW
-
-// Automatic and manual mode of a standard control; the values are the
-// driver's own flag bits (VideoProcAmp_Flags_Auto / _Manual, and the same
-// bits of CameraControl_Flags).
-#define LUMORA_CATALOGUE_ROW(name, header, value) VCM_##name = value,
-enum VidCapPropertyMode : int32_t { LUMORA_VIDCAP_MODES(LUMORA_CATALOGUE_ROW) };
-#undef LUMORA_CATALOGUE_ROW
-
-#define LUMORA_CATALOGUE_ROW(name, value) CSX_##name = value,
-enum KnownChipsetCat : int32_t { LUMORA_KNOWN_CHIPSETS(LUMORA_CATALOGUE_ROW) };
-#undef LUMORA_CATALOGUE_ROW
 
 // Internal chipset value that detection produces for the SAA8116 family and
 // its relatives; it has no public name and reads as CSX_SAA8116.
@@ -60,4 +72,21 @@ int32_t PropertyFromName(const char* name);
 // "CREALIVEULTRA", "LOGIFUSION", otherwise "unknown".
 const char* ChipsetName(int32_t publicChipset);
 
+namespace catalogue {
+
+// The row of a catalogue value 0..kCatalogueSize-1, or nullptr.
+const Row* Find(int32_t property);
+
+// The property's kind; a value outside the catalogue is a setting.
+Kind KindOf(int32_t property);
+
+// False for the properties profiles do not store and reset leaves alone
+// (actions, a trigger that fires once); true outside the catalogue.
+bool IsKept(int32_t property);
+
+// True when the property takes its standard route on cameras of this public
+// chipset and that route counts in the given units.
+bool HasStandardUnits(int32_t publicChipset, int32_t property, Units units);
+
+}  // namespace catalogue
 }  // namespace lumora

@@ -8,47 +8,37 @@
 
 namespace lumora {
 
-namespace {
-
-constexpr Guid kSetSaa8112 = Guid::Parse("35DBC300-F98F-11D2-AFD0-00104B13EAF2");
-constexpr Guid kSetSaa8116 = Guid::Parse("1B3C6C20-CCE8-11D3-A59B-00104B13EAF2");
-constexpr Guid kSetSaa8116Alias = Guid::Parse("63B8CCB6-015F-4B1D-AAD3-D4158AA1A9E3");
-constexpr Guid kSetCreative4011 = Guid::Parse("869E8C6F-0D84-420F-B44E-7BFBEE74D6CF");
-constexpr Guid kSetLogitech08B = Guid::Parse("F83865C0-92C3-11d3-B41E-0010DC973BDB");
-constexpr Guid kSetCreaLiveUltra = Guid::Parse("5a403423-5667-4ec4-8573-7b88ccdc11cf");
-constexpr Guid kSetLogiFusion = Guid::Parse("22ca01a0-cd31-11d0-8b18-00aa00cf90f9");
-
-}  // namespace
+using namespace private_set;
 
 const std::array<VidPidEntry, 18> kVidPidTable = {{
-    {"VID_0471&PID_0307", Guid::Parse("35DBC300-F98F-11D2-AFD0-00104B13EAF2")},
-    {"VID_0471&PID_0308", Guid::Parse("35DBC300-F98F-11D2-AFD0-00104B13EAF2")},
-    {"VID_0471&PID_030C", Guid::Parse("35DBC300-F98F-11D2-AFD0-00104B13EAF2")},
-    {"VID_0471&PID_0311", Guid::Parse("1B3C6C20-CCE8-11D3-A59B-00104B13EAF2")},
-    {"VID_0471&PID_0312", Guid::Parse("1B3C6C20-CCE8-11D3-A59B-00104B13EAF2")},
-    {"VID_0471&PID_0329", Guid::Parse("63B8CCB6-015F-4B1D-AAD3-D4158AA1A9E3")},
-    {"VID_046D&PID_08B0", Guid::Parse("F83865C0-92C3-11d3-B41E-0010DC973BDB")},
-    {"VID_046D&PID_08B1", Guid::Parse("F83865C0-92C3-11d3-B41E-0010DC973BDB")},
-    {"VID_046D&PID_08B2", Guid::Parse("F83865C0-92C3-11d3-B41E-0010DC973BDB")},
-    {"VID_046D&PID_08B3", Guid::Parse("F83865C0-92C3-11d3-B41E-0010DC973BDB")},
-    {"VID_046D&PID_08B4", Guid::Parse("F83865C0-92C3-11d3-B41E-0010DC973BDB")},
-    {"VID_046D&PID_08B5", Guid::Parse("F83865C0-92C3-11d3-B41E-0010DC973BDB")},
-    {"VID_046D&PID_08C1", Guid::Parse("22ca01a0-cd31-11d0-8b18-00aa00cf90f9")},
-    {"VID_046D&PID_08C3", Guid::Parse("22ca01a0-cd31-11d0-8b18-00aa00cf90f9")},
-    {"VID_046D&PID_08C2", Guid::Parse("22ca01a0-cd31-11d0-8b18-00aa00cf90f9")},
-    {"VID_046D&PID_08C5", Guid::Parse("22ca01a0-cd31-11d0-8b18-00aa00cf90f9")},
-    {"VID_041E&PID_4011", Guid::Parse("869E8C6F-0D84-420F-B44E-7BFBEE74D6CF")},
-    {"VID_041E&PID_403C", Guid::Parse("5a403423-5667-4ec4-8573-7b88ccdc11cf")},
+    {"VID_0471&PID_0307", kSaa8112},
+    {"VID_0471&PID_0308", kSaa8112},
+    {"VID_0471&PID_030C", kSaa8112},
+    {"VID_0471&PID_0311", kSaa8116},
+    {"VID_0471&PID_0312", kSaa8116},
+    {"VID_0471&PID_0329", kSaa8116Alias},
+    {"VID_046D&PID_08B0", kLogitech08B},
+    {"VID_046D&PID_08B1", kLogitech08B},
+    {"VID_046D&PID_08B2", kLogitech08B},
+    {"VID_046D&PID_08B3", kLogitech08B},
+    {"VID_046D&PID_08B4", kLogitech08B},
+    {"VID_046D&PID_08B5", kLogitech08B},
+    {"VID_046D&PID_08C1", kLogiFusion},
+    {"VID_046D&PID_08C3", kLogiFusion},
+    {"VID_046D&PID_08C2", kLogiFusion},
+    {"VID_046D&PID_08C5", kLogiFusion},
+    {"VID_041E&PID_4011", kCreative4011},
+    {"VID_041E&PID_403C", kCreaLiveUltra},
 }};
 
 const std::array<ClassificationEntry, 7> kClassificationTable = {{
-    {kSetSaa8112, 1, kNullGuid},
-    {kSetSaa8116, 2, kNullGuid},
-    {kSetSaa8116Alias, 2, kSetSaa8116},
-    {kSetCreative4011, 2, kNullGuid},
-    {kSetLogitech08B, 2, kNullGuid},
-    {kSetCreaLiveUltra, 4, kNullGuid},
-    {kSetLogiFusion, 5, kNullGuid},
+    {kSaa8112, 1, kNullGuid},
+    {kSaa8116, 2, kNullGuid},
+    {kSaa8116Alias, 2, kSaa8116},
+    {kCreative4011, 2, kNullGuid},
+    {kLogitech08B, 2, kNullGuid},
+    {kCreaLiveUltra, 4, kNullGuid},
+    {kLogiFusion, 5, kNullGuid},
 }};
 
 const std::array<Guid, 12> kStandardPropertySets = {{

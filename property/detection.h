@@ -77,6 +77,19 @@ constexpr uint32_t kMediaInterfaceProbeId = 9;
 // Size of the buffer the "IID" value is read into.
 constexpr uint32_t kMediaInterfaceValueBuffer = 260;
 
+// The vendor private property sets the tables below name (the drivers'
+// published set ids).
+namespace private_set {
+constexpr Guid kSaa8112 = Guid::Parse("35DBC300-F98F-11D2-AFD0-00104B13EAF2");
+constexpr Guid kSaa8116 = Guid::Parse("1B3C6C20-CCE8-11D3-A59B-00104B13EAF2");
+// The name the VID/PID table gives the SPC 900NC; its driver answers kSaa8116.
+constexpr Guid kSaa8116Alias = Guid::Parse("63B8CCB6-015F-4B1D-AAD3-D4158AA1A9E3");
+constexpr Guid kCreative4011 = Guid::Parse("869E8C6F-0D84-420F-B44E-7BFBEE74D6CF");
+constexpr Guid kLogitech08B = Guid::Parse("F83865C0-92C3-11d3-B41E-0010DC973BDB");
+constexpr Guid kCreaLiveUltra = Guid::Parse("5a403423-5667-4ec4-8573-7b88ccdc11cf");
+constexpr Guid kLogiFusion = Guid::Parse("22ca01a0-cd31-11d0-8b18-00aa00cf90f9");
+}  // namespace private_set
+
 // A row of the VID/PID table.
 struct VidPidEntry {
   const char* device;  // "VID_xxxx&PID_xxxx", compared whole and case-sensitively

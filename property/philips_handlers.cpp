@@ -48,84 +48,12 @@ const SpecialCase kSaa8116Cases[] = {
 };
 // clang-format on
 
-const HandlerProfile kSaa8112Profile{&Saa8112PropertyHandler::kCodeTable, kSaa8112Cases,
-                                     std::size(kSaa8112Cases), kPhilipsPlacement};
-const HandlerProfile kSaa8116Profile{&Saa8116PropertyHandler::kCodeTable, kSaa8116Cases,
-                                     std::size(kSaa8116Cases), kPhilipsPlacement};
+const HandlerProfile kSaa8112Profile{&catalogue::kFamilyCodes[catalogue::kFamilySaa8112],
+                                     kSaa8112Cases, std::size(kSaa8112Cases), kPhilipsPlacement};
+const HandlerProfile kSaa8116Profile{&catalogue::kFamilyCodes[catalogue::kFamilySaa8116],
+                                     kSaa8116Cases, std::size(kSaa8116Cases), kPhilipsPlacement};
 
 }  // namespace
-
-const CodeTable Saa8112PropertyHandler::kCodeTable = {
-    0,    // 0  Brightness
-    1,    // 1  Contrast
-    2,    // 2  Hue
-    3,    // 3  Saturation
-    4,    // 4  Sharpness
-    5,    // 5  Gamma
-    6,    // 6  ColorEnable
-    7,    // 7  WhiteBalance
-    8,    // 8  BacklightCompensation
-    500,  // 9  WhiteBalanceMode
-    503,  // 10 WhiteBalRed
-    504,  // 11 WhiteBalBlue
-    506,  // 12 FlickerFree
-    -1,   // 13 Flicker50_60
-    512,  // 14 FPS
-    508,  // 15 Exposure
-    510,  // 16 Gain
-    516,  // 17 FlipHorizontal
-    -1,   // 18 FlipVertical
-    507,  // 19 AutoExposure
-    -1,   // 20 AutoAll
-    121,  // 21 ActualFrameRate
-    -1,   // 22 LED
-    517,  // 23 Setting
-    124,  // 24 ExtTrigger
-    125,  // 25 SWTrigger
-    200,  // 26 Pan
-    201,  // 27 Tilt
-    202,  // 28 Roll
-    203,  // 29 Zoom
-    204,  // 30 Iris / CamExposure
-    205,  // 31 Focus
-    206,  // 32
-};
-
-const CodeTable Saa8116PropertyHandler::kCodeTable = {
-    0,    // 0  Brightness
-    1,    // 1  Contrast
-    2,    // 2  Hue
-    3,    // 3  Saturation
-    4,    // 4  Sharpness
-    5,    // 5  Gamma
-    6,    // 6  ColorEnable
-    7,    // 7  WhiteBalance
-    8,    // 8  BacklightCompensation
-    500,  // 9  WhiteBalanceMode
-    503,  // 10 WhiteBalRed
-    504,  // 11 WhiteBalBlue
-    506,  // 12 FlickerFree
-    530,  // 13 Flicker50_60
-    511,  // 14 FPS
-    508,  // 15 Exposure
-    509,  // 16 Gain
-    515,  // 17 FlipHorizontal
-    516,  // 18 FlipVertical
-    507,  // 19 AutoExposure
-    523,  // 20 AutoAll
-    -1,   // 21 ActualFrameRate
-    514,  // 22 LED
-    517,  // 23 Setting
-    124,  // 24 ExtTrigger
-    125,  // 25 SWTrigger
-    200,  // 26 Pan
-    201,  // 27 Tilt
-    202,  // 28 Roll
-    203,  // 29 Zoom
-    204,  // 30 Iris / CamExposure
-    205,  // 31 Focus
-    206,  // 32
-};
 
 Saa8112PropertyHandler::Saa8112PropertyHandler(CaptureFilter* filter, const Guid& privateSet,
                                                const Guid& second, const Guid& third, Clock& clock)

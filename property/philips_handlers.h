@@ -60,8 +60,6 @@ class PhilipsPropertyHandler : public TablePropertyHandler {
 // Chipset CSX_SAA8112 (private set 35DBC300-F98F-11D2-AFD0-00104B13EAF2).
 class Saa8112PropertyHandler : public PhilipsPropertyHandler {
  public:
-  static const CodeTable kCodeTable;
-
   Saa8112PropertyHandler(CaptureFilter* filter, const Guid& privateSet, const Guid& second,
                          const Guid& third, Clock& clock);
 };
@@ -70,8 +68,6 @@ class Saa8112PropertyHandler : public PhilipsPropertyHandler {
 // Creative and Logitech cameras).
 class Saa8116PropertyHandler : public PhilipsPropertyHandler {
  public:
-  static const CodeTable kCodeTable;
-
   Saa8116PropertyHandler(CaptureFilter* filter, const Guid& privateSet, const Guid& second,
                          const Guid& third, Clock& clock);
 };

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "base/types.h"
+#include "property/catalogue.h"
 
 namespace lumora {
 
@@ -15,8 +16,9 @@ namespace lumora {
 // mean "not available".
 using PropertyCode = int32_t;
 
-// A handler's translation table, indexed by VidCapProperty value 0..32.
-using CodeTable = std::array<PropertyCode, 33>;
+// A handler's translation table, indexed by VidCapProperty value 0..32: a
+// column of the catalogue's family matrix (property/catalogue.json).
+using CodeTable = std::array<PropertyCode, kCatalogueSize>;
 
 constexpr PropertyCode kPrivateBase = 500;
 constexpr PropertyCode kPrivateEnd = 700;  // first code past the private set

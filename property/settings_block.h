@@ -2,7 +2,8 @@
 // which element k stands for the property whose catalogue value is k.
 //
 // A block covers at most the properties 0 to 30 (kSettingsBlockLimit
-// elements); VCP_Focus (31) is never part of one, and elements past the
+// elements: the catalogue rows that a block reaches); VCP_Focus (31) is never
+// part of one, and elements past the
 // limit are left as they are. Progress is reported as 0 before the first
 // element, 100·k/n (n the element count) after element k, and 100 at the end.
 #pragma once
@@ -10,10 +11,11 @@
 #include <cstdint>
 
 #include "base/types.h"
+#include "property/catalogue.h"
 
 namespace lumora {
 
-constexpr uint32_t kSettingsBlockLimit = 31;
+constexpr uint32_t kSettingsBlockLimit = catalogue::kBlockRows;
 
 // What a block needs from the control it runs on: the control's own
 // property members (so their rules apply, E_NOINTERFACE without a handler

@@ -147,21 +147,8 @@ HResult TablePropertyHandler::QueryDefault(int32_t property, int32_t* value) {
 
 // --- StandardPropertyHandler -------------------------------------------------
 
-const CodeTable StandardPropertyHandler::kCodeTable = {
-    0,   1,   2,   3,   4,   5,   6,   7, 8,  // 0-8   video proc-amp
-    -1,                                       // 9     WhiteBalanceMode
-    -1,  -1,                                  // 10-11 WhiteBalRed, WhiteBalBlue
-    -1,  -1,                                  // 12-13 FlickerFree, Flicker50_60
-    -1,                                       // 14    FPS
-    204,                                      // 15    Exposure: camera-control Exposure
-    9,                                        // 16    Gain: video proc-amp Gain
-    117, 118,                                 // 17-18 flips: video-control
-    -1,  -1,                                  // 19-20 AutoExposure, AutoAll
-    121,                                      // 21    ActualFrameRate: video-control
-    -1,  -1,                                  // 22-23 LED, Setting
-    124, 125,                                 // 24-25 triggers: video-control
-    200, 201, 202, 203, 204, 205, 206,        // 26-32 camera control
-};
+const CodeTable StandardPropertyHandler::kCodeTable =
+    catalogue::kFamilyCodes[catalogue::kFamilyStandard];
 
 namespace {
 const HandlerProfile kStandardProfile{&StandardPropertyHandler::kCodeTable, nullptr, 0,

@@ -39,85 +39,14 @@ const SpecialCase kLogiFusionCases[] = {
 };
 // clang-format on
 
-const HandlerProfile kCreaLiveUltraProfile{&CreaLiveUltraPropertyHandler::kCodeTable,
-                                           kCreaLiveUltraCases, std::size(kCreaLiveUltraCases),
-                                           kCreativePlacement};
-const HandlerProfile kLogiFusionProfile{&LogiFusionPropertyHandler::kCodeTable, kLogiFusionCases,
-                                        std::size(kLogiFusionCases), kLogitechPlacement};
+const HandlerProfile kCreaLiveUltraProfile{
+    &catalogue::kFamilyCodes[catalogue::kFamilyCreaLiveUltra], kCreaLiveUltraCases,
+    std::size(kCreaLiveUltraCases), kCreativePlacement};
+const HandlerProfile kLogiFusionProfile{&catalogue::kFamilyCodes[catalogue::kFamilyLogiFusion],
+                                        kLogiFusionCases, std::size(kLogiFusionCases),
+                                        kLogitechPlacement};
 
 }  // namespace
-
-const CodeTable CreaLiveUltraPropertyHandler::kCodeTable = {
-    0,    // 0  Brightness
-    1,    // 1  Contrast
-    2,    // 2  Hue
-    3,    // 3  Saturation
-    4,    // 4  Sharpness
-    5,    // 5  Gamma
-    6,    // 6  ColorEnable
-    7,    // 7  WhiteBalance
-    8,    // 8  BacklightCompensation
-    -1,   // 9  WhiteBalanceMode
-    -1,   // 10 WhiteBalRed
-    -1,   // 11 WhiteBalBlue
-    -1,   // 12 FlickerFree
-    -1,   // 13 Flicker50_60
-    -1,   // 14 FPS
-    -1,   // 15 Exposure
-    9,    // 16 Gain
-    117,  // 17 FlipHorizontal
-    118,  // 18 FlipVertical
-    -1,   // 19 AutoExposure
-    -1,   // 20 AutoAll
-    121,  // 21 ActualFrameRate
-    -1,   // 22 LED
-    -1,   // 23 Setting
-    -1,   // 24 ExtTrigger
-    -1,   // 25 SWTrigger
-    200,  // 26 Pan
-    201,  // 27 Tilt
-    202,  // 28 Roll
-    203,  // 29 Zoom
-    204,  // 30 Iris / CamExposure
-    205,  // 31 Focus
-    206,  // 32
-};
-
-const CodeTable LogiFusionPropertyHandler::kCodeTable = {
-    0,    // 0  Brightness
-    1,    // 1  Contrast
-    2,    // 2  Hue
-    3,    // 3  Saturation
-    4,    // 4  Sharpness
-    5,    // 5  Gamma
-    602,  // 6  ColorEnable
-    7,    // 7  WhiteBalance
-    8,    // 8  BacklightCompensation
-    515,  // 9  WhiteBalanceMode
-    -1,   // 10 WhiteBalRed
-    -1,   // 11 WhiteBalBlue
-    556,  // 12 FlickerFree
-    556,  // 13 Flicker50_60
-    204,  // 14 FPS
-    523,  // 15 Exposure
-    528,  // 16 Gain
-    505,  // 17 FlipHorizontal
-    506,  // 18 FlipVertical
-    532,  // 19 AutoExposure
-    -1,   // 20 AutoAll
-    -1,   // 21 ActualFrameRate
-    -1,   // 22 LED
-    531,  // 23 Setting
-    502,  // 24 ExtTrigger
-    502,  // 25 SWTrigger
-    200,  // 26 Pan
-    201,  // 27 Tilt
-    202,  // 28 Roll
-    203,  // 29 Zoom
-    204,  // 30 Iris / CamExposure
-    205,  // 31 Focus
-    206,  // 32
-};
 
 CreaLiveUltraPropertyHandler::CreaLiveUltraPropertyHandler(CaptureFilter* filter,
                                                            const Guid& privateSet,

@@ -12,8 +12,6 @@ namespace lumora {
 // Chipset CSX_CREALIVEULTRA (private set 5a403423-5667-4ec4-8573-7b88ccdc11cf).
 class CreaLiveUltraPropertyHandler : public TablePropertyHandler {
  public:
-  static const CodeTable kCodeTable;
-
   CreaLiveUltraPropertyHandler(CaptureFilter* filter, const Guid& privateSet, const Guid& second,
                                const Guid& third, Clock& clock);
 };
@@ -21,8 +19,6 @@ class CreaLiveUltraPropertyHandler : public TablePropertyHandler {
 // Chipset CSX_LOGIFUSION (private set 22ca01a0-cd31-11d0-8b18-00aa00cf90f9).
 class LogiFusionPropertyHandler : public TablePropertyHandler {
  public:
-  static const CodeTable kCodeTable;
-
   LogiFusionPropertyHandler(CaptureFilter* filter, const Guid& privateSet, const Guid& second,
                             const Guid& third, Clock& clock);
 };

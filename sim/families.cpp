@@ -3,8 +3,19 @@
 #include <iterator>
 
 #include "property/catalogue.h"
+#include "property/detection.h"
 
 namespace lumora::sim {
+
+// The rig keeps its own copy of the drivers' set ids (sim/families.h), so
+// that it does not take the library's word for them; the two must agree.
+static_assert(kSetSaa8112 == private_set::kSaa8112, "SAA8112 set");
+static_assert(kSetSaa8116 == private_set::kSaa8116, "SAA8116 set");
+static_assert(kSetSaa8116Alias == private_set::kSaa8116Alias, "SAA8116 alias set");
+static_assert(kSetSaa8116Creative == private_set::kCreative4011, "Creative SAA8116 set");
+static_assert(kSetSaa8116Logitech == private_set::kLogitech08B, "Logitech SAA8116 set");
+static_assert(kSetCreaLiveUltra == private_set::kCreaLiveUltra, "CreaLiveUltra set");
+static_assert(kSetLogiFusion == private_set::kLogiFusion, "LogiFusion set");
 
 namespace {
 

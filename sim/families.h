@@ -46,6 +46,9 @@ struct FamilyInfo {
 
 constexpr Guid kSetSaa8112 = Guid::Parse("35DBC300-F98F-11D2-AFD0-00104B13EAF2");
 constexpr Guid kSetSaa8116 = Guid::Parse("1B3C6C20-CCE8-11D3-A59B-00104B13EAF2");
+// The set the VID/PID table names for the SPC 900NC (VID_0471&PID_0329),
+// whose driver answers kSetSaa8116.
+constexpr Guid kSetSaa8116Alias = Guid::Parse("63B8CCB6-015F-4B1D-AAD3-D4158AA1A9E3");
 constexpr Guid kSetSaa8116Creative = Guid::Parse("869E8C6F-0D84-420F-B44E-7BFBEE74D6CF");
 constexpr Guid kSetSaa8116Logitech = Guid::Parse("F83865C0-92C3-11d3-B41E-0010DC973BDB");
 constexpr Guid kSetCreaLiveUltra = Guid::Parse("5a403423-5667-4ec4-8573-7b88ccdc11cf");

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <new>
 
+#include "base/text.h"
+
 namespace lumora::sim {
 
 struct MemoryRegistry::Node {
@@ -29,12 +31,6 @@ namespace {
 
 using Node = MemoryRegistry::Node;
 
-bool SameName(const std::string& a, const std::string& b) {
-  auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                            [&](char x, char y) { return lower(x) == lower(y); });
-}
-
 std::vector<std::string> SplitPath(const std::string& path) {
   std::vector<std::string> parts;
   std::string part;
@@ -52,7 +48,7 @@ std::vector<std::string> SplitPath(const std::string& path) {
 
 Node* Child(Node& node, const std::string& name) {
   for (auto& child : node.children) {
-    if (SameName(child->name, name)) return child.get();
+    if (EqualNoCase(child->name, name)) return child.get();
   }
   return nullptr;
 }
@@ -172,7 +168,7 @@ class MemoryKey : public RegistryKey {
       const std::string path = path_ + "\\" + Utf8Of(name.View());
       state_->openLog.push_back(path);
       for (const auto& refused : state_->refused) {
-        if (SameName(refused.first, path)) return refused.second;
+        if (EqualNoCase(refused.first, path)) return refused.second;
       }
       for (auto& child : node_->children) {
         if (SameUnits(Utf16Of(child->name), name.View())) {
@@ -189,7 +185,7 @@ class MemoryKey : public RegistryKey {
   RegStatus QueryValue(const std::string& name, uint32_t* type, uint8_t* data,
                        uint32_t* size) override {
     for (const auto& entry : node_->values) {
-      if (!SameName(entry.first, name)) continue;
+      if (!EqualNoCase(entry.first, name)) continue;
       const auto& value = entry.second;
       const uint32_t needed = static_cast<uint32_t>(value.bytes.size());
       *type = value.type;
@@ -221,7 +217,7 @@ void MemoryRegistry::SetValue(const std::string& path, const std::string& name, 
                               std::vector<uint8_t> bytes) {
   Node& node = Create(state_->root, path);
   for (auto& entry : node.values) {
-    if (SameName(entry.first, name)) {
+    if (EqualNoCase(entry.first, name)) {
       entry.second = {type, std::move(bytes)};
       return;
     }
@@ -254,7 +250,7 @@ RegStatus MemoryRegistry::OpenLocalMachine(const std::string& path,
   try {
     state_->openLog.push_back(path);
     for (const auto& refused : state_->refused) {
-      if (SameName(refused.first, path)) return refused.second;
+      if (EqualNoCase(refused.first, path)) return refused.second;
     }
     Node* node = Find(state_->root, path);
     if (node == nullptr) return kRegFileNotFound;

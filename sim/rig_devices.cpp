@@ -17,38 +17,32 @@ struct DeviceRow {
   const char* friendlyName;  // null: the bag has no "FriendlyName"
   const char* vidPid;
   const char* serial;
-  const char* privateSet;  // null: no private set
+  Guid privateSet;  // the null GUID: no private set
 };
 
 constexpr DeviceRow kDefaultDevices[] = {
     {R"(@device:pnp:\\?\usb#vid_0471&pid_0308#5&1a2b3c4&0&1#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\global)",
-     "Philips Vesta Pro Camera", "VID_0471&PID_0308", "0", "35DBC300-F98F-11D2-AFD0-00104B13EAF2"},
+     "Philips Vesta Pro Camera", "VID_0471&PID_0308", "0", kSetSaa8112},
     {R"(@device:pnp:\\?\usb#vid_0471&pid_0311&mi_00#7&2a4c6e8&0&0000#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\global)",
-     "Philips ToUcam Pro Camera", "VID_0471&PID_0311", "2a4c6e8",
-     "1B3C6C20-CCE8-11D3-A59B-00104B13EAF2"},
+     "Philips ToUcam Pro Camera", "VID_0471&PID_0311", "2a4c6e8", kSetSaa8116},
     {R"(@device:pnp:\\?\usb#vid_0471&pid_0311&mi_00#7&3b5d7f9&0&0000#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\global)",
-     "Philips ToUcam Pro Camera", "VID_0471&PID_0311", "3b5d7f9",
-     "1B3C6C20-CCE8-11D3-A59B-00104B13EAF2"},
+     "Philips ToUcam Pro Camera", "VID_0471&PID_0311", "3b5d7f9", kSetSaa8116},
     {R"(@device:pnp:\\?\usb#vid_0471&pid_0329&mi_00#7&1f1f0d8&0&0000#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\global)",
-     "Philips SPC 900NC PC Camera", "VID_0471&PID_0329", "1f1f0d8",
-     "63B8CCB6-015F-4B1D-AAD3-D4158AA1A9E3"},
+     "Philips SPC 900NC PC Camera", "VID_0471&PID_0329", "1f1f0d8", kSetSaa8116Alias},
     {R"(@device:sw:{860BB310-5D01-11D0-BD3B-00A0C911CE86}\{4A2E8B5C-0F1D-4E3A-9B6C-7D5E2F1A3C90})",
-     "Video for Windows Capture", "", "", nullptr},
+     "Video for Windows Capture", "", "", kNullGuid},
     {R"(@device:pnp:\\?\usb#vid_046d&pid_08b2#5&2b1ac4a&0&1#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\global)",
-     "Logitech QuickCam Pro 4000", "VID_046D&PID_08B2", "0",
-     "F83865C0-92C3-11d3-B41E-0010DC973BDB"},
+     "Logitech QuickCam Pro 4000", "VID_046D&PID_08B2", "0", kSetSaa8116Logitech},
     {R"(@device:pnp:\\?\usb#vid_046d&pid_08c2&mi_00#7&9c3d2e1&0&0000#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\global)",
-     "Logitech QuickCam Fusion", "VID_046D&PID_08C2", "9c3d2e1",
-     "22ca01a0-cd31-11d0-8b18-00aa00cf90f9"},
+     "Logitech QuickCam Fusion", "VID_046D&PID_08C2", "9c3d2e1", kSetLogiFusion},
     {R"(@device:pnp:\\?\usb#vid_0ac8&pid_301b#5&3e7a9b2&0&4#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\global)",
-     nullptr, "VID_0AC8&PID_301B", "0", nullptr},
+     nullptr, "VID_0AC8&PID_301B", "0", kNullGuid},
     {R"(@device:pnp:\\?\usb#vid_041e&pid_4011#5&1c8e4f0&0&2#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\global)",
-     "Creative WebCam Pro eX", "VID_041E&PID_4011", "0", "869E8C6F-0D84-420F-B44E-7BFBEE74D6CF"},
+     "Creative WebCam Pro eX", "VID_041E&PID_4011", "0", kSetSaa8116Creative},
     {R"(@device:pnp:\\?\usb#vid_041e&pid_403c&mi_00#7&5f2a8c3&0&0000#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\global)",
-     "Creative Live! Cam Ultra", "VID_041E&PID_403C", "5f2a8c3",
-     "5a403423-5667-4ec4-8573-7b88ccdc11cf"},
+     "Creative Live! Cam Ultra", "VID_041E&PID_403C", "5f2a8c3", kSetCreaLiveUltra},
     {R"(@device:pnp:\\?\usb#vid_0c45&pid_6340#6&12d4b1a&2&3#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\global)",
-     "USB Video Device", "VID_0C45&PID_6340", "2", nullptr},
+     "USB Video Device", "VID_0C45&PID_6340", "2", kNullGuid},
 };
 
 constexpr const char* kKeepsAutoValueDevice = "VID_0C45&PID_6340";
@@ -60,7 +54,7 @@ RigDevice FromRow(const DeviceRow& row) {
   d.friendlyName = row.friendlyName != nullptr ? row.friendlyName : "";
   d.vidPid = row.vidPid;
   d.serial = row.serial;
-  d.privateSet = row.privateSet != nullptr ? Guid::Parse(row.privateSet) : Guid{};
+  d.privateSet = row.privateSet;
   d.camera = MakeRigCamera(d.privateSet);
   return d;
 }
@@ -119,7 +113,7 @@ std::shared_ptr<SimulatedCamera> MakeRigCamera(const Guid& privateSet) {
   } kFamilies[] = {
       {kSetSaa8112, Family::Saa8112},
       {kSetSaa8116, Family::Saa8116},
-      {Guid::Parse("63B8CCB6-015F-4B1D-AAD3-D4158AA1A9E3"), Family::Saa8116},
+      {kSetSaa8116Alias, Family::Saa8116},
       {kSetSaa8116Creative, Family::Saa8116Creative},
       {kSetSaa8116Logitech, Family::Saa8116Logitech},
       {kSetCreaLiveUltra, Family::CreaLiveUltra},

@@ -4,7 +4,7 @@
 #include <sstream>
 
 #include "sim/rig_devices.h"
-#include "sim/rig_text.h"
+#include "base/text.h"
 
 namespace lumora::sim {
 
@@ -43,13 +43,13 @@ bool ApplyRigFaults(const std::string& text, const std::vector<RigDevice>& devic
     const std::string control = entry.substr(colon1 + 1, colon2 - colon1 - 1);
     const std::string fault = entry.substr(colon2 + 1);
     int64_t place = 0, id = 0;
-    if (!ParseLong(entry.substr(0, colon1), 1, static_cast<int64_t>(devices.size()), &place)) {
+    if (!ParseInteger(entry.substr(0, colon1), 1, static_cast<int64_t>(devices.size()), &place)) {
       return false;
     }
     SimulatedCamera* cam = devices[static_cast<size_t>(place) - 1].camera.get();
     const size_t slash = control.find('/');
     if (cam == nullptr || slash == std::string::npos ||
-        !ParseLong(control.substr(slash + 1), 0, INT32_MAX, &id)) {
+        !ParseInteger(control.substr(slash + 1), 0, INT32_MAX, &id)) {
       return false;
     }
     const std::string kind = control.substr(0, slash);

@@ -1,23 +1,15 @@
 // The rig's plug file: which devices are unplugged (see rig_devices.h).
 #include <algorithm>
-#include <cctype>
 #include <sstream>
 
 #include "sim/rig_devices.h"
-#include "sim/rig_text.h"
+#include "base/text.h"
 
 namespace lumora::sim {
 
 namespace {
 
 constexpr const char* kPlugHeader = "lumora-sim-plug 1";
-
-// Equal without regard to ASCII case.
-bool SameText(const std::string& a, const std::string& b) {
-  auto lower = [](char c) { return std::tolower(static_cast<unsigned char>(c)); };
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                            [&](char x, char y) { return lower(x) == lower(y); });
-}
 
 }  // namespace
 
@@ -36,7 +28,7 @@ bool ParsePlugState(const std::string& text, std::vector<PlugEntry>* entries) {
     if (!(words >> state >> generation >> key) || (words >> extra)) return false;
     PlugEntry e;
     int64_t g = 0;
-    if ((state != "plugged" && state != "unplugged") || !ParseLong(generation, 0, UINT32_MAX, &g)) {
+    if ((state != "plugged" && state != "unplugged") || !ParseInteger(generation, 0, UINT32_MAX, &g)) {
       return false;
     }
     e.plugged = state == "plugged";
@@ -52,7 +44,7 @@ bool ApplyPlugState(const std::vector<PlugEntry>& entries, std::vector<RigDevice
   bool changed = false;
   for (RigDevice& d : *devices) {
     for (const PlugEntry& e : entries) {
-      if (!SameText(e.key, d.displayName) && (d.serial.empty() || !SameText(e.key, d.serial))) {
+      if (!EqualNoCase(e.key, d.displayName) && (d.serial.empty() || !EqualNoCase(e.key, d.serial))) {
         continue;
       }
       if (e.generation == d.plugGeneration) break;

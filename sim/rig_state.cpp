@@ -3,7 +3,7 @@
 #include <sstream>
 
 #include "sim/rig_devices.h"
-#include "sim/rig_text.h"
+#include "base/text.h"
 
 namespace lumora::sim {
 
@@ -94,7 +94,7 @@ bool ApplyRigState(const std::string& text, const std::vector<RigDevice>& device
     if (cam == nullptr) return false;
     if (line.rfind("plug ", 0) == 0) {
       int64_t g = 0;
-      if (!Words(line, 2, &w) || !ParseLong(w[1], 0, UINT32_MAX, &g)) return false;
+      if (!Words(line, 2, &w) || !ParseInteger(w[1], 0, UINT32_MAX, &g)) return false;
       stale = static_cast<uint32_t>(g) != device->plugGeneration;
       continue;
     }

@@ -3,6 +3,7 @@
 #include <oleauto.h>
 
 #include "com/raii.h"
+#include "property/catalogue.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -10,10 +11,11 @@ namespace lumora::simpleapi {
 namespace {
 
 // Highest property numbers the simple API forwards: support for the whole
-// catalogue, range and value up to VCP_SWTrigger (the camera-control
-// properties VCP_Pan to VCP_Focus are not reachable for those).
+// catalogue, range and value for the rows the catalogue lets value calls
+// reach (VCP_SWTrigger; the camera-control properties VCP_Pan to VCP_Focus
+// are not reachable for those).
 constexpr ULONG kLastSupportProperty = VCP_LastElement;
-constexpr ULONG kLastValueProperty = VCP_SWTrigger;
+constexpr ULONG kLastValueProperty = catalogue::kValueCallRows - 1;
 
 bool InRange(LONG property, ULONG last) noexcept { return static_cast<ULONG>(property) <= last; }
 
@@ -125,7 +127,7 @@ bool CameraManager::SetCam(LONG index) noexcept {
 
 bool CameraManager::CamProperty_Support(LONG property, LONG* support) noexcept {
   if (!control_ || !support || !InRange(property, kLastSupportProperty)) return false;
-  ::VidCapPropertySupport value = VCS_no;
+  ::VidCapPropertySupport value = ::VCS_no;
   if (FAILED(control_->Has(static_cast<::VidCapProperty>(property), &value))) return false;
   *support = value;
   return true;
@@ -179,7 +181,7 @@ HRESULT CameraManager::GetMode(LONG property, LONG* mode) noexcept {
   ComPtr<IDVidCapCtrl2> control;
   HRESULT hr = Control2(property, &control);
   if (FAILED(hr)) return hr;
-  ::VidCapPropertyMode value = VCM_Manual;
+  ::VidCapPropertyMode value = ::VCM_Manual;
   hr = control->get_Mode(static_cast<::VidCapProperty>(property), &value);
   if (SUCCEEDED(hr)) *mode = value;
   return hr;
@@ -214,8 +216,8 @@ HRESULT CameraManager::RangeList(LONG property, LONG (&values)[4], ULONG* count)
 
 bool CameraManager::CamChipset(LONG* chipset) noexcept {
   if (!control_ || !chipset) return false;
-  ::KnownChipsetCat value = CSX_Unknown;
-  if (FAILED(control_->get_Chipset(&value))) value = CSX_Unknown;
+  ::KnownChipsetCat value = ::CSX_Unknown;
+  if (FAILED(control_->get_Chipset(&value))) value = ::CSX_Unknown;
   *chipset = value;
   return true;
 }

@@ -1,6 +1,6 @@
 // The exported simple camera API: the class CLumoraAPIclass and the ten
 // plain functions, which act on one library-wide instance of the class.
-#include "simpleapi/lumora.h"
+#include "lumora.h"
 
 #include <atomic>
 #include <cstring>

@@ -30,9 +30,9 @@ PropertyFacts CollectFacts(CameraSource& source, int32_t property) {
   }
   int32_t modes = 0, mode = 0;
   if (hr::Succeeded(source.ModeSupport(property, &modes)))
-    f.modes = modes & (kModeAuto | kModeManual);
+    f.modes = modes & (VCM_Auto | VCM_Manual);
   if (f.modes != 0 && hr::Succeeded(source.GetMode(property, &mode)) &&
-      (mode == kModeAuto || mode == kModeManual)) {
+      (mode == VCM_Auto || mode == VCM_Manual)) {
     f.mode = mode;
   }
   return f;
@@ -52,8 +52,8 @@ std::string ToolReportLine(const PropertyFacts& f, int32_t chipset) {
     line += "\t(" + ExposureSecondsText(f.value) + ")";
   }
   if (f.defaultOk) line += "\tDefault " + std::to_string(f.defaultValue);
-  if (f.mode == kModeAuto) line += "\tMode auto";
-  if (f.mode == kModeManual) line += "\tMode manual";
+  if (f.mode == VCM_Auto) line += "\tMode auto";
+  if (f.mode == VCM_Manual) line += "\tMode manual";
   return line;
 }
 

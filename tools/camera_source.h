@@ -8,13 +8,10 @@
 #include <string>
 
 #include "base/types.h"
+#include "property/catalogue.h"
 #include "tools/report.h"
 
 namespace lumora {
-
-// Mode bits and values of a control with automatic and manual modes.
-constexpr int32_t kModeAuto = 1;
-constexpr int32_t kModeManual = 2;
 
 class CameraSource {
  public:
@@ -50,8 +47,8 @@ struct PropertyFacts {
   int32_t defaultValue = 0;
   bool valueOk = false;
   int32_t value = 0;
-  int32_t modes = 0;  // kModeAuto | kModeManual bits, 0 without modes
-  int32_t mode = 0;   // kModeAuto or kModeManual, 0 unknown
+  int32_t modes = 0;  // VCM_Auto | VCM_Manual bits, 0 without modes
+  int32_t mode = 0;   // VCM_Auto or VCM_Manual, 0 unknown
 };
 
 PropertyFacts CollectFacts(CameraSource& source, int32_t property);

@@ -12,10 +12,11 @@ namespace lumora::check {
 
 namespace {
 
-constexpr int32_t kProperties = 32;      // catalogue values 0..31
-constexpr uint32_t kBlockElements = 31;  // a settings block covers 0..30
+constexpr int32_t kProperties = catalogue::kNamed;
+constexpr uint32_t kBlockElements = catalogue::kBlockRows;
 
-bool IsTrigger(int32_t p) { return p == VCP_ExtTrigger || p == VCP_SWTrigger; }
+// The check never touches a trigger.
+bool IsTrigger(int32_t p) { return catalogue::KindOf(p) == catalogue::Kind::kTrigger; }
 
 std::string Num(int64_t v) { return std::to_string(v); }
 
@@ -33,7 +34,7 @@ std::string Name(int32_t p) {
 struct Original {
   bool read = false;  // value read at the start
   int32_t value = 0;
-  int32_t modes = 0;  // kModeAuto | kModeManual, 0 without modes
+  int32_t modes = 0;  // VCM_Auto | VCM_Manual, 0 without modes
   int32_t mode = 0;   // mode at the start, 0 unknown
 };
 
@@ -85,7 +86,7 @@ class Checker {
       Original& o = original_[p];
       if ((support_[p] & VCS_get) != 0) o.read = hr::Succeeded(s_.Get(p, &o.value));
       int32_t modes = 0, mode = 0;
-      if (hr::Succeeded(s_.ModeSupport(p, &modes))) o.modes = modes & (kModeAuto | kModeManual);
+      if (hr::Succeeded(s_.ModeSupport(p, &modes))) o.modes = modes & (VCM_Auto | VCM_Manual);
       if (o.modes != 0 && hr::Succeeded(s_.GetMode(p, &mode))) o.mode = mode;
     }
   }
@@ -181,8 +182,8 @@ class Checker {
     if (!sane || !o.read) return;
 
     // A manual value written while the control is automatic may be ignored.
-    if ((o.modes & kModeManual) != 0 && o.mode == kModeAuto) {
-      HResult m = s_.SetMode(p, kModeManual);
+    if ((o.modes & VCM_Manual) != 0 && o.mode == VCM_Auto) {
+      HResult m = s_.SetMode(p, VCM_Manual);
       if (Gone(m)) return;
       modeChanged_[p] = true;
     }
@@ -245,7 +246,7 @@ class Checker {
 
   void CheckModes(int32_t p, PropertyResult* r) {
     const Original& o = original_[p];
-    if (o.modes != (kModeAuto | kModeManual)) return;
+    if (o.modes != (VCM_Auto | VCM_Manual)) return;
     int32_t now = 0;
     HResult h = s_.GetMode(p, &now);
     if (Gone(h)) return;
@@ -253,9 +254,9 @@ class Checker {
       r->failures.push_back("the mode cannot be read (" + Hr(h) + ")");
       return;
     }
-    const int32_t other = now == kModeAuto ? kModeManual : kModeAuto;
+    const int32_t other = now == VCM_Auto ? VCM_Manual : VCM_Auto;
     for (int32_t mode : {other, now}) {
-      const char* name = mode == kModeAuto ? "automatic" : "manual";
+      const char* name = mode == VCM_Auto ? "automatic" : "manual";
       h = s_.SetMode(p, mode);
       if (Gone(h)) return;
       modeChanged_[p] = true;
@@ -268,9 +269,9 @@ class Checker {
       if (Gone(h)) return;
       if (hr::Failed(h) || back != mode) {
         r->failures.push_back(std::string("switched to ") + name + ", the mode reads " +
-                              (hr::Failed(h)       ? "fail"
-                               : back == kModeAuto ? "automatic"
-                                                   : "manual"));
+                              (hr::Failed(h)      ? "fail"
+                               : back == VCM_Auto ? "automatic"
+                                                  : "manual"));
         return;
       }
     }
@@ -294,7 +295,7 @@ class Checker {
         }
       }
     }
-    if (o.mode != 0 && (modeChanged_[p] || o.mode == kModeAuto)) s_.SetMode(p, o.mode);
+    if (o.mode != 0 && (modeChanged_[p] || o.mode == VCM_Auto)) s_.SetMode(p, o.mode);
   }
 
   void RestoreAll(Result* result) {
@@ -315,8 +316,8 @@ class Checker {
         continue;
       }
       // In automatic mode the camera chooses the value itself.
-      if (o.mode == kModeAuto) {
-        if (hr::Failed(s_.GetMode(p, &mode)) || mode != kModeAuto) {
+      if (o.mode == VCM_Auto) {
+        if (hr::Failed(s_.GetMode(p, &mode)) || mode != VCM_Auto) {
           result->notRestored.push_back(Name(p) + " is no longer automatic");
         }
       } else if (value != o.value) {

@@ -4,14 +4,12 @@
 
 namespace lumora::cli {
 
-bool IsAction(int32_t property) { return property == VCP_SWTrigger || property == VCP_Setting; }
-
 namespace {
 
 // Adds the step that resets property; false when it cannot be reset.
 bool PlanOne(ProfileTarget& target, int32_t property, std::vector<ResetStep>* steps) {
-  if (IsAction(property) || (target.Support(property) & VCS_set) == 0) return false;
-  if ((target.ModeSupport(property) & kModeAuto) != 0) {
+  if (!catalogue::IsKept(property) || (target.Support(property) & VCS_set) == 0) return false;
+  if ((target.ModeSupport(property) & VCM_Auto) != 0) {
     steps->push_back({property, true, 0});
     return true;
   }
@@ -41,10 +39,10 @@ bool PlanReset(ProfileTarget& target, const std::vector<int32_t>& named,
 std::vector<ProfileEntry> SavedEntries(ProfileTarget& target) {
   std::vector<ProfileEntry> entries;
   for (int32_t p = VCP_FirstElement; p <= VCP_LastElement; ++p) {
-    if (IsAction(p) || target.Support(p) != VCS_both) continue;
+    if (!catalogue::IsKept(p) || target.Support(p) != VCS_both) continue;
     int32_t mode = 0;
-    if ((target.ModeSupport(p) & kModeAuto) != 0 && hr::Succeeded(target.GetMode(p, &mode)) &&
-        mode == kModeAuto) {
+    if ((target.ModeSupport(p) & VCM_Auto) != 0 && hr::Succeeded(target.GetMode(p, &mode)) &&
+        mode == VCM_Auto) {
       entries.push_back({p, 0, 0, EntryMode::kAuto});
       continue;
     }
@@ -57,10 +55,10 @@ std::vector<ProfileEntry> SavedEntries(ProfileTarget& target) {
 
 HResult WriteManual(ProfileTarget& target, int32_t property, int32_t value, bool* modes) {
   int32_t mode = 0;
-  *modes = (target.ModeSupport(property) & kModeManual) != 0;
+  *modes = (target.ModeSupport(property) & VCM_Manual) != 0;
   HResult result = hr::Ok;
-  if (*modes && hr::Succeeded(target.GetMode(property, &mode)) && mode == kModeAuto) {
-    result = target.SetMode(property, kModeManual);
+  if (*modes && hr::Succeeded(target.GetMode(property, &mode)) && mode == VCM_Auto) {
+    result = target.SetMode(property, VCM_Manual);
   }
   if (hr::Succeeded(result)) result = target.Set(property, value);
   return result;

@@ -13,10 +13,6 @@
 
 namespace lumora::cli {
 
-// Trigger and setting-selector writes are actions rather than settings: a
-// profile does not replay them, and reset leaves them alone.
-bool IsAction(int32_t property);
-
 // One write of a reset: the automatic mode where the control offers it,
 // else the control's default value.
 struct ResetStep {

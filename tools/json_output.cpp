@@ -33,19 +33,16 @@ json Name(int32_t property) {
   return name != nullptr ? json(name) : json(nullptr);
 }
 
-static_assert(kModeAuto == cli::kModeAuto && kModeManual == cli::kModeManual,
-              "the tool's two mode constants agree");
-
 json Mode(int32_t mode) {
-  if (mode == kModeAuto) return "auto";
-  if (mode == kModeManual) return "manual";
+  if (mode == VCM_Auto) return "auto";
+  if (mode == VCM_Manual) return "manual";
   return nullptr;
 }
 
 json Modes(int32_t modes) {
   json list = json::array();
-  if (modes & kModeAuto) list.push_back("auto");
-  if (modes & kModeManual) list.push_back("manual");
+  if (modes & VCM_Auto) list.push_back("auto");
+  if (modes & VCM_Manual) list.push_back("manual");
   return list;
 }
 

@@ -2,10 +2,6 @@
 #include "tools/profile.h"
 
 #include <algorithm>
-#include <cctype>
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <set>
 
 #include "property/catalogue.h"
@@ -16,9 +12,6 @@ namespace {
 
 constexpr const char* kMagic = "lumora-profile 1";
 constexpr const char* kByteOrderMark = "\xEF\xBB\xBF";
-
-// Automatic modes in the order "load" writes them.
-constexpr int32_t kAutoModes[] = {VCP_AutoAll, VCP_WhiteBalanceMode, VCP_AutoExposure};
 
 std::string LineError(int line, const std::string& text) {
   return "line " + std::to_string(line) + ": " + text;
@@ -75,32 +68,6 @@ std::string Printable(const std::string& text) {
 }
 
 std::string Quoted(const std::string& text) { return "'" + Printable(text) + "'"; }
-
-bool EqualNoCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
-
-bool ParseInt32(const std::string& text, int32_t* value) {
-  if (text.empty()) return false;
-  size_t i = 0;
-  if (text[0] == '+' || text[0] == '-') i = 1;
-  if (i == text.size()) return false;
-  for (size_t k = i; k < text.size(); ++k) {
-    if (!std::isdigit(static_cast<unsigned char>(text[k]))) return false;
-  }
-  errno = 0;
-  long long parsed = std::strtoll(text.c_str(), nullptr, 10);
-  if (errno == ERANGE || parsed < INT32_MIN || parsed > INT32_MAX) return false;
-  *value = static_cast<int32_t>(parsed);
-  return true;
-}
 
 bool ParseProfile(const std::string& text, Profile* profile, std::string* error) {
   Profile parsed;
@@ -243,14 +210,12 @@ std::string FormatProfile(const Profile& profile) {
   return out;
 }
 
-bool IsAutoMode(int32_t property) {
-  return std::find(std::begin(kAutoModes), std::end(kAutoModes), property) != std::end(kAutoModes);
-}
+bool IsAutoMode(int32_t property) { return catalogue::KindOf(property) == catalogue::Kind::kAuto; }
 
 std::vector<ProfileEntry> LoadOrder(const std::vector<ProfileEntry>& entries) {
   std::vector<ProfileEntry> ordered;
   ordered.reserve(entries.size());
-  for (int32_t mode : kAutoModes) {
+  for (int32_t mode : catalogue::kAutoSwitches) {
     for (const ProfileEntry& e : entries) {
       if (e.property == mode) ordered.push_back(e);
     }

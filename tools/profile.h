@@ -30,6 +30,8 @@
 #include <string>
 #include <vector>
 
+#include "base/text.h"
+
 namespace lumora::cli {
 
 // What tells one camera from another, as the library lists it.
@@ -89,8 +91,8 @@ std::vector<std::string> IdentityDifferences(const Profile& profile, const Camer
 std::string EntryValueText(const ProfileEntry& entry);
 
 // A decimal 32-bit integer with optional sign and nothing else; false for
-// empty text, other characters or overflow.
-bool ParseInt32(const std::string& text, int32_t* value);
+// empty text, other characters or overflow (base/text.h).
+using lumora::ParseInt32;
 
 // Text without leading and trailing blanks (space, tab, CR).
 std::string Trim(const std::string& text);
@@ -103,7 +105,7 @@ std::string Printable(const std::string& text);
 // Printable(text) in single quotes, for echoing user text in a message.
 std::string Quoted(const std::string& text);
 
-// ASCII case-insensitive equality.
-bool EqualNoCase(const std::string& a, const std::string& b);
+// ASCII case-insensitive equality (base/text.h).
+using lumora::EqualNoCase;
 
 }  // namespace lumora::cli

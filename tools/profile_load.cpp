@@ -25,7 +25,7 @@ std::string Refusal(ProfileTarget& target, const ProfileEntry& e) {
   if (support == VCS_no) return "not supported by this camera";
   if ((support & VCS_set) == 0) return "cannot be set on this camera";
   if (e.mode != EntryMode::kValue) {
-    int32_t wanted = e.mode == EntryMode::kAuto ? kModeAuto : kModeManual;
+    int32_t wanted = e.mode == EntryMode::kAuto ? VCM_Auto : VCM_Manual;
     if ((target.ModeSupport(e.property) & wanted) == 0) {
       return e.mode == EntryMode::kAuto ? "has no automatic mode on this camera"
                                         : "has no manual mode on this camera";
@@ -42,8 +42,8 @@ std::string Refusal(ProfileTarget& target, const ProfileEntry& e) {
 
 HResult Write(ProfileTarget& target, const ProfileEntry& e) {
   switch (e.mode) {
-    case EntryMode::kAuto: return target.SetMode(e.property, kModeAuto);
-    case EntryMode::kManual: return target.SetMode(e.property, kModeManual);
+    case EntryMode::kAuto: return target.SetMode(e.property, VCM_Auto);
+    case EntryMode::kManual: return target.SetMode(e.property, VCM_Manual);
     case EntryMode::kValue: break;
   }
   return target.Set(e.property, e.value);
@@ -56,7 +56,7 @@ void Verify(ProfileTarget& target, PropertyOutcome* o) {
   bool hasModes = target.ModeSupport(e.property) != 0;
   int32_t mode = 0;
   if (hasModes && hr::Succeeded(target.GetMode(e.property, &mode)) &&
-      (mode == kModeAuto || mode == kModeManual)) {
+      (mode == VCM_Auto || mode == VCM_Manual)) {
     o->actualMode = mode;
   }
   int32_t value = 0;
@@ -67,13 +67,13 @@ void Verify(ProfileTarget& target, PropertyOutcome* o) {
   }
   switch (e.mode) {
     case EntryMode::kAuto:
-      if (o->actualMode == kModeManual) o->result = LoadResult::kChanged;
+      if (o->actualMode == VCM_Manual) o->result = LoadResult::kChanged;
       break;
     case EntryMode::kManual:
-      if (o->actualMode == kModeAuto) o->result = LoadResult::kChanged;
+      if (o->actualMode == VCM_Auto) o->result = LoadResult::kChanged;
       break;
     case EntryMode::kValue:
-      if ((o->verified && value != e.value) || o->actualMode == kModeAuto) {
+      if ((o->verified && value != e.value) || o->actualMode == VCM_Auto) {
         o->result = LoadResult::kChanged;
       }
       break;
@@ -151,8 +151,8 @@ std::string OutcomeLine(const PropertyOutcome& o) {
       if (o.entry.mode == EntryMode::kValue && o.verified && o.actual != o.entry.value) {
         holds = std::to_string(o.actual);
       }
-      if (o.actualMode != 0 && (o.entry.mode != EntryMode::kValue || o.actualMode == kModeAuto)) {
-        const char* mode = o.actualMode == kModeAuto ? "auto" : "manual";
+      if (o.actualMode != 0 && (o.entry.mode != EntryMode::kValue || o.actualMode == VCM_Auto)) {
+        const char* mode = o.actualMode == VCM_Auto ? "auto" : "manual";
         holds = holds.empty() ? mode : holds + " (" + mode + ")";
       }
       return "changed  " + what + ": the camera holds " + (holds.empty() ? "another value" : holds);

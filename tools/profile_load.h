@@ -17,13 +17,10 @@
 #include <vector>
 
 #include "base/types.h"
+#include "property/catalogue.h"
 #include "tools/profile.h"
 
 namespace lumora::cli {
-
-// Mode bits as the automation interface reports them.
-constexpr int32_t kModeAuto = 1;
-constexpr int32_t kModeManual = 2;
 
 // The camera calls a load makes. Results are HRESULTs.
 class ProfileTarget {
@@ -36,7 +33,7 @@ class ProfileTarget {
   virtual HResult Get(int32_t property, int32_t* value) = 0;
   // A manual write of the value.
   virtual HResult Set(int32_t property, int32_t value) = 0;
-  // kModeAuto / kModeManual bits the control offers; 0 without modes.
+  // VCM_Auto / VCM_Manual bits the control offers; 0 without modes.
   virtual int32_t ModeSupport(int32_t property) = 0;
   virtual HResult GetMode(int32_t property, int32_t* mode) = 0;
   virtual HResult SetMode(int32_t property, int32_t mode) = 0;
@@ -60,7 +57,7 @@ struct PropertyOutcome {
   ProfileEntry entry;
   LoadResult result = LoadResult::kNotReached;
   // A value read back after the writes (kApplied / kChanged): `actual` is the
-  // value, `actualMode` the kModeAuto / kModeManual the control reports (0
+  // value, `actualMode` the VCM_Auto / VCM_Manual the control reports (0
   // when it has no modes or the mode was not read).
   bool verified = false;
   int32_t actual = 0;

@@ -7,25 +7,9 @@
 #include "property/catalogue.h"
 
 namespace lumora {
-namespace {
-
-const char* const kReportNames[33] = {
-    "Brightness        ", "Contrast          ", "Hue               ", "Saturation        ",
-    "Sharpness         ", "Gamma             ", "ColorEnable       ", "WhiteBalance      ",
-    "BacklightComp.    ", "*WhiteBalanceMode ", "*WhiteBalRed      ", "*WhiteBalBlue     ",
-    "*FlickerFree      ", "*Flicker50_60     ", "*FPS              ", "Exposure          ",
-    "Gain              ", "*FlipHorizontal   ", "*FlipVertical     ", "*AutoExposure     ",
-    "*AutoAll          ", "ActualFrameRate   ", "*LED              ", "*Setting          ",
-    "External Trigger  ", "SW-Trigger        ", "Pan Cam           ", "Tilt Cam          ",
-    "Roll Cam          ", "Zoom Cam          ", "CamExposure       ", "Iris Setting      ",
-    "Focus Setting     ",
-};
-
-}  // namespace
-
 std::string ReportName(int32_t property) {
-  if (property < 0 || property > 32) return std::string();
-  return kReportNames[property];
+  const catalogue::Row* row = catalogue::Find(property);
+  return row != nullptr ? row->label : std::string();
 }
 
 const char* SupportText(int32_t support) {
@@ -59,7 +43,7 @@ std::string ReportHeader(int32_t chipset) {
 }
 
 bool IsStandardExposure(int32_t chipset, int32_t property) {
-  return property == VCP_CamExposure || (property == VCP_Exposure && chipset == CSX_Unknown);
+  return catalogue::HasStandardUnits(chipset, property, catalogue::Units::kLog2Seconds);
 }
 
 std::string ExposureSecondsText(int32_t value) {
@@ -70,7 +54,7 @@ std::string ExposureSecondsText(int32_t value) {
 
 std::string ReportBody(ReportSource& source) {
   std::string text;
-  for (int32_t i = 0; i < kReportProperties; ++i) {
+  for (int32_t i = 0; i < catalogue::kNamed; ++i) {
     ReportEntry e;
     e.property = i;
     if (!source.Support(i, &e.support)) e.support = 0;

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "property/catalogue.h"
+
 namespace lumora {
 
 // 18-character label of property 0..32 as the report shows it ("Brightness  ...",
@@ -32,9 +34,9 @@ std::string ReportLine(const ReportEntry& entry);
 
 // The standard exposure control (camera control Exposure) counts in powers
 // of two seconds: value v means 2^v s. True for the catalogue property that
-// reaches it on a camera of this public chipset: CamExposure always, Exposure
-// on cameras without a chipset of their own (the others route Exposure to
-// their private set).
+// reaches it on a camera of this public chipset (the catalogue's units and
+// routes): CamExposure always, Exposure on cameras without a chipset of their
+// own (the others route Exposure to their private set).
 bool IsStandardExposure(int32_t chipset, int32_t property);
 
 // Exposure time of value v as text: "1/32 s" for -5, "1 s" for 0, "4 s" for 2,
@@ -55,12 +57,9 @@ class ReportSource {
   virtual bool Value(int32_t property, int32_t* value) = 0;
 };
 
-// Number of properties the full report lists (0 .. 30, 31).
-constexpr int32_t kReportProperties = 32;
-
-// The lines of properties 0..31, each ended by CR LF. A failed support read
-// counts as "not supported"; range and value are asked only of properties
-// whose line shows them.
+// The lines of the named properties (0..31, catalogue::kNamed), each ended
+// by CR LF. A failed support read counts as "not supported"; range and value
+// are asked only of properties whose line shows them.
 std::string ReportBody(ReportSource& source);
 
 // The number the "Set" button writes for the text of its entry box: the

@@ -279,7 +279,7 @@ void Watcher::GuardValues(State& s) {
       continue;
     }
     auto text = [&](int32_t v) {
-      return g.isMode ? std::string(v == kModeAuto ? "auto" : "manual") : std::to_string(v);
+      return g.isMode ? std::string(v == VCM_Auto ? "auto" : "manual") : std::to_string(v);
     };
     if (g.restoredLastPass) {
       host_.Say(label + ": " + Name(p) + " changed again to " + text(now) +

@@ -328,9 +328,7 @@ TEST(CommandLine, PropertyArgument) {
 // the name of its first row; the later ones are aliases that are only read.
 TEST(Catalogue, AnAliasedValueReportsItsFirstName) {
   std::map<int32_t, std::vector<std::string>> names;
-#define LUMORA_CATALOGUE_ROW(name, value) names[value].push_back(#name);
-  LUMORA_VIDCAP_PROPERTIES(LUMORA_CATALOGUE_ROW)
-#undef LUMORA_CATALOGUE_ROW
+  for (const auto& row : lumora::catalogue::kNames) names[row.value].push_back(row.name);
   std::map<int32_t, std::string> aliased;
   for (const auto& [value, list] : names) {
     if (list.size() > 1) aliased[value] = PropertyName(value);

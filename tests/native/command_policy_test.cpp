@@ -16,7 +16,7 @@ namespace {
 
 constexpr HResult kRefused = hr::InvalidArg;
 
-constexpr int32_t kBoth = kModeAuto | kModeManual;
+constexpr int32_t kBoth = VCM_Auto | VCM_Manual;
 
 std::string Describe(const std::vector<ResetStep>& steps) {
   std::string text;
@@ -31,7 +31,7 @@ class CommandPolicy : public testing::Test {
  protected:
   // A control of the camera; the default, where given, is 7.
   ScriptedCamera::Control& Add(int32_t p, int32_t support, int32_t modes = 0,
-                               int32_t mode = kModeManual, int32_t value = 0) {
+                               int32_t mode = VCM_Manual, int32_t value = 0) {
     ScriptedCamera::Control& c = camera.controls[p];
     c.support = support;
     c.modes = modes;
@@ -53,7 +53,7 @@ TEST_F(CommandPolicy, ResetOfEverythingTakesAutoModesAndDefaultsAndPassesOverThe
   Add(VCP_Hue, VCS_both);                        // neither mode nor default
   Add(VCP_Setting, VCS_both).hasDefault = true;  // an action
   Add(VCP_SWTrigger, VCS_set, kBoth);            // an action
-  Add(VCP_Exposure, VCS_set, kModeAuto);         // settable only
+  Add(VCP_Exposure, VCS_set, VCM_Auto);         // settable only
   ASSERT_TRUE(PlanReset(camera, {}, &steps, &refused));
   EXPECT_EQ(Describe(steps), "Brightness=auto Contrast=7 Exposure=auto ");
   EXPECT_TRUE(camera.writes.empty());
@@ -61,7 +61,7 @@ TEST_F(CommandPolicy, ResetOfEverythingTakesAutoModesAndDefaultsAndPassesOverThe
 
 TEST_F(CommandPolicy, ResetOfNamedPropertiesKeepsTheirOrderOrRefusesTheFirstThatCannot) {
   Add(VCP_Contrast, VCS_both).hasDefault = true;
-  Add(VCP_Brightness, VCS_both, kModeAuto);
+  Add(VCP_Brightness, VCS_both, VCM_Auto);
   Add(VCP_Gamma, VCS_get).hasDefault = true;
   Add(VCP_Hue, VCS_both);
   Add(VCP_Setting, VCS_both).hasDefault = true;
@@ -77,14 +77,14 @@ TEST_F(CommandPolicy, ResetOfNamedPropertiesKeepsTheirOrderOrRefusesTheFirstThat
 }
 
 TEST_F(CommandPolicy, SaveStoresReadableSettableSettingsAutoFirst) {
-  Add(VCP_Brightness, VCS_both, 0, kModeManual, 17);
-  Add(VCP_Contrast, VCS_both, kBoth, kModeAuto, 99);  // automatic
-  Add(VCP_Hue, VCS_both, kBoth, kModeManual, 40);     // manual
-  Add(VCP_Gamma, VCS_get, 0, kModeManual, 5);         // read-only
+  Add(VCP_Brightness, VCS_both, 0, VCM_Manual, 17);
+  Add(VCP_Contrast, VCS_both, kBoth, VCM_Auto, 99);  // automatic
+  Add(VCP_Hue, VCS_both, kBoth, VCM_Manual, 40);     // manual
+  Add(VCP_Gamma, VCS_get, 0, VCM_Manual, 5);         // read-only
   Add(VCP_Sharpness, VCS_both).failRead = kRefused;   // unreadable
-  Add(VCP_Setting, VCS_both, 0, kModeManual, 1);      // an action
-  Add(VCP_AutoExposure, VCS_both, 0, kModeManual, 1);
-  Add(VCP_WhiteBalanceMode, VCS_both, 0, kModeManual, 2);
+  Add(VCP_Setting, VCS_both, 0, VCM_Manual, 1);      // an action
+  Add(VCP_AutoExposure, VCS_both, 0, VCM_Manual, 1);
+  Add(VCP_WhiteBalanceMode, VCS_both, 0, VCM_Manual, 2);
   const std::vector<ProfileEntry> saved = SavedEntries(camera);
   std::string text;
   for (const ProfileEntry& e : saved) {
@@ -95,8 +95,8 @@ TEST_F(CommandPolicy, SaveStoresReadableSettableSettingsAutoFirst) {
 }
 
 TEST_F(CommandPolicy, ManualWriteSwitchesAnAutomaticControlToManualFirst) {
-  Add(VCP_Brightness, VCS_both, kBoth, kModeAuto);
-  Add(VCP_Contrast, VCS_both, kBoth, kModeManual);
+  Add(VCP_Brightness, VCS_both, kBoth, VCM_Auto);
+  Add(VCP_Contrast, VCS_both, kBoth, VCM_Manual);
   Add(VCP_Hue, VCS_both);
   bool modes = false;
   EXPECT_EQ(WriteManual(camera, VCP_Brightness, 10, &modes), hr::Ok);
@@ -110,7 +110,7 @@ TEST_F(CommandPolicy, ManualWriteSwitchesAnAutomaticControlToManualFirst) {
 }
 
 TEST_F(CommandPolicy, ManualWriteStopsWhenTheSwitchFails) {
-  Add(VCP_Brightness, VCS_both, kBoth, kModeAuto).failModeWrite = kRefused;
+  Add(VCP_Brightness, VCS_both, kBoth, VCM_Auto).failModeWrite = kRefused;
   bool modes = false;
   EXPECT_EQ(WriteManual(camera, VCP_Brightness, 10, &modes), kRefused);
   EXPECT_EQ(camera.writes, std::vector<std::string>{"Brightness=manual"});

@@ -26,8 +26,8 @@ class ProfileLoad : public ::testing::Test {
   void SetUp() override {
     cam.controls[VCP_Brightness] = {};
     cam.controls[VCP_Exposure] = {};
-    cam.controls[VCP_Exposure].modes = kModeAuto | kModeManual;
-    cam.controls[VCP_Exposure].mode = kModeAuto;
+    cam.controls[VCP_Exposure].modes = VCM_Auto | VCM_Manual;
+    cam.controls[VCP_Exposure].mode = VCM_Auto;
     cam.controls[VCP_Exposure].min = -11;
     cam.controls[VCP_Exposure].max = -2;
     cam.controls[VCP_Focus] = cam.controls[VCP_Exposure];
@@ -48,7 +48,7 @@ TEST_F(ProfileLoad, SwitchesModesFirstThenWritesValuesAndReadsThemBack) {
   EXPECT_EQ(cam.writes[2], "Focus=40");
   ASSERT_EQ(o.properties.size(), 3u);
   EXPECT_EQ(o.properties[0].result, LoadResult::kApplied);
-  EXPECT_EQ(o.properties[0].actualMode, kModeManual);
+  EXPECT_EQ(o.properties[0].actualMode, VCM_Manual);
   EXPECT_EQ(o.properties[1].result, LoadResult::kChanged);  // clamped
   EXPECT_EQ(o.properties[1].actual, 255);
   EXPECT_EQ(OutcomeLine(o.properties[1]), "changed  Brightness = 300: the camera holds 255");

@@ -23,7 +23,7 @@ class ScriptedCamera : public ProfileTarget {
     int32_t min = 0, max = 255;
     int32_t keepsMax = 255;  // the camera clamps values above this
     int32_t modes = 0;
-    int32_t mode = kModeManual;
+    int32_t mode = VCM_Manual;
     int32_t value = 0;
     bool ignoreManualWhileAuto = false;
     HResult failWrite = 0;
@@ -53,9 +53,9 @@ class ScriptedCamera : public ProfileTarget {
     if (HResult h = Written(std::string(PropertyName(p)) + "=" + std::to_string(value))) return h;
     Control& c = *Find(p);
     if (c.failWrite != 0) return c.failWrite;
-    if (c.mode == kModeAuto && c.ignoreManualWhileAuto) return hr::Ok;
+    if (c.mode == VCM_Auto && c.ignoreManualWhileAuto) return hr::Ok;
     c.value = value > c.keepsMax ? c.keepsMax : value;
-    c.mode = kModeManual;
+    c.mode = VCM_Manual;
     return hr::Ok;
   }
   int32_t ModeSupport(int32_t p) override { return Find(p) ? Find(p)->modes : 0; }
@@ -66,7 +66,7 @@ class ScriptedCamera : public ProfileTarget {
   }
   HResult SetMode(int32_t p, int32_t mode) override {
     if (HResult h =
-            Written(std::string(PropertyName(p)) + (mode == kModeAuto ? "=auto" : "=manual"))) {
+            Written(std::string(PropertyName(p)) + (mode == VCM_Auto ? "=auto" : "=manual"))) {
       return h;
     }
     if (Find(p)->failModeWrite != 0) return Find(p)->failModeWrite;

@@ -57,8 +57,8 @@ TEST(JsonDocuments, ParseAndKeepTextThatIsNotUtf8Valid) {
   exposure.support = VCS_both;
   exposure.valueOk = true;
   exposure.value = -5;
-  exposure.modes = kModeAuto | kModeManual;
-  exposure.mode = kModeAuto;
+  exposure.modes = VCM_Auto | VCM_Manual;
+  exposure.mode = VCM_Auto;
   auto report = nlohmann::json::parse(json::ReportDocument(cam, CSX_Unknown, {exposure}));
   const auto& p = report["properties"][0];
   EXPECT_EQ(p["value"], -5);
@@ -92,8 +92,8 @@ TEST(ToolReport, ModeAndDefaultColumnsOnlyWhereTheCameraReportsThem) {
   b.value = 128;
   b.defaultOk = true;
   b.defaultValue = 100;
-  b.modes = kModeAuto | kModeManual;
-  b.mode = kModeManual;
+  b.modes = VCM_Auto | VCM_Manual;
+  b.mode = VCM_Manual;
   EXPECT_EQ(
       ToolReportLine(b, CSX_Unknown),
       "Brightness         read write   Range 0\t- 255\tValue is 128\tDefault 100\tMode manual");
@@ -104,7 +104,7 @@ TEST(ToolReport, ModeAndDefaultColumnsOnlyWhereTheCameraReportsThem) {
   e.max = -2;
   e.value = -5;
   e.defaultOk = false;
-  e.mode = kModeAuto;
+  e.mode = VCM_Auto;
   EXPECT_EQ(ToolReportLine(e, CSX_Unknown),
             "Exposure           read write   Range -11\t- -2\tValue is -5\t(1/32 s)\tMode auto");
   // The same property routed to a private set: no time, and no columns the

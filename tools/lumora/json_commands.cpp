@@ -48,7 +48,7 @@ int ReportJson(const cli::Invocation& inv) {
   if (int rc = OpenCamera(inv.cam, &camera, &ctrl, &chipset)) return rc;
   ControlTarget source(ctrl.Get(), camera.id.devicePath);
   std::vector<PropertyFacts> facts;
-  for (int32_t p = 0; p < kReportProperties; ++p) facts.push_back(CollectFacts(source, p));
+  for (int32_t p = 0; p < catalogue::kNamed; ++p) facts.push_back(CollectFacts(source, p));
   Print(json::ReportDocument(Listed(camera), chipset, facts));
   return kExitOk;
 }

@@ -65,7 +65,7 @@ int Report(const cli::Invocation& inv) {
   std::string text = lumora::ReportHeader(chipset);
   text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
   ControlTarget source(ctrl.Get(), camera.id.devicePath);
-  for (int32_t p = 0; p < lumora::kReportProperties; ++p) {
+  for (int32_t p = 0; p < lumora::catalogue::kNamed; ++p) {
     text += lumora::ToolReportLine(lumora::CollectFacts(source, p), chipset) + "\n";
   }
   std::fputs(text.c_str(), stdout);
@@ -94,7 +94,7 @@ int Get(const cli::Invocation& inv) {
   ControlTarget target(ctrl.Get());
   int32_t mode = 0;
   if (target.ModeSupport(property) != 0 && SUCCEEDED(target.GetMode(property, &mode))) {
-    if (mode == cli::kModeAuto) {
+    if (mode == lumora::VCM_Auto) {
       std::printf("auto\n");
     } else {
       std::printf("%ld (manual)\n", value);
@@ -111,7 +111,7 @@ int SetMode(const cli::Invocation& inv, int32_t property, int32_t mode) {
   ComPtr<IDVidCapCtrl> ctrl;
   if (int rc = OpenCamera(inv.cam, &camera, &ctrl)) return rc;
   ControlTarget target(ctrl.Get());
-  const char* word = mode == cli::kModeAuto ? "automatic" : "manual";
+  const char* word = mode == lumora::VCM_Auto ? "automatic" : "manual";
   if ((target.ModeSupport(property) & mode) == 0) {
     Fail("%s has no %s mode on this camera", Name(property), word);
     return kExitFailed;
@@ -122,7 +122,7 @@ int SetMode(const cli::Invocation& inv, int32_t property, int32_t mode) {
     return kExitFailed;
   }
   int32_t now = 0, value = 0;
-  if (SUCCEEDED(target.GetMode(property, &now)) && now == cli::kModeAuto) {
+  if (SUCCEEDED(target.GetMode(property, &now)) && now == lumora::VCM_Auto) {
     std::printf("%s = auto\n", Name(property));
   } else if (SUCCEEDED(target.Get(property, &value))) {
     std::printf("%s = %ld (manual)\n", Name(property), static_cast<long>(value));
@@ -138,8 +138,8 @@ int Set(const cli::Invocation& inv) {
     Fail("unknown property %s (see \"lumora --help\")", cli::Quoted(inv.property).c_str());
     return kExitUsage;
   }
-  if (inv.value == "auto") return SetMode(inv, property, cli::kModeAuto);
-  if (inv.value == "manual") return SetMode(inv, property, cli::kModeManual);
+  if (inv.value == "auto") return SetMode(inv, property, lumora::VCM_Auto);
+  if (inv.value == "manual") return SetMode(inv, property, lumora::VCM_Manual);
   int32_t value = 0;
   if (!cli::ParseInt32(inv.value, &value)) {
     Fail("value %s is not a whole number", cli::Quoted(inv.value).c_str());
@@ -204,7 +204,7 @@ int Reset(const cli::Invocation& inv) {
   }
   size_t failed = 0;
   for (const cli::ResetStep& step : steps) {
-    HRESULT hr = step.automatic ? target.SetMode(step.property, cli::kModeAuto)
+    HRESULT hr = step.automatic ? target.SetMode(step.property, lumora::VCM_Auto)
                                 : target.Set(step.property, step.value);
     if (FAILED(hr)) {
       std::printf("refused  %s: %s\n", Name(step.property), HrText(hr).c_str());

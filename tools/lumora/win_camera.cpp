@@ -180,15 +180,15 @@ HResult ControlTarget::GetMode(int32_t property, int32_t* mode) {
   if (!modes_) return E_NOTIMPL;
   ::VidCapPropertyMode m = ::VCM_Manual;
   HRESULT hr = modes_->get_Mode(static_cast<::VidCapProperty>(property), &m);
-  if (SUCCEEDED(hr)) *mode = m == ::VCM_Auto ? cli::kModeAuto : cli::kModeManual;
+  if (SUCCEEDED(hr)) *mode = m == ::VCM_Auto ? lumora::VCM_Auto : lumora::VCM_Manual;
   return hr;
 }
 
 HResult ControlTarget::SetMode(int32_t property, int32_t mode) {
   if (!modes_) return E_NOTIMPL;
-  if (mode != cli::kModeAuto && mode != cli::kModeManual) return E_INVALIDARG;
+  if (mode != lumora::VCM_Auto && mode != lumora::VCM_Manual) return E_INVALIDARG;
   return modes_->put_Mode(static_cast<::VidCapProperty>(property),
-                          mode == cli::kModeAuto ? ::VCM_Auto : ::VCM_Manual);
+                          mode == lumora::VCM_Auto ? ::VCM_Auto : ::VCM_Manual);
 }
 
 int32_t ControlTarget::Support(int32_t property) { return tool::Support(ctrl_, property); }
@@ -228,7 +228,7 @@ HResult ControlTarget::ModeSupport(int32_t property, int32_t* modes) {
   if (!modes_) return E_NOTIMPL;
   long bits = 0;
   HRESULT hr = modes_->ModeSupport(static_cast<::VidCapProperty>(property), &bits);
-  if (SUCCEEDED(hr)) *modes = static_cast<int32_t>(bits & (cli::kModeAuto | cli::kModeManual));
+  if (SUCCEEDED(hr)) *modes = static_cast<int32_t>(bits & (lumora::VCM_Auto | lumora::VCM_Manual));
   return hr;
 }
 

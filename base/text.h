@@ -1,0 +1,20 @@
+// Text helpers shared by the portable code: one rule for each.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace lumora {
+
+// ASCII case-insensitive equality.
+bool EqualNoCase(std::string_view a, std::string_view b);
+
+// A decimal integer with optional sign and nothing else (no blanks, no
+// base prefix), within lo..hi; false for empty text, other characters or a
+// value outside the range. *value is written only on success.
+bool ParseInteger(std::string_view text, int64_t lo, int64_t hi, int64_t* value);
+
+// ParseInteger over the 32-bit range.
+bool ParseInt32(std::string_view text, int32_t* value);
+
+}  // namespace lumora
