@@ -282,6 +282,7 @@ HResult SimulatedCamera::ControlGet(bool camera, int32_t id, int32_t* value, int
     if (faults.junkOnFailedReads) *value = *flags = kJunk;
     return kGenFailure;
   }
+  if (faults.silentReads) return hr::Ok;
   *value = it->second.value;
   *flags = it->second.flags;
   AutoStep(it->second);
@@ -550,7 +551,7 @@ HResult SimulatedCamera::AnswerPrivate(PrivateSet& set, uint32_t id, uint32_t fl
     if (!(prop.access & 1)) return hr::InvalidArg;
     if (faults.failReads) return kGenFailure;
     if (dataLength < set.valueOffset + 4) return hr::InvalidArg;
-    std::memcpy(data + set.valueOffset, &prop.value, 4);
+    if (!faults.silentReads) std::memcpy(data + set.valueOffset, &prop.value, 4);
     *bytesReturned = std::min(set.getBytes, dataLength);
     return hr::Ok;
   }

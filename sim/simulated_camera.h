@@ -81,6 +81,7 @@ struct ControlFaults {
   bool wideRange = false;          // the range reports twice its width, writes above the real
                                    // maximum are accepted and clamped to it
   bool junkOnFailedReads = false;  // a failing read first writes kJunk to its outputs
+  bool silentReads = false;        // a read succeeds without writing its outputs
 };
 
 // The maximum a range with these faults reports.
