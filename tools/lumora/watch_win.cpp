@@ -105,15 +105,6 @@ class NotificationWindow {
   std::vector<HDEVNOTIFY> notifications_;
 };
 
-// A control kept open for as long as the watch uses it.
-class OwnedTarget : public ControlTarget {
- public:
-  explicit OwnedTarget(ComPtr<IDVidCapCtrl> ctrl) : ControlTarget(ctrl.Get()), ctrl_(ctrl) {}
-
- private:
-  ComPtr<IDVidCapCtrl> ctrl_;
-};
-
 class ComHost : public cli::WatchHost {
  public:
   bool List(std::vector<cli::CameraIdentity>* cameras) override {

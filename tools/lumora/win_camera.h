@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "com/raii.h"
@@ -112,6 +113,16 @@ class ControlTarget : public cli::ProfileTarget, public CameraSource {
   IDVidCapCtrl* ctrl_;
   ComPtr<IDVidCapCtrl2> modes_;  // null on a library without modes
   std::string devicePath_;
+};
+
+// A ControlTarget that keeps its control alive for as long as it is used.
+class OwnedTarget : public ControlTarget {
+ public:
+  explicit OwnedTarget(ComPtr<IDVidCapCtrl> ctrl, std::string devicePath = std::string())
+      : ControlTarget(ctrl.Get(), std::move(devicePath)), ctrl_(std::move(ctrl)) {}
+
+ private:
+  ComPtr<IDVidCapCtrl> ctrl_;
 };
 
 // Reads a whole file (at most 1 MiB, enough for any profile).
