@@ -128,6 +128,10 @@ class OwnedTarget : public ControlTarget {
 // Reads a whole file (at most 1 MiB, enough for any profile).
 bool ReadFile(const std::string& path, std::string* text, std::string* error);
 
+// Writes a neighbouring temporary file and then replaces the target, so an
+// interrupted write never leaves half a file; on failure one line in *error.
+bool WriteFile(const std::string& path, const std::string& text, std::string* error);
+
 // Reads and parses a profile; on failure one line in *error
 // ("FILE: line 7: unknown property 'Brightnes'").
 bool ReadProfile(const std::string& path, cli::Profile* profile, std::string* error);
