@@ -229,10 +229,12 @@ bool ParsePlugState(const std::string& text, std::vector<PlugEntry>* entries) {
     if (!(words >> state >> generation >> key) || (words >> extra)) return false;
     PlugEntry e;
     int64_t g = 0;
-    if ((state != "plugged" && state != "unplugged") || !ParseLong(generation, 0, UINT32_MAX, &g)) {
+    if ((state != "plugged" && state != "unplugged" && state != "resumed") ||
+        !ParseLong(generation, 0, UINT32_MAX, &g)) {
       return false;
     }
-    e.plugged = state == "plugged";
+    e.plugged = state != "unplugged";
+    e.resume = state == "resumed";
     e.generation = static_cast<uint32_t>(g);
     e.key = key;
     parsed.push_back(std::move(e));
@@ -241,10 +243,48 @@ bool ParsePlugState(const std::string& text, std::vector<PlugEntry>* entries) {
   return true;
 }
 
+// A camera back from a power loss: the values of a fresh camera of its
+// model, everything else (faults, connection, behaviour) as it was.
+void PowerCycle(RigDevice& d) {
+  if (!d.camera) return;
+  const std::shared_ptr<SimulatedCamera> fresh = MakeRigCamera(d.privateSet);
+  SimulatedCamera& cam = *d.camera;
+  for (auto controls : {&SimulatedCamera::procAmp, &SimulatedCamera::cameraControl}) {
+    for (auto& [id, c] : cam.*controls) {
+      auto it = ((*fresh).*controls).find(id);
+      if (it == ((*fresh).*controls).end()) continue;
+      c.value = it->second.value;
+      c.flags = it->second.flags;
+    }
+  }
+  cam.videoMode = fresh->videoMode;
+  for (auto& [set, privateSet] : cam.privateSets) {
+    PrivateSet* freshSet = fresh->FindPrivateSet(set);
+    if (freshSet == nullptr) continue;
+    for (auto& [id, p] : privateSet.properties) {
+      auto it = freshSet->properties.find(id);
+      if (it != freshSet->properties.end()) p.value = it->second.value;
+    }
+  }
+}
+
 bool ApplyPlugState(const std::vector<PlugEntry>& entries, std::vector<RigDevice>* devices) {
   bool changed = false;
   for (RigDevice& d : *devices) {
     for (const PlugEntry& e : entries) {
+      if (!e.resume) continue;
+      if (!SameText(e.key, d.displayName) && (d.serial.empty() || !SameText(e.key, d.serial))) {
+        continue;
+      }
+      if (e.generation != d.resumeGeneration) {
+        d.resumeGeneration = e.generation;
+        PowerCycle(d);
+        changed = true;
+      }
+      break;
+    }
+    for (const PlugEntry& e : entries) {
+      if (e.resume) continue;
       if (!SameText(e.key, d.displayName) && (d.serial.empty() || !SameText(e.key, d.serial))) {
         continue;
       }
@@ -345,6 +385,7 @@ std::string FormatRigState(const std::vector<RigDevice>& devices) {
     const SimulatedCamera& cam = *d.camera;
     out << "device " << d.displayName << "\n";
     if (d.plugGeneration != 0) out << "plug " << d.plugGeneration << "\n";
+    if (d.resumeGeneration != 0) out << "resume " << d.resumeGeneration << "\n";
     for (const auto& [id, c] : cam.procAmp)
       out << "procamp " << id << " " << c.value << " " << c.flags << "\n";
     for (const auto& [id, c] : cam.cameraControl)
@@ -376,7 +417,8 @@ bool ApplyRigState(const std::string& text, const std::vector<RigDevice>& device
   std::vector<Change> changes;
   SimulatedCamera* cam = nullptr;
   const RigDevice* device = nullptr;
-  bool stale = false;  // values of an earlier plug generation
+  bool stale = false;  // values of an earlier plug generation or resume
+  uint32_t plug = 0, resume = 0;  // as the device's entry says
   bool ended = false;
   std::vector<std::string> w;
   while (next()) {
@@ -393,14 +435,16 @@ bool ApplyRigState(const std::string& text, const std::vector<RigDevice>& device
       if (it == byName.end()) return false;
       device = it->second;
       cam = device->camera.get();
-      stale = device->plugGeneration != 0;
+      plug = resume = 0;
+      stale = device->plugGeneration != 0 || device->resumeGeneration != 0;
       continue;
     }
     if (cam == nullptr) return false;
-    if (line.rfind("plug ", 0) == 0) {
+    if (line.rfind("plug ", 0) == 0 || line.rfind("resume ", 0) == 0) {
       int64_t g = 0;
       if (!Words(line, 2, &w) || !ParseLong(w[1], 0, UINT32_MAX, &g)) return false;
-      stale = static_cast<uint32_t>(g) != device->plugGeneration;
+      (line[0] == 'p' ? plug : resume) = static_cast<uint32_t>(g);
+      stale = plug != device->plugGeneration || resume != device->resumeGeneration;
       continue;
     }
     Change c;
