@@ -137,6 +137,8 @@ class Checker {
   static void Add(PropertyResult* r, const char* id, Outcome outcome, const std::string& text) {
     r->findings.push_back({id, outcome, text});
   }
+  // A check made and passed (listed in --json, not in the text).
+  static void Pass(PropertyResult* r, const char* id) { Add(r, id, Outcome::kOk, ""); }
 
   // The verdict from the findings: any FAIL fails, else any WARN warns.
   static void Conclude(PropertyResult* r) {
@@ -298,6 +300,8 @@ class Checker {
       if (hr::Succeeded(Get(p, &v))) {
         Add(r, "support.none-unreadable", Outcome::kFail,
             "claims no support, yet reads as " + Num(v));
+      } else {
+        Pass(r, "support.none-unreadable");
       }
       return false;
     }
@@ -309,6 +313,8 @@ class Checker {
         Add(r, "support.readable", Outcome::kFail,
             "claims read support, but reading fails (" + Hr(h) + ")");
       }
+    } else if ((support & VCS_get) != 0) {
+      Pass(r, "support.readable");
     }
     return true;
   }
@@ -322,6 +328,7 @@ class Checker {
         Add(r, "range.readable", Outcome::kFail, "the range cannot be read (" + Hr(h) + ")");
       return f;
     }
+    Pass(r, "range.readable");
     int32_t reported = 0;
     if (hr::Succeeded(Default(p, &reported))) f.def = reported;
     const std::string range = Num(f.min) + ".." + Num(f.max);
@@ -335,12 +342,19 @@ class Checker {
       return f;
     }
     f.sane = true;
+    Pass(r, "range.min-below-max");
+    Pass(r, "range.step-positive");
     if (f.def < f.min || f.def > f.max) {
       Add(r, "range.default-inside", Outcome::kFail,
           "default " + Num(f.def) + " outside the range " + range);
-    } else if (!OnStep(f.def, f.min, f.step)) {
+      return f;
+    }
+    Pass(r, "range.default-inside");
+    if (!OnStep(f.def, f.min, f.step)) {
       Add(r, "range.default-on-step", Outcome::kWarn,
           "default " + Num(f.def) + " not on a step of " + Num(f.step) + " from " + Num(f.min));
+    } else {
+      Pass(r, "range.default-on-step");
     }
     return f;
   }
@@ -353,9 +367,14 @@ class Checker {
     if (o.value < f.min || o.value > f.max) {
       Add(r, "value.inside-range", Outcome::kFail,
           "value " + Num(o.value) + " outside the range " + Num(f.min) + ".." + Num(f.max));
-    } else if (!OnStep(o.value, f.min, f.step)) {
+      return;
+    }
+    Pass(r, "value.inside-range");
+    if (!OnStep(o.value, f.min, f.step)) {
       Add(r, "value.on-step", Outcome::kWarn,
           "value " + Num(o.value) + " not on a step of " + Num(f.step) + " from " + Num(f.min));
+    } else {
+      Pass(r, "value.on-step");
     }
   }
 
@@ -412,7 +431,7 @@ class Checker {
       return;
     }
     last_ = back;
-    if (back == value) return;
+    if (back == value) return Pass(r, id);
     const std::string text = "wrote " + what + " " + Num(value) + ", read back " + Num(back);
     if (end != End::kDefault && back != before && Keeps(p, back)) {
       // Clamped to a value it keeps: the range claims more than it holds.
@@ -442,7 +461,7 @@ class Checker {
     HResult h = s_.Set(p, value);
     if (hr::Failed(h)) {
       r->notes.push_back(Num(value) + " refused");
-      return;
+      return Pass(r, id);
     }
     written_[p] = true;
     int32_t back = 0;
@@ -459,6 +478,7 @@ class Checker {
               " (reads " + Num(back) + ")");
     } else {
       r->notes.push_back(Num(value) + " clamped to " + Num(back));
+      Pass(r, id);
     }
   }
 
@@ -497,6 +517,7 @@ class Checker {
         return;
       }
     }
+    Pass(r, "mode.switches");
   }
 
   // Invalid property numbers: every call refused (a support or mode query

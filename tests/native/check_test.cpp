@@ -334,6 +334,33 @@ bool Has(const std::vector<std::string>& ids, const std::string& id) {
   return std::find(ids.begin(), ids.end(), id) != ids.end();
 }
 
+// Every check made is listed with its id, also when it passes; the ids are
+// the documented ones.
+TEST(Check, EveryCheckMadeIsListedUnderADocumentedId) {
+  auto cam = sim::SimulatedCamera::Create();
+  HandlerSource source(cam, CSX_Unknown, Guid{});
+  check::Result result = check::Run(source);
+  std::vector<std::string> brightness;
+  for (const check::Finding& f : result.properties[VCP_Brightness].findings) {
+    EXPECT_EQ(f.outcome, check::Outcome::kOk) << f.id;
+    brightness.push_back(f.id);
+  }
+  EXPECT_EQ(brightness, (std::vector<std::string>{
+                            "support.readable", "range.readable", "range.min-below-max",
+                            "range.step-positive", "range.default-inside", "range.default-on-step",
+                            "value.inside-range", "value.on-step", "write.min-reads-back",
+                            "write.max-reads-back", "write.default-reads-back",
+                            "outside.above-max", "outside.below-min", "mode.switches"}));
+  std::vector<std::string> documented;
+  for (size_t i = 0; i < check::kCheckCount; ++i) documented.push_back(check::kChecks[i].id);
+  for (const check::PropertyResult& r : result.properties) {
+    for (const check::Finding& f : r.findings) EXPECT_TRUE(Has(documented, f.id)) << f.id;
+  }
+  for (const check::CameraCheck& c : result.cameraChecks) {
+    for (const check::Finding& f : c.findings) EXPECT_TRUE(Has(documented, f.id)) << f.id;
+  }
+}
+
 // A range twice as wide as the values the camera keeps is what real drivers
 // get wrong and users live with: a warning under its own id, not a failure.
 TEST(Check, ARangeWiderThanTheValuesKeptWarns) {
