@@ -417,7 +417,7 @@ bool ApplyRigState(const std::string& text, const std::vector<RigDevice>& device
   std::vector<Change> changes;
   SimulatedCamera* cam = nullptr;
   const RigDevice* device = nullptr;
-  bool stale = false;  // values of an earlier plug generation or resume
+  bool stale = false;             // values of an earlier plug generation or resume
   uint32_t plug = 0, resume = 0;  // as the device's entry says
   bool ended = false;
   std::vector<std::string> w;

@@ -578,10 +578,10 @@ class Checker {
       int32_t seen = kPoison;
       HResult h = other->Get(p, &seen);
       if (hr::Failed(h) || seen != value) {
-        c.findings.push_back(
-            {"second.sees-writes", Outcome::kFail,
-             "wrote " + Name(p) + " = " + Num(value) + " through one control, the second reads " +
-                 (hr::Failed(h) ? "fail (" + Hr(h) + ")" : Num(seen))});
+        c.findings.push_back({"second.sees-writes", Outcome::kFail,
+                              "wrote " + Name(p) + " = " + Num(value) +
+                                  " through one control, the second reads " +
+                                  (hr::Failed(h) ? "fail (" + Hr(h) + ")" : Num(seen))});
       } else {
         c.findings.push_back({"second.sees-writes", Outcome::kOk, ""});
       }
@@ -741,16 +741,14 @@ std::string Text(const Result& result) {
   } else if (result.settingsFailures.empty()) {
     text += "Settings block     OK\n";
   } else {
-    text += "Settings block     FAIL: " + Join(result.settingsFailures) +
-            " [settings.block-agrees]\n";
+    text +=
+        "Settings block     FAIL: " + Join(result.settingsFailures) + " [settings.block-agrees]\n";
   }
   for (const CameraCheck& c : result.cameraChecks) {
     std::string line = Padded(c.title);
     switch (c.outcome) {
       case Outcome::kOk: line += "OK"; break;
-      case Outcome::kNotSupported:
-        line += "not supported (" + c.findings.front().text + ")";
-        break;
+      case Outcome::kNotSupported: line += "not supported (" + c.findings.front().text + ")"; break;
       case Outcome::kWarn: line += "WARN: " + Listed(c.findings, Outcome::kWarn); break;
       case Outcome::kFail: line += "FAIL: " + Listed(c.findings, Outcome::kFail); break;
     }

@@ -89,7 +89,7 @@ struct Result {
   bool vanished = false;
   int32_t vanishedAt = -1;  // property being checked when the camera vanished
   bool restored = true;
-  std::vector<std::string> notRestored;  // "Brightness is 0, was 128"
+  std::vector<std::string> notRestored;   // "Brightness is 0, was 128"
   std::vector<CameraCheck> cameraChecks;  // after the settings block
   Summary summary;
   bool CameraChecksPassed() const {

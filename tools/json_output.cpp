@@ -114,9 +114,8 @@ std::string CheckDocument(const ListedCamera& camera, const check::Result& resul
     checks.push_back({{"id", "settings.block-agrees"},
                       {"property", nullptr},
                       {"outcome", result.settingsFailures.empty() ? "ok" : "fail"},
-                      {"text", result.settingsFailures.empty()
-                                   ? std::string()
-                                   : result.settingsFailures.front()}});
+                      {"text", result.settingsFailures.empty() ? std::string()
+                                                               : result.settingsFailures.front()}});
   }
   for (const check::CameraCheck& c : result.cameraChecks) {
     for (const check::Finding& f : c.findings) finding(f, nullptr);

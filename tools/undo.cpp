@@ -108,8 +108,8 @@ bool ParseUndoHistory(const std::string& text, UndoHistory* history, std::string
       change.when = blank == std::string::npos ? std::string() : rest.substr(0, blank);
       change.command = blank == std::string::npos ? rest : rest.substr(blank + 1);
       if (!IsUndoTime(change.when) || !IsCommand(change.command)) {
-        *error = LineError(number, "expected \"change YYYY-MM-DD HH:MM:SS COMMAND\": " +
-                                       Quoted(line));
+        *error =
+            LineError(number, "expected \"change YYYY-MM-DD HH:MM:SS COMMAND\": " + Quoted(line));
         return false;
       }
       parsed.changes.push_back(std::move(change));

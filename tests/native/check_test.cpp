@@ -349,8 +349,8 @@ TEST(Check, EveryCheckMadeIsListedUnderADocumentedId) {
                             "support.readable", "range.readable", "range.min-below-max",
                             "range.step-positive", "range.default-inside", "range.default-on-step",
                             "value.inside-range", "value.on-step", "write.min-reads-back",
-                            "write.max-reads-back", "write.default-reads-back",
-                            "outside.above-max", "outside.below-min", "mode.switches"}));
+                            "write.max-reads-back", "write.default-reads-back", "outside.above-max",
+                            "outside.below-min", "mode.switches"}));
   std::vector<std::string> documented;
   for (size_t i = 0; i < check::kCheckCount; ++i) documented.push_back(check::kChecks[i].id);
   for (const check::PropertyResult& r : result.properties) {
@@ -389,8 +389,8 @@ TEST(Check, OffStepValuesAndDefaultsWarnAndAValueOutsideTheRangeFails) {
     using HandlerSource::HandlerSource;
     HResult Range(int32_t p, int32_t* min, int32_t* max, int32_t* step, int32_t* def) override {
       HResult h = HandlerSource::Range(p, min, max, step, def);
-      if (p == VCP_Hue) *step = 7;             // value 0 from -180 is off a step of 7
-      if (p == VCP_Sharpness) *max = 6;        // value 7 outside 0..6
+      if (p == VCP_Hue) *step = 7;       // value 0 from -180 is off a step of 7
+      if (p == VCP_Sharpness) *max = 6;  // value 7 outside 0..6
       return h;
     }
     HResult Default(int32_t p, int32_t* value) override {
@@ -490,9 +490,7 @@ TEST(Check, ADriverReadThatSucceedsWithoutWritingIsCaught) {
       int32_t flags = 0;
       return cam_->ControlGet(false, p, value, &flags);
     }
-    HResult Set(int32_t p, int32_t value) override {
-      return cam_->ControlSet(false, p, value, 2);
-    }
+    HResult Set(int32_t p, int32_t value) override { return cam_->ControlSet(false, p, value, 2); }
     HResult ReadSettings(int16_t*, uint32_t) override { return hr::NotImpl; }
     bool Present() override { return true; }
 
@@ -518,8 +516,7 @@ TEST(Check, InvalidPropertyNumbersMustBeRefusedAndChangeNothing) {
   auto cam = sim::SimulatedCamera::Create();
   HandlerSource clean(cam, CSX_Unknown, Guid{});
   check::Result ok = check::Run(clean);
-  EXPECT_NE(check::Text(ok).find("Invalid properties OK\n"), std::string::npos)
-      << check::Text(ok);
+  EXPECT_NE(check::Text(ok).find("Invalid properties OK\n"), std::string::npos) << check::Text(ok);
 
   class Aliased : public HandlerSource {
    public:
@@ -548,8 +545,7 @@ TEST(Check, ASecondControlSeesTheFirstOnesWrites) {
   auto cam = sim::SimulatedCamera::Create();
   HandlerSource shared(cam, CSX_Unknown, Guid{});
   check::Result ok = check::Run(shared);
-  EXPECT_NE(check::Text(ok).find("Second control     OK\n"), std::string::npos)
-      << check::Text(ok);
+  EXPECT_NE(check::Text(ok).find("Second control     OK\n"), std::string::npos) << check::Text(ok);
 
   class Detached : public HandlerSource {
    public:
@@ -631,8 +627,8 @@ TEST(Check, EveryInjectedFaultOnEveryRigCameraIsCaughtByItsNamedCheck) {
           if (Caught(result, check::Outcome::kFail).empty() &&
               Caught(result, check::Outcome::kWarn).empty())
             continue;  // not behind a property of this family's catalogue
-          EXPECT_TRUE(named(result, f.id, f.outcome))
-              << "private id " << id << "\n" << check::Text(result);
+          EXPECT_TRUE(named(result, f.id, f.outcome)) << "private id " << id << "\n"
+                                                      << check::Text(result);
           ++privately;
           shown = true;
           break;

@@ -326,8 +326,8 @@ TEST(RigPlug, AResumeBringsTheDefaultsBackWithoutAnUnplug) {
   const std::string saved = FormatRigState(devices);
 
   std::vector<PlugEntry> entries;
-  ASSERT_TRUE(ParsePlugState("lumora-sim-plug 1\nunplugged 1 3b5d7f9\nresumed 1 2A4C6E8\n",
-                             &entries));
+  ASSERT_TRUE(
+      ParsePlugState("lumora-sim-plug 1\nunplugged 1 3b5d7f9\nresumed 1 2A4C6E8\n", &entries));
   EXPECT_TRUE(ApplyPlugState(entries, &devices));
   EXPECT_EQ(devices[1].camera, cam) << "the same camera, never unplugged";
   EXPECT_TRUE(devices[1].plugged);

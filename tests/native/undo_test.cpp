@@ -89,9 +89,10 @@ TEST(UndoHistoryFile, ReadsBackAsWritten) {
   UndoHistory again;
   ASSERT_TRUE(ParseUndoHistory(crlf, &again, &error)) << error;
   EXPECT_EQ(FormatUndoHistory(again), kGood);
-  EXPECT_EQ(UndoListText(h),
-            "1   2026-12-08 12:35:10  load   Contrast = -5, Exposure = auto, WhiteBalance = manual\n"
-            "2   2026-12-08 12:34:56  set    Brightness = 128\n");
+  EXPECT_EQ(
+      UndoListText(h),
+      "1   2026-12-08 12:35:10  load   Contrast = -5, Exposure = auto, WhiteBalance = manual\n"
+      "2   2026-12-08 12:34:56  set    Brightness = 128\n");
 }
 
 TEST(UndoHistoryFile, HostileFilesAreRejectedWithTheReason) {
@@ -119,7 +120,8 @@ TEST(UndoHistoryFile, HostileFilesAreRejectedWithTheReason) {
       {"lumora-undo 1\nBrightness = 1\nend\n", "line 2: a value before the first change"},
       {"lumora-undo 1\nchange 2026-12-08 12:34:56 set\nBrightness = 1\nend\nmore\n",
        "line 5: text after"},
-      {"lumora-undo 1\nchange 2026-12-08 12:34:56 set\nBrightness 1\nend\n", "line 3: unknown line"},
+      {"lumora-undo 1\nchange 2026-12-08 12:34:56 set\nBrightness 1\nend\n",
+       "line 3: unknown line"},
       {"lumora-undo 1\nchange 2026-12-08 12:34:56 set\nBrightness = 1\nCamera = x\nend\n",
        "line 4: Camera given twice"},
       {"lumora-undo 1\nchange 2026-12-08 12:34:56 set\nBrightness = 1" + std::string(1, '\0') +

@@ -309,7 +309,7 @@ int Load(const cli::Invocation& inv) {
   }
   std::vector<int32_t> changed;
   for (const cli::ProfileEntry& e : profile.entries) changed.push_back(e.property);
-  RecordChange(camera, ctrl.Get(), "load", changed);
+  RecordChange(camera, ctrl.Get(), "load", changed, inv.json);
   ControlTarget target(ctrl.Get());
   cli::LoadOutcome outcome = cli::LoadProfile(target, profile.entries);
   const int rc = outcome.Succeeded() ? kExitOk : kExitFailed;

@@ -47,7 +47,8 @@ bool HistoryPath(const cli::CameraIdentity& camera, std::string* path, std::stri
 // The camera's history; empty when there is none. A damaged file is
 // reported and set aside (renamed to FILE.damaged) so that a new history
 // can start.
-cli::UndoHistory LoadHistory(const std::string& path, const cli::CameraIdentity& camera) {
+cli::UndoHistory LoadHistory(const std::string& path, const cli::CameraIdentity& camera,
+                             bool quiet = false) {
   cli::UndoHistory history;
   history.camera = cli::UndoCameraKey(camera);
   const std::wstring wide = com::WidenUtf8(path);
@@ -57,19 +58,21 @@ cli::UndoHistory LoadHistory(const std::string& path, const cli::CameraIdentity&
     return history;
   }
   const std::string aside = path + ".damaged";
-  const bool moved = MoveFileExW(wide.c_str(), com::WidenUtf8(aside).c_str(),
-                                 MOVEFILE_REPLACE_EXISTING) != 0;
-  std::fprintf(stderr, "lumora: warning: the undo history %s is damaged (%s); %s\n", path.c_str(),
-               error.c_str(),
-               moved ? ("set aside as " + aside).c_str() : "it could not be set aside");
+  const bool moved =
+      MoveFileExW(wide.c_str(), com::WidenUtf8(aside).c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+  if (!quiet) {
+    std::fprintf(stderr, "lumora: warning: the undo history %s is damaged (%s); %s\n", path.c_str(),
+                 error.c_str(),
+                 moved ? ("set aside as " + aside).c_str() : "it could not be set aside");
+  }
   history = cli::UndoHistory();
   history.camera = cli::UndoCameraKey(camera);
   return history;
 }
 
-void SaveHistory(const std::string& path, const cli::UndoHistory& history) {
+void SaveHistory(const std::string& path, const cli::UndoHistory& history, bool quiet = false) {
   std::string error;
-  if (!WriteFile(path, cli::FormatUndoHistory(history), &error)) {
+  if (!WriteFile(path, cli::FormatUndoHistory(history), &error) && !quiet) {
     std::fprintf(stderr, "lumora: warning: the undo history is not kept (%s)\n", error.c_str());
   }
 }
@@ -77,16 +80,18 @@ void SaveHistory(const std::string& path, const cli::UndoHistory& history) {
 }  // namespace
 
 void RecordChange(Camera& camera, IDVidCapCtrl* ctrl, const char* command,
-                  const std::vector<int32_t>& properties) {
+                  const std::vector<int32_t>& properties, bool quiet) {
   std::string path, error;
   if (!HistoryPath(camera.id, &path, &error)) {
-    std::fprintf(stderr, "lumora: warning: this change cannot be undone (%s)\n", error.c_str());
+    if (!quiet) {
+      std::fprintf(stderr, "lumora: warning: this change cannot be undone (%s)\n", error.c_str());
+    }
     return;
   }
-  cli::UndoHistory history = LoadHistory(path, camera.id);
+  cli::UndoHistory history = LoadHistory(path, camera.id, quiet);
   ControlTarget target(ctrl);
   if (cli::AddChange(&history, cli::RecordBefore(target, properties, command, Now()))) {
-    SaveHistory(path, history);
+    SaveHistory(path, history, quiet);
   }
 }
 

@@ -13,9 +13,10 @@ namespace lumora::tool {
 
 // Records the values of these properties before a command changes them
 // (command: "set", "load" or "reset"). A history that cannot be written
-// is a warning on stderr; the change goes ahead.
+// is a warning on stderr (none when quiet: a --json answer); the change
+// goes ahead.
 void RecordChange(Camera& camera, IDVidCapCtrl* ctrl, const char* command,
-                  const std::vector<int32_t>& properties);
+                  const std::vector<int32_t>& properties, bool quiet = false);
 
 // Runs "lumora undo" with the arguments after "undo"; answers the exit
 // status. COM must be initialised on this thread.

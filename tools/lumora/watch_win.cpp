@@ -107,10 +107,10 @@ class NotificationWindow {
       if (n != nullptr) notifications_.push_back(n);
     }
     HMODULE user = GetModuleHandleW(L"user32.dll");
-    auto registerResume = reinterpret_cast<RegisterResume>(reinterpret_cast<void (*)()>(
-        GetProcAddress(user, "RegisterSuspendResumeNotification")));
-    unregisterResume_ = reinterpret_cast<UnregisterResume>(reinterpret_cast<void (*)()>(
-        GetProcAddress(user, "UnregisterSuspendResumeNotification")));
+    auto registerResume = reinterpret_cast<RegisterResume>(
+        reinterpret_cast<void (*)()>(GetProcAddress(user, "RegisterSuspendResumeNotification")));
+    unregisterResume_ = reinterpret_cast<UnregisterResume>(
+        reinterpret_cast<void (*)()>(GetProcAddress(user, "UnregisterSuspendResumeNotification")));
     if (registerResume != nullptr && unregisterResume_ != nullptr) {
       resume_ = registerResume(window_, DEVICE_NOTIFY_WINDOW_HANDLE);
     }
