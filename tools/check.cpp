@@ -344,19 +344,28 @@ class Checker {
     f.sane = true;
     Pass(r, "range.min-below-max");
     Pass(r, "range.step-positive");
-    if (f.def < f.min || f.def > f.max) {
-      Add(r, "range.default-inside", Outcome::kFail,
-          "default " + Num(f.def) + " outside the range " + range);
-      return f;
-    }
-    Pass(r, "range.default-inside");
-    if (!OnStep(f.def, f.min, f.step)) {
-      Add(r, "range.default-on-step", Outcome::kWarn,
-          "default " + Num(f.def) + " not on a step of " + Num(f.step) + " from " + Num(f.min));
-    } else {
-      Pass(r, "range.default-on-step");
-    }
+    InsideOnStep("default", f.def, f, "range.default-inside", "range.default-on-step", r);
     return f;
+  }
+
+  // A value of the property ("default", "value") within the range (FAIL
+  // otherwise) and on a step from the minimum (WARN otherwise).
+  static void InsideOnStep(const char* what, int32_t v, const RangeFacts& f, const char* insideId,
+                           const char* stepId, PropertyResult* r) {
+    if (v < f.min || v > f.max) {
+      Add(r, insideId, Outcome::kFail,
+          std::string(what) + " " + Num(v) + " outside the range " + Num(f.min) + ".." +
+              Num(f.max));
+      return;
+    }
+    Pass(r, insideId);
+    if (!OnStep(v, f.min, f.step)) {
+      Add(r, stepId, Outcome::kWarn,
+          std::string(what) + " " + Num(v) + " not on a step of " + Num(f.step) + " from " +
+              Num(f.min));
+    } else {
+      Pass(r, stepId);
+    }
   }
 
   void CheckValue(int32_t p, const RangeFacts& f, PropertyResult* r) {
@@ -364,18 +373,7 @@ class Checker {
     // The setting selector's value is the last selection, an action rather
     // than a setting: not held against the range.
     if (!o.read || p == VCP_Setting) return;
-    if (o.value < f.min || o.value > f.max) {
-      Add(r, "value.inside-range", Outcome::kFail,
-          "value " + Num(o.value) + " outside the range " + Num(f.min) + ".." + Num(f.max));
-      return;
-    }
-    Pass(r, "value.inside-range");
-    if (!OnStep(o.value, f.min, f.step)) {
-      Add(r, "value.on-step", Outcome::kWarn,
-          "value " + Num(o.value) + " not on a step of " + Num(f.step) + " from " + Num(f.min));
-    } else {
-      Pass(r, "value.on-step");
-    }
+    InsideOnStep("value", o.value, f, "value.inside-range", "value.on-step", r);
   }
 
   // Whether the check writes the property (notes say why not).

@@ -143,11 +143,7 @@ bool ParseUndoHistory(const std::string& text, UndoHistory* history, std::string
       *error = LineError(number, "unknown property " + Quoted(key));
       return false;
     }
-    if (value == "auto") {
-      entry.mode = EntryMode::kAuto;
-    } else if (value == "manual") {
-      entry.mode = EntryMode::kManual;
-    } else if (!ParseInt32(value, &entry.value)) {
+    if (!ParseEntryValue(value, &entry)) {
       *error = LineError(number, "value of " + Printable(key) +
                                      " is not a whole number, auto or manual: " + Quoted(value));
       return false;
