@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "property/catalogue.h"
+#include "tools/command_policy.h"
 
 namespace lumora::cli {
 
@@ -18,12 +19,6 @@ constexpr const char* kCommands[] = {"set", "load", "reset", "undo"};
 
 std::string LineError(int line, const std::string& text) {
   return "line " + std::to_string(line) + ": " + text;
-}
-
-// Triggers and the setting selector act rather than hold a value: putting
-// one "back" would fire it or load stored settings.
-bool IsAction(int32_t property) {
-  return property == VCP_SWTrigger || property == VCP_ExtTrigger || property == VCP_Setting;
 }
 
 bool IsCommand(const std::string& word) {

@@ -60,8 +60,8 @@ bool IsUndoTime(const std::string& text);
 
 // The values a change of these properties overwrites, read from the
 // target: "auto" for a control in automatic mode, else the value. What
-// cannot be read, and the actions (triggers, the setting selector), are
-// left out; repeated properties count once.
+// cannot be read, and the actions (IsAction: putting one "back" would fire
+// it or load stored settings), are left out; repeated properties count once.
 UndoChange RecordBefore(ProfileTarget& target, const std::vector<int32_t>& properties,
                         const std::string& command, const std::string& when);
 

@@ -1,46 +1,25 @@
 // VCapFilterEnum: lists the plug-and-play DirectShow devices of a category.
-#include <strmif.h>
-#include <uuids.h>
 #include <wrl/client.h>
 
-#include <cwchar>
+#include <memory>
 #include <new>
 #include <optional>
 #include <string>
 
 #include "enumeration/device_category.h"
-#include "enumeration/win/classes.h"
+#include "automation/vcap_classes.h"
 #include "com/com_object.h"
 #include "com/guard.h"
 #include "lumora_idl.h"
 #include "com/raii.h"
+#include "dshow/platform.h"
 
 namespace lumora {
 namespace {
 
 using com::Bstr;
-using com::CoTaskMem;
 using com::Variant;
 using Microsoft::WRL::ComPtr;
-
-// Display names of plug-and-play devices contain this; software filters
-// and other registered entries do not.
-constexpr wchar_t kPnpMarker[] = L"@device:pnp:";
-
-// Reads a string value from a property bag. Only an exact S_OK counts; a
-// value of another type is converted to text.
-std::optional<Bstr> ReadBagString(IPropertyBag* bag, const wchar_t* name) {
-  Variant value;
-  if (bag->Read(name, value.Get(), nullptr) != S_OK) return std::nullopt;
-  if (value.Get()->vt != VT_BSTR &&
-      FAILED(VariantChangeType(value.Get(), value.Get(), 0, VT_BSTR))) {
-    return std::nullopt;
-  }
-  Bstr text;
-  text.Reset(value.Get()->bstrVal);
-  VariantInit(value.Get());  // the string now belongs to text
-  return text;
-}
 
 // The class object of VCapFilter, fetched by class identifier (as an outside
 // client would, through the registration) on the first descriptor an
@@ -68,32 +47,18 @@ class DescriptorFactory {
 };
 
 // Builds the descriptor of one device and adds it to the collection.
-// Devices that are not plug-and-play, whose property bag cannot be bound,
-// that have no friendly name or whose descriptor cannot be created are
-// skipped.
-void AddDevice(IMoniker* moniker, IVCapCollection* collection, DescriptorFactory& descriptors) {
-  CoTaskMem<wchar_t> displayName;
-  if (FAILED(moniker->GetDisplayName(nullptr, nullptr, displayName.Receive())) ||
-      !displayName.Get() || !std::wcsstr(displayName.Get(), kPnpMarker)) {
-    return;
-  }
-  ComPtr<IPropertyBag> bag;
-  if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_PPV_ARGS(&bag)))) return;
-  std::optional<Bstr> friendlyName = ReadBagString(bag.Get(), L"FriendlyName");
-  if (!friendlyName) return;
-
+// Devices whose descriptor cannot be created are skipped.
+void AddDevice(DeviceEntry& device, IVCapCollection* collection, DescriptorFactory& descriptors) {
   ComPtr<IVCapFilter> filter;
   if (FAILED(descriptors.Create(&filter)) || !filter) return;
   LONG count = 0;
   if (FAILED(collection->get_Count(&count))) return;
 
-  Bstr path(displayName.Get());
-  std::optional<Bstr> clsid = ReadBagString(bag.Get(), L"CLSID");
   Bstr empty(L"");
-  filter->put_Moniker(moniker);
-  filter->put_FName(friendlyName->Get());
-  filter->put_DeviceName(path.Get());
-  filter->put_ClsID(clsid ? clsid->Get() : empty.Get());
+  filter->put_Moniker(device.moniker.Get());
+  filter->put_FName(device.friendlyName.Get());
+  filter->put_DeviceName(device.displayName.Get());
+  filter->put_ClsID(device.clsid ? device.clsid->Get() : empty.Get());
   filter->put_FIndex(count + 1);
 
   Variant item;
@@ -106,6 +71,8 @@ void AddDevice(IMoniker* moniker, IVCapCollection* collection, DescriptorFactory
 
 class VCapFilterEnum : public com::Dispatch<IVCapFilterEnum> {
  public:
+  explicit VCapFilterEnum(const Platform& platform) noexcept : platform_(platform) {}
+
   IUnknown* Interface(REFIID riid) {
     if (riid == __uuidof(IVCapFilterEnum) || riid == IID_IDispatch) {
       return static_cast<IVCapFilterEnum*>(this);
@@ -120,25 +87,19 @@ class VCapFilterEnum : public com::Dispatch<IVCapFilterEnum> {
       HRESULT hr = CLSIDFromString(ClsID, &category);
       if (FAILED(hr)) return hr;
 
-      ComPtr<ICreateDevEnum> devices;
-      hr = CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_ALL, IID_PPV_ARGS(&devices));
+      std::unique_ptr<DeviceList> devices;
+      hr = platform_.openDevices(category, &devices);
       if (FAILED(hr)) return hr;
-      ComPtr<IEnumMoniker> monikers;
-      hr = devices->CreateClassEnumerator(category, &monikers, 0);
-      if (FAILED(hr)) return hr;
-      const bool empty = hr == S_FALSE || !monikers;
 
       ComPtr<IVCapCollection> collection;
       HRESULT created = CoCreateInstance(CLSID_VCapCollection, nullptr, CLSCTX_INPROC_SERVER,
                                          IID_PPV_ARGS(&collection));
       if (FAILED(created)) return created;
 
-      if (!empty) {
+      if (devices) {
         DescriptorFactory descriptors;
-        ComPtr<IMoniker> moniker;
-        while (monikers->Next(1, moniker.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
-          if (moniker) AddDevice(moniker.Get(), collection.Get(), descriptors);
-        }
+        DeviceEntry device;
+        while (devices->Next(&device)) AddDevice(device, collection.Get(), descriptors);
       }
       *pVal = collection.Detach();  // IVCapCollection is the caller's IDispatch
       return S_OK;
@@ -156,10 +117,13 @@ class VCapFilterEnum : public com::Dispatch<IVCapFilterEnum> {
       return *pVal ? S_OK : E_OUTOFMEMORY;
     });
   }
+
+ private:
+  const Platform& platform_;
 };
 
-HRESULT CreateVCapFilterEnum(IUnknown* outer, REFIID riid, void** ppv) {
-  return com::CreateInstance<VCapFilterEnum>(outer, riid, ppv);
+HRESULT CreateVCapFilterEnum(const Platform& platform, IUnknown* outer, REFIID riid, void** ppv) {
+  return com::CreateInstance<VCapFilterEnum>(outer, riid, ppv, platform);
 }
 
 }  // namespace lumora
