@@ -39,6 +39,8 @@ struct RigDevice {
   // number of plug changes it has seen (see the plug file below).
   bool plugged = true;
   uint32_t plugGeneration = 0;
+  // The number of resumes from sleep it has seen (see the plug file).
+  uint32_t resumeGeneration = 0;
 };
 
 // Builds the devices of a preset: "default", "none", "ten" or "twelve" (that
@@ -58,9 +60,10 @@ std::string RigPresetFromEnvironment();
 // tool's own list leaves out devices it cannot use), CONTROL
 // "procamp/ID", "camera/ID" or "private/ID" (an id of the device's private
 // set), and FAULT "ignore-writes", "zero-step", "default-outside",
-// "fail-reads", "wide-range" or "keep-outside" (see ControlFaults). All or
-// nothing: a malformed entry, or one naming a device or control that does not
-// exist, changes nothing and answers false. An empty text answers true.
+// "fail-reads", "wide-range", "keep-outside" or "silent-reads" (a read that
+// succeeds without writing its outputs; see ControlFaults). All or nothing: a
+// malformed entry, or one naming a device or control that does not exist,
+// changes nothing and answers false. An empty text answers true.
 bool ApplyRigFaults(const std::string& text, const std::vector<RigDevice>& devices);
 
 // The value of LUMORA_SIM_FAULTS; empty when it is unset.
@@ -82,8 +85,14 @@ std::shared_ptr<SimulatedCamera> MakeRigCamera(const Guid& privateSet);
 //   lumora-sim-plug 1
 //   unplugged 1 2a4c6e8
 //   plugged 2 @device:pnp:\\?\usb#vid_0471&pid_0308#...\global
+//   resumed 3 2a4c6e8
+//
+// A "resumed" line counts the resumes from sleep of a device (written by
+// "scripts/sim-rig resume"): like many real cameras it lost power and is
+// back with its default values, without ever leaving the device list.
 struct PlugEntry {
   bool plugged = true;
+  bool resume = false;  // a "resumed" line: generation counts resumes
   uint32_t generation = 0;
   std::string key;
 };
@@ -96,7 +105,9 @@ bool ParsePlugState(const std::string& text, std::vector<PlugEntry>* entries);
 // camera is cut off (it answers every call as a removed device does) and,
 // when the device is plugged again, a fresh camera with default values
 // takes its place, as a real camera forgets its settings without power.
-// Answers true when any device changed.
+// A device whose resume count differs from its "resumed" entry's keeps its
+// camera (still connected, its faults kept), whose values go back to the
+// defaults. Answers true when any device changed.
 bool ApplyPlugState(const std::vector<PlugEntry>& entries, std::vector<RigDevice>* devices);
 
 // --- saved state -----------------------------------------------------------
@@ -107,6 +118,7 @@ bool ApplyPlugState(const std::vector<PlugEntry>& entries, std::vector<RigDevice
 //   lumora-sim-state 1
 //   device @device:pnp:\\?\usb#vid_0471&pid_0308#...\global
 //   plug 2                    (the device's plug generation, when not 0)
+//   resume 1                  (the device's resume count, when not 0)
 //   procamp 0 128 2
 //   camera 4 -6 1
 //   videomode 0
@@ -118,8 +130,8 @@ std::string FormatRigState(const std::vector<RigDevice>& devices);
 // malformed, truncated (no "end"), names an unknown device, control, set or
 // property, or holds a value outside a control's range changes nothing and
 // answers false. The values of a device saved under another plug generation
-// than the device has now are left out: they belong to a camera that has
-// since been unplugged.
+// or resume count than the device has now are left out: they belong to a
+// camera that has since been unplugged or lost power.
 bool ApplyRigState(const std::string& text, const std::vector<RigDevice>& devices);
 
 // File forms of the two above. Loading a missing or bad file answers false

@@ -31,6 +31,7 @@ bool ApplyRigFaults(const std::string& text, const std::vector<RigDevice>& devic
       {"fail-reads", &ControlFaults::failReads},
       {"wide-range", &ControlFaults::wideRange},
       {"keep-outside", &ControlFaults::keepOutside},
+      {"silent-reads", &ControlFaults::silentReads},
   };
   std::vector<Pending> pending;
   std::istringstream entries(text);

@@ -28,10 +28,12 @@ bool ParsePlugState(const std::string& text, std::vector<PlugEntry>* entries) {
     if (!(words >> state >> generation >> key) || (words >> extra)) return false;
     PlugEntry e;
     int64_t g = 0;
-    if ((state != "plugged" && state != "unplugged") || !ParseInteger(generation, 0, UINT32_MAX, &g)) {
+    if ((state != "plugged" && state != "unplugged" && state != "resumed") ||
+        !ParseInteger(generation, 0, UINT32_MAX, &g)) {
       return false;
     }
-    e.plugged = state == "plugged";
+    e.plugged = state != "unplugged";
+    e.resume = state == "resumed";
     e.generation = static_cast<uint32_t>(g);
     e.key = key;
     parsed.push_back(std::move(e));
@@ -40,10 +42,48 @@ bool ParsePlugState(const std::string& text, std::vector<PlugEntry>* entries) {
   return true;
 }
 
+// A camera back from a power loss: the values of a fresh camera of its
+// model, everything else (faults, connection, behaviour) as it was.
+static void PowerCycle(RigDevice& d) {
+  if (!d.camera) return;
+  const std::shared_ptr<SimulatedCamera> fresh = MakeRigCamera(d.privateSet);
+  SimulatedCamera& cam = *d.camera;
+  for (auto controls : {&SimulatedCamera::procAmp, &SimulatedCamera::cameraControl}) {
+    for (auto& [id, c] : cam.*controls) {
+      auto it = ((*fresh).*controls).find(id);
+      if (it == ((*fresh).*controls).end()) continue;
+      c.value = it->second.value;
+      c.flags = it->second.flags;
+    }
+  }
+  cam.videoMode = fresh->videoMode;
+  for (auto& [set, privateSet] : cam.privateSets) {
+    PrivateSet* freshSet = fresh->FindPrivateSet(set);
+    if (freshSet == nullptr) continue;
+    for (auto& [id, p] : privateSet.properties) {
+      auto it = freshSet->properties.find(id);
+      if (it != freshSet->properties.end()) p.value = it->second.value;
+    }
+  }
+}
+
 bool ApplyPlugState(const std::vector<PlugEntry>& entries, std::vector<RigDevice>* devices) {
   bool changed = false;
   for (RigDevice& d : *devices) {
     for (const PlugEntry& e : entries) {
+      if (!e.resume) continue;
+      if (!EqualNoCase(e.key, d.displayName) && (d.serial.empty() || !EqualNoCase(e.key, d.serial))) {
+        continue;
+      }
+      if (e.generation != d.resumeGeneration) {
+        d.resumeGeneration = e.generation;
+        PowerCycle(d);
+        changed = true;
+      }
+      break;
+    }
+    for (const PlugEntry& e : entries) {
+      if (e.resume) continue;
       if (!EqualNoCase(e.key, d.displayName) && (d.serial.empty() || !EqualNoCase(e.key, d.serial))) {
         continue;
       }

@@ -40,6 +40,7 @@ std::string FormatRigState(const std::vector<RigDevice>& devices) {
     const SimulatedCamera& cam = *d.camera;
     out << "device " << d.displayName << "\n";
     if (d.plugGeneration != 0) out << "plug " << d.plugGeneration << "\n";
+    if (d.resumeGeneration != 0) out << "resume " << d.resumeGeneration << "\n";
     for (const auto& [id, c] : cam.procAmp)
       out << "procamp " << id << " " << c.value << " " << c.flags << "\n";
     for (const auto& [id, c] : cam.cameraControl)
@@ -71,7 +72,8 @@ bool ApplyRigState(const std::string& text, const std::vector<RigDevice>& device
   std::vector<Change> changes;
   SimulatedCamera* cam = nullptr;
   const RigDevice* device = nullptr;
-  bool stale = false;  // values of an earlier plug generation
+  bool stale = false;             // values of an earlier plug generation or resume
+  uint32_t plug = 0, resume = 0;  // as the device's entry says
   bool ended = false;
   std::vector<std::string> w;
   while (next()) {
@@ -88,14 +90,16 @@ bool ApplyRigState(const std::string& text, const std::vector<RigDevice>& device
       if (it == byName.end()) return false;
       device = it->second;
       cam = device->camera.get();
-      stale = device->plugGeneration != 0;
+      plug = resume = 0;
+      stale = device->plugGeneration != 0 || device->resumeGeneration != 0;
       continue;
     }
     if (cam == nullptr) return false;
-    if (line.rfind("plug ", 0) == 0) {
+    if (line.rfind("plug ", 0) == 0 || line.rfind("resume ", 0) == 0) {
       int64_t g = 0;
       if (!Words(line, 2, &w) || !ParseInteger(w[1], 0, UINT32_MAX, &g)) return false;
-      stale = static_cast<uint32_t>(g) != device->plugGeneration;
+      (line[0] == 'p' ? plug : resume) = static_cast<uint32_t>(g);
+      stale = plug != device->plugGeneration || resume != device->resumeGeneration;
       continue;
     }
     Change c;

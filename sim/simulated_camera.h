@@ -82,6 +82,7 @@ struct ControlFaults {
                                    // maximum are accepted and clamped to it
   bool keepOutside = false;        // a write above the maximum is accepted and kept as written
   bool junkOnFailedReads = false;  // a failing read first writes kJunk to its outputs
+  bool silentReads = false;        // a read succeeds without writing its outputs
 };
 
 // The maximum a range with these faults reports.

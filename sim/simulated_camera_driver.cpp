@@ -40,6 +40,7 @@ HResult SimulatedCamera::ControlGet(bool camera, int32_t id, int32_t* value, int
     if (faults.junkOnFailedReads) *value = *flags = kJunk;
     return kGenFailure;
   }
+  if (faults.silentReads) return hr::Ok;
   *value = it->second.value;
   *flags = it->second.flags;
   AutoStep(it->second);

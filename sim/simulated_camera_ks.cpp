@@ -131,7 +131,7 @@ HResult SimulatedCamera::AnswerPrivate(PrivateSet& set, uint32_t id, uint32_t fl
     if (!(prop.access & ks::kTypeGet)) return hr::InvalidArg;
     if (faults.failReads) return kGenFailure;
     if (dataLength < set.valueOffset + 4) return hr::InvalidArg;
-    std::memcpy(data + set.valueOffset, &prop.value, 4);
+    if (!faults.silentReads) std::memcpy(data + set.valueOffset, &prop.value, 4);
     *bytesReturned = std::min(set.getBytes, dataLength);
     return hr::Ok;
   }

@@ -6,6 +6,7 @@ HResult CameraSource::ModeSupport(int32_t, int32_t*) { return hr::NotImpl; }
 HResult CameraSource::GetMode(int32_t, int32_t*) { return hr::NotImpl; }
 HResult CameraSource::SetMode(int32_t, int32_t) { return hr::NotImpl; }
 HResult CameraSource::Default(int32_t, int32_t*) { return hr::NotImpl; }
+std::unique_ptr<CameraSource> CameraSource::OpenAnother() { return nullptr; }
 
 PropertyFacts CollectFacts(CameraSource& source, int32_t property) {
   PropertyFacts f;

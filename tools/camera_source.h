@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "base/types.h"
@@ -34,6 +35,10 @@ class CameraSource {
 
   // False once the camera is known to be gone (unplugged).
   virtual bool Present() = 0;
+
+  // A second control object attached to the same device; null where the
+  // source cannot open one (the default).
+  virtual std::unique_ptr<CameraSource> OpenAnother();
 };
 
 // Everything the reports show of one property. Range and value are asked

@@ -10,10 +10,53 @@
 
 namespace lumora::check {
 
+const CheckInfo kChecks[] = {
+    {"call.output-written", "a call that reports success has written every output (FAIL)"},
+    {"support.readable", "a property that claims read support can be read (FAIL)"},
+    {"support.none-unreadable", "a property that claims no support cannot be read (FAIL)"},
+    {"range.readable", "the range of a supported property can be read (FAIL)"},
+    {"range.min-below-max", "the minimum is not above the maximum (FAIL)"},
+    {"range.step-positive", "the stepping delta is above 0 unless minimum = maximum (FAIL)"},
+    {"range.default-inside", "the default lies within the range (FAIL)"},
+    {"range.default-on-step", "the default lies on a step from the minimum (WARN)"},
+    {"value.inside-range", "the current value lies within the range (FAIL)"},
+    {"value.on-step", "the current value lies on a step from the minimum (WARN)"},
+    {"write.min-reads-back", "the minimum, written, reads back as written (FAIL)"},
+    {"write.max-reads-back", "the maximum, written, reads back as written (FAIL)"},
+    {"write.default-reads-back",
+     "the default, written (as a reset writes it), reads back as written (WARN)"},
+    {"range.wider-than-kept",
+     "an end of the range, written, is kept as written rather than as a value inside (WARN)"},
+    {"outside.above-max", "a value above the maximum is refused or clamped into the range (FAIL)"},
+    {"outside.below-min", "a value below the minimum is refused or clamped into the range (FAIL)"},
+    {"mode.switches", "a control with both modes switches to the other mode and back (FAIL)"},
+    {"settings.block-agrees", "the settings block gives the values of single reads (FAIL)"},
+    {"invalid.refused",
+     "invalid property numbers (negative, one past the end, far out) are refused and change "
+     "nothing (FAIL)"},
+    {"second.sees-writes",
+     "a second control object attached to the same device reads the first one's writes (FAIL)"},
+};
+const size_t kCheckCount = sizeof kChecks / sizeof kChecks[0];
+
 namespace {
 
 constexpr int32_t kProperties = catalogue::kNamed;
 constexpr uint32_t kBlockElements = catalogue::kBlockRows;
+
+// Sentinels written into every output before a call; a call that reports
+// success and leaves the first is asked again with the second.
+constexpr int32_t kPoison = 0x5AFEC0DE;
+constexpr int32_t kPoison2 = static_cast<int32_t>(0xA5A5A5A5u);
+constexpr int16_t kPoison16 = 0x5AFE;
+constexpr int16_t kPoison16b = static_cast<int16_t>(0xA5A5u);
+// What a poisoned call answers when its output was not written
+// (E_UNEXPECTED): the finding is already made.
+constexpr HResult kNotWritten = static_cast<HResult>(0x8000FFFFu);
+
+// Property numbers no camera has: negative, one past the end (the
+// catalogue's values and the unnamed 32 that every handler accepts), far out.
+constexpr int32_t kInvalidProperties[] = {-1, INT32_MIN, kProperties + 1, 1000000, INT32_MAX};
 
 // The check never touches a trigger.
 bool IsTrigger(int32_t p) { return catalogue::KindOf(p) == catalogue::Kind::kTrigger; }
@@ -31,12 +74,24 @@ std::string Name(int32_t p) {
   return name != nullptr ? name : "?";
 }
 
+bool OnStep(int32_t value, int32_t min, int32_t step) {
+  return step <= 0 || (static_cast<int64_t>(value) - min) % step == 0;
+}
+
 struct Original {
   bool read = false;  // value read at the start
   int32_t value = 0;
   int32_t modes = 0;  // VCM_Auto | VCM_Manual, 0 without modes
   int32_t mode = 0;   // mode at the start, 0 unknown
 };
+
+// The range as the property's checks use it.
+struct RangeFacts {
+  bool sane = false;
+  int32_t min = 0, max = 0, step = 0, def = 0;
+};
+
+enum class End { kMin, kMax, kDefault };
 
 class Checker {
  public:
@@ -46,19 +101,26 @@ class Checker {
     Result result;
     Snapshot();
     CompareBlock(&result);
+    if (!vanished_) result.cameraChecks.push_back(CheckInvalid());
     for (int32_t p = 0; p < kProperties && !vanished_; ++p) {
       PropertyResult r;
       r.property = p;
+      current_ = &r;
+      for (Finding& f : pending_[p]) r.findings.push_back(f);
       CheckProperty(p, &r);
+      current_ = nullptr;
       if (vanished_) {
         result.vanished = true;
         result.vanishedAt = p;
         break;
       }
-      if (!blockMismatch_[p].empty()) r.failures.push_back(blockMismatch_[p]);
-      if (!r.failures.empty()) r.verdict = Verdict::kFail;
+      if (!blockMismatch_[p].empty()) {
+        Add(&r, "settings.block-agrees", Outcome::kFail, blockMismatch_[p]);
+      }
+      Conclude(&r);
       result.properties.push_back(r);
     }
+    if (!vanished_) result.cameraChecks.push_back(CheckSecondControl(result));
     RestoreAll(&result);
     for (const PropertyResult& r : result.properties) {
       switch (r.verdict) {
@@ -66,12 +128,32 @@ class Checker {
         case Verdict::kNotSupported: ++result.summary.notSupported; break;
         case Verdict::kSkipped: ++result.summary.skipped; break;
         case Verdict::kFail: ++result.summary.failed; break;
+        case Verdict::kWarn: ++result.summary.warned; break;
       }
     }
     return result;
   }
 
  private:
+  static void Add(PropertyResult* r, const char* id, Outcome outcome, const std::string& text) {
+    r->findings.push_back({id, outcome, text});
+  }
+  // A check made and passed (listed in --json, not in the text).
+  static void Pass(PropertyResult* r, const char* id) { Add(r, id, Outcome::kOk, ""); }
+
+  // The verdict from the findings: any FAIL fails, else any WARN warns.
+  static void Conclude(PropertyResult* r) {
+    for (const Finding& f : r->findings) {
+      if (f.outcome == Outcome::kFail) r->failures.push_back(f.text);
+      if (f.outcome == Outcome::kWarn) r->warnings.push_back(f.text);
+    }
+    if (!r->failures.empty()) {
+      r->verdict = Verdict::kFail;
+    } else if (!r->warnings.empty()) {
+      r->verdict = Verdict::kWarn;
+    }
+  }
+
   // True when a failed call means the camera is gone.
   bool Gone(HResult h) {
     if (hr::Succeeded(h) || vanished_) return vanished_;
@@ -79,21 +161,87 @@ class Checker {
     return vanished_;
   }
 
+  // --- poisoned calls ------------------------------------------------------
+
+  void NotWritten(int32_t p, const std::string& what) {
+    const std::string text = what + " reports success without writing its output";
+    std::vector<Finding>& list = current_ != nullptr ? current_->findings : pending_[p];
+    for (const Finding& f : list) {
+      if (f.text == text) return;
+    }
+    list.push_back({"call.output-written", Outcome::kFail, text});
+  }
+
+  template <typename Call>
+  HResult One(int32_t p, const char* what, int32_t* out, Call call) {
+    *out = kPoison;
+    HResult h = call(out);
+    if (hr::Failed(h) || *out != kPoison) return h;
+    *out = kPoison2;
+    h = call(out);
+    if (hr::Failed(h) || *out != kPoison2) return h;
+    NotWritten(p, what);
+    return kNotWritten;
+  }
+
+  HResult Support(int32_t p, int32_t* v) {
+    return One(p, "Support", v, [&](int32_t* o) { return s_.Support(p, o); });
+  }
+  HResult Get(int32_t p, int32_t* v) {
+    return One(p, "Get", v, [&](int32_t* o) { return s_.Get(p, o); });
+  }
+  HResult GetMode(int32_t p, int32_t* v) {
+    return One(p, "GetMode", v, [&](int32_t* o) { return s_.GetMode(p, o); });
+  }
+  HResult ModeSupport(int32_t p, int32_t* v) {
+    return One(p, "ModeSupport", v, [&](int32_t* o) { return s_.ModeSupport(p, o); });
+  }
+  HResult Default(int32_t p, int32_t* v) {
+    return One(p, "Default", v, [&](int32_t* o) { return s_.Default(p, o); });
+  }
+  HResult Range(int32_t p, int32_t* min, int32_t* max, int32_t* step, int32_t* def) {
+    int32_t* outs[] = {min, max, step, def};
+    for (int32_t poison : {kPoison, kPoison2}) {
+      for (int32_t* o : outs) *o = poison;
+      HResult h = s_.Range(p, min, max, step, def);
+      if (hr::Failed(h)) return h;
+      if (std::none_of(std::begin(outs), std::end(outs), [&](int32_t* o) { return *o == poison; }))
+        return h;
+    }
+    const char* names[] = {"minimum", "maximum", "stepping delta", "default"};
+    for (size_t i = 0; i < 4; ++i) {
+      if (*outs[i] == kPoison2) NotWritten(p, std::string("Range (its ") + names[i] + ")");
+    }
+    return kNotWritten;
+  }
+
+  // --- the steps -----------------------------------------------------------
+
   void Snapshot() {
     for (int32_t p = 0; p < kProperties; ++p) {
       if (IsTrigger(p)) continue;
-      if (s_.Support(p, &support_[p]) != hr::Ok) support_[p] = 0;
+      if (Support(p, &support_[p]) != hr::Ok) support_[p] = 0;
       Original& o = original_[p];
-      if ((support_[p] & VCS_get) != 0) o.read = hr::Succeeded(s_.Get(p, &o.value));
+      if ((support_[p] & VCS_get) != 0) o.read = hr::Succeeded(Get(p, &o.value));
       int32_t modes = 0, mode = 0;
-      if (hr::Succeeded(s_.ModeSupport(p, &modes))) o.modes = modes & (VCM_Auto | VCM_Manual);
-      if (o.modes != 0 && hr::Succeeded(s_.GetMode(p, &mode))) o.mode = mode;
+      if (hr::Succeeded(ModeSupport(p, &modes))) o.modes = modes & (VCM_Auto | VCM_Manual);
+      if (o.modes != 0 && hr::Succeeded(GetMode(p, &mode))) o.mode = mode;
     }
   }
 
   void CompareBlock(Result* result) {
     std::array<int16_t, kBlockElements> block{};
-    HResult h = s_.ReadSettings(block.data(), kBlockElements);
+    HResult h = hr::Ok;
+    std::array<bool, kBlockElements> unwritten{};
+    for (int16_t poison : {kPoison16, kPoison16b}) {
+      block.fill(poison);
+      h = s_.ReadSettings(block.data(), kBlockElements);
+      if (hr::Failed(h)) break;
+      for (uint32_t k = 0; k < kBlockElements; ++k) {
+        unwritten[k] = block[k] == poison && original_[k].read && !IsTrigger(int32_t(k));
+      }
+      if (std::none_of(unwritten.begin(), unwritten.end(), [](bool b) { return b; })) break;
+    }
     if (hr::Failed(h)) {
       if (!Gone(h))
         result->settingsFailures.push_back("reading the settings block fails (" + Hr(h) + ")");
@@ -101,11 +249,16 @@ class Checker {
     }
     for (int32_t p = 0; p < static_cast<int32_t>(kBlockElements); ++p) {
       const Original& o = original_[p];
+      if (unwritten[p]) {
+        blockMismatch_[p] = "the settings block reports success without writing this element";
+        result->settingsFailures.push_back(Name(p) + ": " + blockMismatch_[p]);
+        continue;
+      }
       if (IsTrigger(p) || !o.read || block[p] == static_cast<int16_t>(o.value)) continue;
       // A value the camera changes by itself (automatic mode, frame rate)
       // may differ between any two reads.
       int32_t again = 0;
-      if (hr::Succeeded(s_.Get(p, &again)) && again != o.value) continue;
+      if (hr::Succeeded(Get(p, &again)) && again != o.value) continue;
       blockMismatch_[p] = "the settings block gives " + Num(block[p]) + ", a single read " +
                           Num(static_cast<int16_t>(o.value));
       result->settingsFailures.push_back(Name(p) + ": " + blockMismatch_[p]);
@@ -118,129 +271,213 @@ class Checker {
       r->notes.push_back("a trigger, never touched");
       return;
     }
-    const int32_t support = support_[p];
-    const Original& o = original_[p];
-    if (support == VCS_no) {
-      r->verdict = Verdict::kNotSupported;
-      int32_t v = 0;
-      if (hr::Succeeded(s_.Get(p, &v))) {
-        r->failures.push_back("claims no support, yet reads as " + Num(v));
-      }
-      return;
-    }
-    const bool canRead = (support & VCS_get) != 0;
-    const bool canWrite = (support & VCS_set) != 0;
-    int32_t v = 0;
-    if (canRead && !o.read) {
-      HResult h = s_.Get(p, &v);
-      if (Gone(h)) return;
-      if (hr::Failed(h)) {
-        r->failures.push_back("claims read support, but reading fails (" + Hr(h) + ")");
-      }
-    }
-
-    int32_t min = 0, max = 0, step = 0, def = 0;
-    HResult h = s_.Range(p, &min, &max, &step, &def);
-    if (Gone(h)) return;
-    bool sane = hr::Succeeded(h);
-    if (!sane) {
-      r->failures.push_back("the range cannot be read (" + Hr(h) + ")");
-    } else {
-      int32_t reported = 0;
-      if (hr::Succeeded(s_.Default(p, &reported))) def = reported;
-      const std::string range = Num(min) + ".." + Num(max);
-      if (min > max) {
-        r->failures.push_back("range " + range + ": minimum above maximum");
-        sane = false;
-      } else if (step <= 0 && min != max) {
-        r->failures.push_back("range " + range + " with stepping delta " + Num(step));
-        sane = false;
-      } else {
-        if (def < min || def > max) {
-          r->failures.push_back("default " + Num(def) + " outside the range " + range);
-        }
-        // The setting selector's value is the last selection, an action
-        // rather than a setting: not held against the range.
-        const bool setting = o.read && p != VCP_Setting;
-        if (setting && (o.value < min || o.value > max)) {
-          r->failures.push_back("value " + Num(o.value) + " outside the range " + range);
-        } else if (setting && step > 0 && (static_cast<int64_t>(o.value) - min) % step != 0) {
-          r->failures.push_back("value " + Num(o.value) + " not on a step of " + Num(step) +
-                                " from " + Num(min));
-        }
-      }
-    }
-    if (!canWrite) return;
-    if (p == VCP_Setting) {
-      r->notes.push_back("not written: selecting a setting loads it");
-      return;
-    }
-    if (!canRead) {
-      r->notes.push_back("write only: not written, as it could not be restored");
-      return;
-    }
-    if (!sane || !o.read) return;
-
+    if (!CheckSupport(p, r)) return;
+    RangeFacts range = CheckRange(p, r);
+    if (vanished_) return;
+    if (range.sane) CheckValue(p, range, r);
+    if (!Writable(p, range, r)) return;
     // A manual value written while the control is automatic may be ignored.
+    const Original& o = original_[p];
     if ((o.modes & VCM_Manual) != 0 && o.mode == VCM_Auto) {
       HResult m = s_.SetMode(p, VCM_Manual);
       if (Gone(m)) return;
       modeChanged_[p] = true;
     }
-    WriteAndRead(p, min, "the minimum", r);
+    CheckWrites(p, range, r);
     if (vanished_) return;
-    WriteAndRead(p, max, "the maximum", r);
-    if (vanished_) return;
-    if (def != min && def != max && def >= min && def <= max) {
-      WriteAndRead(p, def, "the default", r);
-      if (vanished_) return;
-    }
-    if (max < INT32_MAX) Outside(p, max + 1, min, max, r);
-    if (vanished_) return;
-    if (min > INT32_MIN) Outside(p, min - 1, min, max, r);
+    CheckOutside(p, range, r);
     if (vanished_) return;
     CheckModes(p, r);
     if (vanished_) return;
     Restore(p);
   }
 
-  void WriteAndRead(int32_t p, int32_t value, const char* what, PropertyResult* r) {
-    HResult h = s_.Set(p, value);
-    if (Gone(h)) return;
-    written_[p] = true;
+  // Support against what can be read; false when nothing more is to check.
+  bool CheckSupport(int32_t p, PropertyResult* r) {
+    const int32_t support = support_[p];
+    if (support == VCS_no) {
+      r->verdict = Verdict::kNotSupported;
+      int32_t v = 0;
+      if (hr::Succeeded(Get(p, &v))) {
+        Add(r, "support.none-unreadable", Outcome::kFail,
+            "claims no support, yet reads as " + Num(v));
+      } else {
+        Pass(r, "support.none-unreadable");
+      }
+      return false;
+    }
+    if ((support & VCS_get) != 0 && !original_[p].read) {
+      int32_t v = 0;
+      HResult h = Get(p, &v);
+      if (Gone(h)) return false;
+      if (hr::Failed(h) && h != kNotWritten) {
+        Add(r, "support.readable", Outcome::kFail,
+            "claims read support, but reading fails (" + Hr(h) + ")");
+      }
+    } else if ((support & VCS_get) != 0) {
+      Pass(r, "support.readable");
+    }
+    return true;
+  }
+
+  RangeFacts CheckRange(int32_t p, PropertyResult* r) {
+    RangeFacts f;
+    HResult h = Range(p, &f.min, &f.max, &f.step, &f.def);
+    if (Gone(h)) return f;
     if (hr::Failed(h)) {
-      r->failures.push_back("writing " + std::string(what) + " " + Num(value) + " fails (" + Hr(h) +
-                            ")");
+      if (h != kNotWritten)
+        Add(r, "range.readable", Outcome::kFail, "the range cannot be read (" + Hr(h) + ")");
+      return f;
+    }
+    Pass(r, "range.readable");
+    int32_t reported = 0;
+    if (hr::Succeeded(Default(p, &reported))) f.def = reported;
+    const std::string range = Num(f.min) + ".." + Num(f.max);
+    if (f.min > f.max) {
+      Add(r, "range.min-below-max", Outcome::kFail, "range " + range + ": minimum above maximum");
+      return f;
+    }
+    if (f.step <= 0 && f.min != f.max) {
+      Add(r, "range.step-positive", Outcome::kFail,
+          "range " + range + " with stepping delta " + Num(f.step));
+      return f;
+    }
+    f.sane = true;
+    Pass(r, "range.min-below-max");
+    Pass(r, "range.step-positive");
+    InsideOnStep("default", f.def, f, "range.default-inside", "range.default-on-step", r);
+    return f;
+  }
+
+  // A value of the property ("default", "value") within the range (FAIL
+  // otherwise) and on a step from the minimum (WARN otherwise).
+  static void InsideOnStep(const char* what, int32_t v, const RangeFacts& f, const char* insideId,
+                           const char* stepId, PropertyResult* r) {
+    if (v < f.min || v > f.max) {
+      Add(r, insideId, Outcome::kFail,
+          std::string(what) + " " + Num(v) + " outside the range " + Num(f.min) + ".." +
+              Num(f.max));
       return;
     }
-    int32_t back = 0;
-    h = s_.Get(p, &back);
-    if (Gone(h)) return;
-    if (hr::Failed(h)) {
-      r->failures.push_back("reading after writing " + Num(value) + " fails (" + Hr(h) + ")");
-    } else if (back != value) {
-      r->failures.push_back("wrote " + std::string(what) + " " + Num(value) + ", read back " +
-                            Num(back));
+    Pass(r, insideId);
+    if (!OnStep(v, f.min, f.step)) {
+      Add(r, stepId, Outcome::kWarn,
+          std::string(what) + " " + Num(v) + " not on a step of " + Num(f.step) + " from " +
+              Num(f.min));
+    } else {
+      Pass(r, stepId);
     }
   }
 
-  void Outside(int32_t p, int32_t value, int32_t min, int32_t max, PropertyResult* r) {
+  void CheckValue(int32_t p, const RangeFacts& f, PropertyResult* r) {
+    const Original& o = original_[p];
+    // The setting selector's value is the last selection, an action rather
+    // than a setting: not held against the range.
+    if (!o.read || p == VCP_Setting) return;
+    InsideOnStep("value", o.value, f, "value.inside-range", "value.on-step", r);
+  }
+
+  // Whether the check writes the property (notes say why not).
+  bool Writable(int32_t p, const RangeFacts& f, PropertyResult* r) {
+    if ((support_[p] & VCS_set) == 0) return false;
+    if (p == VCP_Setting) {
+      r->notes.push_back("not written: selecting a setting loads it");
+      return false;
+    }
+    if ((support_[p] & VCS_get) == 0) {
+      r->notes.push_back("write only: not written, as it could not be restored");
+      return false;
+    }
+    return f.sane && original_[p].read;
+  }
+
+  void CheckWrites(int32_t p, const RangeFacts& f, PropertyResult* r) {
+    last_ = original_[p].value;
+    WriteAndRead(p, f.min, End::kMin, r);
+    if (vanished_) return;
+    WriteAndRead(p, f.max, End::kMax, r);
+    if (vanished_) return;
+    if (f.def != f.min && f.def != f.max && f.def >= f.min && f.def <= f.max) {
+      WriteAndRead(p, f.def, End::kDefault, r);
+    }
+  }
+
+  void WriteAndRead(int32_t p, int32_t value, End end, PropertyResult* r) {
+    static const char* const kIds[] = {"write.min-reads-back", "write.max-reads-back",
+                                       "write.default-reads-back"};
+    static const char* const kWhat[] = {"the minimum", "the maximum", "the default"};
+    const char* id = kIds[static_cast<int>(end)];
+    const std::string what = kWhat[static_cast<int>(end)];
+    // A default that does not read back is what a reset leaves behind:
+    // users can live with it.
+    const Outcome mismatch = end == End::kDefault ? Outcome::kWarn : Outcome::kFail;
+    const int32_t before = last_;
+    HResult h = s_.Set(p, value);
+    if (Gone(h)) return;
+    written_[p] = true;
+    if (hr::Failed(h)) {
+      Add(r, id, Outcome::kFail, "writing " + what + " " + Num(value) + " fails (" + Hr(h) + ")");
+      return;
+    }
+    int32_t back = 0;
+    h = Get(p, &back);
+    if (Gone(h)) return;
+    if (hr::Failed(h)) {
+      if (h != kNotWritten) {
+        Add(r, id, Outcome::kFail,
+            "reading after writing " + Num(value) + " fails (" + Hr(h) + ")");
+      }
+      return;
+    }
+    last_ = back;
+    if (back == value) return Pass(r, id);
+    const std::string text = "wrote " + what + " " + Num(value) + ", read back " + Num(back);
+    if (end != End::kDefault && back != before && Keeps(p, back)) {
+      // Clamped to a value it keeps: the range claims more than it holds.
+      const bool inward = end == End::kMin ? back > value : back < value;
+      if (inward) {
+        Add(r, "range.wider-than-kept", Outcome::kWarn,
+            "wrote " + what + " " + Num(value) + ", the camera keeps " + Num(back));
+        return;
+      }
+    }
+    Add(r, id, mismatch, text);
+  }
+
+  // Whether a value written reads back as written.
+  bool Keeps(int32_t p, int32_t value) {
+    int32_t back = 0;
+    return hr::Succeeded(s_.Set(p, value)) && hr::Succeeded(Get(p, &back)) && back == value;
+  }
+
+  void CheckOutside(int32_t p, const RangeFacts& f, PropertyResult* r) {
+    if (f.max < INT32_MAX) Outside(p, f.max + 1, f, "outside.above-max", r);
+    if (vanished_) return;
+    if (f.min > INT32_MIN) Outside(p, f.min - 1, f, "outside.below-min", r);
+  }
+
+  void Outside(int32_t p, int32_t value, const RangeFacts& f, const char* id, PropertyResult* r) {
     HResult h = s_.Set(p, value);
     if (hr::Failed(h)) {
       r->notes.push_back(Num(value) + " refused");
-      return;
+      return Pass(r, id);
     }
     written_[p] = true;
     int32_t back = 0;
-    h = s_.Get(p, &back);
+    h = Get(p, &back);
     if (Gone(h)) return;
     if (hr::Failed(h)) {
-      r->failures.push_back("reading after writing " + Num(value) + " fails (" + Hr(h) + ")");
-    } else if (back < min || back > max) {
-      r->failures.push_back("accepts " + Num(value) + " outside the range " + Num(min) + ".." +
-                            Num(max) + " (reads " + Num(back) + ")");
+      if (h != kNotWritten) {
+        Add(r, id, Outcome::kFail,
+            "reading after writing " + Num(value) + " fails (" + Hr(h) + ")");
+      }
+    } else if (back < f.min || back > f.max) {
+      Add(r, id, Outcome::kFail,
+          "accepts " + Num(value) + " outside the range " + Num(f.min) + ".." + Num(f.max) +
+              " (reads " + Num(back) + ")");
     } else {
       r->notes.push_back(Num(value) + " clamped to " + Num(back));
+      Pass(r, id);
     }
   }
 
@@ -248,10 +485,12 @@ class Checker {
     const Original& o = original_[p];
     if (o.modes != (VCM_Auto | VCM_Manual)) return;
     int32_t now = 0;
-    HResult h = s_.GetMode(p, &now);
+    HResult h = GetMode(p, &now);
     if (Gone(h)) return;
     if (hr::Failed(h)) {
-      r->failures.push_back("the mode cannot be read (" + Hr(h) + ")");
+      if (h != kNotWritten) {
+        Add(r, "mode.switches", Outcome::kFail, "the mode cannot be read (" + Hr(h) + ")");
+      }
       return;
     }
     const int32_t other = now == VCM_Auto ? VCM_Manual : VCM_Auto;
@@ -262,17 +501,105 @@ class Checker {
       modeChanged_[p] = true;
       int32_t back = 0;
       if (hr::Failed(h)) {
-        r->failures.push_back(std::string("switching to ") + name + " fails (" + Hr(h) + ")");
+        Add(r, "mode.switches", Outcome::kFail,
+            std::string("switching to ") + name + " fails (" + Hr(h) + ")");
         return;
       }
-      h = s_.GetMode(p, &back);
+      h = GetMode(p, &back);
       if (Gone(h)) return;
       if (hr::Failed(h) || back != mode) {
-        r->failures.push_back(std::string("switched to ") + name + ", the mode reads " +
-                              (hr::Failed(h)      ? "fail"
-                               : back == VCM_Auto ? "automatic"
-                                                  : "manual"));
+        Add(r, "mode.switches", Outcome::kFail,
+            std::string("switched to ") + name + ", the mode reads " +
+                (hr::Failed(h)       ? "fail"
+                 : back == VCM_Auto ? "automatic"
+                                     : "manual"));
         return;
+      }
+    }
+    Pass(r, "mode.switches");
+  }
+
+  // Invalid property numbers: every call refused (a support or mode query
+  // may instead answer none), and no value of a real property changed.
+  CameraCheck CheckInvalid() {
+    CameraCheck c;
+    c.title = "Invalid properties";
+    std::vector<std::string> bad;
+    for (int32_t p : kInvalidProperties) {
+      const std::string n = Num(p);
+      int32_t a = 0, b = 0, d = 0, e = 0;
+      a = kPoison;
+      if (hr::Succeeded(s_.Support(p, &a)) && a != 0) bad.push_back("Support(" + n + ")");
+      if (hr::Succeeded(s_.Get(p, &a))) bad.push_back("Get(" + n + ")");
+      if (hr::Succeeded(s_.Range(p, &a, &b, &d, &e))) bad.push_back("Range(" + n + ")");
+      if (hr::Succeeded(s_.Default(p, &a))) bad.push_back("Default(" + n + ")");
+      a = kPoison;
+      if (hr::Succeeded(s_.ModeSupport(p, &a)) && a != 0) bad.push_back("ModeSupport(" + n + ")");
+      if (hr::Succeeded(s_.GetMode(p, &a))) bad.push_back("GetMode(" + n + ")");
+      if (hr::Succeeded(s_.Set(p, 0))) bad.push_back("Set(" + n + ", 0)");
+      if (hr::Succeeded(s_.SetMode(p, VCM_Manual))) bad.push_back("SetMode(" + n + ")");
+    }
+    if (!bad.empty()) {
+      std::string list;
+      for (const std::string& s : bad) list += (list.empty() ? "" : ", ") + s;
+      c.findings.push_back({"invalid.refused", Outcome::kFail, list + " succeed"});
+    }
+    for (int32_t p = 0; p < kProperties; ++p) {
+      const Original& o = original_[p];
+      if (!o.read || o.mode == VCM_Auto || IsTrigger(p)) continue;
+      int32_t now = 0, again = 0;
+      if (hr::Failed(s_.Get(p, &now)) || now == o.value) continue;
+      // A value the camera changes by itself differs between two reads.
+      if (hr::Succeeded(s_.Get(p, &again)) && again != now) continue;
+      c.findings.push_back({"invalid.refused", Outcome::kFail,
+                            Name(p) + " changed from " + Num(o.value) + " to " + Num(now)});
+    }
+    if (c.findings.empty()) c.findings.push_back({"invalid.refused", Outcome::kOk, ""});
+    Settle(&c);
+    return c;
+  }
+
+  // A write through this control, read through a second one: the first
+  // property whose writes read back, at an end of its range other than its
+  // value.
+  CameraCheck CheckSecondControl(const Result& result) {
+    CameraCheck c;
+    c.title = "Second control";
+    std::unique_ptr<CameraSource> other = s_.OpenAnother();
+    for (const PropertyResult& r : result.properties) {
+      const int32_t p = r.property;
+      const Original& o = original_[p];
+      if (!other || r.verdict != Verdict::kOk || !written_[p] || o.mode == VCM_Auto) continue;
+      int32_t min = 0, max = 0, step = 0, def = 0;
+      if (hr::Failed(s_.Range(p, &min, &max, &step, &def)) || min == max) continue;
+      const int32_t value = o.value == min ? max : min;
+      if (hr::Failed(s_.Set(p, value))) continue;
+      int32_t seen = kPoison;
+      HResult h = other->Get(p, &seen);
+      if (hr::Failed(h) || seen != value) {
+        c.findings.push_back({"second.sees-writes", Outcome::kFail,
+                              "wrote " + Name(p) + " = " + Num(value) +
+                                  " through one control, the second reads " +
+                                  (hr::Failed(h) ? "fail (" + Hr(h) + ")" : Num(seen))});
+      } else {
+        c.findings.push_back({"second.sees-writes", Outcome::kOk, ""});
+      }
+      break;
+    }
+    if (c.findings.empty()) {
+      c.findings.push_back({"second.sees-writes", Outcome::kNotSupported,
+                            other ? "no property to write" : "no second control object"});
+    }
+    Settle(&c);
+    return c;
+  }
+
+  static void Settle(CameraCheck* c) {
+    c->outcome = c->findings.empty() ? Outcome::kOk : c->findings.front().outcome;
+    for (const Finding& f : c->findings) {
+      if (f.outcome == Outcome::kFail) {
+        c->outcome = Outcome::kFail;
+        c->failures.push_back(f.text);
       }
     }
   }
@@ -328,13 +655,27 @@ class Checker {
   }
 
   CameraSource& s_;
+  PropertyResult* current_ = nullptr;  // the property being checked
+  int32_t last_ = 0;                   // the value last read back
   std::array<int32_t, kProperties> support_{};
   std::array<Original, kProperties> original_{};
   std::array<bool, kProperties> written_{};
   std::array<bool, kProperties> modeChanged_{};
   std::array<std::string, kProperties> blockMismatch_{};
+  std::array<std::vector<Finding>, kProperties> pending_{};  // findings before the property's turn
   bool vanished_ = false;
 };
+
+// "text [id]; text [id]" of the findings with one outcome.
+std::string Listed(const std::vector<Finding>& findings, Outcome outcome) {
+  std::string text;
+  for (const Finding& f : findings) {
+    if (f.outcome != outcome) continue;
+    if (!text.empty()) text += "; ";
+    text += f.text + " [" + f.id + "]";
+  }
+  return text;
+}
 
 std::string Join(const std::vector<std::string>& parts) {
   std::string text;
@@ -343,6 +684,11 @@ std::string Join(const std::vector<std::string>& parts) {
     text += parts[i];
   }
   return text;
+}
+
+std::string Padded(std::string name) {
+  name.resize(std::max<size_t>(name.size(), 18), ' ');
+  return name + " ";
 }
 
 }  // namespace
@@ -355,6 +701,17 @@ const char* VerdictName(Verdict verdict) {
     case Verdict::kNotSupported: return "not supported";
     case Verdict::kSkipped: return "skipped";
     case Verdict::kFail: return "fail";
+    case Verdict::kWarn: return "warn";
+  }
+  return "?";
+}
+
+const char* OutcomeName(Outcome outcome) {
+  switch (outcome) {
+    case Outcome::kOk: return "ok";
+    case Outcome::kNotSupported: return "not supported";
+    case Outcome::kWarn: return "warn";
+    case Outcome::kFail: return "fail";
   }
   return "?";
 }
@@ -362,14 +719,17 @@ const char* VerdictName(Verdict verdict) {
 std::string Text(const Result& result) {
   std::string text;
   for (const PropertyResult& r : result.properties) {
-    std::string name = Name(r.property);
-    name.resize(std::max<size_t>(name.size(), 18), ' ');
-    std::string line = name + " ";
+    std::string line = Padded(Name(r.property));
+    const std::string warnings = Listed(r.findings, Outcome::kWarn);
     switch (r.verdict) {
       case Verdict::kOk: line += "OK"; break;
       case Verdict::kNotSupported: line += "not supported"; break;
       case Verdict::kSkipped: line += "skipped"; break;
-      case Verdict::kFail: line += "FAIL: " + Join(r.failures); break;
+      case Verdict::kWarn: line += "WARN: " + warnings; break;
+      case Verdict::kFail:
+        line += "FAIL: " + Listed(r.findings, Outcome::kFail);
+        if (!warnings.empty()) line += "; WARN: " + warnings;
+        break;
     }
     if (!r.notes.empty()) line += " (" + Join(r.notes) + ")";
     text += line + "\n";
@@ -380,7 +740,18 @@ std::string Text(const Result& result) {
   } else if (result.settingsFailures.empty()) {
     text += "Settings block     OK\n";
   } else {
-    text += "Settings block     FAIL: " + Join(result.settingsFailures) + "\n";
+    text +=
+        "Settings block     FAIL: " + Join(result.settingsFailures) + " [settings.block-agrees]\n";
+  }
+  for (const CameraCheck& c : result.cameraChecks) {
+    std::string line = Padded(c.title);
+    switch (c.outcome) {
+      case Outcome::kOk: line += "OK"; break;
+      case Outcome::kNotSupported: line += "not supported (" + c.findings.front().text + ")"; break;
+      case Outcome::kWarn: line += "WARN: " + Listed(c.findings, Outcome::kWarn); break;
+      case Outcome::kFail: line += "FAIL: " + Listed(c.findings, Outcome::kFail); break;
+    }
+    text += line + "\n";
   }
   if (result.restored) {
     text += "Every changed value was restored.\n";
@@ -391,8 +762,8 @@ std::string Text(const Result& result) {
   }
   const Summary& s = result.summary;
   text += "Summary: " + Num(s.ok) + " OK, " + Num(s.notSupported) + " not supported, " +
-          Num(s.skipped) + " skipped, " + Num(s.failed) + " failed" +
-          (result.Passed() ? "; passed\n" : "; FAILED\n");
+          Num(s.skipped) + " skipped, " + Num(s.warned) + " warnings, " + Num(s.failed) +
+          " failed" + (result.Passed() ? "; passed\n" : "; FAILED\n");
   return text;
 }
 

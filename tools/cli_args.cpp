@@ -66,10 +66,22 @@ constexpr CommandInfo kCommands[] = {
      "Tests every property the camera claims against the camera's own answers:\n"
      "support, range, current value, minimum, maximum and default written and\n"
      "read back, a value outside the range (refused or clamped), the automatic\n"
-     "and manual modes, and the settings block. One line per property (OK, not\n"
-     "supported, skipped or FAIL with the reason) and a summary; every changed\n"
-     "value is restored at the end. Triggers are never touched. Exit status 0\n"
-     "when nothing failed, 1 otherwise.\n"},
+     "and manual modes, and the settings block; then invalid property numbers\n"
+     "and a second control object on the same camera. One line per property\n"
+     "(OK, not supported, skipped, WARN or FAIL with the reasons, each with the\n"
+     "id of its check in brackets) and a summary; every changed value is\n"
+     "restored at the end. Triggers are never touched. WARN: what real drivers\n"
+     "commonly get wrong (values or defaults off the step, a default that does\n"
+     "not read back, a range wider than the values kept); FAIL: a lie. Exit\n"
+     "status 0 when nothing failed (warnings pass), 1 otherwise.\n"},
+    {Command::kUndo, "undo", -1, false, "lumora undo CAM [--list]",
+     "Puts back the values the last change of the camera overwrote: set, load,\n"
+     "reset and undo each record them first (the last 20 changes per camera,\n"
+     "kept in the user's local application data). An undo is a change itself,\n"
+     "so a second undo takes it back. Values outside the camera's range today\n"
+     "are refused, one by one, as by load.\n"
+     "  --list  shows the history, newest first: when, which command, the\n"
+     "          values it overwrote\n"},
 };
 
 constexpr const char* kCamHelp =
@@ -146,7 +158,9 @@ std::string HelpText(Command command) {
     return text;
   }
   std::string text = std::string("usage: ") + info->usage + "\n" + info->text;
-  if (info->operands >= 1 || command == Command::kReset) text += std::string("\n") + kCamHelp;
+  if (info->operands >= 1 || command == Command::kReset || command == Command::kUndo) {
+    text += std::string("\n") + kCamHelp;
+  }
   if (command == Command::kGet || command == Command::kSet || command == Command::kReset) {
     text += kPropHelp;
   }

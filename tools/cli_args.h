@@ -11,7 +11,19 @@
 
 namespace lumora::cli {
 
-enum class Command { kNone, kList, kReport, kGet, kSet, kSave, kLoad, kWatch, kCheck, kReset };
+enum class Command {
+  kNone,
+  kList,
+  kReport,
+  kGet,
+  kSet,
+  kSave,
+  kLoad,
+  kWatch,
+  kCheck,
+  kReset,
+  kUndo
+};
 
 struct Invocation {
   Command command = Command::kNone;
@@ -21,7 +33,7 @@ struct Invocation {
   std::string property;
   std::string value;
   std::string file;
-  std::vector<std::string> rest;  // kWatch, kReset: their arguments, parsed by the command
+  std::vector<std::string> rest;  // kWatch, kReset, kUndo: their arguments, parsed by the command
   bool json = false;              // --json: one JSON document on stdout
 };
 

@@ -89,17 +89,33 @@ std::string GetDocument(const ListedCamera& camera, int32_t property, int32_t va
 
 std::string CheckDocument(const ListedCamera& camera, const check::Result& result) {
   json list = json::array();
+  json checks = json::array();
+  auto finding = [&checks](const check::Finding& f, const json& property) {
+    checks.push_back({{"id", f.id},
+                      {"property", property},
+                      {"outcome", check::OutcomeName(f.outcome)},
+                      {"text", f.text}});
+  };
   for (const check::PropertyResult& r : result.properties) {
     list.push_back({{"number", r.property},
                     {"name", Name(r.property)},
                     {"result", check::VerdictName(r.verdict)},
                     {"failures", r.failures},
                     {"notes", r.notes}});
+    for (const check::Finding& f : r.findings) finding(f, Name(r.property));
   }
   json block = nullptr;
   if (!result.vanished) {
     block = {{"result", result.settingsFailures.empty() ? "ok" : "fail"},
              {"failures", result.settingsFailures}};
+    checks.push_back({{"id", "settings.block-agrees"},
+                      {"property", nullptr},
+                      {"outcome", result.settingsFailures.empty() ? "ok" : "fail"},
+                      {"text", result.settingsFailures.empty() ? std::string()
+                                                               : result.settingsFailures.front()}});
+  }
+  for (const check::CameraCheck& c : result.cameraChecks) {
+    for (const check::Finding& f : c.findings) finding(f, nullptr);
   }
   const check::Summary& s = result.summary;
   return Dump(json{{"camera", Camera(camera)},
@@ -114,6 +130,8 @@ std::string CheckDocument(const ListedCamera& camera, const check::Result& resul
                      {"notSupported", s.notSupported},
                      {"skipped", s.skipped},
                      {"failed", s.failed}}},
+                   {"warnings", s.warned},
+                   {"checks", checks},
                    {"passed", result.Passed()}});
 }
 

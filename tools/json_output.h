@@ -36,7 +36,10 @@ std::string GetDocument(const ListedCamera& camera, int32_t property, int32_t va
 // {"camera": camera, "properties": [{"number", "name", "result", "failures",
 // "notes"}, ...], "settingsBlock": {"result", "failures"}, "vanished",
 // "restored", "notRestored", "summary": {"ok", "notSupported", "skipped",
-// "failed"}, "passed"}
+// "failed"}, "warnings" (properties whose worst outcome is WARN), "checks":
+// [{"id", "property" (name or null), "outcome", "text"}, ...], "passed"};
+// a property's "result" is "ok", "not supported", "skipped", "warn" or
+// "fail".
 std::string CheckDocument(const ListedCamera& camera, const check::Result& result);
 
 // {"camera": camera, "file", "otherCamera": [difference, ...],

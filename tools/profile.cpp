@@ -155,11 +155,7 @@ bool ParseProfile(const std::string& text, Profile* profile, std::string* error)
     size_t hash = value.find('#');
     if (hash != std::string::npos) value = Trim(value.substr(0, hash));
     ProfileEntry entry{property, 0, lineNumber};
-    if (EqualNoCase(value, "auto")) {
-      entry.mode = EntryMode::kAuto;
-    } else if (EqualNoCase(value, "manual")) {
-      entry.mode = EntryMode::kManual;
-    } else if (!ParseInt32(value, &entry.value)) {
+    if (!ParseEntryValue(value, &entry)) {
       *error =
           LineError(lineNumber, "value of " + Printable(key) +
                                     " is not a whole number, auto or manual: " + Quoted(value));
@@ -180,6 +176,19 @@ bool ParseProfile(const std::string& text, Profile* profile, std::string* error)
     return false;
   }
   *profile = std::move(parsed);
+  return true;
+}
+
+bool ParseEntryValue(const std::string& text, ProfileEntry* entry) {
+  if (EqualNoCase(text, "auto")) {
+    entry->mode = EntryMode::kAuto;
+  } else if (EqualNoCase(text, "manual")) {
+    entry->mode = EntryMode::kManual;
+  } else if (ParseInt32(text, &entry->value)) {
+    entry->mode = EntryMode::kValue;
+  } else {
+    return false;
+  }
   return true;
 }
 

@@ -87,6 +87,10 @@ std::vector<ProfileEntry> LoadOrder(const std::vector<ProfileEntry>& entries);
 // agree. Texts are compared without regard to case.
 std::vector<std::string> IdentityDifferences(const Profile& profile, const CameraIdentity& camera);
 
+// Reads an entry's value text: a decimal 32-bit number (kValue), "auto" or
+// "manual" (any case); false for anything else.
+bool ParseEntryValue(const std::string& text, ProfileEntry* entry);
+
 // The text of an entry's value: the number, "auto" or "manual".
 std::string EntryValueText(const ProfileEntry& entry);
 

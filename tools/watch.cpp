@@ -173,10 +173,30 @@ Watcher::Watcher(std::vector<WatchedProfile> profiles, bool guard, uint32_t inte
 
 Watcher::~Watcher() = default;
 
+void Watcher::Resumed(uint32_t nowMs) {
+  if (!resumePending_) {
+    host_.Say("the system resumed; the profiles are applied again in " +
+              std::to_string(kResumeSettleMs) + " ms");
+  }
+  resumePending_ = true;
+  resumeDueMs_ = nowMs + kResumeSettleMs;
+}
+
+uint32_t Watcher::MsUntilResumeDue(uint32_t nowMs) const {
+  if (!resumePending_) return UINT32_MAX;
+  const int32_t left = static_cast<int32_t>(resumeDueMs_ - nowMs);
+  return left > 0 ? static_cast<uint32_t>(left) : 0;
+}
+
 void Watcher::Scan(uint32_t nowMs) {
+  const bool resume = resumePending_ && MsUntilResumeDue(nowMs) == 0;
   std::vector<CameraIdentity> cameras;
   if (!host_.List(&cameras)) return;
-  bool guardNow = guard_ && (!guardedOnce_ || nowMs - lastGuardMs_ >= intervalMs_);
+  if (resume) resumePending_ = false;
+  // While cameras settle after a resume their values are expected to move.
+  bool guardNow = guard_ && !resumePending_ && !resume &&
+                  (!guardedOnce_ || nowMs - lastGuardMs_ >= intervalMs_);
+  const char* why = resume ? " after resume" : "";
   for (auto& state : states_) {
     State& s = *state;
     ProfileMatch m = MatchProfile(s.watched.profile, cameras);
@@ -212,14 +232,14 @@ void Watcher::Scan(uint32_t nowMs) {
       const std::vector<ProfileEntry>& entries = s.watched.profile.entries;
       if (!entries.empty() && IsDeviceGone(s.target->Get(entries[0].property, &value))) {
         Departed(s, "was unplugged");
-      } else {
+      } else if (!resume) {
         if (guardNow) GuardValues(s);
         continue;
       }
     } else if (!s.appliedPath.empty()) {
       Departed(s, "disconnected");
     }
-    Apply(s, camera, m.position);
+    Apply(s, camera, m.position, why);
   }
   if (guardNow) {
     guardedOnce_ = true;
@@ -227,7 +247,7 @@ void Watcher::Scan(uint32_t nowMs) {
   }
 }
 
-void Watcher::Apply(State& s, const CameraIdentity& camera, size_t position) {
+void Watcher::Apply(State& s, const CameraIdentity& camera, size_t position, const char* why) {
   s.waitingSaid = false;
   s.camera = camera;
   s.appliedPath = camera.devicePath;
@@ -247,7 +267,7 @@ void Watcher::Apply(State& s, const CameraIdentity& camera, size_t position) {
     s.target.reset();
     return;
   }
-  std::string line = CameraLabel(camera) + ": " + s.watched.file + ": " + OutcomeSummary(o);
+  std::string line = CameraLabel(camera) + ": " + s.watched.file + why + ": " + OutcomeSummary(o);
   std::string changed = Listed(o, LoadResult::kChanged);
   std::string refused = Listed(o, LoadResult::kRefused);
   if (!changed.empty()) line += "; changed: " + changed;

@@ -7,6 +7,12 @@
 // back, or the last load was cut short because it vanished). With guard on,
 // a scan at least one interval after the last guard pass also reads back what
 // was applied and puts back what another program changed.
+//
+// When the system resumes from sleep, many cameras come back with their
+// factory values without ever leaving the device list. Told of a resume
+// (Resumed), the watcher lets the cameras settle for kResumeSettleMs, then
+// applies every profile again to the camera it was applied to (the report
+// line says "after resume"); the guard rests while the cameras settle.
 #pragma once
 
 #include <cstdint>
@@ -71,10 +77,17 @@ class Watcher {
   // One look at the cameras at time nowMs (a millisecond clock).
   void Scan(uint32_t nowMs);
 
+  // The system resumed from sleep at nowMs: a Scan from kResumeSettleMs
+  // later applies every profile again.
+  void Resumed(uint32_t nowMs);
+  // Milliseconds from nowMs until a Scan is due for a resume (0: now);
+  // UINT32_MAX when no resume is pending.
+  uint32_t MsUntilResumeDue(uint32_t nowMs) const;
+
  private:
   struct Guarded;
   struct State;
-  void Apply(State& s, const CameraIdentity& camera, size_t position);
+  void Apply(State& s, const CameraIdentity& camera, size_t position, const char* why = "");
   void GuardValues(State& s);
   void Departed(State& s, const char* how);
 
@@ -83,8 +96,14 @@ class Watcher {
   uint32_t intervalMs_;
   bool guardedOnce_ = false;
   uint32_t lastGuardMs_ = 0;
+  bool resumePending_ = false;
+  uint32_t resumeDueMs_ = 0;
   WatchHost& host_;
 };
+
+// How long after a resume the profiles are applied again: cameras take a
+// moment to come back to life.
+constexpr uint32_t kResumeSettleMs = 1500;
 
 // "Philips ToUcam Pro Camera (serial 2a4c6e8)": how the watch names a camera.
 std::string CameraLabel(const CameraIdentity& camera);

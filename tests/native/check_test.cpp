@@ -4,6 +4,7 @@
 // reported.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -29,6 +30,8 @@ class HandlerSource : public CameraSource, private SettingsAccess {
  public:
   HandlerSource(std::shared_ptr<sim::SimulatedCamera> cam, int32_t chipset, const Guid& set)
       : cam_(std::move(cam)),
+        chipset_(chipset),
+        set_(set),
         filter_(cam_->MakeFilter()),
         handler_(CreatePropertyHandler(chipset, filter_.get(), set, clock_)) {}
 
@@ -70,6 +73,9 @@ class HandlerSource : public CameraSource, private SettingsAccess {
     return hr::Ok;
   }
   bool Present() override { return present_; }
+  std::unique_ptr<CameraSource> OpenAnother() override {
+    return std::make_unique<HandlerSource>(cam_, chipset_, set_);
+  }
 
   // After this many more calls the camera is unplugged: every driver call
   // fails with ERROR_DEVICE_NOT_CONNECTED and the camera is no longer listed.
@@ -93,6 +99,8 @@ class HandlerSource : public CameraSource, private SettingsAccess {
   void Progress(float) override {}
 
   std::shared_ptr<sim::SimulatedCamera> cam_;
+  int32_t chipset_;
+  Guid set_;
   std::unique_ptr<CaptureFilter> filter_;
   sim::SimClock clock_;
   std::unique_ptr<PropertyHandler> handler_;
@@ -181,7 +189,6 @@ TEST(Check, CatchesEachStandardControlFaultOnItsProperty) {
       {"ignore-writes", &sim::ControlFaults::ignoreWrites, "read back"},
       {"default-outside", &sim::ControlFaults::defaultOutside, "default 256 outside the range"},
       {"fail-reads", &sim::ControlFaults::failReads, "claims read support, but reading fails"},
-      {"wide-range", &sim::ControlFaults::wideRange, "wrote the maximum 510, read back 255"},
       {"keep-outside", &sim::ControlFaults::keepOutside,
        "accepts 256 outside the range 0..255 (reads 256)"},
   };
@@ -361,6 +368,334 @@ TEST(Check, TheJsonDocumentCarriesTheSettingsBlockVerdict) {
             nlohmann::json::array({"Contrast: the settings block gives 65, a single read 64"}));
   EXPECT_EQ(d["properties"][VCP_Contrast]["result"], "fail");
   EXPECT_FALSE(d["passed"].get<bool>());
+}
+
+// The ids of the findings with an outcome, over the properties and the
+// camera checks ("Brightness write.max-reads-back", "- invalid.refused").
+std::vector<std::string> Caught(const check::Result& result, check::Outcome outcome) {
+  std::vector<std::string> ids;
+  for (const check::PropertyResult& r : result.properties) {
+    for (const check::Finding& f : r.findings) {
+      if (f.outcome == outcome) ids.push_back(std::string(PropertyName(r.property)) + " " + f.id);
+    }
+  }
+  for (const check::CameraCheck& c : result.cameraChecks) {
+    for (const check::Finding& f : c.findings) {
+      if (f.outcome == outcome) ids.push_back("- " + f.id);
+    }
+  }
+  return ids;
+}
+
+bool Has(const std::vector<std::string>& ids, const std::string& id) {
+  return std::find(ids.begin(), ids.end(), id) != ids.end();
+}
+
+// Every check made is listed with its id, also when it passes; the ids are
+// the documented ones.
+TEST(Check, EveryCheckMadeIsListedUnderADocumentedId) {
+  auto cam = sim::SimulatedCamera::Create();
+  HandlerSource source(cam, CSX_Unknown, Guid{});
+  check::Result result = check::Run(source);
+  std::vector<std::string> brightness;
+  for (const check::Finding& f : result.properties[VCP_Brightness].findings) {
+    EXPECT_EQ(f.outcome, check::Outcome::kOk) << f.id;
+    brightness.push_back(f.id);
+  }
+  EXPECT_EQ(brightness, (std::vector<std::string>{
+                            "support.readable", "range.readable", "range.min-below-max",
+                            "range.step-positive", "range.default-inside", "range.default-on-step",
+                            "value.inside-range", "value.on-step", "write.min-reads-back",
+                            "write.max-reads-back", "write.default-reads-back", "outside.above-max",
+                            "outside.below-min", "mode.switches"}));
+  std::vector<std::string> documented;
+  for (size_t i = 0; i < check::kCheckCount; ++i) documented.push_back(check::kChecks[i].id);
+  for (const check::PropertyResult& r : result.properties) {
+    for (const check::Finding& f : r.findings) EXPECT_TRUE(Has(documented, f.id)) << f.id;
+  }
+  for (const check::CameraCheck& c : result.cameraChecks) {
+    for (const check::Finding& f : c.findings) EXPECT_TRUE(Has(documented, f.id)) << f.id;
+  }
+}
+
+// A range twice as wide as the values the camera keeps is what real drivers
+// get wrong and users live with: a warning under its own id, not a failure.
+TEST(Check, ARangeWiderThanTheValuesKeptWarns) {
+  auto cam = sim::SimulatedCamera::Create();
+  cam->procAmpFaults[0].wideRange = true;  // Brightness
+  const std::string before = StateOf(cam);
+  HandlerSource source(cam, CSX_Unknown, Guid{});
+  check::Result result = check::Run(source);
+  const std::string text = check::Text(result);
+  EXPECT_TRUE(result.Passed()) << text;
+  EXPECT_EQ(result.summary.failed, 0) << text;
+  EXPECT_EQ(result.summary.warned, 1) << text;
+  EXPECT_NE(LineOf(text, "Brightness")
+                .find("WARN: wrote the maximum 510, the camera keeps 255 [range.wider-than-kept]"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find(" 1 warnings, 0 failed; passed"), std::string::npos) << text;
+  EXPECT_EQ(StateOf(cam), before);
+}
+
+// Values and defaults off the step, and a default that does not read back,
+// warn; a value outside the range fails. Each under its id.
+TEST(Check, OffStepValuesAndDefaultsWarnAndAValueOutsideTheRangeFails) {
+  class Skewed : public HandlerSource {
+   public:
+    using HandlerSource::HandlerSource;
+    HResult Range(int32_t p, int32_t* min, int32_t* max, int32_t* step, int32_t* def) override {
+      HResult h = HandlerSource::Range(p, min, max, step, def);
+      if (p == VCP_Hue) *step = 7;       // value 0 from -180 is off a step of 7
+      if (p == VCP_Sharpness) *max = 6;  // value 7 outside 0..6
+      return h;
+    }
+    HResult Default(int32_t p, int32_t* value) override {
+      HResult h = HandlerSource::Default(p, value);
+      if (p == VCP_Contrast) *value = 63;  // off the step 2 set below
+      return h;
+    }
+    HResult Get(int32_t p, int32_t* value) override {
+      HResult h = HandlerSource::Get(p, value);
+      // Gamma: the default 150 written reads back as 151; other values as written.
+      if (p == VCP_Gamma && hr::Succeeded(h) && *value == 150 && wroteDefault_) *value = 151;
+      return h;
+    }
+    HResult Set(int32_t p, int32_t value) override {
+      if (p == VCP_Gamma) wroteDefault_ = value == 150;
+      return HandlerSource::Set(p, value);
+    }
+
+   private:
+    bool wroteDefault_ = false;
+  };
+  auto cam = sim::SimulatedCamera::Create();
+  cam->procAmp[VCP_Contrast].step = 2;
+  cam->procAmp[VCP_Contrast].min = 0;
+  cam->procAmp[VCP_Gamma].defaultValue = 150;
+  cam->procAmp[VCP_Gamma].value = 200;
+  cam->procAmp[VCP_Sharpness].value = 7;
+  Skewed source(cam, CSX_Unknown, Guid{});
+  check::Result result = check::Run(source);
+  const std::string text = check::Text(result);
+  const std::vector<std::string> warned = Caught(result, check::Outcome::kWarn);
+  EXPECT_TRUE(Has(warned, "Hue value.on-step")) << text;
+  EXPECT_TRUE(Has(warned, "Contrast range.default-on-step")) << text;
+  EXPECT_TRUE(Has(warned, "Gamma write.default-reads-back")) << text;
+  const std::vector<std::string> failed = Caught(result, check::Outcome::kFail);
+  EXPECT_TRUE(Has(failed, "Sharpness value.inside-range")) << text;
+  for (const std::string& id : failed) EXPECT_EQ(id.rfind("Sharpness ", 0), 0u) << text;
+  EXPECT_EQ(result.summary.warned, 3) << text;
+  EXPECT_EQ(result.summary.failed, 1) << text;
+  EXPECT_NE(LineOf(text, "Hue").find("; value 0 not on a step of 7 from -180 [value.on-step]"),
+            std::string::npos)
+      << text;
+  EXPECT_FALSE(result.Passed());
+}
+
+// A call that reports success without writing its output is caught by the
+// sentinel put into every output first, whatever value that output held.
+TEST(Check, PoisonedOutputsCatchACallThatSucceedsWithoutWriting) {
+  class Silent : public HandlerSource {
+   public:
+    using HandlerSource::HandlerSource;
+    HResult Get(int32_t p, int32_t* value) override {
+      if (p == VCP_Brightness) return hr::Ok;
+      return HandlerSource::Get(p, value);
+    }
+    HResult Range(int32_t p, int32_t* min, int32_t* max, int32_t* step, int32_t* def) override {
+      if (p != VCP_Saturation) return HandlerSource::Range(p, min, max, step, def);
+      int32_t keep = *step;
+      HResult h = HandlerSource::Range(p, min, max, step, def);
+      *step = keep;
+      return h;
+    }
+  };
+  auto cam = sim::SimulatedCamera::Create();
+  Silent source(cam, CSX_Unknown, Guid{});
+  check::Result result = check::Run(source);
+  const std::string text = check::Text(result);
+  const std::vector<std::string> failed = Caught(result, check::Outcome::kFail);
+  EXPECT_TRUE(Has(failed, "Brightness call.output-written")) << text;
+  EXPECT_TRUE(Has(failed, "Saturation call.output-written")) << text;
+  EXPECT_NE(LineOf(text, "Saturation")
+                .find("FAIL: Range (its stepping delta) reports success without writing its "
+                      "output [call.output-written]"),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(result.summary.failed, 2) << text;
+  EXPECT_FALSE(result.Passed());
+}
+
+// The same fault in a driver: a read that answers success and leaves its
+// outputs. Straight on the driver's calls the sentinel catches it; through
+// the library (whose handlers start from their own zero) the zero it reads
+// fails the writes.
+TEST(Check, ADriverReadThatSucceedsWithoutWritingIsCaught) {
+  class DriverSource : public CameraSource {
+   public:
+    explicit DriverSource(std::shared_ptr<sim::SimulatedCamera> cam) : cam_(std::move(cam)) {}
+    HResult Support(int32_t p, int32_t* support) override {
+      *support = p <= VCP_Gain ? VCS_both : VCS_no;
+      return hr::Ok;
+    }
+    HResult Range(int32_t p, int32_t* min, int32_t* max, int32_t* step, int32_t* def) override {
+      int32_t caps = 0;
+      return cam_->ControlGetRange(false, p, min, max, step, def, &caps);
+    }
+    HResult Get(int32_t p, int32_t* value) override {
+      int32_t flags = 0;
+      return cam_->ControlGet(false, p, value, &flags);
+    }
+    HResult Set(int32_t p, int32_t value) override { return cam_->ControlSet(false, p, value, 2); }
+    HResult ReadSettings(int16_t*, uint32_t) override { return hr::NotImpl; }
+    bool Present() override { return true; }
+
+   private:
+    std::shared_ptr<sim::SimulatedCamera> cam_;
+  };
+  auto cam = sim::SimulatedCamera::Create();
+  cam->procAmpFaults[VCP_Contrast].silentReads = true;
+  DriverSource driver(cam);
+  check::Result direct = check::Run(driver);
+  EXPECT_TRUE(Has(Caught(direct, check::Outcome::kFail), "Contrast call.output-written"))
+      << check::Text(direct);
+
+  HandlerSource library(cam, CSX_Unknown, Guid{});
+  check::Result through = check::Run(library);
+  EXPECT_TRUE(Has(Caught(through, check::Outcome::kFail), "Contrast write.max-reads-back"))
+      << check::Text(through);
+}
+
+// Invalid property numbers: refused, nothing changed; a source that
+// accepts one, or lets one write a real property, fails the camera check.
+TEST(Check, InvalidPropertyNumbersMustBeRefusedAndChangeNothing) {
+  auto cam = sim::SimulatedCamera::Create();
+  HandlerSource clean(cam, CSX_Unknown, Guid{});
+  check::Result ok = check::Run(clean);
+  EXPECT_NE(check::Text(ok).find("Invalid properties OK\n"), std::string::npos) << check::Text(ok);
+
+  class Aliased : public HandlerSource {
+   public:
+    using HandlerSource::HandlerSource;
+    // One past the end taken as the first property, as a control without a
+    // bounds check might.
+    HResult Set(int32_t p, int32_t value) override {
+      if (p == 33 && value == 0) return HandlerSource::Set(VCP_Brightness, 0);
+      return HandlerSource::Set(p, value);
+    }
+  };
+  auto cam2 = sim::SimulatedCamera::Create();
+  Aliased aliased(cam2, CSX_Unknown, Guid{});
+  check::Result result = check::Run(aliased);
+  const std::string text = check::Text(result);
+  EXPECT_FALSE(result.Passed()) << text;
+  EXPECT_NE(text.find("Invalid properties FAIL: Set(33, 0) succeed [invalid.refused]; "
+                      "Brightness changed from 128 to 0 [invalid.refused]"),
+            std::string::npos)
+      << text;
+}
+
+// A second control object on the same device reads what the first wrote;
+// one that answers from a copy of its own fails.
+TEST(Check, ASecondControlSeesTheFirstOnesWrites) {
+  auto cam = sim::SimulatedCamera::Create();
+  HandlerSource shared(cam, CSX_Unknown, Guid{});
+  check::Result ok = check::Run(shared);
+  EXPECT_NE(check::Text(ok).find("Second control     OK\n"), std::string::npos) << check::Text(ok);
+
+  class Detached : public HandlerSource {
+   public:
+    using HandlerSource::HandlerSource;
+    std::unique_ptr<CameraSource> OpenAnother() override {
+      return std::make_unique<HandlerSource>(sim::SimulatedCamera::Create(), CSX_Unknown, Guid{});
+    }
+  };
+  auto cam2 = sim::SimulatedCamera::Create();
+  const std::string before = StateOf(cam2);
+  Detached detached(cam2, CSX_Unknown, Guid{});
+  check::Result result = check::Run(detached);
+  const std::string text = check::Text(result);
+  EXPECT_FALSE(result.Passed()) << text;
+  EXPECT_NE(text.find("Second control     FAIL: wrote Brightness = 0 through one control, the "
+                      "second reads 128 [second.sees-writes]"),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(StateOf(cam2), before);
+}
+
+// Every rig fault on every rig camera: on its first standard control, and
+// on the first property of its private sets where the fault shows through
+// the family's handler (some private ranges are the handler's own, so a
+// range fault there is invisible, like a zero step; a private range carries
+// no default): caught by the check named for it.
+TEST(Check, EveryInjectedFaultOnEveryRigCameraIsCaughtByItsNamedCheck) {
+  const struct {
+    const char* name;
+    bool sim::ControlFaults::*fault;
+    const char* id;
+    check::Outcome outcome;
+  } faults[] = {
+      // A control already at its minimum is caught by the write of the maximum.
+      {"ignore-writes", &sim::ControlFaults::ignoreWrites,
+       "write.min-reads-back|write.max-reads-back", check::Outcome::kFail},
+      {"default-outside", &sim::ControlFaults::defaultOutside, "range.default-inside",
+       check::Outcome::kFail},
+      {"fail-reads", &sim::ControlFaults::failReads, "support.readable", check::Outcome::kFail},
+      {"wide-range", &sim::ControlFaults::wideRange, "range.wider-than-kept",
+       check::Outcome::kWarn},
+      {"silent-reads", &sim::ControlFaults::silentReads,
+       "write.min-reads-back|write.max-reads-back", check::Outcome::kFail},
+  };
+  // The check of a fresh camera of the subject with one fault injected
+  // (set null: procamp id).
+  auto run = [](const Subject& s, const Guid* set, uint32_t id, bool sim::ControlFaults::*fault) {
+    auto cam = sim::MakeRigCamera(s.set);
+    if (set != nullptr) {
+      cam->FindPrivateSet(*set)->faults[id].*fault = true;
+    } else {
+      cam->procAmpFaults[static_cast<int32_t>(id)].*fault = true;
+    }
+    HandlerSource source(cam, s.chipset, s.set);
+    return check::Run(source);
+  };
+  // Whether a finding with the outcome has one of the ids ("a|b").
+  auto named = [](const check::Result& result, const std::string& ids, check::Outcome outcome) {
+    for (const std::string& caught : Caught(result, outcome)) {
+      const std::string id = caught.substr(caught.rfind(' ') + 1);
+      if (("|" + ids + "|").find("|" + id + "|") != std::string::npos) return true;
+    }
+    return false;
+  };
+  int standard = 0, privately = 0;
+  for (const Subject& s : Subjects()) {
+    for (const auto& f : faults) {
+      SCOPED_TRACE(std::string(f.name) + " on " + s.name);
+      check::Result result = run(s, nullptr, 0, f.fault);
+      EXPECT_TRUE(named(result, f.id, f.outcome)) << check::Text(result);
+      EXPECT_EQ(result.Passed(), f.outcome != check::Outcome::kFail) << check::Text(result);
+      ++standard;
+      if (f.fault == &sim::ControlFaults::defaultOutside) continue;
+      const auto sets = sim::MakeRigCamera(s.set)->privateSets;
+      bool shown = false;
+      for (const auto& [set, privateSet] : sets) {
+        for (const auto& [id, property] : privateSet.properties) {
+          result = run(s, &set, id, f.fault);
+          if (Caught(result, check::Outcome::kFail).empty() &&
+              Caught(result, check::Outcome::kWarn).empty())
+            continue;  // not behind a property of this family's catalogue
+          EXPECT_TRUE(named(result, f.id, f.outcome)) << "private id " << id << "\n"
+                                                      << check::Text(result);
+          ++privately;
+          shown = true;
+          break;
+        }
+        if (shown) break;
+      }
+    }
+  }
+  EXPECT_EQ(standard, 35);
+  EXPECT_GE(privately, 16);
 }
 
 }  // namespace

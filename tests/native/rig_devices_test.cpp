@@ -313,6 +313,42 @@ TEST(RigState, FileSaveAndLoad) {
   std::remove(path.c_str());
 }
 
+// A resume from sleep: the camera stays connected and listed, with its
+// faults, but its values are the defaults again; values saved before the
+// resume stay out, values saved after it come in.
+TEST(RigPlug, AResumeBringsTheDefaultsBackWithoutAnUnplug) {
+  std::vector<RigDevice> devices = Devices("default");
+  std::shared_ptr<SimulatedCamera> cam = devices[1].camera;
+  cam->procAmp[0].value = 17;
+  cam->procAmp[7].flags = 2;
+  cam->procAmpFaults[1].ignoreWrites = true;
+  devices[2].camera->procAmp[0].value = 18;
+  const std::string saved = FormatRigState(devices);
+
+  std::vector<PlugEntry> entries;
+  ASSERT_TRUE(
+      ParsePlugState("lumora-sim-plug 1\nunplugged 1 3b5d7f9\nresumed 1 2A4C6E8\n", &entries));
+  EXPECT_TRUE(ApplyPlugState(entries, &devices));
+  EXPECT_EQ(devices[1].camera, cam) << "the same camera, never unplugged";
+  EXPECT_TRUE(devices[1].plugged);
+  EXPECT_TRUE(cam->connected);
+  EXPECT_EQ(devices[1].resumeGeneration, 1u);
+  EXPECT_EQ(cam->procAmp[0].value, cam->procAmp[0].defaultValue);
+  EXPECT_EQ(cam->procAmp[7].flags, MakeRigCamera(devices[1].privateSet)->procAmp[7].flags);
+  EXPECT_TRUE(cam->procAmpFaults[1].ignoreWrites);
+  EXPECT_FALSE(devices[2].plugged);  // its own line only
+  EXPECT_FALSE(ApplyPlugState(entries, &devices)) << "same count: nothing new";
+
+  ASSERT_TRUE(ApplyRigState(saved, devices));
+  EXPECT_EQ(cam->procAmp[0].value, cam->procAmp[0].defaultValue) << "saved before the resume";
+  cam->procAmp[0].value = 40;
+  const std::string after = FormatRigState(devices);
+  EXPECT_NE(after.find("resume 1\n"), std::string::npos);
+  cam->procAmp[0].value = 41;
+  ASSERT_TRUE(ApplyRigState(after, devices));
+  EXPECT_EQ(cam->procAmp[0].value, 40);
+}
+
 // Unplugging cuts the camera off; plugging in again gives a fresh camera
 // with default values, and values saved for the earlier plugging stay out.
 TEST(RigPlug, UnplugAndReplugAsARealDevice) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -307,6 +308,73 @@ TEST(Watcher, GuardPutsBackAgainAfterAPutBackHeld) {
   w.Scan(300);
   EXPECT_EQ(sys.Said(), "ToUcam (serial 2a4c6e8): put back Brightness = 17 (it had become 90)\n");
   EXPECT_EQ(cam->values[VCP_Brightness], 17);
+}
+
+// After a resume the cameras are still listed but hold their factory
+// values: once they have settled every profile is applied again, with or
+// without the guard, and the guard rests while they settle.
+TEST(Watcher, ResumeAppliesEveryProfileAgainAfterTheCamerasSettle) {
+  for (bool guard : {false, true}) {
+    SCOPED_TRACE(guard ? "with guard" : "without guard");
+    FakeSystem sys;
+    auto cam = sys.Plug("2a4c6e8", "p1");
+    auto other = sys.Plug("3b5d7f9", "p2");
+    Watcher w(ToucamProfile(), guard, 100, sys);
+    EXPECT_EQ(w.MsUntilResumeDue(0), UINT32_MAX);
+    w.Scan(0);
+    sys.Said();
+    // The system sleeps; the camera loses power and comes back with its
+    // defaults, in the device list all along.
+    cam->values = {{VCP_Brightness, 128}, {VCP_Contrast, 64}};
+    w.Resumed(1000);
+    EXPECT_EQ(sys.Said(), "the system resumed; the profiles are applied again in 1500 ms\n");
+    EXPECT_EQ(w.MsUntilResumeDue(1000), kResumeSettleMs);
+    EXPECT_EQ(w.MsUntilResumeDue(2000), 500u);
+    const int writes = cam->writes;
+    w.Scan(1100);  // settling: neither applied nor guarded
+    w.Scan(2400);
+    EXPECT_EQ(cam->writes, writes);
+    EXPECT_EQ(sys.Said(), "");
+    EXPECT_EQ(w.MsUntilResumeDue(2600), 0u);
+    w.Scan(2600);
+    EXPECT_EQ(sys.Said(),
+              "ToUcam (serial 2a4c6e8): toucam.profile after resume: 2 applied, 0 changed by the "
+              "camera, 0 refused\n");
+    EXPECT_EQ(cam->values[VCP_Brightness], 17);
+    EXPECT_EQ(cam->values[VCP_Contrast], 40);
+    EXPECT_EQ(other->writes, 0);
+    EXPECT_EQ(w.MsUntilResumeDue(2700), UINT32_MAX);
+    // Once only; afterwards the guard (where on) works as before.
+    w.Scan(2700);
+    EXPECT_EQ(sys.Said(), "");
+    cam->values[VCP_Brightness] = 99;
+    w.Scan(2800);
+    EXPECT_EQ(cam->values[VCP_Brightness], guard ? 17 : 99);
+  }
+}
+
+// A second resume while settling restarts the wait; a camera unplugged
+// during the sleep is noticed as always and applied when it is back.
+TEST(Watcher, ResumeWhileSettlingWaitsAgainAndMissingCamerasWait) {
+  FakeSystem sys;
+  auto cam = sys.Plug("2a4c6e8", "p1");
+  Watcher w(ToucamProfile(), false, 100, sys);
+  w.Scan(0);
+  sys.Said();
+  sys.Unplug(cam);
+  w.Resumed(1000);
+  w.Resumed(2000);
+  EXPECT_EQ(sys.Said(), "the system resumed; the profiles are applied again in 1500 ms\n");
+  EXPECT_EQ(w.MsUntilResumeDue(2600), 900u);
+  w.Scan(2600);
+  EXPECT_TRUE(Has(sys.Said(), "ToUcam (serial 2a4c6e8): disconnected"));
+  w.Scan(3500);  // due, with nothing to apply to
+  EXPECT_EQ(sys.Said(), "toucam.profile: waiting for its camera\n");
+  EXPECT_EQ(w.MsUntilResumeDue(3500), UINT32_MAX);
+  auto back = sys.Plug("2a4c6e8", "p1");
+  w.Scan(3600);
+  EXPECT_TRUE(Has(sys.Said(), "toucam.profile: 2 applied"));
+  EXPECT_EQ(back->values[VCP_Brightness], 17);
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include "tools/lumora/watch_win.h"
 #include "tools/lumora/check_command.h"
 #include "tools/lumora/json_commands.h"
+#include "tools/lumora/undo_win.h"
 #include "tools/lumora/win_camera.h"
 #include "tools/profile.h"
 #include "tools/profile_load.h"
@@ -116,6 +117,7 @@ int SetMode(const cli::Invocation& inv, int32_t property, int32_t mode) {
     Fail("%s has no %s mode on this camera", Name(property), word);
     return kExitFailed;
   }
+  RecordChange(camera, ctrl.Get(), "set", {property});
   HRESULT hr = target.SetMode(property, mode);
   if (FAILED(hr)) {
     Fail("switching %s to %s mode failed (%s)", Name(property), word, HrText(hr).c_str());
@@ -159,6 +161,7 @@ int Set(const cli::Invocation& inv) {
          Name(property));
     return kExitFailed;
   }
+  RecordChange(camera, ctrl.Get(), "set", {property});
   ControlTarget target(ctrl.Get());
   bool modes = false;
   HRESULT hr = cli::WriteManual(target, property, value, &modes);
@@ -202,6 +205,9 @@ int Reset(const cli::Invocation& inv) {
     Fail("%s cannot be reset on this camera; nothing changed", Name(refused));
     return kExitFailed;
   }
+  std::vector<int32_t> changed;
+  for (const cli::ResetStep& step : steps) changed.push_back(step.property);
+  RecordChange(camera, ctrl.Get(), "reset", changed);
   size_t failed = 0;
   for (const cli::ResetStep& step : steps) {
     HRESULT hr = step.automatic ? target.SetMode(step.property, lumora::VCM_Auto)
@@ -220,27 +226,6 @@ int Reset(const cli::Invocation& inv) {
     return kExitFailed;
   }
   return kExitOk;
-}
-
-// Writes a neighbouring temporary file and then replaces the target, so an
-// interrupted save never leaves half a profile.
-bool WriteFile(const std::string& path, const std::string& text, std::string* error) {
-  std::wstring target = com::WidenUtf8(path);
-  std::wstring temp = target + L".tmp";
-  // Binary: the file holds exactly what FormatProfile wrote, as it is read.
-  FILE* file = _wfopen(temp.c_str(), L"wb");
-  if (file == nullptr) {
-    *error = "cannot create " + path;
-    return false;
-  }
-  bool ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-  ok = std::fclose(file) == 0 && ok;
-  if (ok) ok = MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
-  if (!ok) {
-    DeleteFileW(temp.c_str());
-    *error = "cannot write " + path;
-  }
-  return ok;
 }
 
 int Save(const cli::Invocation& inv) {
@@ -277,6 +262,9 @@ int Load(const cli::Invocation& inv) {
       std::fprintf(stderr, "lumora: warning: profile is of another camera: %s\n", d.c_str());
     }
   }
+  std::vector<int32_t> changed;
+  for (const cli::ProfileEntry& e : profile.entries) changed.push_back(e.property);
+  RecordChange(camera, ctrl.Get(), "load", changed, inv.json);
   ControlTarget target(ctrl.Get());
   cli::LoadOutcome outcome = cli::LoadProfile(target, profile.entries);
   const int rc = outcome.Succeeded() ? kExitOk : kExitFailed;
@@ -330,6 +318,7 @@ int Run(const std::vector<std::string>& args) {
     case cli::Command::kWatch: return RunWatch(inv.rest);
     case cli::Command::kCheck: return Check(inv);
     case cli::Command::kReset: return Reset(inv);
+    case cli::Command::kUndo: return RunUndo(inv.rest);
     case cli::Command::kNone: break;
   }
   return kExitUsage;

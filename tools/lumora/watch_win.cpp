@@ -5,6 +5,7 @@
 #include <dbt.h>
 #include <sddl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -62,17 +63,30 @@ BOOL WINAPI OnConsoleControl(DWORD) {
 }
 
 bool deviceChanged = false;
+bool systemResumed = false;
 
 LRESULT CALLBACK NotificationProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_DEVICECHANGE &&
       (wParam == DBT_DEVICEARRIVAL || wParam == DBT_DEVICEREMOVECOMPLETE)) {
     deviceChanged = true;
   }
+  if (message == WM_POWERBROADCAST &&
+      (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND)) {
+    systemResumed = true;
+    return TRUE;
+  }
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
+// RegisterSuspendResumeNotification and its undo, where the system has them
+// (Windows 8 and later): they send the power broadcasts to a message-only
+// window too.
+using RegisterResume = HANDLE(WINAPI*)(HANDLE, DWORD);
+using UnregisterResume = BOOL(WINAPI*)(HANDLE);
+
 // A message-only window that receives the device-interface notifications
-// of the capture categories. Where none arrive, the poll finds the changes.
+// of the capture categories and the system's resume notifications. Where
+// no device notifications arrive, the poll finds the changes.
 class NotificationWindow {
  public:
   NotificationWindow() {
@@ -92,8 +106,17 @@ class NotificationWindow {
       HDEVNOTIFY n = RegisterDeviceNotificationW(window_, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
       if (n != nullptr) notifications_.push_back(n);
     }
+    HMODULE user = GetModuleHandleW(L"user32.dll");
+    auto registerResume = reinterpret_cast<RegisterResume>(
+        reinterpret_cast<void (*)()>(GetProcAddress(user, "RegisterSuspendResumeNotification")));
+    unregisterResume_ = reinterpret_cast<UnregisterResume>(
+        reinterpret_cast<void (*)()>(GetProcAddress(user, "UnregisterSuspendResumeNotification")));
+    if (registerResume != nullptr && unregisterResume_ != nullptr) {
+      resume_ = registerResume(window_, DEVICE_NOTIFY_WINDOW_HANDLE);
+    }
   }
   ~NotificationWindow() {
+    if (resume_ != nullptr) unregisterResume_(resume_);
     for (HDEVNOTIFY n : notifications_) UnregisterDeviceNotification(n);
     if (window_ != nullptr) DestroyWindow(window_);
   }
@@ -103,15 +126,8 @@ class NotificationWindow {
  private:
   HWND window_ = nullptr;
   std::vector<HDEVNOTIFY> notifications_;
-};
-
-// A control kept open for as long as the watch uses it.
-class OwnedTarget : public ControlTarget {
- public:
-  explicit OwnedTarget(ComPtr<IDVidCapCtrl> ctrl) : ControlTarget(ctrl.Get()), ctrl_(ctrl) {}
-
- private:
-  ComPtr<IDVidCapCtrl> ctrl_;
+  HANDLE resume_ = nullptr;
+  UnregisterResume unregisterResume_ = nullptr;
 };
 
 class ComHost : public cli::WatchHost {
@@ -263,11 +279,16 @@ int Watch(const cli::WatchOptions& options, std::vector<cli::WatchedProfile> pro
   for (;;) {
     DWORD now = GetTickCount();
     DWORD wait = static_cast<LONG>(next - now) > 0 ? next - now : 0;
+    wait = std::min<DWORD>(wait, watcher.MsUntilResumeDue(now));
     DWORD r = MsgWaitForMultipleObjects(1, &stopHandle, FALSE, wait, QS_ALLINPUT);
     if (r == WAIT_OBJECT_0) break;
     if (r == WAIT_OBJECT_0 + 1) {
       MSG msg;
       while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+      if (systemResumed) {
+        systemResumed = false;
+        watcher.Resumed(GetTickCount());
+      }
       if (deviceChanged) {
         deviceChanged = false;
         watcher.Scan(GetTickCount());

@@ -288,6 +288,27 @@ bool ReadFile(const std::string& path, std::string* text, std::string* error) {
   return !bad;
 }
 
+// Writes a neighbouring temporary file and then replaces the target, so an
+// interrupted save never leaves half a profile.
+bool WriteFile(const std::string& path, const std::string& text, std::string* error) {
+  std::wstring target = com::WidenUtf8(path);
+  std::wstring temp = target + L".tmp";
+  // Binary: the file holds exactly what FormatProfile wrote, as it is read.
+  FILE* file = _wfopen(temp.c_str(), L"wb");
+  if (file == nullptr) {
+    *error = "cannot create " + path;
+    return false;
+  }
+  bool ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  ok = std::fclose(file) == 0 && ok;
+  if (ok) ok = MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+  if (!ok) {
+    DeleteFileW(temp.c_str());
+    *error = "cannot write " + path;
+  }
+  return ok;
+}
+
 bool ReadProfile(const std::string& path, cli::Profile* profile, std::string* error) {
   std::string text;
   if (!ReadFile(path, &text, error)) return false;

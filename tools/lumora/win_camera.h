@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "com/raii.h"
@@ -114,8 +115,22 @@ class ControlTarget : public cli::ProfileTarget, public CameraSource {
   std::string devicePath_;
 };
 
+// A ControlTarget that keeps its control alive for as long as it is used.
+class OwnedTarget : public ControlTarget {
+ public:
+  explicit OwnedTarget(ComPtr<IDVidCapCtrl> ctrl, std::string devicePath = std::string())
+      : ControlTarget(ctrl.Get(), std::move(devicePath)), ctrl_(std::move(ctrl)) {}
+
+ private:
+  ComPtr<IDVidCapCtrl> ctrl_;
+};
+
 // Reads a whole file (at most 1 MiB, enough for any profile).
 bool ReadFile(const std::string& path, std::string* text, std::string* error);
+
+// Writes a neighbouring temporary file and then replaces the target, so an
+// interrupted write never leaves half a file; on failure one line in *error.
+bool WriteFile(const std::string& path, const std::string& text, std::string* error);
 
 // Reads and parses a profile; on failure one line in *error
 // ("FILE: line 7: unknown property 'Brightnes'").

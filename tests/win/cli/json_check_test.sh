@@ -140,6 +140,8 @@ for i in 1 2 3 4 5 6 7 8 9; do
   has "check $i" "; passed"
   has "check $i" "Every changed value was restored."
   printf '%s\n' "$out" | grep -q 'FAIL' && fail "check $i: a FAIL line"
+  has "check $i" "Invalid properties OK"
+  has "check $i" "Second control     OK"
 done
 after=$(snapshot)
 [ "$before" = "$after" ] || fail "values changed by check: $(diff <(echo "$before") <(echo "$after"))"
@@ -152,6 +154,12 @@ if set(d["summary"]) != {"ok", "notSupported", "skipped", "failed"}: print(d["su
 if d["properties"][24]["result"] != "skipped": print(d["properties"][24])
 for p in d["properties"]:
     if set(p) != {"number", "name", "result", "failures", "notes"}: print(sorted(p))
+if d["warnings"] != 0: print("warnings", d["warnings"])
+ids = {(c["property"], c["id"]): c["outcome"] for c in d["checks"]}
+for key in [("Brightness", "write.max-reads-back"), ("Brightness", "range.default-inside"),
+            (None, "invalid.refused"), (None, "second.sees-writes"), (None, "settings.block-agrees")]:
+    if ids.get(key) != "ok": print("check", key, ids.get(key))
+if any(c["outcome"] in ("warn", "fail") for c in d["checks"]): print([c for c in d["checks"] if c["outcome"] != "ok"])
 '
 
 # --- injected driver faults: each caught with a FAIL line naming the property
@@ -182,6 +190,26 @@ LUMORA_SIM_FAULTS="11:procamp/2:zero-step" run check 9
 printf '%s\n' "$out" | grep -q '^Hue  *OK' || fail "zero-step: Hue not OK"
 after_faults=$(snapshot)
 [ "$before" = "$after_faults" ] || fail "values changed by a failed check"
+
+# --- every rig camera with every injected fault: each caught by the check
+# named for it, on its property (the library reads a driver's silent read as
+# 0, which the writes catch; a range wider than the values kept warns).
+faults=
+for place in 1 2 3 4 5 6 7 8 9 10 11; do
+  faults+="$place:procamp/0:ignore-writes,$place:procamp/1:fail-reads,$place:procamp/3:default-outside,"
+  faults+="$place:procamp/5:wide-range,$place:procamp/8:silent-reads,"
+done
+line_of() { printf '%s\n' "$out" | grep "^$1 "; }
+for i in 1 2 3 4 5 6 7 8 9; do
+  LUMORA_SIM_FAULTS=$faults run check $i
+  [ "$status" -eq 1 ] || fail "every fault, check $i: status $status"
+  case "$(line_of Brightness)" in *" FAIL: wrote the m"*"-reads-back]"*) ;; *) fail "check $i: ignore-writes" ;; esac
+  case "$(line_of Contrast)" in *" FAIL: claims read support, but reading fails (0x8007001F) [support.readable]"*) ;; *) fail "check $i: fail-reads" ;; esac
+  case "$(line_of Saturation)" in *" FAIL: default "*" outside the range "*" [range.default-inside]"*) ;; *) fail "check $i: default-outside" ;; esac
+  case "$(line_of Gamma)" in *" WARN: wrote the maximum "*", the camera keeps "*" [range.wider-than-kept]"*) ;; *) fail "check $i: wide-range" ;; esac
+  case "$(line_of BacklightCompensation)" in *" FAIL: wrote the m"*"-reads-back]"*) ;; *) fail "check $i: silent-reads" ;; esac
+  has "check $i with every fault" " 1 warnings, 4 failed; FAILED"
+done
 
 [ "$failures" -eq 0 ] && echo "json and check: all checks passed"
 [ "$failures" -eq 0 ]

@@ -2,6 +2,8 @@
 # "lumora watch" under Wine against the simulated rig: a profile is applied
 # at start, again after the camera is unplugged and plugged in (back with
 # its defaults), a value another process changes is put back with --guard,
+# a resume from sleep (the camera back with its defaults without leaving the
+# device list) is followed by the profile again, with and without --guard,
 # a second watch is refused, --stop ends it with status 0, a bad profile
 # stops it before it starts, and --install/--uninstall keep exactly one
 # start-up entry of the current user.
@@ -107,6 +109,19 @@ run set 2a4c6e8 Brightness 99
 wait_lines "(serial 2a4c6e8): put back Brightness = 17 (it had become 99)" 1 || { grep -A3 2a4c6e8 "$state"; cat "$state.plug"; fail "guard did not put back"; }
 [ "$(value 2a4c6e8 Brightness)" = 17 ] || fail "guard: Brightness is not 17"
 
+# Resume from sleep with --guard: the camera stays listed but is back with
+# its defaults; after the resume notification the profile is applied again.
+power="$bin/LumoraSimPower.exe"
+"$scripts/sim-rig" resume "$state" 2a4c6e8 --notify "$arch" "$prefix" "$power" >/dev/null ||
+  fail "sim-rig resume failed"
+wait_lines "the system resumed; the profiles are applied again in" 1 || fail "resume not heard (guard)"
+wait_lines "toucam.profile after resume: 2 applied, 0 changed by the camera, 0 refused" 1 ||
+  fail "not applied after resume (guard)"
+[ "$(value 2a4c6e8 Brightness)" = 17 ] || fail "resume (guard): Brightness is not 17"
+[ "$(value 2a4c6e8 Contrast)" = 40 ] || fail "resume (guard): Contrast is not 40"
+[ "$(grep -c "(serial 2a4c6e8): disconnected" "$work/watch.out")" -eq 1 ] ||
+  fail "resume (guard): the camera counted as unplugged"
+
 # --stop ends it with status 0.
 run watch --stop
 [ "$status" -eq 0 ] || fail "--stop: status $status"
@@ -116,6 +131,25 @@ watch_pid=
 [ "$rc" -eq 0 ] || fail "the watch ended with status $rc"
 grep -q "watch stopped" "$work/watch.out" || fail "no 'watch stopped' line"
 [ ! -s "$work/watch.err" ] || fail "the watch wrote to stderr: $(cat "$work/watch.err")"
+
+# Resume without --guard: a resume the watch is not told of leaves the
+# defaults (nobody guards them); the notification brings the profile back.
+lumora watch "$profile" --interval $interval >"$work/watch.out" 2>"$work/watch.err" &
+watch_pid=$!
+wait_lines "toucam.profile: 2 applied" 1 || fail "not applied at the second start"
+"$scripts/sim-rig" resume "$state" 2a4c6e8 >/dev/null || fail "sim-rig resume failed"
+[ "$(value 2a4c6e8 Brightness)" = 128 ] || fail "resume: the camera did not come back with its defaults"
+sleep 1
+[ "$(value 2a4c6e8 Brightness)" = 128 ] || fail "resume without notification: something put it back"
+"$scripts/sim-rig" resume "$state" 2a4c6e8 --notify "$arch" "$prefix" "$power" >/dev/null ||
+  fail "sim-rig resume failed"
+wait_lines "toucam.profile after resume: 2 applied" 1 || fail "not applied after resume (no guard)"
+[ "$(value 2a4c6e8 Brightness)" = 17 ] || fail "resume (no guard): Brightness is not 17"
+[ "$(value 3b5d7f9 Brightness)" = "$other_before" ] || fail "resume: the other ToUcam changed"
+run watch --stop
+[ "$status" -eq 0 ] || fail "--stop (no guard): status $status"
+wait "$watch_pid"
+watch_pid=
 
 # --install / --uninstall: exactly one start-up entry of the current user.
 runkey='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
