@@ -135,6 +135,14 @@ LUMORA_API int __stdcall CamProperty_Modes(long property, long* supported, long*
 LUMORA_API int __stdcall CamProperty_SetMode(long property, long mode);
 LUMORA_API int __stdcall CamProperty_Default(long property, long* value);
 
+/* Lists every video-capture source: the devices EnumCams lists, in the same
+ * order, then the other sources (capture filters of their own, software and
+ * virtual cameras; their device name is the source's moniker display name).
+ * The tables, SetCam and the property functions then work on this list;
+ * EnumCams goes back to the devices alone. 0, or -1 when the sources cannot
+ * be listed. */
+LUMORA_API int __stdcall EnumAllCams(void);
+
 #ifdef __cplusplus
 }
 

@@ -1,4 +1,5 @@
-// VCapFilterEnum: lists the plug-and-play DirectShow devices of a category.
+// VCapFilterEnum: lists the plug-and-play DirectShow devices of a category,
+// and (IVCapFilterEnum2) every other capture source after them.
 #include <strmif.h>
 #include <uuids.h>
 #include <wrl/client.h>
@@ -7,6 +8,7 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "enumeration/device_category.h"
 #include "enumeration/win/classes.h"
@@ -67,16 +69,22 @@ class DescriptorFactory {
   ComPtr<IClassFactory> factory_;
 };
 
-// Builds the descriptor of one device and adds it to the collection.
-// Devices that are not plug-and-play, whose property bag cannot be bound,
-// that have no friendly name or whose descriptor cannot be created are
-// skipped.
-void AddDevice(IMoniker* moniker, IVCapCollection* collection, DescriptorFactory& descriptors) {
-  CoTaskMem<wchar_t> displayName;
-  if (FAILED(moniker->GetDisplayName(nullptr, nullptr, displayName.Receive())) ||
-      !displayName.Get() || !std::wcsstr(displayName.Get(), kPnpMarker)) {
-    return;
-  }
+// Kinds of capture source (IVCapFilter2::SourceKind).
+enum SourceKind : LONG { kDeviceSource = 0, kOtherSource = 1 };
+
+// The kind of the source a display name names.
+SourceKind KindOf(const wchar_t* displayName) {
+  return std::wcsstr(displayName, kPnpMarker) ? kDeviceSource : kOtherSource;
+}
+
+// Builds the descriptor of one source and adds it to the collection. Sources
+// whose property bag cannot be bound, that have no friendly name or whose
+// descriptor cannot be created are skipped. The device name is the moniker's
+// display name: the device path of a plug-and-play device, the moniker's own
+// name for another source.
+void AddDevice(IMoniker* moniker, const wchar_t* displayName, IVCapCollection* collection,
+               DescriptorFactory& descriptors) {
+  const SourceKind kind = KindOf(displayName);
   ComPtr<IPropertyBag> bag;
   if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_PPV_ARGS(&bag)))) return;
   std::optional<Bstr> friendlyName = ReadBagString(bag.Get(), L"FriendlyName");
@@ -87,7 +95,7 @@ void AddDevice(IMoniker* moniker, IVCapCollection* collection, DescriptorFactory
   LONG count = 0;
   if (FAILED(collection->get_Count(&count))) return;
 
-  Bstr path(displayName.Get());
+  Bstr path(displayName);
   std::optional<Bstr> clsid = ReadBagString(bag.Get(), L"CLSID");
   Bstr empty(L"");
   filter->put_Moniker(moniker);
@@ -95,6 +103,10 @@ void AddDevice(IMoniker* moniker, IVCapCollection* collection, DescriptorFactory
   filter->put_DeviceName(path.Get());
   filter->put_ClsID(clsid ? clsid->Get() : empty.Get());
   filter->put_FIndex(count + 1);
+  if (kind != kDeviceSource) {
+    ComPtr<IVCapFilter2> described;
+    if (FAILED(filter.As(&described)) || FAILED(described->put_SourceKind(kind))) return;
+  }
 
   Variant item;
   item.Get()->vt = VT_DISPATCH;
@@ -104,16 +116,28 @@ void AddDevice(IMoniker* moniker, IVCapCollection* collection, DescriptorFactory
 
 }  // namespace
 
-class VCapFilterEnum : public com::Dispatch<IVCapFilterEnum> {
+// One IDispatch serves IVCapFilterEnum and its extension IVCapFilterEnum2.
+class VCapFilterEnum : public com::Dispatch<IVCapFilterEnum2> {
  public:
   IUnknown* Interface(REFIID riid) {
-    if (riid == __uuidof(IVCapFilterEnum) || riid == IID_IDispatch) {
-      return static_cast<IVCapFilterEnum*>(this);
+    if (riid == __uuidof(IVCapFilterEnum) || riid == __uuidof(IVCapFilterEnum2) ||
+        riid == IID_IDispatch) {
+      return static_cast<IVCapFilterEnum2*>(this);
     }
     return nullptr;
   }
 
   IFACEMETHODIMP EnumerateFilter(BSTR ClsID, IDispatch** pVal) override {
+    return Enumerate(ClsID, false, pVal);
+  }
+
+  // The devices in EnumerateFilter's order, then every other source.
+  IFACEMETHODIMP EnumerateAllFilter(BSTR ClsID, IDispatch** pVal) override {
+    return Enumerate(ClsID, true, pVal);
+  }
+
+ private:
+  HRESULT Enumerate(BSTR ClsID, bool allSources, IDispatch** pVal) {
     if (!pVal) return E_POINTER;
     return com::Guard([&] {
       CLSID category;
@@ -135,15 +159,33 @@ class VCapFilterEnum : public com::Dispatch<IVCapFilterEnum> {
 
       if (!empty) {
         DescriptorFactory descriptors;
+        std::vector<ComPtr<IMoniker>> others;  // listed after the devices
         ComPtr<IMoniker> moniker;
         while (monikers->Next(1, moniker.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
-          if (moniker) AddDevice(moniker.Get(), collection.Get(), descriptors);
+          if (!moniker) continue;
+          CoTaskMem<wchar_t> name;
+          if (FAILED(moniker->GetDisplayName(nullptr, nullptr, name.Receive())) || !name.Get()) {
+            continue;
+          }
+          if (KindOf(name.Get()) == kDeviceSource) {
+            AddDevice(moniker.Get(), name.Get(), collection.Get(), descriptors);
+          } else if (allSources) {
+            others.push_back(moniker);
+          }
+        }
+        for (const ComPtr<IMoniker>& other : others) {
+          CoTaskMem<wchar_t> name;
+          if (SUCCEEDED(other->GetDisplayName(nullptr, nullptr, name.Receive())) && name.Get()) {
+            AddDevice(other.Get(), name.Get(), collection.Get(), descriptors);
+          }
         }
       }
       *pVal = collection.Detach();  // IVCapCollection is the caller's IDispatch
       return S_OK;
     });
   }
+
+ public:
 
   IFACEMETHODIMP DeviceCatClsid(KnownDeviceCat deviceCatEnum, BSTR* pVal) override {
     return com::Guard([&] {

@@ -28,7 +28,8 @@ json "list --json" '
 cams = d["cameras"]
 if len(cams) != 9: print("cameras:", len(cams))
 for i, c in enumerate(cams, 1):
-    if set(c) != {"index", "name", "serial", "vidPid", "chipset", "devicePath"}: print("fields", sorted(c))
+    if set(c) != {"index", "name", "serial", "vidPid", "chipset", "devicePath", "kind"}: print("fields", sorted(c))
+    if c["kind"] != "device": print("kind", c["kind"], "at", i)
     if c["index"] != i: print("index", c["index"], "at", i)
     for k in ("name", "serial", "vidPid", "devicePath"):
         if not isinstance(c[k], str): print(k, "of", i, "is not text")
