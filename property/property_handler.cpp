@@ -54,9 +54,8 @@ PropertyHandler::PropertyHandler(CaptureFilter* filter, Clock& clock) : clock_(c
   // Read support of the actual frame rate is claimed only when the pin
   // answers the query now.
   int64_t duration = 0;
-  frameRateAnswered_ =
-      videoControl_ &&
-      hr::Succeeded(videoControl_->GetCurrentActualFrameRate(capturePin_.get(), &duration));
+  frameRateAnswered_ = videoControl_ && hr::Succeeded(videoControl_->GetCurrentActualFrameRate(
+                                            capturePin_.get(), &duration));
 }
 
 PropertyHandler::~PropertyHandler() {

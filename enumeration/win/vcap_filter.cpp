@@ -42,8 +42,7 @@ Bstr ToBstr(const std::u16string& text) {
 class VCapFilter : public com::Dispatch<IVCapFilter2> {
  public:
   IUnknown* Interface(REFIID riid) {
-    if (riid == __uuidof(IVCapFilter) || riid == __uuidof(IVCapFilter2) ||
-        riid == IID_IDispatch) {
+    if (riid == __uuidof(IVCapFilter) || riid == __uuidof(IVCapFilter2) || riid == IID_IDispatch) {
       return static_cast<IVCapFilter2*>(this);
     }
     return nullptr;

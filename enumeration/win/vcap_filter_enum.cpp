@@ -8,6 +8,7 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "enumeration/device_category.h"
@@ -159,7 +160,8 @@ class VCapFilterEnum : public com::Dispatch<IVCapFilterEnum2> {
 
       if (!empty) {
         DescriptorFactory descriptors;
-        std::vector<ComPtr<IMoniker>> others;  // listed after the devices
+        // The other sources are listed after the devices.
+        std::vector<std::pair<ComPtr<IMoniker>, std::wstring>> others;
         ComPtr<IMoniker> moniker;
         while (monikers->Next(1, moniker.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
           if (!moniker) continue;
@@ -170,14 +172,11 @@ class VCapFilterEnum : public com::Dispatch<IVCapFilterEnum2> {
           if (KindOf(name.Get()) == kDeviceSource) {
             AddDevice(moniker.Get(), name.Get(), collection.Get(), descriptors);
           } else if (allSources) {
-            others.push_back(moniker);
+            others.emplace_back(moniker, name.Get());
           }
         }
-        for (const ComPtr<IMoniker>& other : others) {
-          CoTaskMem<wchar_t> name;
-          if (SUCCEEDED(other->GetDisplayName(nullptr, nullptr, name.Receive())) && name.Get()) {
-            AddDevice(other.Get(), name.Get(), collection.Get(), descriptors);
-          }
+        for (const auto& [other, name] : others) {
+          AddDevice(other.Get(), name.c_str(), collection.Get(), descriptors);
         }
       }
       *pVal = collection.Detach();  // IVCapCollection is the caller's IDispatch
@@ -186,7 +185,6 @@ class VCapFilterEnum : public com::Dispatch<IVCapFilterEnum2> {
   }
 
  public:
-
   IFACEMETHODIMP DeviceCatClsid(KnownDeviceCat deviceCatEnum, BSTR* pVal) override {
     return com::Guard([&] {
       std::optional<std::string> text =

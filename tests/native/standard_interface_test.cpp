@@ -34,9 +34,8 @@ class StandardInterfaceTest : public ::testing::Test {
 
   std::unique_ptr<StandardPropertyHandler> Make() {
     auto filter = cam->MakeFilter();
-    auto handler =
-        std::make_unique<StandardPropertyHandler>(filter.get(), kNullGuid, kNullGuid, kNullGuid,
-                                                  clock);
+    auto handler = std::make_unique<StandardPropertyHandler>(filter.get(), kNullGuid, kNullGuid,
+                                                             kNullGuid, clock);
     cam->ClearLog();
     return handler;
   }
@@ -51,10 +50,10 @@ TEST_F(StandardInterfaceTest, SupportIsWhatTheInterfacesAnswer) {
     int32_t property;
     int32_t support;
   } rows[] = {
-      {VCP_Brightness, VCS_both},   {VCP_Contrast, VCS_both},     {VCP_Hue, VCS_both},
-      {VCP_Saturation, VCS_both},   {VCP_Sharpness, VCS_no},      {VCP_Gain, VCS_no},
-      {VCP_Exposure, VCS_no},       {VCP_Focus, VCS_no},          {VCP_FlipHorizontal, VCS_no},
-      {VCP_ActualFrameRate, VCS_no}, {VCP_SWTrigger, VCS_no},     {VCP_LED, VCS_no},
+      {VCP_Brightness, VCS_both},    {VCP_Contrast, VCS_both}, {VCP_Hue, VCS_both},
+      {VCP_Saturation, VCS_both},    {VCP_Sharpness, VCS_no},  {VCP_Gain, VCS_no},
+      {VCP_Exposure, VCS_no},        {VCP_Focus, VCS_no},      {VCP_FlipHorizontal, VCS_no},
+      {VCP_ActualFrameRate, VCS_no}, {VCP_SWTrigger, VCS_no},  {VCP_LED, VCS_no},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(PropertyName(row.property));
@@ -91,8 +90,8 @@ TEST_F(StandardInterfaceTest, ValuesRangesModesAndDefaultsReachTheControl) {
 
 TEST_F(StandardInterfaceTest, UnsupportedPropertiesFailAndWriteNothing) {
   auto h = Make();
-  for (int32_t p : {VCP_Sharpness, VCP_Exposure, VCP_FlipHorizontal, VCP_ActualFrameRate,
-                    VCP_ExtTrigger}) {
+  for (int32_t p :
+       {VCP_Sharpness, VCP_Exposure, VCP_FlipHorizontal, VCP_ActualFrameRate, VCP_ExtTrigger}) {
     SCOPED_TRACE(PropertyName(p));
     int32_t mn = kUntouched, mx = kUntouched, st, df, caps;
     EXPECT_TRUE(hr::Failed(h->QueryRange(p, &mn, &mx, &st, &df, &caps)));

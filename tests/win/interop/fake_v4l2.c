@@ -145,33 +145,26 @@ static int FakeStat(int n, struct stat* st) {
   return 0;
 }
 
-int stat(const char* path, struct stat* st) {
-  int n = DeviceOfPath(path);
-  if (n >= 0) return FakeStat(n, st);
-  int (*real)(const char*, struct stat*) = Next("stat");
-  return real(path, st);
-}
-
-int stat64(const char* path, struct stat64* st) {
-  int n = DeviceOfPath(path);
-  if (n >= 0) return FakeStat(n, (struct stat*)st);
-  int (*real)(const char*, struct stat64*) = Next("stat64");
-  return real(path, st);
-}
-
-int __xstat(int ver, const char* path, struct stat* st) {
-  int n = DeviceOfPath(path);
-  if (n >= 0) return FakeStat(n, st);
-  int (*real)(int, const char*, struct stat*) = Next("__xstat");
-  return real(ver, path, st);
-}
-
-int __xstat64(int ver, const char* path, struct stat64* st) {
-  int n = DeviceOfPath(path);
-  if (n >= 0) return FakeStat(n, (struct stat*)st);
-  int (*real)(int, const char*, struct stat64*) = Next("__xstat64");
-  return real(ver, path, st);
-}
+/* stat and its variants: the fake device for /dev/videoN, the C library's
+ * function for every other path. */
+#define STAT_INTERPOSER(name, type)                   \
+  int name(const char* path, type* st) {              \
+    int n = DeviceOfPath(path);                       \
+    if (n >= 0) return FakeStat(n, (struct stat*)st); \
+    int (*real)(const char*, type*) = Next(#name);    \
+    return real(path, st);                            \
+  }
+#define XSTAT_INTERPOSER(name, type)                    \
+  int name(int ver, const char* path, type* st) {       \
+    int n = DeviceOfPath(path);                         \
+    if (n >= 0) return FakeStat(n, (struct stat*)st);   \
+    int (*real)(int, const char*, type*) = Next(#name); \
+    return real(ver, path, st);                         \
+  }
+STAT_INTERPOSER(stat, struct stat)
+STAT_INTERPOSER(stat64, struct stat64)
+XSTAT_INTERPOSER(__xstat, struct stat)
+XSTAT_INTERPOSER(__xstat64, struct stat64)
 
 /* --- open, close, read ----------------------------------------------------- */
 
@@ -187,53 +180,33 @@ static int FakeOpen(int n, int flags) {
   return fd;
 }
 
-static mode_t ModeOf(int flags, va_list args) {
-  return (flags & (O_CREAT | O_TMPFILE)) ? (mode_t)va_arg(args, int) : 0;
-}
-
-int open(const char* path, int flags, ...) {
-  va_list args;
-  va_start(args, flags);
-  mode_t mode = ModeOf(flags, args);
-  va_end(args);
-  int n = DeviceOfPath(path);
-  if (n >= 0) return FakeOpen(n, flags);
-  int (*real)(const char*, int, ...) = Next("open");
-  return real(path, flags, mode);
-}
-
-int open64(const char* path, int flags, ...) {
-  va_list args;
-  va_start(args, flags);
-  mode_t mode = ModeOf(flags, args);
-  va_end(args);
-  int n = DeviceOfPath(path);
-  if (n >= 0) return FakeOpen(n, flags);
-  int (*real)(const char*, int, ...) = Next("open64");
-  return real(path, flags, mode);
-}
-
-int openat(int dir, const char* path, int flags, ...) {
-  va_list args;
-  va_start(args, flags);
-  mode_t mode = ModeOf(flags, args);
-  va_end(args);
-  int n = DeviceOfPath(path);
-  if (n >= 0) return FakeOpen(n, flags);
-  int (*real)(int, const char*, int, ...) = Next("openat");
-  return real(dir, path, flags, mode);
-}
-
-int openat64(int dir, const char* path, int flags, ...) {
-  va_list args;
-  va_start(args, flags);
-  mode_t mode = ModeOf(flags, args);
-  va_end(args);
-  int n = DeviceOfPath(path);
-  if (n >= 0) return FakeOpen(n, flags);
-  int (*real)(int, const char*, int, ...) = Next("openat64");
-  return real(dir, path, flags, mode);
-}
+/* open and its variants, the same way. The mode argument exists only with
+ * O_CREAT or O_TMPFILE. */
+#define OPEN_MODE(flags)                                                         \
+  va_list args;                                                                  \
+  va_start(args, flags);                                                         \
+  mode_t mode = (flags & (O_CREAT | O_TMPFILE)) ? (mode_t)va_arg(args, int) : 0; \
+  va_end(args)
+#define OPEN_INTERPOSER(name)                         \
+  int name(const char* path, int flags, ...) {        \
+    OPEN_MODE(flags);                                 \
+    int n = DeviceOfPath(path);                       \
+    if (n >= 0) return FakeOpen(n, flags);            \
+    int (*real)(const char*, int, ...) = Next(#name); \
+    return real(path, flags, mode);                   \
+  }
+#define OPENAT_INTERPOSER(name)                            \
+  int name(int dir, const char* path, int flags, ...) {    \
+    OPEN_MODE(flags);                                      \
+    int n = DeviceOfPath(path);                            \
+    if (n >= 0) return FakeOpen(n, flags);                 \
+    int (*real)(int, const char*, int, ...) = Next(#name); \
+    return real(dir, path, flags, mode);                   \
+  }
+OPEN_INTERPOSER(open)
+OPEN_INTERPOSER(open64)
+OPENAT_INTERPOSER(openat)
+OPENAT_INTERPOSER(openat64)
 
 int close(int fd) {
   if (fd >= 0 && fd < MAX_FDS) fdDevice[fd] = 0;

@@ -30,16 +30,7 @@ STATE
 initial=$(cat "$state")
 export LD_PRELOAD=$fake LUMORA_FAKE_V4L2_STATE=$state
 
-failures=0
-out= err= status=
-run() {
-  "$scripts/wine-run" "$arch" "$prefix" "$bin/lumora.exe" "$@" >"$work/stdout" 2>"$work/stderr"
-  status=$?
-  out=$(tr -d '\r' <"$work/stdout")
-  err=$(tr -d '\r' <"$work/stderr")
-}
-fail() { echo "FAIL: $*"; echo "  stdout: ${out:0:3000}"; echo "  stderr: $err"; failures=$((failures + 1)); }
-has() { case "$out" in *"$2"*) ;; *) fail "$1: stdout lacks '$2'" ;; esac; }
+. "$(dirname "$0")/../cli/tool_run.sh"
 # The value device N holds for control ID.
 held() { awk -v n="$1" -v id="$2" '$1 == "control" && $2 == n && tolower($3) == id { print $4 }' "$state"; }
 
