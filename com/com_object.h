@@ -1,6 +1,6 @@
 // The COM object framework of Lumora.dll (mingw has no ATL).
 //
-// Pattern of an automation class (see enumeration/win/vcap_filter.cpp):
+// Pattern of an automation class (see automation/vcap_filter.cpp):
 //
 //   class VCapFilter : public com::Dispatch<IVCapFilter> {
 //    public:

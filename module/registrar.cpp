@@ -8,7 +8,7 @@
 #include "com/com_object.h"
 #include "com/guard.h"
 #include "com/raii.h"
-#include "module/registry_script.h"
+#include "base/registry_script.h"
 
 namespace lumora::registrar {
 namespace {

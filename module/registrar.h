@@ -1,6 +1,6 @@
 // The registrar: interprets the registry scripts of the classes.
 //
-// The language is described in module/registry_script.h.
+// The language is described in base/registry_script.h.
 //
 // Register writes every key and value in script order and stops at the
 // first failure. Unregister walks the same tree: ForceRemove keys are

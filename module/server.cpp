@@ -5,13 +5,14 @@
 #include <new>
 #include <string>
 
-#include "enumeration/win/classes.h"
-#include "property/win/dvidcapctrl.h"
+#include "automation/vcap_classes.h"
+#include "automation/dvidcapctrl.h"
 #include "simpleapi/camera_manager.h"
-#include "simpleapi/lumora_com.h"
+#include "automation/lumora_com.h"
 #include "com/com_object.h"
 #include "lumora_idl.h"
 #include "com/raii.h"
+#include "dshow/platform.h"
 #include "module/registrar.h"
 
 using Microsoft::WRL::ComPtr;
@@ -80,12 +81,18 @@ struct ClassEntry {
   ComPtr<IClassFactory> factory;  // created on first request, kept until unload
 };
 
+// The classes that reach the platform get the DirectShow adapter's factories.
+template <HRESULT (*Create)(const Platform&, IUnknown*, REFIID, void**)>
+HRESULT OnDirectShow(IUnknown* outer, REFIID riid, void** ppv) {
+  return Create(DirectShowPlatform(), outer, riid, ppv);
+}
+
 // The object table, in the order of registration and of the search.
 ClassEntry g_classes[] = {
     {CLSID_VCapCollection, 101, CreateVCapCollection, nullptr},
     {CLSID_VCapFilter, 102, CreateVCapFilter, nullptr},
-    {CLSID_DVidCapCtrl, 103, CreateDVidCapCtrl, nullptr},
-    {CLSID_VCapFilterEnum, 104, CreateVCapFilterEnum, nullptr},
+    {CLSID_DVidCapCtrl, 103, OnDirectShow<CreateDVidCapCtrl>, nullptr},
+    {CLSID_VCapFilterEnum, 104, OnDirectShow<CreateVCapFilterEnum>, nullptr},
     {CLSID_LumoraCOM, 105, CreateLumoraCOM, nullptr},
 };
 

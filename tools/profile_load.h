@@ -40,6 +40,8 @@ class ProfileTarget {
   virtual int32_t ModeSupport(int32_t property) = 0;
   virtual HResult GetMode(int32_t property, int32_t* mode) = 0;
   virtual HResult SetMode(int32_t property, int32_t mode) = 0;
+  // The control's default value; E_NOTIMPL where the camera tells none.
+  virtual HResult Default(int32_t /*property*/, int32_t* /*value*/) { return hr::NotImpl; }
 };
 
 // True for the failures with which a device that is no longer connected

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "module/registry_script.h"
+#include "base/registry_script.h"
 #include "tests/fuzz/fuzz_check.h"
 
 using lumora::fuzz::Check;

@@ -13,83 +13,10 @@
 #include "property/catalogue.h"
 #include "tools/json_output.h"
 #include "tools/profile_load.h"
+#include "tests/native/scripted_camera.h"
 
 namespace lumora::cli {
 namespace {
-
-constexpr HResult kNotConnected = static_cast<HResult>(0x8007048Fu);
-
-// A camera whose controls clamp into a narrower range than they report,
-// optionally ignore manual writes while automatic, and can be unplugged
-// after a number of writes.
-class ScriptedCamera : public ProfileTarget {
- public:
-  struct Control {
-    int32_t support = VCS_both;
-    int32_t min = 0, max = 255;
-    int32_t keepsMax = 255;  // the camera clamps values above this
-    int32_t modes = 0;
-    int32_t mode = kModeManual;
-    int32_t value = 0;
-    bool ignoreManualWhileAuto = false;
-    HResult failWrite = 0;
-  };
-  std::map<int32_t, Control> controls;
-  std::vector<std::string> writes;
-  int writesUntilGone = -1;
-
-  int32_t Support(int32_t p) override { return Find(p) ? Find(p)->support : VCS_no; }
-  bool Range(int32_t p, int32_t* min, int32_t* max) override {
-    if (!Find(p)) return false;
-    *min = Find(p)->min;
-    *max = Find(p)->max;
-    return true;
-  }
-  HResult Get(int32_t p, int32_t* value) override {
-    if (gone_) return kNotConnected;
-    *value = Find(p)->value;
-    return hr::Ok;
-  }
-  HResult Set(int32_t p, int32_t value) override {
-    if (HResult h = Written(std::string(PropertyName(p)) + "=" + std::to_string(value))) return h;
-    Control& c = *Find(p);
-    if (c.failWrite != 0) return c.failWrite;
-    if (c.mode == kModeAuto && c.ignoreManualWhileAuto) return hr::Ok;
-    c.value = value > c.keepsMax ? c.keepsMax : value;
-    c.mode = kModeManual;
-    return hr::Ok;
-  }
-  int32_t ModeSupport(int32_t p) override { return Find(p) ? Find(p)->modes : 0; }
-  HResult GetMode(int32_t p, int32_t* mode) override {
-    if (ModeSupport(p) == 0) return hr::NotImpl;
-    *mode = Find(p)->mode;
-    return hr::Ok;
-  }
-  HResult SetMode(int32_t p, int32_t mode) override {
-    if (HResult h =
-            Written(std::string(PropertyName(p)) + (mode == kModeAuto ? "=auto" : "=manual"))) {
-      return h;
-    }
-    Find(p)->mode = mode;
-    return hr::Ok;
-  }
-
- private:
-  Control* Find(int32_t p) {
-    auto it = controls.find(p);
-    return it == controls.end() ? nullptr : &it->second;
-  }
-  HResult Written(const std::string& what) {
-    if (gone_ || writesUntilGone == 0) {
-      gone_ = true;
-      return kNotConnected;
-    }
-    if (writesUntilGone > 0) --writesUntilGone;
-    writes.push_back(what);
-    return hr::Ok;
-  }
-  bool gone_ = false;
-};
 
 ProfileEntry Value(int32_t p, int32_t v) { return ProfileEntry{p, v, 0}; }
 ProfileEntry Mode(int32_t p, EntryMode m) { return ProfileEntry{p, 0, 0, m}; }

@@ -2,7 +2,7 @@
 // script gives, its numbers, and the scripts it refuses.
 #include <gtest/gtest.h>
 
-#include "module/registry_script.h"
+#include "base/registry_script.h"
 
 namespace lumora::registry_script {
 namespace {

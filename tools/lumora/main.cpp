@@ -14,6 +14,7 @@
 #include "com/text.h"
 #include "property/catalogue.h"
 #include "tools/cli_args.h"
+#include "tools/command_policy.h"
 #include "tools/json_output.h"
 #include "tools/lumora/watch_win.h"
 #include "tools/lumora/check_command.h"
@@ -160,16 +161,9 @@ int Set(const cli::Invocation& inv) {
          Name(property));
     return kExitFailed;
   }
-  // Many cameras ignore a manual value written while the control is
-  // automatic: switch it to manual first.
   ControlTarget target(ctrl.Get());
-  int32_t mode = 0;
-  bool modes = (target.ModeSupport(property) & cli::kModeManual) != 0;
-  HRESULT hr = S_OK;
-  if (modes && SUCCEEDED(target.GetMode(property, &mode)) && mode == cli::kModeAuto) {
-    hr = target.SetMode(property, cli::kModeManual);
-  }
-  if (SUCCEEDED(hr)) hr = ctrl->put_Prop(static_cast<VidCapProperty>(property), value);
+  bool modes = false;
+  HRESULT hr = cli::WriteManual(target, property, value, &modes);
   if (FAILED(hr)) {
     Fail("setting %s failed (%s)", Name(property), HrText(hr).c_str());
     return kExitFailed;
@@ -182,12 +176,6 @@ int Set(const cli::Invocation& inv) {
     std::printf("%s set to %ld\n", Name(property), static_cast<long>(value));
   }
   return kExitOk;
-}
-
-// Trigger and setting-selector writes are actions rather than settings: a
-// profile does not replay them, and reset leaves them alone.
-bool IsAction(int32_t property) {
-  return property == lumora::VCP_SWTrigger || property == lumora::VCP_Setting;
 }
 
 // `reset CAM [PROP...]`: automatic where the control offers it, else the
@@ -210,34 +198,14 @@ int Reset(const cli::Invocation& inv) {
   ComPtr<IDVidCapCtrl> ctrl;
   if (int rc = OpenCamera(inv.rest[0], &camera, &ctrl)) return rc;
   ControlTarget target(ctrl.Get());
-  struct Step {
-    int32_t property;
-    bool automatic;
-    int32_t value;
-  };
-  std::vector<Step> steps;
-  auto plan = [&](int32_t p) {
-    if (IsAction(p) || (Support(ctrl.Get(), p) & VCS_set) == 0) return false;
-    if ((target.ModeSupport(p) & cli::kModeAuto) != 0) {
-      steps.push_back({p, true, 0});
-      return true;
-    }
-    int32_t value = 0;
-    if (FAILED(target.Default(p, &value))) return false;
-    steps.push_back({p, false, value});
-    return true;
-  };
-  if (named.empty()) {
-    for (int32_t p = lumora::VCP_FirstElement; p <= lumora::VCP_LastElement; ++p) plan(p);
-  }
-  for (int32_t p : named) {
-    if (!plan(p)) {
-      Fail("%s cannot be reset on this camera; nothing changed", Name(p));
-      return kExitFailed;
-    }
+  std::vector<cli::ResetStep> steps;
+  int32_t refused = 0;
+  if (!cli::PlanReset(target, named, &steps, &refused)) {
+    Fail("%s cannot be reset on this camera; nothing changed", Name(refused));
+    return kExitFailed;
   }
   size_t failed = 0;
-  for (const Step& step : steps) {
+  for (const cli::ResetStep& step : steps) {
     HRESULT hr = step.automatic ? target.SetMode(step.property, cli::kModeAuto)
                                 : target.Set(step.property, step.value);
     if (FAILED(hr)) {
@@ -283,21 +251,8 @@ int Save(const cli::Invocation& inv) {
   if (int rc = OpenCamera(inv.cam, &camera, &ctrl)) return rc;
   cli::Profile profile;
   profile.identity = camera.id;
-  std::vector<cli::ProfileEntry> entries;
   ControlTarget target(ctrl.Get());
-  for (int32_t p = lumora::VCP_FirstElement; p <= lumora::VCP_LastElement; ++p) {
-    if (IsAction(p) || Support(ctrl.Get(), p) != VCS_both) continue;
-    int32_t mode = 0;
-    if ((target.ModeSupport(p) & cli::kModeAuto) != 0 && SUCCEEDED(target.GetMode(p, &mode)) &&
-        mode == cli::kModeAuto) {
-      entries.push_back({p, 0, 0, cli::EntryMode::kAuto});
-      continue;
-    }
-    long value = 0;
-    if (FAILED(ctrl->get_Prop(static_cast<VidCapProperty>(p), &value))) continue;
-    entries.push_back({p, static_cast<int32_t>(value), 0});
-  }
-  profile.entries = cli::LoadOrder(entries);
+  profile.entries = cli::SavedEntries(target);
   std::string error;
   if (!WriteFile(inv.file, cli::FormatProfile(profile), &error)) {
     Fail("%s", error.c_str());

@@ -100,6 +100,7 @@ class ControlTarget : public cli::ProfileTarget, public CameraSource {
   HResult Set(int32_t property, int32_t value) override;
   HResult GetMode(int32_t property, int32_t* mode) override;
   HResult SetMode(int32_t property, int32_t mode) override;
+  HResult Default(int32_t property, int32_t* value) override;
   // ProfileTarget.
   int32_t Support(int32_t property) override;
   bool Range(int32_t property, int32_t* min, int32_t* max) override;
@@ -109,7 +110,6 @@ class ControlTarget : public cli::ProfileTarget, public CameraSource {
   HResult Range(int32_t property, int32_t* min, int32_t* max, int32_t* step,
                 int32_t* defaultValue) override;
   HResult ModeSupport(int32_t property, int32_t* modes) override;
-  HResult Default(int32_t property, int32_t* value) override;
   HResult ReadSettings(int16_t* elements, uint32_t count) override;
   bool Present() override;
 

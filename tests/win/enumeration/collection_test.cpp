@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "enumeration/win/vcap_collection.h"
+#include "automation/vcap_collection.h"
 #include "tests/win/enumeration/com_fixture.h"
 
 namespace lumora::test {

@@ -17,9 +17,9 @@
 
 #include <windows.h>
 #include <ocidl.h>
-#include <control.h>
-#include <strmif.h>
 #include <wrl/client.h>
+
+#include <memory>
 
 #include "com/com_object.h"
 #include "lumora_idl.h"
@@ -29,8 +29,11 @@
 
 namespace lumora {
 
-// The instance creator of DVidCapCtrl (a row of the server's object table).
-HRESULT CreateDVidCapCtrl(IUnknown* outer, REFIID riid, void** ppv);
+struct Platform;
+
+// The instance creator of DVidCapCtrl (a row of the server's object table):
+// the filter is reached through the platform the server passes.
+HRESULT CreateDVidCapCtrl(const Platform& platform, IUnknown* outer, REFIID riid, void** ppv);
 
 // DISPIDs of _IDVidCapCtrlEvents.
 constexpr DISPID kDispidDebugLog = 1;
@@ -40,7 +43,7 @@ constexpr DISPID kDispidProgress = 2;
 // type information of the derived interface).
 class DVidCapCtrl : public com::Dispatch<IDVidCapCtrl2>, public IConnectionPointContainer {
  public:
-  DVidCapCtrl() noexcept;
+  explicit DVidCapCtrl(const Platform& platform) noexcept;
   ~DVidCapCtrl();
   DVidCapCtrl(const DVidCapCtrl&) = delete;
   DVidCapCtrl& operator=(const DVidCapCtrl&) = delete;
@@ -87,15 +90,16 @@ class DVidCapCtrl : public com::Dispatch<IDVidCapCtrl2>, public IConnectionPoint
   // through it, exactly as a client would.
   IDVidCapCtrl2* Self() noexcept { return static_cast<IDVidCapCtrl2*>(this); }
 
-  HRESULT Attach(Microsoft::WRL::ComPtr<IBaseFilter> filter);
+  HRESULT Attach(Microsoft::WRL::ComPtr<IUnknown> filter, std::unique_ptr<CaptureFilter> capture);
   HRESULT RunBlock(SAFEARRAY** setting, Block block) noexcept;
   void FireDebugLog(const char* text) noexcept;
   void FireProgress(float percent) noexcept;
 
+  const Platform& platform_;
   com::ConnectionPoint events_;
   Microsoft::WRL::ComPtr<IVCapFilter> vcapFilter_;
-  Microsoft::WRL::ComPtr<IFilterInfo> filterInfo_;
-  Microsoft::WRL::ComPtr<IBaseFilter> baseFilter_;  // non-null: attached
+  Microsoft::WRL::ComPtr<IUnknown> filterInfo_;  // the FilterInfo object
+  Microsoft::WRL::ComPtr<IUnknown> baseFilter_;  // the filter; non-null: attached
   // ksPropertySet, privateSet, chipset and handler, as attachment left them.
   AttachmentState attachment_;
   com::Bstr filterName_;

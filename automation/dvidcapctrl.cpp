@@ -1,4 +1,4 @@
-#include "property/win/dvidcapctrl.h"
+#include "automation/dvidcapctrl.h"
 
 #include <olectl.h>
 
@@ -13,9 +13,7 @@
 #include "com/out_param.h"
 #include "com/text.h"
 #include "com/variant_array.h"
-#include "dshow/dshow_filter.h"
-#include "dshow/multimedia_clock.h"
-#include "dshow/registry_reader_win.h"
+#include "dshow/platform.h"
 #include "property/catalogue.h"
 #include "property/settings_block.h"
 
@@ -51,7 +49,8 @@ class DVidCapCtrl::AttachmentCallbacks final : public AttachmentEvents {
   DVidCapCtrl& owner_;
 };
 
-DVidCapCtrl::DVidCapCtrl() noexcept : events_(this, DIID__IDVidCapCtrlEvents) {}
+DVidCapCtrl::DVidCapCtrl(const Platform& platform) noexcept
+    : platform_(platform), events_(this, DIID__IDVidCapCtrlEvents) {}
 
 DVidCapCtrl::~DVidCapCtrl() {
   // The handler goes first (it may still talk to the filter), then the
@@ -106,25 +105,22 @@ class DVidCapCtrl::BlockAccess final : public SettingsAccess {
 IFACEMETHODIMP DVidCapCtrl::put_BaseFilter(IUnknown* filter) {
   if (baseFilter_) return E_ABORT;
   if (!filter) return E_POINTER;
-  ComPtr<IBaseFilter> base;
-  if (FAILED(
-          filter->QueryInterface(IID_IBaseFilter, reinterpret_cast<void**>(base.GetAddressOf()))) ||
-      !base) {
-    return E_INVALIDARG;
-  }
-  return com::Guard([&] { return Attach(std::move(base)); });
+  ComPtr<IUnknown> base;
+  std::unique_ptr<CaptureFilter> capture;
+  HRESULT hr = platform_.openFilter(filter, &base, &capture);
+  if (FAILED(hr)) return hr;
+  return com::Guard([&] { return Attach(std::move(base), std::move(capture)); });
 }
 
-HRESULT DVidCapCtrl::Attach(ComPtr<IBaseFilter> filter) {
+HRESULT DVidCapCtrl::Attach(ComPtr<IUnknown> filter, std::unique_ptr<CaptureFilter> capture) {
   // Everything that can fail for want of memory is prepared before the
   // filter is taken, so such a failure leaves the object unattached.
-  std::unique_ptr<CaptureFilter> capture = MakeDShowFilter(filter.Get());
   if (!capture) return E_OUTOFMEMORY;
   std::string vidPid;
   if (deviceVidPid_.Get()) {
     vidPid = com::NarrowToUtf8(std::wstring_view(deviceVidPid_.Get(), deviceVidPid_.Length()));
   }
-  std::unique_ptr<RegistryReader> registry = MakeWindowsRegistryReader();
+  std::unique_ptr<RegistryReader> registry = platform_.registry();
 
   baseFilter_ = std::move(filter);
 
@@ -133,7 +129,7 @@ HRESULT DVidCapCtrl::Attach(ComPtr<IBaseFilter> filter) {
   input.deviceVidPid = deviceVidPid_.Get() ? &vidPid : nullptr;
   input.filterNamePresent = filterName_.Get() != nullptr;
   input.registry = registry.get();
-  input.clock = &MultimediaClock();
+  input.clock = &platform_.clock();
   AttachmentCallbacks callbacks(*this);
   return AttachFilter(input, attachment_, callbacks);
 }
@@ -162,19 +158,13 @@ IFACEMETHODIMP DVidCapCtrl::put_CaptureFilter(IDispatch* descriptor) {
     filterName_ = std::move(name);
     deviceVidPid_ = std::move(vidPid);
 
-    ComPtr<IMoniker> device;
-    if (FAILED(moniker.As(&device)) || !device) {
-      vcapFilter_.Reset();
-      return E_FAIL;
-    }
     ComPtr<IUnknown> bound;
-    if (FAILED(device->BindToObject(nullptr, nullptr, IID_IUnknown,
-                                    reinterpret_cast<void**>(bound.GetAddressOf()))) ||
-        !bound) {
+    HRESULT hr = platform_.bindDevice(moniker.Get(), &bound);
+    if (FAILED(hr)) {
       vcapFilter_.Reset();
-      return E_FAIL;
+      return hr;
     }
-    HRESULT hr = Self()->put_BaseFilter(bound.Get());
+    hr = Self()->put_BaseFilter(bound.Get());
     if (FAILED(hr)) vcapFilter_.Reset();
     return hr;
   });
@@ -184,18 +174,13 @@ IFACEMETHODIMP DVidCapCtrl::put_FilterInfo(IDispatch* info) {
   if (baseFilter_) return E_ABORT;
   if (!info) return E_POINTER;
   filterInfo_.Reset();
-  if (FAILED(info->QueryInterface(IID_IFilterInfo,
-                                  reinterpret_cast<void**>(filterInfo_.GetAddressOf()))) ||
-      !filterInfo_) {
-    filterInfo_.Reset();
-    return E_INVALIDARG;
-  }
   ComPtr<IUnknown> filter;
-  if (FAILED(filterInfo_->get_Filter(filter.GetAddressOf())) || !filter) {
+  HRESULT hr = platform_.filterOfInfo(info, &filterInfo_, &filter);
+  if (FAILED(hr)) {
     filterInfo_.Reset();
-    return E_FAIL;
+    return hr;
   }
-  HRESULT hr = Self()->put_BaseFilter(filter.Get());
+  hr = Self()->put_BaseFilter(filter.Get());
   if (FAILED(hr)) filterInfo_.Reset();
   return hr;
 }
@@ -367,8 +352,8 @@ IFACEMETHODIMP DVidCapCtrl::FindConnectionPoint(REFIID riid, IConnectionPoint** 
   return S_OK;
 }
 
-HRESULT CreateDVidCapCtrl(IUnknown* outer, REFIID riid, void** ppv) {
-  return com::CreateInstance<DVidCapCtrl>(outer, riid, ppv);
+HRESULT CreateDVidCapCtrl(const Platform& platform, IUnknown* outer, REFIID riid, void** ppv) {
+  return com::CreateInstance<DVidCapCtrl>(outer, riid, ppv, platform);
 }
 
 }  // namespace lumora

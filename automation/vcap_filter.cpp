@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "enumeration/device_path.h"
-#include "enumeration/win/classes.h"
+#include "automation/vcap_classes.h"
 #include "com/com_object.h"
 #include "com/guard.h"
 #include "lumora_idl.h"

@@ -1,5 +1,5 @@
 // Registry script parser.
-#include "module/registry_script.h"
+#include "base/registry_script.h"
 
 #include <utility>
 

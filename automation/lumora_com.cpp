@@ -5,7 +5,7 @@
 #include <memory>
 #include <utility>
 
-#include "simpleapi/lumora_com.h"
+#include "automation/lumora_com.h"
 #include "com/com_object.h"
 #include "lumora_idl.h"
 #include "com/raii.h"

@@ -1,6 +1,6 @@
 // VCapCollection: a keyed, ordered automation collection of VARIANTs, with
 // enumeration over a snapshot of its entries.
-#include "enumeration/win/vcap_collection.h"
+#include "automation/vcap_collection.h"
 
 #include <wrl/client.h>
 
@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "enumeration/win/classes.h"
+#include "automation/vcap_classes.h"
 #include "com/com_object.h"
 #include "com/enumerator.h"
 #include "com/guard.h"

@@ -1,0 +1,3 @@
+#pragma once
+#include "bottom/lowest.h"
+#include "top/upper.h"
