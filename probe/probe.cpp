@@ -219,6 +219,12 @@ HWND ProbeWindow::Create(HINSTANCE instance) {
                               CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
                               frame.bottom - frame.top, nullptr, nullptr, instance, this);
   if (hwnd == nullptr) return nullptr;
+  // The version is told by "About Lumora Probe" in the window menu.
+  HMENU systemMenu = GetSystemMenu(hwnd, FALSE);
+  if (systemMenu != nullptr) {
+    AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(systemMenu, MF_STRING, IDM_PROBE_ABOUT, L"About Lumora Probe...");
+  }
 
   uiFont_.Reset(CreateFontW(-MulDiv(8, dpiY, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                             DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
@@ -287,6 +293,13 @@ LRESULT ProbeWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_CREATE: OnLoad(); return 0;
     case WM_COMMAND: OnCommand(LOWORD(wparam), HIWORD(wparam)); return 0;
+    case WM_SYSCOMMAND:
+      if ((wparam & 0xFFF0) == IDM_PROBE_ABOUT) {
+        MessageBoxW(hwnd_, LUMORA_PROBE_ABOUT_TEXT, L"About Lumora Probe",
+                    MB_OK | MB_ICONINFORMATION);
+        return 0;
+      }
+      return DefWindowProcW(hwnd_, message, wparam, lparam);
     case WM_DESTROY: OnUnload(); return 0;
     default: return DefWindowProcW(hwnd_, message, wparam, lparam);
   }

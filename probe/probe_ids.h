@@ -4,10 +4,18 @@
 // consecutive identifiers: base + index.
 #pragma once
 
+#include "lumora_version.h"
+
 #define LUMORA_PROBE_CAPTION L"Form1"
 #define LUMORA_PROBE_WINDOW_CLASS L"LumoraProbeForm1"
 // Title of the message box that reports a failed library call.
 #define LUMORA_PROBE_ERROR_TITLE L"LumoraProbe"
+// The window menu's "About Lumora Probe..." entry (a multiple of 16 below
+// 0xF000, as system commands must be) and the text it shows.
+#define IDM_PROBE_ABOUT 0x0010
+#define LUMORA_PROBE_ABOUT_TEXT L"Lumora Probe " LUMORA_WIDEN(LUMORA_VERSION_TEXT)
+#define LUMORA_WIDEN_(text) L##text
+#define LUMORA_WIDEN(text) LUMORA_WIDEN_(text)
 
 #define IDC_COMMAND1 1001    // "Get the known cams"
 #define IDC_LIST1 1002       // the camera list

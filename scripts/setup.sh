@@ -9,6 +9,7 @@ packages=(
   mingw-w64 mingw-w64-tools
   wine wine64 wine32:i386 libwine-dev
   xvfb
+  msitools wixl
 )
 # Screenshots of the probe window; installed without recommends.
 extras=(imagemagick x11-apps)

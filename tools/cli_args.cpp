@@ -3,6 +3,7 @@
 
 #include <cctype>
 
+#include "lumora_version.h"
 #include "property/catalogue.h"
 
 namespace lumora::cli {
@@ -125,6 +126,8 @@ std::string IndexList(const std::vector<size_t>& hits) {
 
 }  // namespace
 
+std::string VersionText() { return std::string("lumora ") + LUMORA_VERSION_TEXT + "\n"; }
+
 std::string HelpText(Command command) {
   const CommandInfo* info = FindCommand(command);
   if (info == nullptr) {
@@ -138,8 +141,8 @@ std::string HelpText(Command command) {
     text += kPropHelp;
     text += kJsonHelp;
     text +=
-        "\n\"lumora COMMAND --help\" describes a command. Exit status: 0 success,\n"
-        "1 failure, 2 wrong command line.\n";
+        "\n\"lumora COMMAND --help\" describes a command; \"lumora --version\" prints\n"
+        "the version. Exit status: 0 success, 1 failure, 2 wrong command line.\n";
     return text;
   }
   std::string text = std::string("usage: ") + info->usage + "\n" + info->text;
@@ -161,6 +164,15 @@ bool ParseArguments(const std::vector<std::string>& args, Invocation* invocation
   if (args.empty()) {
     *error = "no command given (try \"lumora --help\")";
     return false;
+  }
+  if (args[0] == "--version") {
+    if (args.size() > 1) {
+      *error = "--version takes no arguments";
+      return false;
+    }
+    parsed.version = true;
+    *invocation = parsed;
+    return true;
   }
   if (IsHelpOption(args[0]) || args[0] == "help") {
     if (args.size() > 2) {

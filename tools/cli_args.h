@@ -15,7 +15,8 @@ enum class Command { kNone, kList, kReport, kGet, kSet, kSave, kLoad, kWatch, kC
 
 struct Invocation {
   Command command = Command::kNone;
-  bool help = false;  // print the help of `command` (kNone: the general help)
+  bool help = false;     // print the help of `command` (kNone: the general help)
+  bool version = false;  // --version: print VersionText()
   std::string cam;
   std::string property;
   std::string value;
@@ -26,13 +27,17 @@ struct Invocation {
 
 // Parses the arguments after the program name. "--help", "-h" or "help"
 // alone ask for the general help; "help COMMAND" or "COMMAND --help" for a
-// command's. On a wrong command line answers false with one line in *error.
+// command's; "--version" alone for the version. On a wrong command line answers false with one line
+// in *error.
 bool ParseArguments(const std::vector<std::string>& args, Invocation* invocation,
                     std::string* error);
 
 // True when the arguments ask for JSON output ("--json" among them), so that
 // even a wrong command line can answer with a JSON error document.
 bool WantsJson(const std::vector<std::string>& args);
+
+// The line "lumora VERSION" (the project version) with its line end.
+std::string VersionText();
 
 // Help text of a command (kNone: the general help listing every command).
 std::string HelpText(Command command);

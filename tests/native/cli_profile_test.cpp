@@ -1,5 +1,7 @@
 // The lumora tool's portable parts: profile format, load order, command line
 // and the choice of a camera among identical ones.
+#include <cstdio>
+
 #include <gtest/gtest.h>
 
 #include "property/catalogue.h"
@@ -257,6 +259,30 @@ TEST(CommandLine, HelpForms) {
     EXPECT_EQ(HelpText(c).rfind("usage: lumora ", 0), 0u);
   }
   EXPECT_NE(HelpText(Command::kNone).find("lumora load CAM FILE"), std::string::npos);
+}
+
+TEST(CommandLine, VersionAloneAsksForTheVersion) {
+  Invocation inv;
+  std::string error;
+  ASSERT_TRUE(ParseArguments({"--version"}, &inv, &error)) << error;
+  EXPECT_TRUE(inv.version);
+  EXPECT_FALSE(inv.help);
+  EXPECT_EQ(inv.command, Command::kNone);
+  // "lumora MAJOR.MINOR.PATCH.TWEAK" and one line end.
+  const std::string text = VersionText();
+  int parts[4] = {-1, -1, -1, -1};
+  char end = 0;
+  ASSERT_EQ(std::sscanf(text.c_str(), "lumora %d.%d.%d.%d%c", &parts[0], &parts[1], &parts[2],
+                        &parts[3], &end),
+            5)
+      << text;
+  EXPECT_EQ(end, '\n');
+  EXPECT_EQ(text.find('\n'), text.size() - 1);
+  for (int part : parts) EXPECT_GE(part, 0);
+  EXPECT_FALSE(ParseArguments({"--version", "list"}, &inv, &error));
+  EXPECT_NE(error.find("--version"), std::string::npos);
+  ASSERT_TRUE(ParseArguments({"list"}, &inv, &error));
+  EXPECT_FALSE(inv.version);
 }
 
 TEST(CommandLine, WrongCommandLinesGiveOneLine) {

@@ -312,6 +312,10 @@ int Run(const std::vector<std::string>& args) {
     std::fputs(cli::HelpText(inv.command).c_str(), stdout);
     return kExitOk;
   }
+  if (inv.version) {
+    std::fputs(cli::VersionText().c_str(), stdout);
+    return kExitOk;
+  }
   SetJsonErrors(inv.json);
   Apartment apartment;
   if (FAILED(apartment.Result())) {
