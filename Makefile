@@ -5,7 +5,7 @@ BUILD := build
 JOBS ?= 2
 CMAKE_GEN := -G Ninja
 
-.PHONY: all setup configure build test bench demo dist probe fuzz format clean
+.PHONY: all setup configure build test bench demo dist probe fuzz mutants format clean
 
 all: build
 
@@ -62,6 +62,13 @@ FUZZ_SECONDS ?= 120
 fuzz:
 	@scripts/setup.sh fuzz
 	scripts/fuzz.sh $(BUILD)/fuzz $(FUZZ_SECONDS)
+
+# The hand-written faults of tests/mutations.txt, one at a time, each built
+# (native, in a copy of the tree under $(BUILD)/mutants) and run against the
+# native tests: one line per fault (caught by which test, or survived) and
+# the kill rate. Not part of `make test`: it takes minutes.
+mutants: | setup
+	scripts/mutants --build $(BUILD)/mutants
 
 # Formats every C/C++ source of the tree in place with .clang-format.
 format: | setup

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "module/registry_script.h"
+#include "base/registry_script.h"
 
 namespace {
 

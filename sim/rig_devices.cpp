@@ -287,6 +287,7 @@ bool ApplyRigFaults(const std::string& text, const std::vector<RigDevice>& devic
       {"default-outside", &ControlFaults::defaultOutside},
       {"fail-reads", &ControlFaults::failReads},
       {"wide-range", &ControlFaults::wideRange},
+      {"keep-outside", &ControlFaults::keepOutside},
   };
   std::vector<Pending> pending;
   std::istringstream entries(text);

@@ -58,9 +58,9 @@ std::string RigPresetFromEnvironment();
 // tool's own list leaves out devices it cannot use), CONTROL
 // "procamp/ID", "camera/ID" or "private/ID" (an id of the device's private
 // set), and FAULT "ignore-writes", "zero-step", "default-outside",
-// "fail-reads" or "wide-range". All or nothing: a malformed entry, or one naming a device or
-// control that does not exist, changes nothing and answers false. An empty
-// text answers true.
+// "fail-reads", "wide-range" or "keep-outside" (see ControlFaults). All or
+// nothing: a malformed entry, or one naming a device or control that does not
+// exist, changes nothing and answers false. An empty text answers true.
 bool ApplyRigFaults(const std::string& text, const std::vector<RigDevice>& devices);
 
 // The value of LUMORA_SIM_FAULTS; empty when it is unset.

@@ -308,9 +308,11 @@ HResult SimulatedCamera::ControlSet(bool camera, int32_t id, int32_t value, int3
   if (it == Controls(camera).end()) return kNotFound;
   StandardControl& c = it->second;
   const ControlFaults faults = FaultsOf(camera, id);
-  if (value < c.min || value > ReportedMax(c.min, c.max, faults)) return hr::InvalidArg;
+  if (value < c.min || (value > ReportedMax(c.min, c.max, faults) && !faults.keepOutside)) {
+    return hr::InvalidArg;
+  }
   if (faults.ignoreWrites) return hr::Ok;
-  value = std::min(value, c.max);
+  if (!faults.keepOutside) value = std::min(value, c.max);
   if ((flags != kControlFlagsAuto && flags != kControlFlagsManual) || (flags & c.capsFlags) == 0) {
     return hr::InvalidArg;
   }
@@ -560,7 +562,9 @@ HResult SimulatedCamera::AnswerPrivate(PrivateSet& set, uint32_t id, uint32_t fl
     int32_t value;
     std::memcpy(&value, data + set.valueOffset, 4);
     const int32_t reportedMax = ReportedMax(prop.min, prop.max, faults);
-    if (privateRangeChecks && (value < prop.min || value > reportedMax)) return hr::InvalidArg;
+    if (privateRangeChecks && (value < prop.min || (value > reportedMax && !faults.keepOutside))) {
+      return hr::InvalidArg;
+    }
     if (faults.ignoreWrites) return hr::Ok;
     prop.value = faults.wideRange ? std::min(value, prop.max) : value;
     return hr::Ok;

@@ -80,6 +80,7 @@ struct ControlFaults {
   bool failReads = false;          // reads fail (ERROR_GEN_FAILURE), support still claims them
   bool wideRange = false;          // the range reports twice its width, writes above the real
                                    // maximum are accepted and clamped to it
+  bool keepOutside = false;        // a write above the maximum is accepted and kept as written
   bool junkOnFailedReads = false;  // a failing read first writes kJunk to its outputs
 };
 

@@ -9,12 +9,15 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "property/catalogue.h"
 #include "property/handler_factory.h"
 #include "property/settings_block.h"
 #include "sim/families.h"
 #include "sim/rig_devices.h"
 #include "tools/check.h"
+#include "tools/json_output.h"
 
 namespace lumora {
 namespace {
@@ -179,6 +182,8 @@ TEST(Check, CatchesEachStandardControlFaultOnItsProperty) {
       {"default-outside", &sim::ControlFaults::defaultOutside, "default 256 outside the range"},
       {"fail-reads", &sim::ControlFaults::failReads, "claims read support, but reading fails"},
       {"wide-range", &sim::ControlFaults::wideRange, "wrote the maximum 510, read back 255"},
+      {"keep-outside", &sim::ControlFaults::keepOutside,
+       "accepts 256 outside the range 0..255 (reads 256)"},
   };
   for (const FaultCase& c : cases) {
     SCOPED_TRACE(c.what);
@@ -257,6 +262,36 @@ TEST(Check, AControlThatReadsOffFromItsWritesFailsAndIsStillRestored) {
   EXPECT_EQ(StateOf(cam), before);
 }
 
+// A camera whose automatic exposure, whenever it is written, picks the
+// exposure anew: the restore puts the automatic switch back before the value
+// it moves, so both end as they were.
+TEST(Check, RestoresAutomaticSwitchesBeforeTheValuesTheyMove) {
+  class AutoExposureMovesExposure : public HandlerSource {
+   public:
+    using HandlerSource::HandlerSource;
+    HResult Set(int32_t p, int32_t value) override {
+      HResult h = HandlerSource::Set(p, value);
+      if (p == VCP_AutoExposure && hr::Succeeded(h)) HandlerSource::Set(VCP_Exposure, picked);
+      return h;
+    }
+    int32_t picked = 0;
+  };
+  const sim::FamilyInfo& info = sim::InfoOf(sim::Family::Saa8116);
+  auto cam = sim::MakeRigCamera(info.privateSet);
+  AutoExposureMovesExposure source(cam, info.chipset, info.privateSet);
+  int32_t exposure = 0;
+  ASSERT_EQ(source.Get(VCP_Exposure, &exposure), hr::Ok);
+  source.picked = exposure == 1 ? 2 : 1;
+  const std::string before = StateOf(cam);
+  check::Result result = check::Run(source);
+  const std::string text = check::Text(result);
+  EXPECT_TRUE(result.restored) << text;
+  EXPECT_EQ(StateOf(cam), before);
+  int32_t after = 0;
+  ASSERT_EQ(source.Get(VCP_Exposure, &after), hr::Ok);
+  EXPECT_EQ(after, exposure);
+}
+
 TEST(Check, CatchesAPrivatePropertyThatIgnoresWrites) {
   const sim::FamilyInfo& info = sim::InfoOf(sim::Family::Saa8116);
   auto cam = sim::MakeRigCamera(info.privateSet);
@@ -283,18 +318,19 @@ TEST(Check, ACameraThatVanishesMidwayStopsTheCheckAndFails) {
   EXPECT_NE(text.find("FAILED"), std::string::npos) << text;
 }
 
+// A source whose block misreports one element, as a control would whose
+// block path and single path disagree.
+class SkewedBlock : public HandlerSource {
+ public:
+  using HandlerSource::HandlerSource;
+  HResult ReadSettings(int16_t* elements, uint32_t count) override {
+    HResult h = HandlerSource::ReadSettings(elements, count);
+    elements[VCP_Contrast] += 1;
+    return h;
+  }
+};
+
 TEST(Check, SettingsBlockThatDisagreesWithSingleReadsFails) {
-  // A source whose block misreports one element, as a control would whose
-  // block path and single path disagree.
-  class SkewedBlock : public HandlerSource {
-   public:
-    using HandlerSource::HandlerSource;
-    HResult ReadSettings(int16_t* elements, uint32_t count) override {
-      HResult h = HandlerSource::ReadSettings(elements, count);
-      elements[VCP_Contrast] += 1;
-      return h;
-    }
-  };
   auto cam = sim::SimulatedCamera::Create();
   SkewedBlock source(cam, CSX_Unknown, Guid{});
   check::Result result = check::Run(source);
@@ -304,6 +340,27 @@ TEST(Check, SettingsBlockThatDisagreesWithSingleReadsFails) {
             std::string::npos)
       << text;
   EXPECT_NE(text.find("Settings block     FAIL: Contrast"), std::string::npos) << text;
+}
+
+// The check --json document: the settings block's own verdict, beside
+// the properties' and the overall one.
+TEST(Check, TheJsonDocumentCarriesTheSettingsBlockVerdict) {
+  json::ListedCamera camera;
+  camera.index = 1;
+  HandlerSource clean(sim::SimulatedCamera::Create(), CSX_Unknown, Guid{});
+  auto d = nlohmann::json::parse(json::CheckDocument(camera, check::Run(clean)));
+  EXPECT_EQ(d["settingsBlock"],
+            (nlohmann::json{{"result", "ok"}, {"failures", nlohmann::json::array()}}));
+  EXPECT_EQ(d["summary"]["failed"], 0);
+  EXPECT_TRUE(d["passed"].get<bool>());
+
+  SkewedBlock skewed(sim::SimulatedCamera::Create(), CSX_Unknown, Guid{});
+  d = nlohmann::json::parse(json::CheckDocument(camera, check::Run(skewed)));
+  EXPECT_EQ(d["settingsBlock"]["result"], "fail");
+  EXPECT_EQ(d["settingsBlock"]["failures"],
+            nlohmann::json::array({"Contrast: the settings block gives 65, a single read 64"}));
+  EXPECT_EQ(d["properties"][VCP_Contrast]["result"], "fail");
+  EXPECT_FALSE(d["passed"].get<bool>());
 }
 
 }  // namespace

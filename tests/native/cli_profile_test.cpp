@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <string>
+#include <vector>
+
 #include "property/catalogue.h"
 #include "tools/cli_args.h"
 #include "tools/profile.h"
@@ -318,6 +322,22 @@ TEST(CommandLine, PropertyArgument) {
                {"-1", -1},          {"Brightnes", -1}, {"", -1},              {"1e1", -1}};
   // clang-format on
   for (const auto& c : cases) EXPECT_EQ(ParsePropertyArgument(c.text), c.value) << c.text;
+}
+
+// A value with several names reports (in every report, profile and error)
+// the name of its first row; the later ones are aliases that are only read.
+TEST(Catalogue, AnAliasedValueReportsItsFirstName) {
+  std::map<int32_t, std::vector<std::string>> names;
+#define LUMORA_CATALOGUE_ROW(name, value) names[value].push_back(#name);
+  LUMORA_VIDCAP_PROPERTIES(LUMORA_CATALOGUE_ROW)
+#undef LUMORA_CATALOGUE_ROW
+  std::map<int32_t, std::string> aliased;
+  for (const auto& [value, list] : names) {
+    if (list.size() > 1) aliased[value] = PropertyName(value);
+    for (const std::string& name : list) EXPECT_EQ(PropertyFromName(name.c_str()), value) << name;
+  }
+  EXPECT_EQ(aliased, (std::map<int32_t, std::string>{
+                         {0, "Brightness"}, {20, "AutoAll"}, {30, "Iris"}, {31, "Focus"}}));
 }
 
 class CameraChoice : public ::testing::Test {

@@ -80,6 +80,32 @@ TEST_F(ProfileLoad, RefusesBeforeWritingAndReportsFailedWrites) {
   EXPECT_EQ(o.Count(LoadResult::kRefused), 5u);
 }
 
+// The range is inclusive at both ends: exactly the minimum and the maximum
+// are written, one beyond either is refused before any write.
+TEST_F(ProfileLoad, ValuesAtTheRangeEdgesAreAppliedAndOneBeyondIsRefused) {
+  cam.controls[VCP_Contrast] = {};
+  cam.controls[VCP_Contrast].min = 10;
+  cam.controls[VCP_Contrast].max = 20;
+  LoadOutcome edges = LoadProfile(
+      cam, {Value(VCP_Brightness, 255), Value(VCP_Contrast, 10), Value(VCP_Exposure, -11)});
+  EXPECT_EQ(OutcomeSummary(edges), "3 applied, 0 changed by the camera, 0 refused");
+  EXPECT_EQ(cam.writes.size(), 3u);
+  EXPECT_EQ(cam.controls[VCP_Brightness].value, 255);
+  EXPECT_EQ(cam.controls[VCP_Contrast].value, 10);
+
+  cam.writes.clear();
+  LoadOutcome beyond = LoadProfile(
+      cam, {Value(VCP_Brightness, 256), Value(VCP_Contrast, 9), Value(VCP_Exposure, -1)});
+  std::vector<std::string> lines;
+  for (const PropertyOutcome& p : beyond.properties) lines.push_back(OutcomeLine(p));
+  EXPECT_EQ(lines, (std::vector<std::string>{
+                       "refused  Brightness = 256: 256 is outside the range 0..255",
+                       "refused  Contrast = 9: 9 is outside the range 10..20",
+                       "refused  Exposure = -1: -1 is outside the range -11..-2",
+                   }));
+  EXPECT_TRUE(cam.writes.empty());
+}
+
 TEST_F(ProfileLoad, AManualWriteTheAutomaticControlIgnoredIsReportedAsChanged) {
   cam.controls[VCP_Exposure].ignoreManualWhileAuto = true;
   cam.controls[VCP_Exposure].value = -6;

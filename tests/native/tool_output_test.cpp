@@ -79,6 +79,7 @@ TEST(ExposureSeconds, PowersOfTwoAndWhichPropertyCarriesThem) {
   EXPECT_TRUE(IsStandardExposure(CSX_Unknown, VCP_Exposure));
   EXPECT_TRUE(IsStandardExposure(CSX_SAA8116, VCP_CamExposure));
   EXPECT_FALSE(IsStandardExposure(CSX_SAA8116, VCP_Exposure));  // the private exposure
+  EXPECT_FALSE(IsStandardExposure(CSX_SAA8112, VCP_Exposure));
   EXPECT_FALSE(IsStandardExposure(CSX_Unknown, VCP_Gain));
 }
 
@@ -123,8 +124,10 @@ TEST(ToolReport, ModeAndDefaultColumnsOnlyWhereTheCameraReportsThem) {
 TEST(RigFaults, AppliedOnlyWhenTheWholeListIsRight) {
   std::vector<sim::RigDevice> devices;
   ASSERT_TRUE(sim::MakeRigDevices("default", &devices));
-  ASSERT_TRUE(sim::ApplyRigFaults("2:procamp/0:ignore-writes,2:private/3:zero-step,", devices));
+  ASSERT_TRUE(sim::ApplyRigFaults(
+      "2:procamp/0:ignore-writes,2:private/3:zero-step,2:procamp/4:keep-outside,", devices));
   EXPECT_TRUE(devices[1].camera->procAmpFaults[0].ignoreWrites);
+  EXPECT_TRUE(devices[1].camera->procAmpFaults[4].keepOutside);
   bool privateFault = false;
   for (auto& [set, s] : devices[1].camera->privateSets) privateFault |= s.faults[3].zeroStep;
   EXPECT_TRUE(privateFault);

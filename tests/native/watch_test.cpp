@@ -82,6 +82,20 @@ TEST(WatchArguments, ActionsOptionsAndMistakes) {
   }
 }
 
+TEST(WatchArguments, IntervalFrom10To3600000MillisecondsInclusive) {
+  std::string error;
+  for (int32_t ms : {10, 3600000}) {
+    WatchOptions o;
+    ASSERT_TRUE(ParseWatchArguments({"a", "--interval", std::to_string(ms)}, &o, &error)) << ms;
+    EXPECT_EQ(o.intervalMs, ms);
+  }
+  for (const char* ms : {"9", "3600001", "-10"}) {
+    WatchOptions o;
+    EXPECT_FALSE(ParseWatchArguments({"a", "--interval", ms}, &o, &error)) << ms;
+    EXPECT_EQ(error, "--interval needs a number of milliseconds from 10 to 3600000");
+  }
+}
+
 // A camera of the fake system: values by property, and whether it is gone.
 struct FakeDevice {
   CameraIdentity id;
@@ -274,6 +288,25 @@ TEST(Watcher, GuardPutsBackOncePerIntervalAndNeverLoops) {
             "ToUcam (serial 2a4c6e8): Brightness changed again to 201 right after it was put "
             "back; no longer guarded\n");
   EXPECT_EQ(cam->values[VCP_Brightness], 202);
+}
+
+// A put-back that held clears the watch's suspicion: a later change is put
+// back again rather than taken for a fight with another program.
+TEST(Watcher, GuardPutsBackAgainAfterAPutBackHeld) {
+  FakeSystem sys;
+  auto cam = sys.Plug("2a4c6e8", "p1");
+  Watcher w(ToucamProfile(), true, 100, sys);
+  w.Scan(0);
+  sys.Said();
+  cam->values[VCP_Brightness] = 200;
+  w.Scan(100);
+  EXPECT_EQ(sys.Said(), "ToUcam (serial 2a4c6e8): put back Brightness = 17 (it had become 200)\n");
+  w.Scan(200);  // it holds
+  EXPECT_EQ(sys.Said(), "");
+  cam->values[VCP_Brightness] = 90;
+  w.Scan(300);
+  EXPECT_EQ(sys.Said(), "ToUcam (serial 2a4c6e8): put back Brightness = 17 (it had become 90)\n");
+  EXPECT_EQ(cam->values[VCP_Brightness], 17);
 }
 
 }  // namespace

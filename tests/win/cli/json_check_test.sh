@@ -159,12 +159,13 @@ for p in d["properties"]:
 # --- injected driver faults: each caught with a FAIL line naming the property
 # (the rig numbers its devices in its own catalogue: "USB Video Device" is
 # its 11th, the tool's 9th)
-LUMORA_SIM_FAULTS="11:procamp/0:ignore-writes,11:procamp/1:fail-reads,11:procamp/3:default-outside,2:private/3:ignore-writes" run check 9
+LUMORA_SIM_FAULTS="11:procamp/0:ignore-writes,11:procamp/1:fail-reads,11:procamp/3:default-outside,11:procamp/4:keep-outside,2:private/3:ignore-writes" run check 9
 [ "$status" -eq 1 ] || fail "faulty check 9: status $status"
 has "ignore-writes" "Brightness         FAIL: wrote the minimum 0, read back 128"
 has "fail-reads" "Contrast           FAIL: claims read support, but reading fails (0x8007001F)"
 has "default-outside" "Saturation         FAIL: default 201 outside the range 0..200"
-has "faulty summary" "3 failed; FAILED"
+has "keep-outside" "Sharpness          FAIL: accepts 8 outside the range 0..7 (reads 8)"
+has "faulty summary" "4 failed; FAILED"
 LUMORA_SIM_FAULTS="2:private/3:ignore-writes" run check 2 --json
 [ "$status" -eq 1 ] || fail "faulty check 2: status $status"
 json "faulty check --json" '
