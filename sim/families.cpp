@@ -3,13 +3,12 @@
 #include <iterator>
 
 #include "property/catalogue.h"
-#include "property/property_handler.h"
 
 namespace lumora::sim {
 
 namespace {
 
-constexpr uint32_t kGetSet = kKsGet | kKsSet;
+constexpr uint32_t kGetSet = ks::kTypeGet | ks::kTypeSet;
 
 // One private property: id, access flags, stepped range and current value.
 struct PrivateRow {
@@ -56,10 +55,10 @@ const PrivateRow kSaa8116Rows[] = {
 
 // Creative Live Ultra private set: reached through raw codes only.
 const PrivateRow kCreaLiveUltraRows[] = {
-    {1, kGetSet, 0, 1, 1, 0},         // (vendor control)
-    {9, kGetSet, 0, 255, 1, 128},     // (vendor control, probed by detection)
-    {20, kGetSet, 0, 255, 1, 100},    // (vendor control)
-    {21, kKsGet, 0, 65535, 1, 1234},  // (vendor status, read-only)
+    {1, kGetSet, 0, 1, 1, 0},               // (vendor control)
+    {9, kGetSet, 0, 255, 1, 128},           // (vendor control, probed by detection)
+    {20, kGetSet, 0, 255, 1, 100},          // (vendor control)
+    {21, ks::kTypeGet, 0, 65535, 1, 1234},  // (vendor status, read-only)
 };
 
 // Logitech Fusion private set, bare 4-byte values.
@@ -165,7 +164,7 @@ std::shared_ptr<SimulatedCamera> MakeFamilyCamera(Family family) {
     case Family::CreaLiveUltra:
       AddSet(*cam, info.privateSet, kCreative);
       WebcamControls(*cam);
-      cam->videoCaps = kVideoControlFlipHorizontal | kVideoControlFlipVertical;
+      cam->videoCaps = ks::kVideoControlFlipHorizontal | ks::kVideoControlFlipVertical;
       break;
     case Family::LogiFusion:
       AddSet(*cam, info.privateSet, kLogitech);

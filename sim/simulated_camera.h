@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "property/capture_platform.h"
-#include "property/philips_handlers.h"
 #include "base/types.h"
+#include "sim/ks_layout.h"
 
 namespace lumora::sim {
 
@@ -115,11 +115,11 @@ struct StandardControl {
 
 // A property of a private kernel-streaming set.
 struct PrivateProperty {
-  uint32_t access = 3;  // KSPROPERTY_TYPE_GET (1) | KSPROPERTY_TYPE_SET (2)
+  uint32_t access = ks::kTypeGet | ks::kTypeSet;
   int32_t min = 0;
   int32_t max = 255;
   int32_t step = 1;
-  uint32_t membersFlags = 2;  // stepped ranges
+  uint32_t membersFlags = ks::kMemberSteppedRanges;
   int32_t value = 0;
 };
 
@@ -140,7 +140,16 @@ struct GuidLess {
   }
 };
 
-// The Philips raw register protocol, off unless `supported`. Requests use one
+// The Philips raw register protocol as the vendor's driver speaks it.
+namespace raw {
+constexpr uint32_t kSelectId = 0;
+constexpr uint32_t kDataId = 1;
+constexpr uint32_t kLockId = 2;
+constexpr uint32_t kValueOffset = 28;
+constexpr int32_t kUnlockKey = 0x8116;
+}  // namespace raw
+
+// The raw register protocol, off unless `supported`. Requests use one
 // block as property and data, with the index or value at offset 28:
 //   lock / unlock  null set, id 2, set: 0 locks, unlockValue unlocks, any
 //                  other key is refused (E_ACCESSDENIED);
@@ -155,7 +164,7 @@ struct GuidLess {
 // locking.
 struct RawAccessModel {
   bool supported = false;
-  int32_t unlockValue = kRawAccessUnlockValue;
+  int32_t unlockValue = raw::kUnlockKey;
   bool unlocked = false;
   bool hasSelection = false;
   Guid selectedSet;
@@ -265,6 +274,11 @@ class SimulatedCamera : public std::enable_shared_from_this<SimulatedCamera> {
   HResult VideoGetMode(int32_t* mode);
   HResult VideoSetMode(int32_t mode);
   HResult VideoGetFrameRate(int64_t* duration);
+  // IKsControl::KsProperty with the request's KSPROPERTY header already
+  // decoded (a zero header when propertyLength is too short for one).
+  HResult KsRequest(const ks::Property& header, const void* property, uint32_t propertyLength,
+                    void* data, uint32_t dataLength, uint32_t* bytesReturned);
+  // The same, decoding the header from the property buffer.
   HResult KsProperty(void* property, uint32_t propertyLength, void* data, uint32_t dataLength,
                      uint32_t* bytesReturned);
   HResult QuerySupported(const Guid& set, uint32_t id, uint32_t* support);
@@ -273,13 +287,13 @@ class SimulatedCamera : public std::enable_shared_from_this<SimulatedCamera> {
  protected:
   SimulatedCamera() = default;
 
-  // Answers a KsProperty on a private set; overridable per family model.
   // Answers a request of the raw register protocol; false when the request
   // is not one (then it is an ordinary property request).
   // `property` is the request's property buffer (r.propertyLength bytes).
   bool AnswerRawAccess(const Request& r, const uint8_t* property, uint8_t* data,
                        uint32_t dataLength, uint32_t* bytesReturned, HResult* h);
 
+  // Answers a KsProperty on a private set; overridable per family model.
   virtual HResult AnswerPrivate(PrivateSet& set, uint32_t id, uint32_t flags, uint8_t* data,
                                 uint32_t dataLength, uint32_t* bytesReturned);
 

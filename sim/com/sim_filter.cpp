@@ -321,9 +321,16 @@ class SimFilter : public IBaseFilter,
                                        ULONG dataLength, ULONG* bytesReturned) override {
     if (property == nullptr || (data == nullptr && dataLength != 0)) return E_POINTER;
     return com::Guard([&] {
+      // The driver reads the request through the platform's own KSPROPERTY.
+      ks::Property header;
+      if (propertyLength >= sizeof(KSPROPERTY)) {
+        header.set = ToGuid(property->Set);
+        header.id = property->Id;
+        header.flags = property->Flags;
+      }
       uint32_t returned = bytesReturned != nullptr ? *bytesReturned : 0;
-      HResult h = camera_->KsProperty(property, propertyLength, data, dataLength,
-                                      bytesReturned != nullptr ? &returned : nullptr);
+      HResult h = camera_->KsRequest(header, property, propertyLength, data, dataLength,
+                                     bytesReturned != nullptr ? &returned : nullptr);
       if (bytesReturned != nullptr) *bytesReturned = returned;
       return h;
     });

@@ -33,7 +33,7 @@ TEST(HandlerFactory, ChoosesByInternalChipsetValue) {
     PropertyHandler& ref = *h;
     EXPECT_EQ(typeid(ref), c.type) << "chipset " << c.chipset;
     EXPECT_EQ(h->PropertySetSlot(kPrivateSetSlot), set);
-    EXPECT_EQ(h->PropertySetSlot(0), kSetVideoProcAmp);
+    EXPECT_EQ(h->PropertySetSlot(0), sim::ks::kSetVideoProcAmp);
     EXPECT_TRUE(h->PropertySetSlot(6).IsNull());
   }
 }

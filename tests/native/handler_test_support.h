@@ -97,7 +97,7 @@ inline Route RouteOf(PropertyHandler& h, sim::SimulatedCamera& cam, const Guid& 
 inline std::vector<sim::Request> KsWrites(const sim::SimulatedCamera& cam) {
   std::vector<sim::Request> out;
   for (const sim::Request& r : cam.Requests(sim::Op::KsProperty)) {
-    if (r.flags == kKsSet) out.push_back(r);
+    if (r.flags == sim::ks::kTypeSet) out.push_back(r);
   }
   return out;
 }

@@ -115,7 +115,7 @@ TEST_F(Saa8112Test, GainWritesTheValueAtOffset28OfPrivateId10AndReadsItBack) {
   ASSERT_EQ(h->GetValue(VCP_Gain, &v), hr::Ok);
   EXPECT_EQ(v, 10);
   sim::Request r = cam->Requests(Op::KsProperty).back();
-  EXPECT_EQ(r.flags, kKsGet);
+  EXPECT_EQ(r.flags, sim::ks::kTypeGet);
   EXPECT_EQ(r.dataLength, 296u);
 
   EXPECT_EQ(Written(*h, VCP_Gain, 63, 10), 63);
@@ -277,7 +277,7 @@ TEST_F(Saa8116Test, WhiteBalanceGainsTakeTheDriverRangeWithDefault127) {
   EXPECT_EQ(a.max, 250);
   EXPECT_EQ(a.def, 127);
   ASSERT_EQ(cam->Requests(Op::KsProperty).size(), 1u);
-  EXPECT_EQ(cam->Requests(Op::KsProperty)[0].flags, kKsBasicSupport);
+  EXPECT_EQ(cam->Requests(Op::KsProperty)[0].flags, sim::ks::kTypeBasicSupport);
 
   cam->failures[Op::KsProperty] = sim::kNotFound;  // path fails: E_FAIL, default still 127
   a = RangeOf(*h, VCP_WhiteBalBlue);
@@ -387,7 +387,7 @@ class RawAccessTest : public ::testing::TestWithParam<Family> {
   std::vector<sim::Request> LockRequests() const {
     std::vector<sim::Request> out;
     for (const sim::Request& r : cam->Requests(Op::KsProperty)) {
-      if (r.set.IsNull() && r.id == kRawLockId) out.push_back(r);
+      if (r.set.IsNull() && r.id == sim::raw::kLockId) out.push_back(r);
     }
     return out;
   }
@@ -413,11 +413,11 @@ TEST_P(RawAccessTest, UnlockRequestUsesOneBlockWithTheKey) {
   const sim::Request& r = cam->log[0];
   EXPECT_TRUE(r.set.IsNull());
   EXPECT_EQ(r.id, 2u);
-  EXPECT_EQ(r.flags, kKsSet);
+  EXPECT_EQ(r.flags, sim::ks::kTypeSet);
   EXPECT_EQ(r.propertyLength, 296u);
   EXPECT_EQ(r.dataLength, 296u);
   EXPECT_EQ(r.PropertyLong(24), 0);
-  EXPECT_EQ(r.PropertyLong(28), kRawAccessUnlockValue);
+  EXPECT_EQ(r.PropertyLong(28), sim::raw::kUnlockKey);
   EXPECT_EQ(r.property, r.data) << "one block as property and data";
   EXPECT_TRUE(cam->rawAccess.unlocked);
 
@@ -430,7 +430,7 @@ TEST_P(RawAccessTest, UnlockRequestUsesOneBlockWithTheKey) {
 TEST_P(RawAccessTest, FlagIsKeptAsGiven) {
   ASSERT_EQ(h->EnableRawAccess(7), hr::Ok);
   EXPECT_EQ(h->RawAccessEnabled(), 7);
-  EXPECT_EQ(cam->log.back().PropertyLong(28), kRawAccessUnlockValue);
+  EXPECT_EQ(cam->log.back().PropertyLong(28), sim::raw::kUnlockKey);
   ASSERT_EQ(h->EnableRawAccess(-1), hr::Ok);
   EXPECT_EQ(h->RawAccessEnabled(), -1);
 }
@@ -445,13 +445,13 @@ TEST_P(RawAccessTest, SelectThenRead) {
   const sim::Request& select = cam->log[0];
   EXPECT_EQ(select.set, set);
   EXPECT_EQ(select.id, 0u);
-  EXPECT_EQ(select.flags, kKsSet);
+  EXPECT_EQ(select.flags, sim::ks::kTypeSet);
   EXPECT_EQ(select.PropertyLong(28), 0x10);
   EXPECT_EQ(select.property, select.data);
   const sim::Request& read = cam->log[1];
   EXPECT_EQ(read.set, set);
   EXPECT_EQ(read.id, 1u);
-  EXPECT_EQ(read.flags, kKsGet);
+  EXPECT_EQ(read.flags, sim::ks::kTypeGet);
   EXPECT_EQ(read.PropertyLong(28), 0x10) << "as left by the select";
   EXPECT_EQ(read.propertyLength, 296u);
   EXPECT_EQ(read.dataLength, 296u);
@@ -464,7 +464,7 @@ TEST_P(RawAccessTest, WriteSendsTheLowEightBits) {
   ASSERT_EQ(h->WriteRaw(500 + 0x20, 0x1FF), hr::Ok);
   ASSERT_EQ(cam->log.size(), 2u);
   EXPECT_EQ(cam->log[1].id, 1u);
-  EXPECT_EQ(cam->log[1].flags, kKsSet);
+  EXPECT_EQ(cam->log[1].flags, sim::ks::kTypeSet);
   EXPECT_EQ(cam->log[1].DataLong(28), 0xFF);
   EXPECT_EQ(cam->rawAccess.registers[set][0x20], 0xFF);
   int32_t v = 0;
@@ -479,11 +479,11 @@ TEST_P(RawAccessTest, CodesAreUsedWithoutTranslationOrLimit) {
   cam->ClearLog();
   int32_t v = 0;
   h->ReadRaw(5, &v);  // proc-amp set, index 5
-  EXPECT_EQ(cam->log[0].set, kSetVideoProcAmp);
+  EXPECT_EQ(cam->log[0].set, sim::ks::kSetVideoProcAmp);
   EXPECT_EQ(cam->log[0].PropertyLong(28), 5);
   cam->ClearLog();
   h->ReadRaw(16, &v);  // not catalogue value 16 (gain): proc-amp index 16
-  EXPECT_EQ(cam->log[0].set, kSetVideoProcAmp);
+  EXPECT_EQ(cam->log[0].set, sim::ks::kSetVideoProcAmp);
   EXPECT_EQ(cam->log[0].PropertyLong(28), 16);
   cam->ClearLog();
   h->WriteRaw(1500, 3);  // beyond 1000: the null set, index 0
@@ -503,10 +503,10 @@ TEST_P(RawAccessTest, NegativeCodesAreRefused) {
 }
 
 TEST_P(RawAccessTest, RefusedUnlockFailsAndKeepsTheFlag) {
-  cam->rawAccess.unlockValue = kRawAccessUnlockValue + 1;  // a driver with another key
+  cam->rawAccess.unlockValue = sim::raw::kUnlockKey + 1;  // a driver with another key
   EXPECT_EQ(h->EnableRawAccess(1), hr::Fail);
   EXPECT_EQ(h->RawAccessEnabled(), 0);
-  cam->rawAccess.unlockValue = kRawAccessUnlockValue;
+  cam->rawAccess.unlockValue = sim::raw::kUnlockKey;
   ASSERT_EQ(h->EnableRawAccess(3), hr::Ok);
   cam->failures[Op::KsProperty] = hr::AccessDenied;
   EXPECT_EQ(h->EnableRawAccess(0), hr::Fail);
@@ -534,7 +534,7 @@ TEST_P(RawAccessTest, DestructionRelocksOnce) {
   std::vector<sim::Request> locks = LockRequests();
   ASSERT_EQ(locks.size(), 1u);
   EXPECT_EQ(locks[0].PropertyLong(28), 0);
-  EXPECT_EQ(locks[0].flags, kKsSet);
+  EXPECT_EQ(locks[0].flags, sim::ks::kTypeSet);
   EXPECT_FALSE(cam->rawAccess.unlocked);
   EXPECT_EQ(cam->log.front().op, Op::KsProperty) << "relock before the interfaces go";
 }

@@ -10,6 +10,7 @@
 
 #include "tools/report.h"
 #include "property/catalogue.h"
+#include "tests/report_labels.h"
 
 namespace lumora {
 namespace {
@@ -140,7 +141,7 @@ TEST(ReportBody, OneLinePerPropertyWithTheCallsItShows) {
   EXPECT_EQ(lines[26], "Pan Cam            read only    Range not supp.\tValue is not supp.");
   EXPECT_EQ(lines[31], "Iris Setting       read write   Range not supp.\tValue is not supp.");
   for (int32_t i = 0; i < 32; ++i) {
-    EXPECT_EQ(lines[i].substr(0, 18), ReportName(i)) << i;
+    EXPECT_EQ(lines[i].substr(0, 18), test::kReportLabels[i]) << i;
   }
   // Range and value are asked exactly of the lines that show them.
   const std::set<int32_t> shown = {0, 1, 5, 6, 15, 26, 31};

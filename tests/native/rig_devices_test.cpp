@@ -176,14 +176,14 @@ TEST(RigCamera, NotifiesAcceptedWritesOnly) {
 
   uint8_t property[24] = {};
   std::memcpy(property, &set, 16);
-  uint32_t id = 1, flags = kKsGet;
+  uint32_t id = 1, flags = sim::ks::kTypeGet;
   std::memcpy(property + 16, &id, 4);
   std::memcpy(property + 20, &flags, 4);
   uint8_t data[296] = {};
   uint32_t returned = 0;
   EXPECT_EQ(cam->KsProperty(property, 24, data, sizeof data, &returned), hr::Ok);
   EXPECT_EQ(writes, 3);
-  flags = kKsSet;
+  flags = sim::ks::kTypeSet;
   std::memcpy(property + 20, &flags, 4);
   int32_t value = 9;
   std::memcpy(data + 28, &value, 4);

@@ -19,7 +19,7 @@ TEST(SimFamilies, EveryPrivateSetAnswersTheDetectionProbe) {
     ASSERT_EQ(filter->QueryKsPropertySet(&ks), hr::Ok);
     uint32_t support = 0;
     ASSERT_EQ(ks->QuerySupported(info.privateSet, 9, &support), hr::Ok) << info.name;
-    EXPECT_EQ(support & 3, kKsSupportGet | kKsSupportSet) << info.name;
+    EXPECT_EQ(support & 3, sim::ks::kSupportGet | sim::ks::kSupportSet) << info.name;
     EXPECT_EQ(PublicChipset(info.chipset) == CSX_Unknown, false) << info.name;
   }
 }
@@ -55,7 +55,7 @@ TEST(SimFamilies, ValuesTravelInTheFamilyLayout) {
     PropertyRequest request;
     request.SetSet(set);
     request.SetId(l.id);
-    request.SetFlags(kKsGet);
+    request.SetFlags(sim::ks::kTypeGet);
     PropertyData data;
     uint32_t returned = 0;
     ASSERT_EQ(cam->KsProperty(request.bytes(), 296, data.bytes(), 296, &returned), hr::Ok);
@@ -86,24 +86,25 @@ TEST_P(SimRawAccessTest, Protocol) {
   cam->logRequests = GetParam();
   const Guid set = sim::kSetSaa8112;
   int32_t v = 0;
-  EXPECT_EQ(Raw(*cam, kNullGuid, 2, kKsSet, 12345), hr::AccessDenied) << "wrong key";
+  EXPECT_EQ(Raw(*cam, kNullGuid, 2, sim::ks::kTypeSet, 12345), hr::AccessDenied) << "wrong key";
   EXPECT_FALSE(cam->rawAccess.unlocked);
-  ASSERT_EQ(Raw(*cam, kNullGuid, 2, kKsSet, kRawAccessUnlockValue), hr::Ok);
-  ASSERT_EQ(Raw(*cam, set, 0, kKsSet, 0x10), hr::Ok);  // select
+  ASSERT_EQ(Raw(*cam, kNullGuid, 2, sim::ks::kTypeSet, sim::raw::kUnlockKey), hr::Ok);
+  ASSERT_EQ(Raw(*cam, set, 0, sim::ks::kTypeSet, 0x10), hr::Ok);  // select
   EXPECT_EQ(cam->rawAccess.selectedIndex, 0x10);
-  ASSERT_EQ(Raw(*cam, set, 1, kKsGet, 0, &v), hr::Ok);
+  ASSERT_EQ(Raw(*cam, set, 1, sim::ks::kTypeGet, 0, &v), hr::Ok);
   EXPECT_EQ(v, 0x42);
-  ASSERT_EQ(Raw(*cam, set, 1, kKsSet, 0x7E), hr::Ok);
+  ASSERT_EQ(Raw(*cam, set, 1, sim::ks::kTypeSet, 0x7E), hr::Ok);
   EXPECT_EQ(cam->rawAccess.registers[set][0x10], 0x7E);
-  EXPECT_EQ(Raw(*cam, sim::kSetSaa8116, 1, kKsGet, 0), sim::kNotFound) << "nothing selected there";
+  EXPECT_EQ(Raw(*cam, sim::kSetSaa8116, 1, sim::ks::kTypeGet, 0), sim::kNotFound)
+      << "nothing selected there";
 
-  ASSERT_EQ(Raw(*cam, kNullGuid, 2, kKsSet, 0), hr::Ok);  // lock
+  ASSERT_EQ(Raw(*cam, kNullGuid, 2, sim::ks::kTypeSet, 0), hr::Ok);  // lock
   EXPECT_EQ(cam->rawAccess.selectedIndex, 0x10) << "the selection is remembered";
-  EXPECT_EQ(Raw(*cam, set, 1, kKsGet, 0), hr::AccessDenied);
-  EXPECT_EQ(Raw(*cam, set, 1, kKsSet, 1), hr::AccessDenied);
+  EXPECT_EQ(Raw(*cam, set, 1, sim::ks::kTypeGet, 0), hr::AccessDenied);
+  EXPECT_EQ(Raw(*cam, set, 1, sim::ks::kTypeSet, 1), hr::AccessDenied);
   EXPECT_EQ(cam->rawAccess.registers[set][0x10], 0x7E);
   // Locked, id 0 is the ordinary white-balance mode again.
-  ASSERT_EQ(Raw(*cam, set, 0, kKsSet, 3), hr::Ok);
+  ASSERT_EQ(Raw(*cam, set, 0, sim::ks::kTypeSet, 3), hr::Ok);
   EXPECT_EQ(cam->FindPrivateSet(set)->properties[0].value, 3);
   EXPECT_EQ(cam->rawAccess.selectedIndex, 0x10);
   EXPECT_EQ(cam->log.size(), GetParam() ? 10u : 0u);  // one per request
@@ -114,7 +115,7 @@ INSTANTIATE_TEST_SUITE_P(Logging, SimRawAccessTest, ::testing::Bool());
 TEST(SimRawAccess, OnlyThePhilipsFamiliesSpeakIt) {
   for (Family f : {Family::CreaLiveUltra, Family::LogiFusion}) {
     auto cam = sim::MakeFamilyCamera(f);
-    EXPECT_EQ(Raw(*cam, kNullGuid, 2, kKsSet, kRawAccessUnlockValue), sim::kSetNotFound);
+    EXPECT_EQ(Raw(*cam, kNullGuid, 2, sim::ks::kTypeSet, sim::raw::kUnlockKey), sim::kSetNotFound);
   }
 }
 

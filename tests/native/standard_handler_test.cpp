@@ -30,9 +30,9 @@ class StandardHandlerTest : public ::testing::Test {
 TEST_F(StandardHandlerTest, InitFillsTheElevenSlots) {
   const Guid priv = Guid::Parse("35DBC300-F98F-11D2-AFD0-00104B13EAF2");
   auto h = Make(priv);
-  EXPECT_EQ(h->PropertySetSlot(0), kSetVideoProcAmp);
+  EXPECT_EQ(h->PropertySetSlot(0), sim::ks::kSetVideoProcAmp);
   EXPECT_EQ(h->PropertySetSlot(1), kSetVideoControl);
-  EXPECT_EQ(h->PropertySetSlot(2), kSetCameraControl);
+  EXPECT_EQ(h->PropertySetSlot(2), sim::ks::kSetCameraControl);
   EXPECT_EQ(h->PropertySetSlot(5), priv);
   for (int slot : {3, 4, 6, 7, 8, 9, 10}) EXPECT_TRUE(h->PropertySetSlot(slot).IsNull()) << slot;
 }
@@ -104,7 +104,7 @@ TEST_F(StandardHandlerTest, RawCodesResolveIntoTheirSets) {
   ASSERT_EQ(ks.size(), 2u);
   EXPECT_EQ(ks[0].set, priv);
   EXPECT_EQ(ks[0].id, 15u);
-  EXPECT_EQ(ks[0].flags, kKsGet);
+  EXPECT_EQ(ks[0].flags, sim::ks::kTypeGet);
   EXPECT_EQ(ks[0].propertyLength, 296u);
   EXPECT_EQ(ks[0].dataLength, 296u);
   EXPECT_EQ(ks[1].id, 150u);
@@ -181,8 +181,8 @@ TEST_F(StandardHandlerTest, SupportComesFromBasicSupportQuery) {
   EXPECT_EQ(support, VCS_both);
   auto ks = cam->Requests(Op::KsProperty);
   ASSERT_EQ(ks.size(), 1u);
-  EXPECT_EQ(ks[0].set, kSetVideoProcAmp);
-  EXPECT_EQ(ks[0].flags, kKsBasicSupport);
+  EXPECT_EQ(ks[0].set, sim::ks::kSetVideoProcAmp);
+  EXPECT_EQ(ks[0].flags, sim::ks::kTypeBasicSupport);
   EXPECT_EQ(ks[0].dataLength, 4u);
 
   // A proc-amp id the driver lacks, a failing query and a wrong answer size

@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "property/catalogue.h"
 #include "sim/rig_devices.h"
 #include "tools/camera_source.h"
 #include "tools/cli_args.h"

@@ -175,8 +175,8 @@ const CallRow kCalls[] = {
     {Op::KsProperty,
      [](Interfaces& i) {
        PropertyRequest request;
-       request.SetSet(kSetVideoProcAmp);
-       request.SetFlags(kKsGet);
+       request.SetSet(sim::ks::kSetVideoProcAmp);
+       request.SetFlags(sim::ks::kTypeGet);
        PropertyData data;
        uint32_t returned = 0;
        return i.ks->KsProperty(request.bytes(), PropertyBlock::kSize, data.bytes(),
@@ -185,7 +185,7 @@ const CallRow kCalls[] = {
     {Op::QuerySupported,
      [](Interfaces& i) {
        uint32_t s = 0;
-       return i.ksSet->QuerySupported(kSetVideoProcAmp, 0, &s);
+       return i.ksSet->QuerySupported(sim::ks::kSetVideoProcAmp, 0, &s);
      }},
 };
 
@@ -242,7 +242,7 @@ TEST_F(AdapterTest, ValuesCrossAtFullWidthAndSign) {
 
   uint32_t support = 0;
   ASSERT_EQ(i.ksSet->QuerySupported(kPrivate, 9, &support), hr::Ok);
-  EXPECT_EQ(support, kKsSupportGet);
+  EXPECT_EQ(support, sim::ks::kSupportGet);
   ASSERT_EQ(cam->Requests(Op::QuerySupported).size(), 1u);
   EXPECT_EQ(cam->Requests(Op::QuerySupported)[0].set, kPrivate);
   EXPECT_EQ(cam->Requests(Op::QuerySupported)[0].id, 9u);
@@ -272,11 +272,11 @@ TEST_F(AdapterTest, OutParametersAreWrittenOnlyOnSuccessAndNeverNull) {
   EXPECT_EQ(i.video->GetCaps(i.output.get(), nullptr), hr::Pointer);
   EXPECT_EQ(i.video->GetMode(i.output.get(), nullptr), hr::Pointer);
   EXPECT_EQ(i.video->GetCurrentActualFrameRate(i.output.get(), nullptr), hr::Pointer);
-  EXPECT_EQ(i.ksSet->QuerySupported(kSetVideoProcAmp, 0, nullptr), hr::Pointer);
+  EXPECT_EQ(i.ksSet->QuerySupported(sim::ks::kSetVideoProcAmp, 0, nullptr), hr::Pointer);
   EXPECT_EQ(i.output->QueryDirection(nullptr), hr::Pointer);
   PropertyRequest request;
-  request.SetSet(kSetVideoProcAmp);
-  request.SetFlags(kKsGet);
+  request.SetSet(sim::ks::kSetVideoProcAmp);
+  request.SetFlags(sim::ks::kTypeGet);
   PropertyData data;
   EXPECT_EQ(i.ks->KsProperty(request.bytes(), PropertyBlock::kSize, data.bytes(),
                              PropertyBlock::kSize, nullptr),
@@ -294,7 +294,7 @@ TEST_F(AdapterTest, KsPropertyHandsTheWholeBlockOver) {
   PropertyRequest request;
   request.SetSet(kPrivate);
   request.SetId(15);
-  request.SetFlags(kKsGet);
+  request.SetFlags(sim::ks::kTypeGet);
   for (uint32_t off = PropertyRequest::kBodyOffset; off < PropertyBlock::kSize; off += 4) {
     request.SetULong(off, off * 7);  // a body the driver must see unchanged
   }
@@ -314,7 +314,7 @@ TEST_F(AdapterTest, KsPropertyHandsTheWholeBlockOver) {
   EXPECT_EQ(0, std::memcmp(r.property.data(), request.bytes(), PropertyBlock::kSize));
   EXPECT_EQ(r.set, kPrivate);
   EXPECT_EQ(r.id, 15u);
-  EXPECT_EQ(r.flags, kKsGet);
+  EXPECT_EQ(r.flags, sim::ks::kTypeGet);
 }
 
 TEST_F(AdapterTest, FindPinWalksTheFiltersPinsInOrder) {

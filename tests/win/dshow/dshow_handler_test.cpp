@@ -89,9 +89,9 @@ TEST_F(DShowHandlerTest, StandardControlsReadAndRange) {
   EXPECT_EQ(support, VCS_both);
   auto ks = cam->Requests(Op::KsProperty);
   ASSERT_EQ(ks.size(), 1u);
-  EXPECT_EQ(ks[0].set, kSetVideoProcAmp);
+  EXPECT_EQ(ks[0].set, sim::ks::kSetVideoProcAmp);
   EXPECT_EQ(ks[0].id, 9u);
-  EXPECT_EQ(ks[0].flags, kKsBasicSupport);
+  EXPECT_EQ(ks[0].flags, sim::ks::kTypeBasicSupport);
   EXPECT_EQ(ks[0].dataLength, 4u);
 }
 
@@ -213,13 +213,13 @@ TEST_F(DShowHandlerTest, PrivatePropertyTravelsThroughIKsControl) {
   EXPECT_EQ(get.op, Op::KsProperty);
   EXPECT_EQ(get.set, kPrivate);
   EXPECT_EQ(get.id, 15u);
-  EXPECT_EQ(get.flags, kKsGet);
+  EXPECT_EQ(get.flags, sim::ks::kTypeGet);
   EXPECT_EQ(get.propertyLength, 296u);
   EXPECT_EQ(get.dataLength, 296u);
   const sim::Request& put = cam->log[1];
   EXPECT_EQ(put.set, kPrivate);
   EXPECT_EQ(put.id, 15u);
-  EXPECT_EQ(put.flags, kKsSet);
+  EXPECT_EQ(put.flags, sim::ks::kTypeSet);
   EXPECT_EQ(put.dataLength, 296u);
   EXPECT_EQ(put.DataLong(24), -3);
 

@@ -48,7 +48,7 @@ class HandlerFamilyTest : public ::testing::Test {
   sim::Request OnlyWrite() {
     std::vector<sim::Request> writes;
     for (const sim::Request& r : cam->Requests(Op::KsProperty)) {
-      if (r.flags == kKsSet) writes.push_back(r);
+      if (r.flags == sim::ks::kTypeSet) writes.push_back(r);
     }
     EXPECT_EQ(writes.size(), 1u);
     return writes.empty() ? sim::Request{} : writes.back();
@@ -87,7 +87,7 @@ TEST_F(HandlerFamilyTest, Saa8112GainAtOffset28AndRawAccess) {
   handler.reset();
   int locks = 0;
   for (const sim::Request& r : cam->Requests(Op::KsProperty)) {
-    if (r.set.IsNull() && r.id == kRawLockId && r.PropertyLong(28) == 0) ++locks;
+    if (r.set.IsNull() && r.id == sim::raw::kLockId && r.PropertyLong(28) == 0) ++locks;
   }
   EXPECT_EQ(locks, 1);
   EXPECT_FALSE(cam->rawAccess.unlocked);

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "probe/probe_ids.h"
-#include "tools/report.h"
+#include "tests/report_labels.h"
 
 namespace {
 
@@ -360,7 +360,7 @@ TEST_F(ProbeUi, ReportListsEveryPropertyOfTheSelectedCamera) {
   int readable = 0, beyond25 = 0;
   for (int i = 0; i < 32; ++i) {
     const std::wstring& line = lines[i + 1];
-    const std::wstring name = Widen(lumora::ReportName(i));
+    const std::wstring name = Widen(lumora::test::kReportLabels[i]);
     ASSERT_EQ(line.substr(0, 18), name) << "line " << i;
     const std::wstring support = line.substr(18, 14);
     const std::wstring rest = line.substr(std::min<size_t>(line.size(), 32));

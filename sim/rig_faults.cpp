@@ -1,0 +1,83 @@
+// Faults injected into the rig's controls (LUMORA_SIM_FAULTS).
+#include <cstdlib>
+#include <map>
+#include <sstream>
+
+#include "sim/rig_devices.h"
+#include "sim/rig_text.h"
+
+namespace lumora::sim {
+
+std::string RigFaultsFromEnvironment() {
+  const char* value = std::getenv("LUMORA_SIM_FAULTS");
+  return value != nullptr ? value : "";
+}
+
+bool ApplyRigFaults(const std::string& text, const std::vector<RigDevice>& devices) {
+  // The faults to set, each resolved once the whole list is known to be right.
+  struct Pending {
+    std::map<int32_t, ControlFaults>* standard;  // or
+    std::map<uint32_t, ControlFaults>* privateFaults;
+    int32_t id;
+    bool ControlFaults::*which;
+  };
+  static const struct {
+    const char* name;
+    bool ControlFaults::*which;
+  } kFaults[] = {
+      {"ignore-writes", &ControlFaults::ignoreWrites},
+      {"zero-step", &ControlFaults::zeroStep},
+      {"default-outside", &ControlFaults::defaultOutside},
+      {"fail-reads", &ControlFaults::failReads},
+      {"wide-range", &ControlFaults::wideRange},
+      {"keep-outside", &ControlFaults::keepOutside},
+  };
+  std::vector<Pending> pending;
+  std::istringstream entries(text);
+  std::string entry;
+  while (std::getline(entries, entry, ',')) {
+    if (entry.empty()) continue;
+    const size_t colon1 = entry.find(':');
+    const size_t colon2 = colon1 == std::string::npos ? colon1 : entry.find(':', colon1 + 1);
+    if (colon2 == std::string::npos) return false;
+    const std::string control = entry.substr(colon1 + 1, colon2 - colon1 - 1);
+    const std::string fault = entry.substr(colon2 + 1);
+    int64_t place = 0, id = 0;
+    if (!ParseLong(entry.substr(0, colon1), 1, static_cast<int64_t>(devices.size()), &place)) {
+      return false;
+    }
+    SimulatedCamera* cam = devices[static_cast<size_t>(place) - 1].camera.get();
+    const size_t slash = control.find('/');
+    if (cam == nullptr || slash == std::string::npos ||
+        !ParseLong(control.substr(slash + 1), 0, INT32_MAX, &id)) {
+      return false;
+    }
+    const std::string kind = control.substr(0, slash);
+    Pending p{nullptr, nullptr, static_cast<int32_t>(id), nullptr};
+    if (kind == "procamp" || kind == "camera") {
+      const bool isCamera = kind == "camera";
+      if ((isCamera ? cam->cameraControl : cam->procAmp).count(p.id) != 0) {
+        p.standard = isCamera ? &cam->cameraControlFaults : &cam->procAmpFaults;
+      }
+    } else if (kind == "private") {
+      for (auto& [set, privateSet] : cam->privateSets) {
+        if (privateSet.properties.count(static_cast<uint32_t>(id)) != 0)
+          p.privateFaults = &privateSet.faults;
+      }
+    }
+    if (p.standard == nullptr && p.privateFaults == nullptr) return false;
+    for (const auto& f : kFaults) {
+      if (fault == f.name) p.which = f.which;
+    }
+    if (p.which == nullptr) return false;
+    pending.push_back(p);
+  }
+  for (const Pending& p : pending) {
+    ControlFaults& faults = p.standard != nullptr ? (*p.standard)[p.id]
+                                                  : (*p.privateFaults)[static_cast<uint32_t>(p.id)];
+    faults.*p.which = true;
+  }
+  return true;
+}
+
+}  // namespace lumora::sim
