@@ -92,21 +92,28 @@ bool IsVariantRef(const VARIANT& arg) noexcept {
   return arg.vt == (VT_BYREF | VT_VARIANT) && arg.pvarVal;
 }
 
-// One IDispatch serves ILumoraCOM and its extension ILumoraCOM2 (from the
-// type information of the derived interface).
-class LumoraCOM : public com::Dispatch<ILumoraCOM2> {
+// One IDispatch serves ILumoraCOM and its extensions ILumoraCOM2 and
+// ILumoraCOM3 (from the type information of the most derived interface).
+class LumoraCOM : public com::Dispatch<ILumoraCOM3> {
  public:
   // std::bad_alloc reaches the class object, which answers E_OUTOFMEMORY.
   LumoraCOM() : api_(std::make_unique<Api>()) {}
 
   IUnknown* Interface(REFIID riid) {
-    if (riid == __uuidof(ILumoraCOM) || riid == __uuidof(ILumoraCOM2) || riid == IID_IDispatch) {
-      return static_cast<ILumoraCOM2*>(this);
+    if (riid == __uuidof(ILumoraCOM) || riid == __uuidof(ILumoraCOM2) ||
+        riid == __uuidof(ILumoraCOM3) || riid == IID_IDispatch) {
+      return static_cast<ILumoraCOM3*>(this);
     }
     return nullptr;
   }
 
   IFACEMETHODIMP EnumCams() override { return Result(api_->EnumCams()); }
+
+  // ILumoraCOM3: the list from every capture source.
+  IFACEMETHODIMP EnumAllCams() override {
+    simpleapi::CameraManager* manager = simpleapi::ManagerOf(*api_);
+    return Result(manager && manager->EnumAllCams());
+  }
 
   IFACEMETHODIMP GetCamStrings(SAFEARRAY** camNames) override {
     return StringArray(*api_, &Api::GetCamStrings, camNames);

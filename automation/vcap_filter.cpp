@@ -38,13 +38,26 @@ Bstr ToBstr(const std::u16string& text) {
 
 }  // namespace
 
-class VCapFilter : public com::Dispatch<IVCapFilter> {
+// One IDispatch serves IVCapFilter and its extension IVCapFilter2.
+class VCapFilter : public com::Dispatch<IVCapFilter2> {
  public:
   IUnknown* Interface(REFIID riid) {
-    if (riid == __uuidof(IVCapFilter) || riid == IID_IDispatch) {
-      return static_cast<IVCapFilter*>(this);
+    if (riid == __uuidof(IVCapFilter) || riid == __uuidof(IVCapFilter2) || riid == IID_IDispatch) {
+      return static_cast<IVCapFilter2*>(this);
     }
     return nullptr;
+  }
+
+  // 0 a kernel-streaming device (the default), 1 any other capture source.
+  IFACEMETHODIMP get_SourceKind(LONG* pVal) override {
+    if (!pVal) return E_POINTER;
+    *pVal = sourceKind_;
+    return S_OK;
+  }
+  IFACEMETHODIMP put_SourceKind(LONG newVal) override {
+    if (newVal != 0 && newVal != 1) return E_INVALIDARG;
+    sourceKind_ = newVal;
+    return S_OK;
   }
 
   IFACEMETHODIMP get_FName(BSTR* pVal) override { return ReadString(name_, pVal); }
@@ -114,6 +127,7 @@ class VCapFilter : public com::Dispatch<IVCapFilter> {
   Microsoft::WRL::ComPtr<IUnknown> moniker_;
   LONG index_ = 0;
   Bstr serial_;
+  LONG sourceKind_ = 0;
 };
 
 HRESULT CreateVCapFilter(IUnknown* outer, REFIID riid, void** ppv) {

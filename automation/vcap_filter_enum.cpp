@@ -1,4 +1,5 @@
-// VCapFilterEnum: lists the plug-and-play DirectShow devices of a category.
+// VCapFilterEnum: lists the plug-and-play DirectShow devices of a category,
+// and (IVCapFilterEnum2) every other capture source after them.
 #include <wrl/client.h>
 
 #include <memory>
@@ -46,8 +47,11 @@ class DescriptorFactory {
   ComPtr<IClassFactory> factory_;
 };
 
-// Builds the descriptor of one device and adds it to the collection.
-// Devices whose descriptor cannot be created are skipped.
+// Kinds of capture source (IVCapFilter2::SourceKind).
+enum SourceKind : LONG { kDeviceSource = 0, kOtherSource = 1 };
+
+// Builds the descriptor of one source and adds it to the collection. Sources
+// whose descriptor cannot be created are skipped.
 void AddDevice(DeviceEntry& device, IVCapCollection* collection, DescriptorFactory& descriptors) {
   ComPtr<IVCapFilter> filter;
   if (FAILED(descriptors.Create(&filter)) || !filter) return;
@@ -60,6 +64,10 @@ void AddDevice(DeviceEntry& device, IVCapCollection* collection, DescriptorFacto
   filter->put_DeviceName(device.displayName.Get());
   filter->put_ClsID(device.clsid ? device.clsid->Get() : empty.Get());
   filter->put_FIndex(count + 1);
+  if (!device.plugAndPlay) {
+    ComPtr<IVCapFilter2> described;
+    if (FAILED(filter.As(&described)) || FAILED(described->put_SourceKind(kOtherSource))) return;
+  }
 
   Variant item;
   item.Get()->vt = VT_DISPATCH;
@@ -69,18 +77,42 @@ void AddDevice(DeviceEntry& device, IVCapCollection* collection, DescriptorFacto
 
 }  // namespace
 
-class VCapFilterEnum : public com::Dispatch<IVCapFilterEnum> {
+// One IDispatch serves IVCapFilterEnum and its extension IVCapFilterEnum2.
+class VCapFilterEnum : public com::Dispatch<IVCapFilterEnum2> {
  public:
   explicit VCapFilterEnum(const Platform& platform) noexcept : platform_(platform) {}
 
   IUnknown* Interface(REFIID riid) {
-    if (riid == __uuidof(IVCapFilterEnum) || riid == IID_IDispatch) {
-      return static_cast<IVCapFilterEnum*>(this);
+    if (riid == __uuidof(IVCapFilterEnum) || riid == __uuidof(IVCapFilterEnum2) ||
+        riid == IID_IDispatch) {
+      return static_cast<IVCapFilterEnum2*>(this);
     }
     return nullptr;
   }
 
   IFACEMETHODIMP EnumerateFilter(BSTR ClsID, IDispatch** pVal) override {
+    return Enumerate(ClsID, false, pVal);
+  }
+
+  // The devices in EnumerateFilter's order, then every other source.
+  IFACEMETHODIMP EnumerateAllFilter(BSTR ClsID, IDispatch** pVal) override {
+    return Enumerate(ClsID, true, pVal);
+  }
+
+  IFACEMETHODIMP DeviceCatClsid(KnownDeviceCat deviceCatEnum, BSTR* pVal) override {
+    return com::Guard([&] {
+      std::optional<std::string> text =
+          KnownDeviceCategoryText(static_cast<int32_t>(deviceCatEnum));
+      if (!text) return E_INVALIDARG;
+      if (!pVal) return E_POINTER;
+      std::wstring wide(text->begin(), text->end());  // hexadecimal digits, dashes, braces
+      *pVal = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+      return *pVal ? S_OK : E_OUTOFMEMORY;
+    });
+  }
+
+ private:
+  HRESULT Enumerate(BSTR ClsID, bool allSources, IDispatch** pVal) {
     if (!pVal) return E_POINTER;
     return com::Guard([&] {
       CLSID category;
@@ -88,7 +120,8 @@ class VCapFilterEnum : public com::Dispatch<IVCapFilterEnum> {
       if (FAILED(hr)) return hr;
 
       std::unique_ptr<DeviceList> devices;
-      hr = platform_.openDevices(category, &devices);
+      hr = allSources ? platform_.openSources(category, &devices)
+                      : platform_.openDevices(category, &devices);
       if (FAILED(hr)) return hr;
 
       ComPtr<IVCapCollection> collection;
@@ -106,19 +139,6 @@ class VCapFilterEnum : public com::Dispatch<IVCapFilterEnum> {
     });
   }
 
-  IFACEMETHODIMP DeviceCatClsid(KnownDeviceCat deviceCatEnum, BSTR* pVal) override {
-    return com::Guard([&] {
-      std::optional<std::string> text =
-          KnownDeviceCategoryText(static_cast<int32_t>(deviceCatEnum));
-      if (!text) return E_INVALIDARG;
-      if (!pVal) return E_POINTER;
-      std::wstring wide(text->begin(), text->end());  // hexadecimal digits, dashes, braces
-      *pVal = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
-      return *pVal ? S_OK : E_OUTOFMEMORY;
-    });
-  }
-
- private:
   const Platform& platform_;
 };
 

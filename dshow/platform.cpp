@@ -7,6 +7,7 @@
 #include <cwchar>
 #include <new>
 #include <utility>
+#include <vector>
 
 #include "dshow/dshow_filter.h"
 #include "dshow/multimedia_clock.h"
@@ -39,14 +40,17 @@ std::optional<Bstr> ReadBagString(IPropertyBag* bag, const wchar_t* name) {
   return text;
 }
 
-// Devices that are not plug-and-play, whose property bag cannot be bound or
-// that have no friendly name are passed over.
-bool Describe(IMoniker* moniker, DeviceEntry* device) {
+// Sources whose property bag cannot be bound or that have no friendly name
+// are passed over, and so are those that are not plug-and-play unless
+// `others` asks for them.
+bool Describe(IMoniker* moniker, bool others, DeviceEntry* device) {
   CoTaskMem<wchar_t> displayName;
   if (FAILED(moniker->GetDisplayName(nullptr, nullptr, displayName.Receive())) ||
-      !displayName.Get() || !std::wcsstr(displayName.Get(), kPnpMarker)) {
+      !displayName.Get()) {
     return false;
   }
+  const bool plugAndPlay = std::wcsstr(displayName.Get(), kPnpMarker) != nullptr;
+  if (!plugAndPlay && !others) return false;
   ComPtr<IPropertyBag> bag;
   if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_PPV_ARGS(&bag)))) return false;
   std::optional<Bstr> friendlyName = ReadBagString(bag.Get(), L"FriendlyName");
@@ -55,25 +59,42 @@ bool Describe(IMoniker* moniker, DeviceEntry* device) {
   device->displayName = Bstr(displayName.Get());
   device->friendlyName = std::move(*friendlyName);
   device->clsid = ReadBagString(bag.Get(), L"CLSID");
+  device->plugAndPlay = plugAndPlay;
   return true;
 }
 
+// With `others`, the sources that are not plug-and-play are held back until
+// the enumeration has given every device.
 class MonikerList final : public DeviceList {
  public:
-  explicit MonikerList(ComPtr<IEnumMoniker> monikers) noexcept : monikers_(std::move(monikers)) {}
+  MonikerList(ComPtr<IEnumMoniker> monikers, bool others) noexcept
+      : monikers_(std::move(monikers)), others_(others) {}
   bool Next(DeviceEntry* device) override {
     ComPtr<IMoniker> moniker;
-    while (monikers_->Next(1, moniker.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
-      if (moniker && Describe(moniker.Get(), device)) return true;
+    while (monikers_ && monikers_->Next(1, moniker.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
+      if (!moniker || !Describe(moniker.Get(), others_, device)) continue;
+      if (device->plugAndPlay) return true;
+      try {
+        held_.push_back(std::move(*device));
+      } catch (const std::bad_alloc&) {
+        // Without memory for it the source is passed over.
+      }
+      *device = DeviceEntry();
     }
-    return false;
+    monikers_.Reset();
+    if (next_ >= held_.size()) return false;
+    *device = std::move(held_[next_++]);
+    return true;
   }
 
  private:
-  ComPtr<IEnumMoniker> monikers_;
+  ComPtr<IEnumMoniker> monikers_;  // reset at its end
+  bool others_;
+  std::vector<DeviceEntry> held_;
+  size_t next_ = 0;
 };
 
-HRESULT OpenDevices(REFCLSID category, std::unique_ptr<DeviceList>* list) {
+HRESULT OpenList(REFCLSID category, bool others, std::unique_ptr<DeviceList>* list) {
   list->reset();
   ComPtr<ICreateDevEnum> devices;
   HRESULT hr =
@@ -83,8 +104,16 @@ HRESULT OpenDevices(REFCLSID category, std::unique_ptr<DeviceList>* list) {
   hr = devices->CreateClassEnumerator(category, &monikers, 0);
   if (FAILED(hr)) return hr;
   if (hr == S_FALSE || !monikers) return S_FALSE;
-  list->reset(new (std::nothrow) MonikerList(std::move(monikers)));
+  list->reset(new (std::nothrow) MonikerList(std::move(monikers), others));
   return *list ? S_OK : E_OUTOFMEMORY;
+}
+
+HRESULT OpenDevices(REFCLSID category, std::unique_ptr<DeviceList>* list) {
+  return OpenList(category, false, list);
+}
+
+HRESULT OpenSources(REFCLSID category, std::unique_ptr<DeviceList>* list) {
+  return OpenList(category, true, list);
 }
 
 HRESULT BindDevice(IUnknown* moniker, ComPtr<IUnknown>* object) {
@@ -129,6 +158,7 @@ const Platform& DirectShowPlatform() {
   static const Platform platform = [] {
     Platform p{};
     p.openDevices = OpenDevices;
+    p.openSources = OpenSources;
     p.bindDevice = BindDevice;
     p.openFilter = OpenFilter;
     p.filterOfInfo = FilterOfInfo;

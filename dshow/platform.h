@@ -20,28 +20,35 @@
 
 namespace lumora {
 
-// One plug-and-play device of a category, with the texts its property bag
-// holds.
+// One capture source of a category (a plug-and-play device unless
+// openSources says otherwise), with the texts its property bag holds.
 struct DeviceEntry {
   Microsoft::WRL::ComPtr<IUnknown> moniker;  // the device's moniker
   com::Bstr displayName;                     // the moniker's display name
   com::Bstr friendlyName;                    // "FriendlyName"
   std::optional<com::Bstr> clsid;            // "CLSID", when the bag has one
+  // A plug-and-play (kernel-streaming) device; false for any other source: a
+  // filter of its own, a software or virtual camera.
+  bool plugAndPlay = true;
 };
 
 // The devices of one category, in the system's order.
 class DeviceList {
  public:
   virtual ~DeviceList() = default;
-  // The next plug-and-play device that has a friendly name (others are
-  // passed over); false at the end.
+  // The next source that has a friendly name (others are passed over);
+  // false at the end.
   virtual bool Next(DeviceEntry* device) = 0;
 };
 
 struct Platform {
   // The devices of a category: S_OK with a list; S_FALSE without one when the
   // category has no devices; otherwise the failure.
+  // Only the plug-and-play devices are listed.
   HRESULT (*openDevices)(REFCLSID category, std::unique_ptr<DeviceList>* list);
+  // Every capture source of a category: the plug-and-play devices as
+  // openDevices lists them, then the other sources in the system's order.
+  HRESULT (*openSources)(REFCLSID category, std::unique_ptr<DeviceList>* list);
   // The object a device moniker names (not null on success).
   HRESULT (*bindDevice)(IUnknown* moniker, Microsoft::WRL::ComPtr<IUnknown>* object);
   // The capture filter an object is: E_INVALIDARG when it is none.

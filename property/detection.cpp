@@ -211,7 +211,12 @@ HResult AttachFilter(const AttachmentInput& input, AttachmentState& state,
   events.HandlerInstalled();
   // 9.
   events.DebugLog(PrivateGuidMessage(state.privateSet).data());
-  // 10.
+  // 10. A filter that is no kernel-streaming filter (no IKsControl) is not
+  // expected to offer IKsPropertySet: its attachment succeeds.
+  if (hr::Failed(result) && input.filter != nullptr) {
+    std::unique_ptr<KsControl> ks;
+    if (hr::Failed(input.filter->QueryKsControl(&ks)) || !ks) result = hr::Ok;
+  }
   return result;
 }
 

@@ -36,7 +36,9 @@
 //           "No Private Property interface - using plain mode"
 //   step 8  state.handler := the family's handler, then HandlerInstalled()
 //   step 9  DebugLog("Private Prop GUID found: {...}")
-//   step 10 the result: the HRESULT of the step-1 query
+//   step 10 the result: the HRESULT of the step-1 query, or S_OK when the
+//           filter has no IKsControl either (a capture source that is not a
+//           kernel-streaming device: chipset unknown, vendor sets unreachable)
 //
 // state.handler stays empty until step 8, so a sink that calls the control's
 // property members back from the DebugLog events of steps 2 and 7 gets
@@ -173,7 +175,8 @@ class AttachmentEvents {
 };
 
 // Runs attachment steps 1 to 10 for a filter a control has just taken.
-// Returns the HRESULT of the filter's IKsPropertySet query.
+// Returns the HRESULT of the filter's IKsPropertySet query, or S_OK for a
+// filter without IKsControl.
 HResult AttachFilter(const AttachmentInput& input, AttachmentState& state,
                      AttachmentEvents& events) noexcept;
 

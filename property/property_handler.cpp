@@ -50,6 +50,12 @@ PropertyHandler::PropertyHandler(CaptureFilter* filter, Clock& clock) : clock_(c
   if (hr::Failed(filter->QueryVideoProcAmp(&videoProcAmp_))) videoProcAmp_.reset();
   if (hr::Failed(filter->QueryCameraControl(&cameraControl_))) cameraControl_.reset();
   if (hr::Failed(filter->QueryKsControl(&ksControl_))) ksControl_.reset();
+  standardInterfaces_ = videoControl_ || videoProcAmp_ || cameraControl_;
+  // Read support of the actual frame rate is claimed only when the pin
+  // answers the query now.
+  int64_t duration = 0;
+  frameRateAnswered_ = videoControl_ && hr::Succeeded(videoControl_->GetCurrentActualFrameRate(
+                                            capturePin_.get(), &duration));
 }
 
 PropertyHandler::~PropertyHandler() {
@@ -103,18 +109,32 @@ bool PropertyHandler::Resolve(PropertyCode code, PropertyRequest* request) const
   return true;
 }
 
+bool PropertyHandler::Reachable(const Guid& set) const {
+  if (ksControl_) return true;
+  return standardInterfaces_ && (set == kSetVideoControl || IsStandardControl(set));
+}
+
 HResult PropertyHandler::SupportPath(PropertyRequest& request, int32_t* support) {
   *support = VCS_no;
-  if (!ksControl_) return hr::NoInterface;
+  if (!Reachable(request.Set())) return hr::NoInterface;
   if (request.Set() == kSetVideoControl) {
-    int32_t caps = 0;
-    if (!videoControl_ || hr::Failed(videoControl_->GetCaps(capturePin_.get(), &caps))) {
-      caps = 0;
-    }
+    const int32_t caps = VideoControlCaps();
     uint32_t id = request.Id();
     if (id == kActualFrameRateId) {
-      *support = VCS_get;
+      if (frameRateAnswered_) *support = VCS_get;
     } else if (ModeBit(id) != 0 && (caps & ModeBit(id)) != 0) {
+      *support = VCS_both;
+    }
+    return hr::Ok;
+  }
+  if (!ksControl_) {
+    // The standard interface path: supported when the interface is there and
+    // its range query succeeds.
+    RangedControl* control = ControlOfSet(request.Set());
+    int32_t min = 0, max = 0, steppingDelta = 0, defaultValue = 0, capsFlags = 0;
+    if (control != nullptr &&
+        hr::Succeeded(control->GetRange(static_cast<int32_t>(request.Id()), &min, &max,
+                                        &steppingDelta, &defaultValue, &capsFlags))) {
       *support = VCS_both;
     }
     return hr::Ok;
@@ -131,6 +151,12 @@ HResult PropertyHandler::SupportPath(PropertyRequest& request, int32_t* support)
   return hr::Ok;
 }
 
+int32_t PropertyHandler::VideoControlCaps() const {
+  int32_t caps = 0;
+  if (!videoControl_ || hr::Failed(videoControl_->GetCaps(capturePin_.get(), &caps))) return 0;
+  return caps;
+}
+
 RangedControl* PropertyHandler::ControlOfSet(const Guid& set) const {
   if (set == kSetVideoProcAmp) return videoProcAmp_.get();
   if (set == kSetCameraControl) return cameraControl_.get();
@@ -140,14 +166,17 @@ RangedControl* PropertyHandler::ControlOfSet(const Guid& set) const {
 HResult PropertyHandler::RangePath(PropertyRequest& request, int32_t* min, int32_t* max,
                                    int32_t* steppingDelta, int32_t* defaultValue,
                                    int32_t* capsFlags) {
-  if (!ksControl_) return hr::NoInterface;
+  if (!Reachable(request.Set())) return hr::NoInterface;
   *min = *max = *steppingDelta = *defaultValue = *capsFlags = 0;
   const Guid set = request.Set();
   const uint32_t id = request.Id();
   if (set == kSetVideoControl) {
+    // A property the filter does not offer has no range.
     if (ModeBit(id) != 0) {
+      if ((VideoControlCaps() & ModeBit(id)) == 0) return hr::NotImpl;
       *max = 1;
     } else if (id == kActualFrameRateId) {
+      if (!frameRateAnswered_) return hr::NotImpl;
       *max = 9999;
     } else {
       return hr::NotImpl;
@@ -188,7 +217,7 @@ HResult PropertyHandler::RangePath(PropertyRequest& request, int32_t* min, int32
 
 HResult PropertyHandler::ReadValue(PropertyRequest& request, PropertyData& data,
                                    uint32_t* bytesReturned) {
-  if (!ksControl_) return hr::NoInterface;
+  if (!Reachable(request.Set())) return hr::NoInterface;
   if (request.Set() == kSetVideoControl) return ReadVideoControl(request.Id(), data);
   uint32_t t0 = clock_.NowMs();
   HResult h = ReadTimed(request, data, bytesReturned);
@@ -246,7 +275,7 @@ HResult PropertyHandler::ReadVideoControl(uint32_t id, PropertyData& data) {
 
 HResult PropertyHandler::WriteValue(PropertyRequest& request, PropertyData& data,
                                     uint32_t dataLength) {
-  if (!ksControl_) return hr::NoInterface;
+  if (!Reachable(request.Set())) return hr::NoInterface;
   const Guid set = request.Set();
   const int32_t value = data.Long(PropertyData::kStandardValueOffset);
   if (set == kSetVideoControl) return WriteVideoControl(request.Id(), value);
@@ -276,7 +305,7 @@ HResult PropertyHandler::WriteVideoControl(uint32_t id, int32_t value) {
 }
 
 HResult PropertyHandler::ModesPath(const PropertyRequest& request, int32_t* modes) {
-  if (!ksControl_) return hr::NoInterface;
+  if (!Reachable(request.Set())) return hr::NoInterface;
   RangedControl* control = ControlOfSet(request.Set());
   if (control == nullptr) return hr::Fail;
   int32_t min = 0, max = 0, steppingDelta = 0, defaultValue = 0, capsFlags = 0;
@@ -287,7 +316,7 @@ HResult PropertyHandler::ModesPath(const PropertyRequest& request, int32_t* mode
 }
 
 HResult PropertyHandler::ReadModePath(const PropertyRequest& request, int32_t* mode) {
-  if (!ksControl_) return hr::NoInterface;
+  if (!Reachable(request.Set())) return hr::NoInterface;
   RangedControl* control = ControlOfSet(request.Set());
   if (control == nullptr) return hr::Fail;
   int32_t value = 0, flags = 0;
@@ -297,7 +326,7 @@ HResult PropertyHandler::ReadModePath(const PropertyRequest& request, int32_t* m
 }
 
 HResult PropertyHandler::WriteModePath(const PropertyRequest& request, int32_t mode) {
-  if (!ksControl_) return hr::NoInterface;
+  if (!Reachable(request.Set())) return hr::NoInterface;
   RangedControl* control = ControlOfSet(request.Set());
   if (control == nullptr) return hr::Fail;
   const int32_t id = static_cast<int32_t>(request.Id());

@@ -87,8 +87,15 @@ class PropertyHandler {
   // and the request is left alone.
   bool Resolve(PropertyCode code, PropertyRequest* request) const;
 
-  // The four shared access paths. Each answers E_NOINTERFACE first when the
-  // filter has no IKsControl.
+  // The four shared access paths. With IKsControl they reach the driver
+  // through it (and the standard interfaces for the standard controls).
+  // Without it, a filter that offers IAMVideoProcAmp, IAMCameraControl or
+  // IAMVideoControl is served through those interfaces alone (support: the
+  // interface answers the range query); every other set, and every set of a
+  // filter with none of them, answers E_NOINTERFACE first. Read support of
+  // the actual frame rate is claimed, and its range given, only when the pin
+  // answered the frame-rate query at construction; the flip and trigger
+  // ranges only when the capability word has their bit.
   HResult SupportPath(PropertyRequest& request, int32_t* support);
   HResult RangePath(PropertyRequest& request, int32_t* min, int32_t* max, int32_t* steppingDelta,
                     int32_t* defaultValue, int32_t* capsFlags);
@@ -97,8 +104,8 @@ class PropertyHandler {
 
   // The mode paths of the standard controls (video proc-amp and camera
   // control sets only; the caller checks the set with IsStandardControl).
-  // Each answers E_NOINTERFACE first when the filter has no IKsControl and
-  // E_FAIL when the set's interface is missing. Outputs are written only on
+  // Each answers E_NOINTERFACE first when the set is not reachable (as the
+  // access paths above) and E_FAIL when the set's interface is missing. Outputs are written only on
   // success. ModesPath: the auto and manual bits of the range query's
   // capability flags. ReadModePath: VCM_Auto when a read reports the auto
   // flag, else VCM_Manual. WriteModePath: reads the value and writes it back
@@ -111,12 +118,16 @@ class PropertyHandler {
   }
 
   bool HasKsControl() const { return ksControl_ != nullptr; }
+  // Whether an access path can reach a set at all (see above).
+  bool Reachable(const Guid& set) const;
   KsControl* ksControl() { return ksControl_.get(); }
 
  private:
   // The interface of a standard control set (null when the filter lacks it
   // or the set is another one).
   RangedControl* ControlOfSet(const Guid& set) const;
+  // The IAMVideoControl capability word of the capture pin; 0 when it fails.
+  int32_t VideoControlCaps() const;
   HResult ReadVideoControl(uint32_t id, PropertyData& data);
   HResult WriteVideoControl(uint32_t id, int32_t value);
   HResult ReadTimed(PropertyRequest& request, PropertyData& data, uint32_t* bytesReturned);
@@ -128,6 +139,8 @@ class PropertyHandler {
   std::unique_ptr<CameraControl> cameraControl_;
   std::unique_ptr<VideoControl> videoControl_;
   std::unique_ptr<Pin> capturePin_;
+  bool standardInterfaces_ = false;  // any of the three standard interfaces
+  bool frameRateAnswered_ = false;   // the frame-rate query answered at construction
   int32_t rawAccessEnabled_ = 0;
   std::array<LagRecord, kLagRecordCount> lagRecords_{};
   Clock& clock_;

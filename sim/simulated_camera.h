@@ -199,6 +199,11 @@ class SimulatedCamera : public std::enable_shared_from_this<SimulatedCamera> {
   bool hasCameraControl = true;
   bool hasKsControl = true;
   bool hasKsPropertySet = true;
+  // Neither IKsControl nor any of the three standard interfaces: no access
+  // path reaches the driver.
+  void DropEveryPropertyInterface() {
+    hasVideoControl = hasVideoProcAmp = hasCameraControl = hasKsControl = false;
+  }
   // Directions of the filter's pins in enumeration order (1 = output).
   std::vector<int32_t> pins = {1};
 

@@ -56,7 +56,11 @@ void CameraManager::ClearLists() noexcept {
   collection_.Reset();
 }
 
-bool CameraManager::EnumCams() noexcept {
+bool CameraManager::EnumCams() noexcept { return Enumerate(false); }
+
+bool CameraManager::EnumAllCams() noexcept { return Enumerate(true); }
+
+bool CameraManager::Enumerate(bool allSources) noexcept {
   InitialiseCom();
   ClearLists();
 
@@ -68,9 +72,15 @@ bool CameraManager::EnumCams() noexcept {
   com::Bstr category;
   if (FAILED(enumerator->DeviceCatClsid(CGC_VideoCapture, category.Receive()))) return false;
   ComPtr<IDispatch> collection;
-  if (FAILED(enumerator->EnumerateFilter(category.Get(), &collection)) || !collection) {
-    return false;
+  HRESULT listed = E_FAIL;
+  if (allSources) {
+    ComPtr<IVCapFilterEnum2> every;
+    if (FAILED(enumerator.As(&every)) || !every) return false;
+    listed = every->EnumerateAllFilter(category.Get(), &collection);
+  } else {
+    listed = enumerator->EnumerateFilter(category.Get(), &collection);
   }
+  if (FAILED(listed) || !collection) return false;
   ComPtr<IVCapCollection> items;
   ComPtr<IUnknown> newEnum;
   ComPtr<IEnumVARIANT> walker;

@@ -45,6 +45,9 @@ class CameraManager {
   // first; the current camera stays current. True when the enumeration ran,
   // also when it found nothing; false with empty lists otherwise.
   bool EnumCams() noexcept;
+  // As EnumCams, from every capture source of the category (the devices
+  // first, in EnumCams's order, then software and other sources).
+  bool EnumAllCams() noexcept;
   // Makes camera index current (a new DVidCapCtrl attached to its filter);
   // a negative index clears the selection (true). The previous control is
   // released first in every case.
@@ -93,6 +96,7 @@ class CameraManager {
  private:
   void InitialiseCom() noexcept;
   void ClearLists() noexcept;
+  bool Enumerate(bool allSources) noexcept;
   bool Fill(IEnumVARIANT* items) noexcept;
   // The current control's extension for a property of 0 to 31, or the
   // failure of the rules above.

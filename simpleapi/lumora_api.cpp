@@ -1,5 +1,5 @@
-// The exported simple camera API: the class CLumoraAPIclass and the ten
-// plain functions, which act on one library-wide instance of the class.
+// The exported simple camera API: the class CLumoraAPIclass and the plain
+// functions, which act on one library-wide instance of the class.
 #include "lumora.h"
 
 #include <atomic>
@@ -276,6 +276,12 @@ int __stdcall CamProperty_Default(long property, long* value) {
   if (!manager || !value || FAILED(manager->Default(property, &read))) return -1;
   *value = read;
   return 0;
+}
+
+int __stdcall EnumAllCams(void) {
+  KeepLibraryLoaded();
+  CameraManager* manager = lumora::simpleapi::ManagerOf(Library());
+  return Result(manager && manager->EnumAllCams());
 }
 
 }  // extern "C"

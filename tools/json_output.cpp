@@ -25,7 +25,8 @@ json Camera(const ListedCamera& c) {
               {"serial", c.id.serial},
               {"vidPid", c.id.vidPid},
               {"chipset", c.opened ? json(c.id.chipset) : json(nullptr)},
-              {"devicePath", c.id.devicePath}};
+              {"devicePath", c.id.devicePath},
+              {"kind", SourceKindName(c.kind)}};
 }
 
 json Name(int32_t property) {
@@ -66,6 +67,8 @@ json Property(const PropertyFacts& f, int32_t chipset) {
 }
 
 }  // namespace
+
+const char* SourceKindName(long kind) { return kind == 0 ? "device" : "other"; }
 
 std::string ListDocument(const std::vector<ListedCamera>& cameras) {
   json list = json::array();

@@ -20,7 +20,12 @@ struct ListedCamera {
   size_t index = 0;
   cli::CameraIdentity id;
   bool opened = false;
+  long kind = 0;  // 0 a kernel-streaming device, 1 another capture source
 };
+
+// Name of a source kind, as "kind" shows it: "device" (a kernel-streaming
+// device) or "other" (a filter of its own, a software or virtual camera).
+const char* SourceKindName(long kind);
 
 // {"cameras": [camera, ...]}
 std::string ListDocument(const std::vector<ListedCamera>& cameras);

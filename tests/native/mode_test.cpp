@@ -207,15 +207,15 @@ TEST_F(StandardModes, FailuresPassThroughAndWriteNothing) {
 TEST(Modes, MissingInterfacesFailAsTheOtherAccessPathsDo) {
   sim::SimClock clock;
   const struct {
-    bool SimulatedCamera::*interface;
+    void (*drop)(SimulatedCamera&);
     HResult expected;
   } rows[] = {
-      {&SimulatedCamera::hasKsControl, hr::NoInterface},
-      {&SimulatedCamera::hasCameraControl, hr::Fail},
+      {[](SimulatedCamera& c) { c.DropEveryPropertyInterface(); }, hr::NoInterface},
+      {[](SimulatedCamera& c) { c.hasCameraControl = false; }, hr::Fail},
   };
   for (const auto& row : rows) {
     auto cam = SimulatedCamera::Create();
-    (*cam).*row.interface = false;
+    row.drop(*cam);
     auto filter = cam->MakeFilter();
     StandardPropertyHandler h(filter.get(), kNullGuid, kNullGuid, kNullGuid, clock);
     int32_t modes = -1, mode = -1, def = -1;

@@ -229,7 +229,7 @@ TEST_F(Saa8116Test, RawCodesTakeNoConversion) {
 // --- ranges ------------------------------------------------------------------
 
 TEST_F(Saa8112Test, FixedRangesWithoutTheDriver) {
-  cam->hasKsControl = false;
+  cam->DropEveryPropertyInterface();
   auto h = Make();
   ExpectFixedRanges(*h, *cam,
                     {{VCP_WhiteBalanceMode, 0, 4, 4},
@@ -249,7 +249,7 @@ TEST_F(Saa8112Test, FixedRangesWithoutTheDriver) {
 }
 
 TEST_F(Saa8116Test, FixedRangesWithoutTheDriver) {
-  cam->hasKsControl = false;
+  cam->DropEveryPropertyInterface();
   auto h = Make();
   ExpectFixedRanges(*h, *cam,
                     {{VCP_WhiteBalanceMode, 0, 4, 4},

@@ -305,7 +305,7 @@ TEST_F(StandardHandlerTest, PrivateRangeFromTheDescription) {
 }
 
 TEST_F(StandardHandlerTest, MissingKsControlFailsEveryAccessPath) {
-  cam->hasKsControl = false;
+  cam->DropEveryPropertyInterface();
   auto h = Make();
   int32_t s = 9, v = 9, a, b, c, d, e;
   EXPECT_EQ(h->QuerySupport(VCP_FlipHorizontal, &s), hr::NoInterface);

@@ -51,6 +51,9 @@ TEST(JsonDocuments, ParseAndKeepTextThatIsNotUtf8Valid) {
   EXPECT_EQ(list["cameras"][0]["index"], 3);
   EXPECT_EQ(list["cameras"][0]["name"], "Caméra 日本");
   EXPECT_TRUE(list["cameras"][0]["chipset"].is_null());  // not opened
+  EXPECT_EQ(list["cameras"][0]["kind"], "device");
+  cam.kind = 1;
+  EXPECT_EQ(nlohmann::json::parse(json::ListDocument({cam}))["cameras"][0]["kind"], "other");
 
   PropertyFacts exposure;
   exposure.property = VCP_Exposure;

@@ -129,7 +129,7 @@ TEST_F(CreaLiveUltraTest, FlipsAreSwitches) {
 }
 
 TEST_F(CreaLiveUltraTest, RangesAndSupport) {
-  cam->hasKsControl = false;
+  cam->DropEveryPropertyInterface();
   auto h = Make();
   ExpectFixedRanges(*h, *cam, {{VCP_FlipHorizontal, 0, 1, 0}, {VCP_FlipVertical, 0, 1, 0}});
   EXPECT_EQ(RangeOf(*h, VCP_WhiteBalanceMode).result, hr::InvalidArg);

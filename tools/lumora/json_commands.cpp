@@ -15,6 +15,7 @@ json::ListedCamera Listed(const Camera& c) {
   listed.index = c.position + 1;
   listed.id = c.id;
   listed.opened = c.opened;
+  listed.kind = c.kind;
   return listed;
 }
 

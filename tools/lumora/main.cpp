@@ -15,6 +15,7 @@
 #include "property/catalogue.h"
 #include "tools/cli_args.h"
 #include "tools/command_policy.h"
+#include "tools/json_output.h"
 #include "tools/lumora/watch_win.h"
 #include "tools/lumora/check_command.h"
 #include "tools/lumora/json_commands.h"
@@ -51,6 +52,7 @@ int List() {
     std::printf("   VID/PID: %s\n", c.id.vidPid.c_str());
     std::printf("   chipset: %s\n", c.id.chipset.c_str());
     std::printf("   path:    %s\n", c.id.devicePath.c_str());
+    std::printf("   kind:    %s\n", lumora::json::SourceKindName(c.kind));
   }
   return kExitOk;
 }

@@ -71,8 +71,14 @@ HRESULT ListCameras(std::vector<Camera>* cameras) {
   hr = enumerator->DeviceCatClsid(CGC_VideoCapture, category.Receive());
   if (FAILED(hr)) return hr;
   ComPtr<IDispatch> result;
-  hr = enumerator->EnumerateFilter(category.Get(), &result);
+  ComPtr<IVCapFilterEnum2> every;
+  if (SUCCEEDED(enumerator.As(&every)) && every) {
+    hr = every->EnumerateAllFilter(category.Get(), &result);
+  } else {
+    hr = enumerator->EnumerateFilter(category.Get(), &result);
+  }
   if (FAILED(hr)) return hr;
+  if (!result) return E_POINTER;
   ComPtr<IVCapCollection> collection;
   hr = result.As(&collection);
   if (FAILED(hr)) return hr;
@@ -95,6 +101,11 @@ HRESULT ListCameras(std::vector<Camera>* cameras) {
     camera.id.serial = ReadString(f, &IVCapFilter::get_DevSerial);
     camera.id.vidPid = ReadString(f, &IVCapFilter::get_DeviceVidPid);
     f->get_FIndex(&camera.index);
+    ComPtr<IVCapFilter2> described;
+    if (FAILED(camera.filter.As(&described)) || !described ||
+        FAILED(described->get_SourceKind(&camera.kind))) {
+      camera.kind = 0;
+    }
     cameras->push_back(std::move(camera));
   }
   std::stable_sort(cameras->begin(), cameras->end(),

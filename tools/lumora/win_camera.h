@@ -62,9 +62,14 @@ struct Camera {
   long index = 0;       // FIndex
   size_t position = 0;  // place in the list from 0 ("lumora list" shows position + 1)
   bool opened = false;  // the control answered its chipset
+  // IVCapFilter2::SourceKind: 0 a kernel-streaming device, 1 another source
+  // (a filter of its own, a software or virtual camera).
+  long kind = 0;
 };
 
-// The video capture devices in FIndex order.
+// Every video capture source in FIndex order: the devices first, then the
+// other sources (only the devices with a library older than
+// IVCapFilterEnum2).
 HRESULT ListCameras(std::vector<Camera>* cameras);
 
 // A DVidCapCtrl attached to the camera; fills in the camera's chipset. A

@@ -24,7 +24,8 @@ run;                   expect_error "no command" 2 "no command given"
 run frob;              expect_error "unknown command" 2 "unknown command 'frob'"
 run get 1;             expect_error "missing argument" 2 "usage: lumora get CAM PROP"
 
-# --- list: the rig's nine listed devices (two identical ToUcams among them)
+# --- list: the rig's nine listed devices (two identical ToUcams among them),
+# then its software source
 run list;              expect_ok "list"
 has list "1  Philips Vesta Pro Camera"
 has list "2  Philips ToUcam Pro Camera"
@@ -33,7 +34,10 @@ has list "serial:  3b5d7f9"
 has list "VID/PID: VID_0471&PID_0311"
 has list "chipset: SAA8116"
 has list 'path:    @device:pnp:\\?\usb#vid_0471&pid_0311&mi_00#7&2a4c6e8&0&0000#'
-[ "$(printf '%s\n' "$out" | grep -c '^[0-9]')" -eq 9 ] || fail "list: not nine cameras"
+[ "$(printf '%s\n' "$out" | grep -c '^[0-9]')" -eq 10 ] || fail "list: not nine cameras and a source"
+[ "$(printf '%s\n' "$out" | grep -c '^   kind:    device$')" -eq 9 ] || fail "list: not nine devices"
+has list "10  Video for Windows Capture"
+has list 'path:    @device:sw:{860BB310-5D01-11D0-BD3B-00A0C911CE86}\{4A2E8B5C-0F1D-4E3A-9B6C-7D5E2F1A3C90}'
 
 # --- report
 run report 2;          expect_ok "report"

@@ -21,14 +21,16 @@ except Exception as e:
   [ -z "$problems" ] || fail "$1: $problems"
 }
 
-# --- list --json: the rig's nine cameras, every field, numbers as numbers
+# --- list --json: the rig's nine cameras and its software source, every field,
+# numbers as numbers
 run list --json
 [ "$status" -eq 0 ] && [ -z "$err" ] || fail "list --json: status $status"
 json "list --json" '
 cams = d["cameras"]
-if len(cams) != 9: print("cameras:", len(cams))
+if len(cams) != 10: print("cameras:", len(cams))
 for i, c in enumerate(cams, 1):
-    if set(c) != {"index", "name", "serial", "vidPid", "chipset", "devicePath"}: print("fields", sorted(c))
+    if set(c) != {"index", "name", "serial", "vidPid", "chipset", "devicePath", "kind"}: print("fields", sorted(c))
+    if c["kind"] != ("device" if i <= 9 else "other"): print("kind", c["kind"], "at", i)
     if c["index"] != i: print("index", c["index"], "at", i)
     for k in ("name", "serial", "vidPid", "devicePath"):
         if not isinstance(c[k], str): print(k, "of", i, "is not text")

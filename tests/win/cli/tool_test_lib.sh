@@ -21,13 +21,4 @@ rm -f "$state"
 export LUMORA_SIM_STATE LUMORA_SIM_DEVICES=default
 LUMORA_SIM_STATE=$(winpath "$state")
 
-failures=0
-out= err= status=
-run() {
-  "$scripts/wine-run" "$arch" "$prefix" "$bin/lumora.exe" "$@" >"$work/stdout" 2>"$work/stderr"
-  status=$?
-  out=$(tr -d '\r' <"$work/stdout")
-  err=$(tr -d '\r' <"$work/stderr")
-}
-fail() { echo "FAIL: $*"; echo "  stdout: ${out:0:2000}"; echo "  stderr: $err"; failures=$((failures + 1)); }
-has() { case "$out" in *"$2"*) ;; *) fail "$1: stdout lacks '$2'" ;; esac; }
+. "$(dirname "${BASH_SOURCE[0]}")/tool_run.sh"

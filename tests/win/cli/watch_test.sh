@@ -95,7 +95,7 @@ case "$err" in *"a watch is already running for this user"*) ;; *) fail "second 
 "$scripts/sim-rig" unplug "$state" 2a4c6e8 >/dev/null
 wait_lines "(serial 2a4c6e8): disconnected" 1 || fail "unplug not noticed"
 run list
-[ "$(printf '%s\n' "$out" | grep -c '^[0-9]')" -eq 8 ] || fail "unplugged camera still listed"
+[ "$(printf '%s\n' "$out" | grep -c '^   kind:    device$')" -eq 8 ] || fail "unplugged camera still listed"
 "$scripts/sim-rig" plug "$state" 2a4c6e8 >/dev/null
 plugged_at=$(now_ms)
 wait_lines "toucam.profile: 2 applied" 2 || fail "not applied after the re-plug"

@@ -185,7 +185,7 @@ TEST(CtrlPropertyTest, FailingCallsWriteNoOutParameter) {
   EXPECT_EQ(v[1], camera->procAmp[0].max);
 
   auto noKs = sim::SimulatedCamera::Create();
-  noKs->hasKsControl = false;
+  noKs->DropEveryPropertyInterface();
   ComPtr<IDVidCapCtrl> plain = AttachedTo(noKs);
   VidCapPropertySupport support = static_cast<VidCapPropertySupport>(kUntouched);
   EXPECT_EQ(plain->Has(VCP_Brightness, &support), E_NOINTERFACE);

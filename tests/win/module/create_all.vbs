@@ -1,15 +1,15 @@
 ' Creates every class of Lumora.dll by ProgID (both forms) and checks that
-' its IDispatch names its interface (DVidCapCtrl and LumoraCOM: the second
-' interface, which extends the default one). Prints LUMORA-CREATE-OK when all
+' its IDispatch names its interface (DVidCapCtrl, VCapFilter, VCapFilterEnum
+' and LumoraCOM: their newest interface, which extends the default one). Prints LUMORA-CREATE-OK when all
 ' pass.
 Option Explicit
 Dim classes, i, name, obj, failures
 classes = Array( _
   Array("Lumora.VCapCollection", "IVCapCollection"), _
-  Array("Lumora.VCapFilter", "IVCapFilter"), _
+  Array("Lumora.VCapFilter", "IVCapFilter2"), _
   Array("Lumora.DVidCapCtrl", "IDVidCapCtrl2"), _
-  Array("Lumora.VCapFilterEnum", "IVCapFilterEnum"), _
-  Array("Lumora.LumoraCOM", "ILumoraCOM2"))
+  Array("Lumora.VCapFilterEnum", "IVCapFilterEnum2"), _
+  Array("Lumora.LumoraCOM", "ILumoraCOM3"))
 failures = 0
 On Error Resume Next
 For i = 0 To UBound(classes)

@@ -246,11 +246,13 @@ TEST_F(Server, DispatchComesFromTheTypeLibrary) {
     ASSERT_EQ(dispatch->GetTypeInfo(0, 0, &info), S_OK);
     TYPEATTR* attr = nullptr;
     ASSERT_EQ(info->GetTypeAttr(&attr), S_OK);
-    // DVidCapCtrl and LumoraCOM serve their IDispatch from their second
-    // interface, which extends the default one.
-    const GUID& served = member.row->clsid == &CLSID_DVidCapCtrl ? IID_IDVidCapCtrl2
-                         : member.row->clsid == &CLSID_LumoraCOM ? IID_ILumoraCOM2
-                                                                 : *member.row->iid;
+    // DVidCapCtrl, VCapFilter, VCapFilterEnum and LumoraCOM serve their
+    // IDispatch from their newest interface, which extends the default one.
+    const GUID& served = member.row->clsid == &CLSID_DVidCapCtrl      ? IID_IDVidCapCtrl2
+                         : member.row->clsid == &CLSID_VCapFilter     ? IID_IVCapFilter2
+                         : member.row->clsid == &CLSID_VCapFilterEnum ? IID_IVCapFilterEnum2
+                         : member.row->clsid == &CLSID_LumoraCOM      ? IID_ILumoraCOM3
+                                                                      : *member.row->iid;
     EXPECT_TRUE(IsEqualGUID(attr->guid, served));
     info->ReleaseTypeAttr(attr);
     EXPECT_EQ(dispatch->GetTypeInfo(1, 0, &info), DISP_E_BADINDEX);

@@ -124,6 +124,13 @@ const EntryRow kEntries[] = {
      L"{3E49878C-DC4D-4025-9C2E-C9F3E83AED43}", 0},
     {TKIND_DISPATCH, L"ILumoraCOM2", L"Automatic modes, defaults and script-friendly lists",
      L"{41369B6F-CC1A-471E-941D-E72D43DB057B}", kDual},
+    // The third interfaces: every capture source.
+    {TKIND_DISPATCH, L"IVCapFilter2", L"An enumerated filter object and the kind of its source",
+     L"{BAC0BD1D-7925-451C-A4E0-C0C97054AD10}", kDual | kHidden},
+    {TKIND_DISPATCH, L"IVCapFilterEnum2", L"DS Filter Enumeration Interface, every capture source",
+     L"{594DED93-C5CE-4E28-AE99-71B99BDC9C5A}", kDual | kHidden},
+    {TKIND_DISPATCH, L"ILumoraCOM3", L"Every capture source, software and virtual cameras included",
+     L"{9034D083-6CCE-4B3A-A89D-B5806ABFF7A8}", kDual},
 };
 // clang-format on
 
@@ -192,6 +199,9 @@ const wchar_t* const kLumora = L"{F90F5834-8349-4577-9255-1E34DF752417}";
 const wchar_t* const kEvents = L"{BF8B8825-6A64-4CFD-B609-6B92EF6ABEBC}";
 const wchar_t* const kCtrl2 = L"{3E49AA5C-6594-401B-A301-1A7C22D3F5CC}";
 const wchar_t* const kLumora2 = L"{41369B6F-CC1A-471E-941D-E72D43DB057B}";
+const wchar_t* const kFilter2 = L"{BAC0BD1D-7925-451C-A4E0-C0C97054AD10}";
+const wchar_t* const kEnum2 = L"{594DED93-C5CE-4E28-AE99-71B99BDC9C5A}";
+const wchar_t* const kLumora3 = L"{9034D083-6CCE-4B3A-A89D-B5806ABFF7A8}";
 
 // In vtable order per interface.
 // clang-format off
@@ -287,6 +297,15 @@ const MemberRow kMembers[] = {
     {kLumora2, L"CamProperty_RangeList", 16, kGet, {{L"Prop", "in"}, {L"pVal", "retval"}},
      L"Returns the value range of a property of the cam as an array: minimum, maximum, delta and, "
      L"where known, default"},
+
+    {kFilter2, L"SourceKind", 8, kGet, {{nullptr, "retval"}},
+     L"Kind of capture source: 0 a kernel-streaming device, 1 any other source"},
+    {kFilter2, L"SourceKind", 8, kPut, {{nullptr, "in"}}, nullptr},
+    {kEnum2, L"EnumerateAllFilter", 3, kMethod, {{L"ClsID", "in"}, {nullptr, "out"}},
+     L"Retrieve a collection of every filter of the given class: devices first, then the other "
+     L"sources"},
+    {kLumora3, L"EnumAllCams", 17, kMethod, {},
+     L"Enumerates every video capture source: devices first, then the other sources"},
 
     {kEvents, L"DebugLog", 1, kMethod, {{L"logEntry", "in"}}, L"method DebugLog"},
     {kEvents, L"Progress", 2, kMethod, {{L"percent", "in"}}, L"method Progress"},

@@ -54,9 +54,12 @@ has_line() { grep -qxF -- "$2" <<<"$1" || fail "no line \"$2\""; }
 # What lumora.exe knows of the rig and of the chosen camera.
 serial=1f1f0d8
 listing=$(lumora list)
-names=$(sed -n 's/^\([0-9][0-9]*\)  \(.*\)$/\1\t\2/p' <<<"$listing")
-serials=$(sed -n 's/^   serial:  //p' <<<"$listing")
-[ -n "$names" ] || { echo "FAIL: lumora list shows no camera"; echo "$listing"; exit 1; }
+# EnumCams lists the devices: the sources lumora list shows as kind device,
+# in its order (name TAB serial).
+devices=$(awk '/^[0-9]+  / { name = $0; sub(/^[0-9]+  /, "", name) }
+  /^   serial:  / { serial = substr($0, 13) }
+  /^   kind:    device$/ { print name "\t" serial }' <<<"$listing")
+[ -n "$devices" ] || { echo "FAIL: lumora list shows no camera"; echo "$listing"; exit 1; }
 brightness=$(lumora report "$serial" | grep '^Brightness ')
 range=$(sed -n 's/.*Range \(-\{0,1\}[0-9]*\)\t- \(-\{0,1\}[0-9]*\)\tValue is \(-\{0,1\}[0-9]*\).*/\1 \2 \3/p' <<<"$brightness")
 read -r minimum maximum before <<<"$range"
@@ -67,12 +70,11 @@ printf '%s\n' "$output"
 
 # Every camera, numbered from 0, with its serial.
 index=0 chosen=
-while IFS=$'\t' read -r number name; do
-  camera_serial=$(sed -n "$((index + 1))p" <<<"$serials")
+while IFS=$'\t' read -r name camera_serial; do
   has_line "$output" "Camera $index: $name, serial $camera_serial"
   [ "$camera_serial" = "$serial" ] && [ -z "$chosen" ] && chosen="$index: $name"
   index=$((index + 1))
-done <<<"$names"
+done <<<"$devices"
 [ "$(grep -c '^Camera ' <<<"$output")" -eq "$index" ] || fail "not $index camera lines"
 [ -n "$chosen" ] || { echo "FAIL: lumora list shows no camera with serial $serial"; exit 1; }
 has_line "$output" "Using camera $chosen"
