@@ -46,12 +46,22 @@ class TypeLib:
         if len(data) < 0x54 or data[:4] != b"MSFT":
             raise TypeLibError("not an MSFT type library")
         self.data = data
+        try:
+            self.parse()
+        except (struct.error, ValueError) as e:  # a record cut off, a bad count
+            raise TypeLibError("damaged type library (%s)" % e) from None
+
+    def parse(self):
+        data = self.data
         header = struct.unpack_from("<21i", data, 0)
         varflags, count = header[5], header[8]
         offsets_at = 0x54 + (4 if varflags & 0x100 else 0)
         segments_at = offsets_at + 4 * count
         self.segments = [struct.unpack_from("<4i", data, segments_at + 16 * i)[:2]
                          for i in range(SEGMENTS)]
+        for start, length in self.segments:
+            if length > 0 and (start < 0 or start + length > len(data)):
+                raise TypeLibError("a table outside the file")
         self.libid = self.guid(header[2])
         self.lcid = header[3]
         self.version = (header[6] & 0xFFFF, (header[6] >> 16) & 0xFFFF)
