@@ -14,7 +14,9 @@ libraries or custom actions, so msibuild adds those table rows afterwards:
   Registry     the COM registration: the rows of module/registry/*.rgs as
                the server's own parser reads them (lumora-registry-rows),
                once for the 64-bit library (64-bit component) and once for
-               the 32-bit one (32-bit component: the 32-bit registry view);
+               the 32-bit one (32-bit component: the 32-bit registry view),
+               and for the 32-bit one also the keys RegisterTypeLib writes
+               for its type library, read from that library (typelib_keys);
   TypeLib      the embedded type library of the 64-bit library;
   Environment  the install folder in front of the system PATH, taken out
                again on uninstall (Wine's msi appends with a doubled
@@ -35,6 +37,8 @@ import sys
 import tempfile
 import uuid
 from xml.sax.saxutils import escape, quoteattr
+
+import typelib_keys
 
 # Stable for every version: the major upgrade finds older ones by it.
 UPGRADE_CODE = uuid.UUID("6C1F5E0A-3B7D-4E52-9A61-2F4C8D0B7E13")
@@ -64,13 +68,37 @@ def formatted(text):
     return text
 
 
+def registry_row(component, root, key, kind, name, value):
+    name = "" if name is None else name
+    key_id = "reg" + hashlib.md5("|".join([component, root, key, kind, name]).encode()).hexdigest()
+    return [key_id, str({"HKCR": 0, "HKCU": 1, "HKLM": 2}[root]), key, name, value, component]
+
+
+def typelib_rows(build, component, file_id):
+    """The Registry table rows of what RegisterTypeLib writes for the 32-bit
+    type library (the one build/win32 embeds in its Lumora.dll): each key
+    TypeLib\\{LIBID} and Interface\\{IID} created on install and removed
+    whole on uninstall, and their values."""
+    try:
+        library = typelib_keys.read(os.path.join(build, "win32", "module", "generated",
+                                                 "lumora.tlb"))
+    except (OSError, typelib_keys.TypeLibError) as e:
+        sys.exit("make_msi: the 32-bit type library: %s" % e)
+    keys = library.keys(MODULE, "win32")
+    owned = sorted({"\\".join(k.split("\\")[:2]) for k, _, _ in keys})
+    table = [registry_row(component, "HKCR", k, "key", "*", "") for k in owned]
+    for key, name, value in keys:
+        value = formatted(value).replace(MODULE, "[#%s]" % file_id)
+        table.append(registry_row(component, "HKCR", key, "value", name, value))
+    return table
+
+
 def registry_rows(build, component, file_id):
     """The Registry table rows of one library's scripts."""
     scripts = sorted(glob.glob(os.path.join(SOURCE, "module", "registry", "*.rgs")))
     tool = os.path.join(build, "native", "lumora-registry-rows")
     rows = json.loads(subprocess.run([tool, MODULE] + scripts, check=True,
                                      capture_output=True, text=True).stdout)
-    roots = {"HKCR": 0, "HKCU": 1, "HKLM": 2}
     valued = {(r["root"], r["key"]) for r in rows if r["kind"] == "value"}
     table = []
     for r in rows:
@@ -87,11 +115,7 @@ def registry_rows(build, component, file_id):
         else:
             name = r["name"]
             value = formatted(r["data"]).replace(MODULE, "[#%s]" % file_id)
-        if name is None:
-            name = ""
-        key_id = "reg" + hashlib.md5("|".join(
-            [component, r["root"], r["key"], r["kind"], name]).encode()).hexdigest()
-        table.append([key_id, str(roots[r["root"]]), r["key"], name, value, component])
+        table.append(registry_row(component, r["root"], r["key"], r["kind"], name, value))
     # The type library the classes name ('TypeLib' = s '{...}').
     libids = {r["data"] for r in rows if r["kind"] == "value" and r["name"] is None
               and r["key"].rsplit("\\", 1)[-1] == "TypeLib"}
@@ -215,6 +239,10 @@ def main(build, out, version=None):
         rows64, libids = registry_rows(build, "Lumora64", "Lumora64.dll")
         rows32, _ = registry_rows(build, "Lumora32", "Lumora32.dll")
         registry = export_table(msi, "Registry")
+        # The 32-bit type library as Registry rows of the 32-bit component
+        # (the TypeLib table would register it, but Wine's msi cannot
+        # unregister a win32 library from the 64-bit installer).
+        rows32 += typelib_rows(build, "Lumora32", "Lumora32.dll")
         import_table(msi, work, "Registry", registry + idt_rows(rows64 + rows32))
 
         # Language and version: the type library's own (its MSFT header), as

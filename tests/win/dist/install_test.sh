@@ -4,7 +4,8 @@
 #      back;
 #   2. an older package, then this version over it: one product remains;
 #   3. the registration: 64-bit view and 32-bit view read from the
-#      registry; regsvr32 of the installed library changes nothing in the
+#      registry (the 32-bit type library's rows against what the 64-bit
+#      library's registration wrote); regsvr32 of the installed library changes nothing in the
 #      classes (the installer's tables say what the registry scripts say);
 #      a script client creates Lumora.LumoraCOM; "lumora --version" runs
 #      from the PATH;
@@ -136,6 +137,46 @@ echo "$typelib" | grep -A2 -E '\\win64$' | grep -q -F 'C:\Program Files\Lumora\L
   fail "type library not registered for 64-bit clients"
 [ "$(system_path)" = 'C:\Program Files\Lumora\;'"$path_before" ] || fail "system PATH: '$(system_path)'"
 snapshot "$work/installed"
+# The 32-bit type library, registered by the installer's Registry rows:
+# TypeLib is one key for both views (Windows and Wine share it), so the
+# 32-bit view finds the win32 path beside the 64-bit registration; every
+# interface registered with the library (named by the 64-bit view) reads
+# the same in the 32-bit view; and each of those rows says what
+# RegisterTypeLib wrote for the 64-bit library (win64 for win32, the
+# 64-bit library for the x86 one), so the rows cannot drift from it.
+libid='{BF8A8824-6A64-4CFD-B609-6B92EF6ABEBC}'
+w reg query "HKLM\\Software\\Classes\\TypeLib\\$libid\\1.0" /s /reg:32 | grep -A2 -E '\\win32$' |
+  grep -q -F 'C:\Program Files\Lumora\x86\Lumora.dll' || fail "type library not registered for 32-bit clients"
+view() {  # view 32|64 KEY: the key's tree, key names from Classes on
+  w reg query "HKLM\\Software\\Classes\\$2" /s /reg:$1 | sed -e 's/^HKEY.*\\Classes\\\(Wow6432Node\\\)\{0,1\}/HKCR\\/' -e 's/ *$//'
+}
+iids=$(sed -n 's/^\[HKEY_LOCAL_MACHINE\\Software\\Classes\\Interface\\\({[^}]*}\)\\TypeLib\] | @="'"$libid"'"$/\1/p' "$work/installed.regs")
+[ "$(echo "$iids" | wc -w)" -ge 5 ] || fail "interfaces of the type library in the 64-bit view: '$iids'"
+for iid in $iids; do
+  interface=$(view 32 "Interface\\$iid")
+  [ -n "$interface" ] && [ "$interface" = "$(view 64 "Interface\\$iid")" ] ||
+    fail "32-bit view of interface $iid: '$interface'"
+done
+msiinfo export "$work/new.msi" Registry | tr -d '\r' | python3 -c '
+import sys
+installed = set(open(sys.argv[1]).read().splitlines())
+checked = 0
+for line in sys.stdin.read().splitlines()[3:]:
+    _, root, key, name, value, component = line.split("\t")
+    if component != "Lumora32" or not key.startswith(("TypeLib\\", "Interface\\")) or name == "*":
+        continue
+    key = key[:-len("\\win32")] + "\\win64" if key.endswith("\\win32") else key
+    value = value.replace("[#Lumora32.dll]", "C:\\Program Files\\Lumora\\Lumora.dll")
+    entry = "] | %s=\"%s\"" % ("\"%s\"" % name if name else "@", value.replace("\\", "\\\\"))
+    if not any("[HKEY_LOCAL_MACHINE\\Software\\Classes\\%s%s%s" % (view, key, entry) in installed
+               for view in ("", "Wow6432Node\\")):
+        print("FAIL: 32-bit type library row %s %s=%s: not what the 64-bit registration wrote"
+              % (key, name or "@", value))
+    checked += 1
+if checked < 20:
+    print("FAIL: only %d type library rows for the 32-bit library" % checked)
+' "$work/installed.regs" | tee "$work/rows.txt"
+[ -s "$work/rows.txt" ] && fails=$((fails + 1))
 w regsvr32 /s 'C:\Program Files\Lumora\Lumora.dll' || fail "regsvr32 of the installed library: exit $?"
 snapshot "$work/selfregistered"
 compare "$work/installed" "$work/selfregistered" "regsvr32 after the installer"
