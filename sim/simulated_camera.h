@@ -295,6 +295,10 @@ class SimulatedCamera : public std::enable_shared_from_this<SimulatedCamera> {
  private:
   bool Inject(Op op, HResult* h) const;
   void Note(const Request& r);
+  // An entry point's first step: logs the request, then tells whether an
+  // injected fault (or a pulled cable) answers it, with its result in *h.
+  bool Faulted(const Request& r, HResult* h);
+  bool Faulted(Op op, HResult* h);
   // After a read: the automatic mode moves the control's value.
   void AutoStep(StandardControl& control);
   std::map<int32_t, StandardControl>& Controls(bool camera) {

@@ -11,9 +11,8 @@ HResult SimulatedCamera::ControlGetRange(bool camera, int32_t id, int32_t* min, 
   Request r;
   r.op = camera ? Op::CameraGetRange : Op::ProcAmpGetRange;
   r.id = static_cast<uint32_t>(id);
-  Note(r);
   HResult h;
-  if (Inject(r.op, &h)) return h;
+  if (Faulted(r, &h)) return h;
   auto it = Controls(camera).find(id);
   if (it == Controls(camera).end()) return kNotFound;
   const StandardControl& c = it->second;
@@ -30,9 +29,8 @@ HResult SimulatedCamera::ControlGet(bool camera, int32_t id, int32_t* value, int
   Request r;
   r.op = camera ? Op::CameraGet : Op::ProcAmpGet;
   r.id = static_cast<uint32_t>(id);
-  Note(r);
   HResult h;
-  if (Inject(r.op, &h)) return h;
+  if (Faulted(r, &h)) return h;
   auto it = Controls(camera).find(id);
   if (it == Controls(camera).end()) return kNotFound;
   const ControlFaults faults = FaultsOf(camera, id);
@@ -59,9 +57,8 @@ HResult SimulatedCamera::ControlSet(bool camera, int32_t id, int32_t value, int3
   r.id = static_cast<uint32_t>(id);
   r.value = value;
   r.flags = static_cast<uint32_t>(flags);
-  Note(r);
   HResult h;
-  if (Inject(r.op, &h)) return h;
+  if (Faulted(r, &h)) return h;
   auto it = Controls(camera).find(id);
   if (it == Controls(camera).end()) return kNotFound;
   StandardControl& c = it->second;
@@ -82,21 +79,15 @@ HResult SimulatedCamera::ControlSet(bool camera, int32_t id, int32_t value, int3
 }
 
 HResult SimulatedCamera::VideoGetCaps(int32_t* caps) {
-  Request r;
-  r.op = Op::VideoGetCaps;
-  Note(r);
   HResult h;
-  if (Inject(r.op, &h)) return h;
+  if (Faulted(Op::VideoGetCaps, &h)) return h;
   *caps = videoCaps;
   return hr::Ok;
 }
 
 HResult SimulatedCamera::VideoGetMode(int32_t* mode) {
-  Request r;
-  r.op = Op::VideoGetMode;
-  Note(r);
   HResult h;
-  if (Inject(r.op, &h)) return h;
+  if (Faulted(Op::VideoGetMode, &h)) return h;
   *mode = videoMode;
   return hr::Ok;
 }
@@ -105,9 +96,8 @@ HResult SimulatedCamera::VideoSetMode(int32_t mode) {
   Request r;
   r.op = Op::VideoSetMode;
   r.value = mode;
-  Note(r);
   HResult h;
-  if (Inject(r.op, &h)) return h;
+  if (Faulted(r, &h)) return h;
   // The mode keeps only the bits the camera is capable of.
   videoMode = mode & videoCaps;
   if (onWrite) onWrite();
@@ -115,11 +105,8 @@ HResult SimulatedCamera::VideoSetMode(int32_t mode) {
 }
 
 HResult SimulatedCamera::VideoGetFrameRate(int64_t* duration) {
-  Request r;
-  r.op = Op::VideoGetFrameRate;
-  Note(r);
   HResult h;
-  if (Inject(r.op, &h)) return h;
+  if (Faulted(Op::VideoGetFrameRate, &h)) return h;
   *duration = frameDuration;
   return hr::Ok;
 }
@@ -129,9 +116,8 @@ HResult SimulatedCamera::QuerySupported(const Guid& set, uint32_t id, uint32_t* 
   r.op = Op::QuerySupported;
   r.set = set;
   r.id = id;
-  Note(r);
   HResult h;
-  if (Inject(r.op, &h)) return h;
+  if (Faulted(r, &h)) return h;
   if (set == ks::kSetVideoProcAmp || set == ks::kSetCameraControl) {
     auto& controls = Controls(set == ks::kSetCameraControl);
     if (controls.count(static_cast<int32_t>(id)) == 0) return kNotFound;
