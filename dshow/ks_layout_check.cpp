@@ -1,37 +1,35 @@
-// The library's kernel-streaming constants and block offsets checked against
-// the SDK's own definitions, in every Windows build (i686 and x86_64). A
-// wrong offset or flag in property/ fails to compile here.
+// The library's kernel-streaming constants and layouts (xu/ks_layout.h and the
+// block views of property/property_blocks.h built on it) checked against the
+// SDK's own definitions, in every Windows build (i686 and x86_64). A wrong
+// offset or flag in the library fails to compile here.
 #include <windows.h>
 #include <strmif.h>
 #include <ks.h>
 #include <ksmedia.h>
 
-#include <cstddef>
-
+#include "com/sdk_layout_check.h"
 #include "property/capture_platform.h"
 #include "property/property_blocks.h"
 #include "property/property_handler.h"
+#include "xu/ks_layout.h"
 
 namespace lumora {
 namespace {
 
-// Guid's own comparison is not a constant expression.
-constexpr bool Same(const Guid& a, const Guid& b) {
-  bool same = a.data1 == b.data1 && a.data2 == b.data2 && a.data3 == b.data3;
-  for (int i = 0; i < 8; ++i) same = same && a.data4[i] == b.data4[i];
-  return same;
-}
-
-// Request flags, support bits and range member kinds.
-static_assert(kKsGet == KSPROPERTY_TYPE_GET, "KSPROPERTY_TYPE_GET");
-static_assert(kKsSet == KSPROPERTY_TYPE_SET, "KSPROPERTY_TYPE_SET");
-static_assert(kKsBasicSupport == KSPROPERTY_TYPE_BASICSUPPORT, "KSPROPERTY_TYPE_BASICSUPPORT");
-static_assert(kKsSupportGet == KSPROPERTY_SUPPORT_GET, "KSPROPERTY_SUPPORT_GET");
-static_assert(kKsSupportSet == KSPROPERTY_SUPPORT_SET, "KSPROPERTY_SUPPORT_SET");
-static_assert(RangeDescription::kMemberRanges == KSPROPERTY_MEMBER_RANGES,
-              "KSPROPERTY_MEMBER_RANGES");
-static_assert(RangeDescription::kMemberSteppedRanges == KSPROPERTY_MEMBER_STEPPEDRANGES,
-              "KSPROPERTY_MEMBER_STEPPEDRANGES");
+// Request flags, support bits and members-list kinds.
+LUMORA_SAME_VALUE(xu::kTypeGet, KSPROPERTY_TYPE_GET);
+LUMORA_SAME_VALUE(xu::kTypeSet, KSPROPERTY_TYPE_SET);
+LUMORA_SAME_VALUE(xu::kTypeSetSupport, KSPROPERTY_TYPE_SETSUPPORT);
+LUMORA_SAME_VALUE(xu::kTypeBasicSupport, KSPROPERTY_TYPE_BASICSUPPORT);
+LUMORA_SAME_VALUE(xu::kTypeDefaultValues, KSPROPERTY_TYPE_DEFAULTVALUES);
+LUMORA_SAME_VALUE(xu::kTypeTopology, KSPROPERTY_TYPE_TOPOLOGY);
+LUMORA_SAME_VALUE(kKsSupportGet, KSPROPERTY_SUPPORT_GET);
+LUMORA_SAME_VALUE(kKsSupportSet, KSPROPERTY_SUPPORT_SET);
+LUMORA_SAME_VALUE(xu::kMemberRanges, KSPROPERTY_MEMBER_RANGES);
+LUMORA_SAME_VALUE(xu::kMemberSteppedRanges, KSPROPERTY_MEMBER_STEPPEDRANGES);
+LUMORA_SAME_VALUE(xu::kMemberValues, KSPROPERTY_MEMBER_VALUES);
+LUMORA_SAME_VALUE(xu::kMemberFlagDefault, KSPROPERTY_MEMBER_FLAG_DEFAULT);
+LUMORA_SAME_VALUE(xu::kUnitInfoId, KSPROPERTY_EXTENSION_UNIT_INFO);
 
 // Standard control modes and the video-control mode bits.
 static_assert(kControlFlagsAuto == VideoProcAmp_Flags_Auto &&
@@ -48,58 +46,51 @@ static_assert(kVideoControlFlipHorizontal == VideoControlFlag_FlipHorizontal &&
                   kVideoControlTrigger == VideoControlFlag_Trigger,
               "VideoControlFlag_*");
 
-// Property-set ids.
-static_assert(Same(kSetVideoProcAmp, Guid{STATIC_PROPSETID_VIDCAP_VIDEOPROCAMP}),
-              "PROPSETID_VIDCAP_VIDEOPROCAMP");
-static_assert(Same(kSetCameraControl, Guid{STATIC_PROPSETID_VIDCAP_CAMERACONTROL}),
-              "PROPSETID_VIDCAP_CAMERACONTROL");
-static_assert(Same(kSetVideoControl, Guid{STATIC_PROPSETID_VIDCAP_VIDEOCONTROL}),
-              "PROPSETID_VIDCAP_VIDEOCONTROL");
+// Property-set ids and the extension unit's node type.
+LUMORA_SAME_GUID(kSetVideoProcAmp, STATIC_PROPSETID_VIDCAP_VIDEOPROCAMP);
+LUMORA_SAME_GUID(kSetCameraControl, STATIC_PROPSETID_VIDCAP_CAMERACONTROL);
+LUMORA_SAME_GUID(kSetVideoControl, STATIC_PROPSETID_VIDCAP_VIDEOCONTROL);
+LUMORA_SAME_GUID(xu::kNodeTypeDevSpecific, STATIC_KSNODETYPE_DEV_SPECIFIC);
 
-// The request block: a KSPROPERTY header, then the KSP_NODE node id.
-static_assert(PropertyRequest::kSetOffset == offsetof(KSPROPERTY, Set), "KSPROPERTY.Set");
-static_assert(PropertyRequest::kIdOffset == offsetof(KSPROPERTY, Id), "KSPROPERTY.Id");
-static_assert(PropertyRequest::kFlagsOffset == offsetof(KSPROPERTY, Flags), "KSPROPERTY.Flags");
-static_assert(PropertyRequest::kBodyOffset == sizeof(KSPROPERTY) &&
-                  PropertyRequest::kBodyOffset == offsetof(KSP_NODE, NodeId),
-              "KSP_NODE.NodeId follows the KSPROPERTY header");
+// The request header (KSPROPERTY) and a node request (KSP_NODE).
+LUMORA_SAME_SIZE(xu::KsIdentifier, KSPROPERTY);
+LUMORA_SAME_FIELD(xu::KsIdentifier, set, KSPROPERTY, Set);
+LUMORA_SAME_FIELD(xu::KsIdentifier, id, KSPROPERTY, Id);
+LUMORA_SAME_FIELD(xu::KsIdentifier, flags, KSPROPERTY, Flags);
+LUMORA_SAME_SIZE(xu::KspNode, KSP_NODE);
+LUMORA_SAME_FIELD(xu::KspNode, nodeId, KSP_NODE, NodeId);
+LUMORA_SAME_FIELD(xu::KspNode, reserved, KSP_NODE, Reserved);
+LUMORA_SAME_OFFSET(PropertyRequest::kBodyOffset, 0, KSP_NODE, NodeId);
 
-// The data block of a standard control.
-static_assert(PropertyData::kStandardValueOffset == offsetof(KSPROPERTY_VIDEOPROCAMP_S, Value) &&
-                  PropertyData::kStandardValueOffset == offsetof(KSPROPERTY_CAMERACONTROL_S, Value),
-              "KSPROPERTY_VIDEOPROCAMP_S.Value");
+// The description and members header of a BASICSUPPORT or DEFAULTVALUES reply.
+LUMORA_SAME_SIZE(xu::KsPropertyDescription, KSPROPERTY_DESCRIPTION);
+LUMORA_SAME_FIELD(xu::KsPropertyDescription, accessFlags, KSPROPERTY_DESCRIPTION, AccessFlags);
+LUMORA_SAME_FIELD(xu::KsPropertyDescription, descriptionSize, KSPROPERTY_DESCRIPTION,
+                  DescriptionSize);
+LUMORA_SAME_FIELD(xu::KsPropertyDescription, propTypeSet, KSPROPERTY_DESCRIPTION, PropTypeSet);
+LUMORA_SAME_FIELD(xu::KsPropertyDescription, membersListCount, KSPROPERTY_DESCRIPTION,
+                  MembersListCount);
+LUMORA_SAME_FIELD(xu::KsPropertyDescription, reserved, KSPROPERTY_DESCRIPTION, Reserved);
+LUMORA_SAME_SIZE(xu::KsPropertyMembersHeader, KSPROPERTY_MEMBERSHEADER);
+LUMORA_SAME_FIELD(xu::KsPropertyMembersHeader, membersFlags, KSPROPERTY_MEMBERSHEADER,
+                  MembersFlags);
+LUMORA_SAME_FIELD(xu::KsPropertyMembersHeader, membersSize, KSPROPERTY_MEMBERSHEADER, MembersSize);
+LUMORA_SAME_FIELD(xu::KsPropertyMembersHeader, membersCount, KSPROPERTY_MEMBERSHEADER,
+                  MembersCount);
+LUMORA_SAME_FIELD(xu::KsPropertyMembersHeader, flags, KSPROPERTY_MEMBERSHEADER, Flags);
 
-// The range answer: description, members header, one stepping range.
-constexpr size_t kMembersAt = sizeof(KSPROPERTY_DESCRIPTION);
-constexpr size_t kSteppingAt = kMembersAt + sizeof(KSPROPERTY_MEMBERSHEADER);
-static_assert(RangeDescription::kAccessFlags == offsetof(KSPROPERTY_DESCRIPTION, AccessFlags),
-              "KSPROPERTY_DESCRIPTION.AccessFlags");
-static_assert(RangeDescription::kDescriptionSize ==
-                  offsetof(KSPROPERTY_DESCRIPTION, DescriptionSize),
-              "KSPROPERTY_DESCRIPTION.DescriptionSize");
-static_assert(RangeDescription::kMembersListCount ==
-                  offsetof(KSPROPERTY_DESCRIPTION, MembersListCount),
-              "KSPROPERTY_DESCRIPTION.MembersListCount");
-static_assert(RangeDescription::kMembersFlags ==
-                  kMembersAt + offsetof(KSPROPERTY_MEMBERSHEADER, MembersFlags),
-              "KSPROPERTY_MEMBERSHEADER.MembersFlags");
-static_assert(RangeDescription::kMembersSize ==
-                  kMembersAt + offsetof(KSPROPERTY_MEMBERSHEADER, MembersSize),
-              "KSPROPERTY_MEMBERSHEADER.MembersSize");
-static_assert(RangeDescription::kMembersCount ==
-                  kMembersAt + offsetof(KSPROPERTY_MEMBERSHEADER, MembersCount),
-              "KSPROPERTY_MEMBERSHEADER.MembersCount");
-static_assert(RangeDescription::kSteppingDelta ==
-                  kSteppingAt + offsetof(KSPROPERTY_STEPPING_LONG, SteppingDelta),
-              "KSPROPERTY_STEPPING_LONG.SteppingDelta");
-static_assert(RangeDescription::kMinimum ==
-                  kSteppingAt + offsetof(KSPROPERTY_STEPPING_LONG, Bounds.SignedMinimum),
-              "KSPROPERTY_STEPPING_LONG.Bounds.SignedMinimum");
-static_assert(RangeDescription::kMaximum ==
-                  kSteppingAt + offsetof(KSPROPERTY_STEPPING_LONG, Bounds.SignedMaximum),
-              "KSPROPERTY_STEPPING_LONG.Bounds.SignedMaximum");
-static_assert(RangeDescription::kSize == kSteppingAt + sizeof(KSPROPERTY_STEPPING_LONG),
-              "the range answer's size");
+// The blocks' own offsets: the value of a standard control's data, and the
+// stepping range that ends the range answer.
+LUMORA_SAME_OFFSET(PropertyData::kStandardValueOffset, 0, KSPROPERTY_VIDEOPROCAMP_S, Value);
+LUMORA_SAME_OFFSET(PropertyData::kStandardValueOffset, 0, KSPROPERTY_CAMERACONTROL_S, Value);
+constexpr size_t kSteppingAt = sizeof(KSPROPERTY_DESCRIPTION) + sizeof(KSPROPERTY_MEMBERSHEADER);
+LUMORA_SAME_OFFSET(RangeDescription::kSteppingDelta, kSteppingAt, KSPROPERTY_STEPPING_LONG,
+                   SteppingDelta);
+LUMORA_SAME_OFFSET(RangeDescription::kMinimum, kSteppingAt, KSPROPERTY_STEPPING_LONG,
+                   Bounds.SignedMinimum);
+LUMORA_SAME_OFFSET(RangeDescription::kMaximum, kSteppingAt, KSPROPERTY_STEPPING_LONG,
+                   Bounds.SignedMaximum);
+LUMORA_SAME_VALUE(RangeDescription::kSize, kSteppingAt + sizeof(KSPROPERTY_STEPPING_LONG));
 
 }  // namespace
 }  // namespace lumora

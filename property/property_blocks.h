@@ -2,11 +2,13 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
 #include "base/types.h"
 #include "property/catalogue.h"
+#include "xu/ks_layout.h"
 
 namespace lumora {
 
@@ -24,10 +26,10 @@ constexpr PropertyCode kPrivateBase = 500;
 constexpr PropertyCode kPrivateEnd = 700;  // first code past the private set
 constexpr PropertyCode kRawCodeLimit = 1000;
 
-// KSPROPERTY flags.
-constexpr uint32_t kKsGet = 0x1;
-constexpr uint32_t kKsSet = 0x2;
-constexpr uint32_t kKsBasicSupport = 0x200;
+// KSPROPERTY flags: the library's one kernel-streaming layout is xu/ks_layout.h.
+constexpr uint32_t kKsGet = xu::kTypeGet;
+constexpr uint32_t kKsSet = xu::kTypeSet;
+constexpr uint32_t kKsBasicSupport = xu::kTypeBasicSupport;
 
 // KSPROPERTY_SUPPORT_GET / _SET as returned by IKsPropertySet::QuerySupported.
 constexpr uint32_t kKsSupportGet = 1;
@@ -59,14 +61,15 @@ class PropertyBlock {
   alignas(8) uint8_t bytes_[kSize];
 };
 
-// The request view of a block: set GUID at 0, id at 16, flags at 20.
+// The request view of a block: a KSPROPERTY header (xu::KsIdentifier), then
+// the body (a KSP_NODE's node id, or a standard control's value).
 class PropertyRequest : public PropertyBlock {
  public:
-  static constexpr uint32_t kSetOffset = 0;
-  static constexpr uint32_t kIdOffset = 16;
-  static constexpr uint32_t kFlagsOffset = 20;
+  static constexpr uint32_t kSetOffset = offsetof(xu::KsIdentifier, set);
+  static constexpr uint32_t kIdOffset = offsetof(xu::KsIdentifier, id);
+  static constexpr uint32_t kFlagsOffset = offsetof(xu::KsIdentifier, flags);
   // First byte after the 24-byte KSPROPERTY header.
-  static constexpr uint32_t kBodyOffset = 24;
+  static constexpr uint32_t kBodyOffset = sizeof(xu::KsIdentifier);
 
   Guid Set() const {
     Guid g;
@@ -88,22 +91,28 @@ class PropertyData : public PropertyBlock {
 };
 
 // The 72-byte buffer of a kernel-streaming range query: KSPROPERTY_DESCRIPTION,
-// KSPROPERTY_MEMBERSHEADER and one KSPROPERTY_STEPPING_LONG.
+// KSPROPERTY_MEMBERSHEADER (their layouts in xu/ks_layout.h) and one
+// KSPROPERTY_STEPPING_LONG (SteppingDelta, Reserved, SignedMinimum, SignedMaximum).
 struct RangeDescription {
-  static constexpr uint32_t kSize = 72;
-  static constexpr uint32_t kAccessFlags = 0;
-  static constexpr uint32_t kDescriptionSize = 4;
-  static constexpr uint32_t kMembersListCount = 32;
-  static constexpr uint32_t kMembersFlags = 40;
-  static constexpr uint32_t kMembersSize = 44;
-  static constexpr uint32_t kMembersCount = 48;
-  static constexpr uint32_t kSteppingDelta = 56;
-  static constexpr uint32_t kMinimum = 64;
-  static constexpr uint32_t kMaximum = 68;
+  using Description = xu::KsPropertyDescription;
+  using Members = xu::KsPropertyMembersHeader;
+  static constexpr uint32_t kAccessFlags = offsetof(Description, accessFlags);
+  static constexpr uint32_t kDescriptionSize = offsetof(Description, descriptionSize);
+  static constexpr uint32_t kMembersListCount = offsetof(Description, membersListCount);
+  static constexpr uint32_t kMembersFlags =
+      xu::kMembersHeaderOffset + offsetof(Members, membersFlags);
+  static constexpr uint32_t kMembersSize =
+      xu::kMembersHeaderOffset + offsetof(Members, membersSize);
+  static constexpr uint32_t kMembersCount =
+      xu::kMembersHeaderOffset + offsetof(Members, membersCount);
+  static constexpr uint32_t kSteppingDelta = xu::kMembersOffset;
+  static constexpr uint32_t kMinimum = xu::kMembersOffset + 8;
+  static constexpr uint32_t kMaximum = xu::kMembersOffset + 12;
+  static constexpr uint32_t kSize = xu::kMembersOffset + 16;
 
   // KSPROPERTY_MEMBER_RANGES / KSPROPERTY_MEMBER_STEPPEDRANGES.
-  static constexpr uint32_t kMemberRanges = 1;
-  static constexpr uint32_t kMemberSteppedRanges = 2;
+  static constexpr uint32_t kMemberRanges = xu::kMemberRanges;
+  static constexpr uint32_t kMemberSteppedRanges = xu::kMemberSteppedRanges;
 };
 
 }  // namespace lumora

@@ -301,6 +301,23 @@ class SimulatedCamera : public std::enable_shared_from_this<SimulatedCamera> {
  private:
   bool Inject(Op op, HResult* h) const;
   void Note(const Request& r);
+  // An entry point's first step: logs the request, then tells whether an
+  // injected fault (or a pulled cable) answers it, with its result in *h.
+  bool Faulted(const Request& r, HResult* h);
+  bool Faulted(Op op, HResult* h);
+  // A standard control's request, and the control it addresses: null with
+  // *h set when a fault answers or the camera has no such control.
+  static Request ControlRequest(Op op, int32_t id);
+  StandardControl* Addressed(const Request& r, bool camera, HResult* h);
+  // A read-only entry point: unless a fault answers, copies `current` (read
+  // after the fault hooks ran) to *out.
+  template <typename T>
+  HResult Report(Op op, const T& current, T* out) {
+    HResult h;
+    if (Faulted(op, &h)) return h;
+    *out = current;
+    return hr::Ok;
+  }
   // After a read: the automatic mode moves the control's value.
   void AutoStep(StandardControl& control);
   std::map<int32_t, StandardControl>& Controls(bool camera) {

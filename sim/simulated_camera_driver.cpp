@@ -8,15 +8,11 @@ namespace lumora::sim {
 
 HResult SimulatedCamera::ControlGetRange(bool camera, int32_t id, int32_t* min, int32_t* max,
                                          int32_t* step, int32_t* def, int32_t* caps) {
-  Request r;
-  r.op = camera ? Op::CameraGetRange : Op::ProcAmpGetRange;
-  r.id = static_cast<uint32_t>(id);
-  Note(r);
   HResult h;
-  if (Inject(r.op, &h)) return h;
-  auto it = Controls(camera).find(id);
-  if (it == Controls(camera).end()) return kNotFound;
-  const StandardControl& c = it->second;
+  const StandardControl* found =
+      Addressed(ControlRequest(camera ? Op::CameraGetRange : Op::ProcAmpGetRange, id), camera, &h);
+  if (found == nullptr) return h;
+  const StandardControl& c = *found;
   const ControlFaults faults = FaultsOf(camera, id);
   *min = c.min;
   *max = ReportedMax(c.min, c.max, faults);
@@ -27,24 +23,37 @@ HResult SimulatedCamera::ControlGetRange(bool camera, int32_t id, int32_t* min, 
 }
 
 HResult SimulatedCamera::ControlGet(bool camera, int32_t id, int32_t* value, int32_t* flags) {
-  Request r;
-  r.op = camera ? Op::CameraGet : Op::ProcAmpGet;
-  r.id = static_cast<uint32_t>(id);
-  Note(r);
   HResult h;
-  if (Inject(r.op, &h)) return h;
-  auto it = Controls(camera).find(id);
-  if (it == Controls(camera).end()) return kNotFound;
+  StandardControl* c =
+      Addressed(ControlRequest(camera ? Op::CameraGet : Op::ProcAmpGet, id), camera, &h);
+  if (c == nullptr) return h;
   const ControlFaults faults = FaultsOf(camera, id);
   if (faults.failReads) {
     if (faults.junkOnFailedReads) *value = *flags = kJunk;
     return kGenFailure;
   }
   if (faults.silentReads) return hr::Ok;
-  *value = it->second.value;
-  *flags = it->second.flags;
-  AutoStep(it->second);
+  *value = c->value;
+  *flags = c->flags;
+  AutoStep(*c);
   return hr::Ok;
+}
+
+Request SimulatedCamera::ControlRequest(Op op, int32_t id) {
+  Request r;
+  r.op = op;
+  r.id = static_cast<uint32_t>(id);
+  return r;
+}
+
+StandardControl* SimulatedCamera::Addressed(const Request& r, bool camera, HResult* h) {
+  if (Faulted(r, h)) return nullptr;
+  auto it = Controls(camera).find(static_cast<int32_t>(r.id));
+  if (it == Controls(camera).end()) {
+    *h = kNotFound;
+    return nullptr;
+  }
+  return &it->second;
 }
 
 void SimulatedCamera::AutoStep(StandardControl& control) {
@@ -55,17 +64,13 @@ void SimulatedCamera::AutoStep(StandardControl& control) {
 }
 
 HResult SimulatedCamera::ControlSet(bool camera, int32_t id, int32_t value, int32_t flags) {
-  Request r;
-  r.op = camera ? Op::CameraSet : Op::ProcAmpSet;
-  r.id = static_cast<uint32_t>(id);
+  Request r = ControlRequest(camera ? Op::CameraSet : Op::ProcAmpSet, id);
   r.value = value;
   r.flags = static_cast<uint32_t>(flags);
-  Note(r);
   HResult h;
-  if (Inject(r.op, &h)) return h;
-  auto it = Controls(camera).find(id);
-  if (it == Controls(camera).end()) return kNotFound;
-  StandardControl& c = it->second;
+  StandardControl* found = Addressed(r, camera, &h);
+  if (found == nullptr) return h;
+  StandardControl& c = *found;
   const ControlFaults faults = FaultsOf(camera, id);
   if (value < c.min || (value > ReportedMax(c.min, c.max, faults) && !faults.keepOutside)) {
     return hr::InvalidArg;
@@ -83,32 +88,19 @@ HResult SimulatedCamera::ControlSet(bool camera, int32_t id, int32_t value, int3
 }
 
 HResult SimulatedCamera::VideoGetCaps(int32_t* caps) {
-  Request r;
-  r.op = Op::VideoGetCaps;
-  Note(r);
-  HResult h;
-  if (Inject(r.op, &h)) return h;
-  *caps = videoCaps;
-  return hr::Ok;
+  return Report(Op::VideoGetCaps, videoCaps, caps);
 }
 
 HResult SimulatedCamera::VideoGetMode(int32_t* mode) {
-  Request r;
-  r.op = Op::VideoGetMode;
-  Note(r);
-  HResult h;
-  if (Inject(r.op, &h)) return h;
-  *mode = videoMode;
-  return hr::Ok;
+  return Report(Op::VideoGetMode, videoMode, mode);
 }
 
 HResult SimulatedCamera::VideoSetMode(int32_t mode) {
   Request r;
   r.op = Op::VideoSetMode;
   r.value = mode;
-  Note(r);
   HResult h;
-  if (Inject(r.op, &h)) return h;
+  if (Faulted(r, &h)) return h;
   // The mode keeps only the bits the camera is capable of.
   videoMode = mode & videoCaps;
   if (onWrite) onWrite();
@@ -116,13 +108,7 @@ HResult SimulatedCamera::VideoSetMode(int32_t mode) {
 }
 
 HResult SimulatedCamera::VideoGetFrameRate(int64_t* duration) {
-  Request r;
-  r.op = Op::VideoGetFrameRate;
-  Note(r);
-  HResult h;
-  if (Inject(r.op, &h)) return h;
-  *duration = frameDuration;
-  return hr::Ok;
+  return Report(Op::VideoGetFrameRate, frameDuration, duration);
 }
 
 HResult SimulatedCamera::QuerySupported(const Guid& set, uint32_t id, uint32_t* support) {
@@ -130,9 +116,8 @@ HResult SimulatedCamera::QuerySupported(const Guid& set, uint32_t id, uint32_t* 
   r.op = Op::QuerySupported;
   r.set = set;
   r.id = id;
-  Note(r);
   HResult h;
-  if (Inject(r.op, &h)) return h;
+  if (Faulted(r, &h)) return h;
   if (set == ks::kSetVideoProcAmp || set == ks::kSetCameraControl) {
     auto& controls = Controls(set == ks::kSetCameraControl);
     if (controls.count(static_cast<int32_t>(id)) == 0) return kNotFound;

@@ -50,9 +50,8 @@ HResult SimulatedCamera::KsRequest(const ks::Property& header, const void* prope
   r.set = header.set;
   r.id = header.id;
   r.flags = header.flags;
-  Note(r);
   HResult h;
-  if (Inject(Op::KsProperty, &h)) return h;
+  if (Faulted(r, &h)) return h;
   if (propertyLength < sizeof(ks::Property) || bytesReturned == nullptr) return hr::InvalidArg;
   *bytesReturned = 0;
   uint8_t* out = static_cast<uint8_t*>(data);

@@ -76,4 +76,15 @@ void SimulatedCamera::Note(const Request& r) {
   if (logRequests) log.push_back(r);
 }
 
+bool SimulatedCamera::Faulted(const Request& r, HResult* h) {
+  Note(r);
+  return Inject(r.op, h);
+}
+
+bool SimulatedCamera::Faulted(Op op, HResult* h) {
+  Request r;
+  r.op = op;
+  return Faulted(r, h);
+}
+
 }  // namespace lumora::sim

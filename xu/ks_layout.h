@@ -1,6 +1,7 @@
-// The kernel-streaming request and reply layouts that extension-unit access
-// uses, written from the platform's documentation as portable definitions
-// (the Windows adapter ties each one to the SDK's own with static_assert).
+// The library's kernel-streaming request and reply layouts, written from the
+// platform's documentation as portable definitions: extension-unit access
+// uses them, and the block views of property/property_blocks.h are built on
+// them. dshow/ks_layout_check.cpp ties each one to the SDK's own.
 // Replies are parsed from bytes (little-endian) at the offsets below, never
 // by casting a driver's buffer.
 #pragma once

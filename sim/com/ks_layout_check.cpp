@@ -5,48 +5,29 @@
 #include <ks.h>
 #include <ksmedia.h>
 
-#include <cstddef>
-
+#include "com/sdk_layout_check.h"
 #include "sim/ks_layout.h"
 
 namespace lumora::sim::ks {
 namespace {
 
-// Guid's own comparison is not a constant expression.
-constexpr bool Same(const Guid& a, const Guid& b) {
-  bool same = a.data1 == b.data1 && a.data2 == b.data2 && a.data3 == b.data3;
-  for (int i = 0; i < 8; ++i) same = same && a.data4[i] == b.data4[i];
-  return same;
-}
-
-// Checks that a rig structure and its SDK counterpart have the same size.
-#define LUMORA_SAME_SIZE(rig, sdk) static_assert(sizeof(rig) == sizeof(sdk), #sdk " size")
-// Checks that a rig field sits where the SDK puts it.
-#define LUMORA_SAME_FIELD(rig, field, sdk, sdkField) \
-  static_assert(offsetof(rig, field) == offsetof(sdk, sdkField), #sdk "." #sdkField)
-
-static_assert(kTypeGet == KSPROPERTY_TYPE_GET && kTypeSet == KSPROPERTY_TYPE_SET &&
-                  kTypeBasicSupport == KSPROPERTY_TYPE_BASICSUPPORT,
-              "KSPROPERTY_TYPE_*");
-static_assert(kSupportGet == KSPROPERTY_SUPPORT_GET && kSupportSet == KSPROPERTY_SUPPORT_SET,
-              "KSPROPERTY_SUPPORT_*");
-static_assert(kFlagsAuto == KSPROPERTY_VIDEOPROCAMP_FLAGS_AUTO &&
-                  kFlagsAuto == KSPROPERTY_CAMERACONTROL_FLAGS_AUTO &&
-                  kFlagsManual == KSPROPERTY_VIDEOPROCAMP_FLAGS_MANUAL &&
-                  kFlagsManual == KSPROPERTY_CAMERACONTROL_FLAGS_MANUAL,
-              "KSPROPERTY_*_FLAGS_*");
-static_assert(kVideoControlFlipHorizontal == KS_VideoControlFlag_FlipHorizontal &&
-                  kVideoControlFlipVertical == KS_VideoControlFlag_FlipVertical &&
-                  kVideoControlExternalTriggerEnable == KS_VideoControlFlag_ExternalTriggerEnable &&
-                  kVideoControlTrigger == KS_VideoControlFlag_Trigger,
-              "KS_VideoControlFlag_*");
-static_assert(kMemberRanges == KSPROPERTY_MEMBER_RANGES &&
-                  kMemberSteppedRanges == KSPROPERTY_MEMBER_STEPPEDRANGES,
-              "KSPROPERTY_MEMBER_*");
-static_assert(Same(kSetVideoProcAmp, Guid{STATIC_PROPSETID_VIDCAP_VIDEOPROCAMP}),
-              "PROPSETID_VIDCAP_VIDEOPROCAMP");
-static_assert(Same(kSetCameraControl, Guid{STATIC_PROPSETID_VIDCAP_CAMERACONTROL}),
-              "PROPSETID_VIDCAP_CAMERACONTROL");
+LUMORA_SAME_VALUE(kTypeGet, KSPROPERTY_TYPE_GET);
+LUMORA_SAME_VALUE(kTypeSet, KSPROPERTY_TYPE_SET);
+LUMORA_SAME_VALUE(kTypeBasicSupport, KSPROPERTY_TYPE_BASICSUPPORT);
+LUMORA_SAME_VALUE(kSupportGet, KSPROPERTY_SUPPORT_GET);
+LUMORA_SAME_VALUE(kSupportSet, KSPROPERTY_SUPPORT_SET);
+LUMORA_SAME_VALUE(kFlagsAuto, KSPROPERTY_VIDEOPROCAMP_FLAGS_AUTO);
+LUMORA_SAME_VALUE(kFlagsAuto, KSPROPERTY_CAMERACONTROL_FLAGS_AUTO);
+LUMORA_SAME_VALUE(kFlagsManual, KSPROPERTY_VIDEOPROCAMP_FLAGS_MANUAL);
+LUMORA_SAME_VALUE(kFlagsManual, KSPROPERTY_CAMERACONTROL_FLAGS_MANUAL);
+LUMORA_SAME_VALUE(kVideoControlFlipHorizontal, KS_VideoControlFlag_FlipHorizontal);
+LUMORA_SAME_VALUE(kVideoControlFlipVertical, KS_VideoControlFlag_FlipVertical);
+LUMORA_SAME_VALUE(kVideoControlExternalTriggerEnable, KS_VideoControlFlag_ExternalTriggerEnable);
+LUMORA_SAME_VALUE(kVideoControlTrigger, KS_VideoControlFlag_Trigger);
+LUMORA_SAME_VALUE(kMemberRanges, KSPROPERTY_MEMBER_RANGES);
+LUMORA_SAME_VALUE(kMemberSteppedRanges, KSPROPERTY_MEMBER_STEPPEDRANGES);
+LUMORA_SAME_GUID(kSetVideoProcAmp, STATIC_PROPSETID_VIDCAP_VIDEOPROCAMP);
+LUMORA_SAME_GUID(kSetCameraControl, STATIC_PROPSETID_VIDCAP_CAMERACONTROL);
 
 LUMORA_SAME_SIZE(Property, KSPROPERTY);
 LUMORA_SAME_FIELD(Property, set, KSPROPERTY, Set);
@@ -92,9 +73,6 @@ static_assert(offsetof(SteppedRange, members) == sizeof(KSPROPERTY_DESCRIPTION) 
                   sizeof(SteppedRange) ==
                       offsetof(SteppedRange, stepping) + sizeof(KSPROPERTY_STEPPING_LONG),
               "description, members header and stepping range back to back");
-
-#undef LUMORA_SAME_SIZE
-#undef LUMORA_SAME_FIELD
 
 }  // namespace
 }  // namespace lumora::sim::ks

@@ -276,38 +276,17 @@ class SimFilter : public IBaseFilter,
 
   // IAMVideoControl
   HRESULT STDMETHODCALLTYPE GetCaps(IPin* pin, LONG* caps) override {
-    if (caps == nullptr) return E_POINTER;
-    if (!AcceptsPin(pin)) return E_INVALIDARG;
-    return com::Guard([&] {
-      int32_t c = *caps;
-      HResult h = camera_->VideoGetCaps(&c);
-      *caps = c;
-      return h;
-    });
+    return ReadVideo(pin, caps, &SimulatedCamera::VideoGetCaps);
   }
   HRESULT STDMETHODCALLTYPE SetMode(IPin* pin, LONG mode) override {
     if (!AcceptsPin(pin)) return E_INVALIDARG;
     return com::Guard([&] { return camera_->VideoSetMode(mode); });
   }
   HRESULT STDMETHODCALLTYPE GetMode(IPin* pin, LONG* mode) override {
-    if (mode == nullptr) return E_POINTER;
-    if (!AcceptsPin(pin)) return E_INVALIDARG;
-    return com::Guard([&] {
-      int32_t m = *mode;
-      HResult h = camera_->VideoGetMode(&m);
-      *mode = m;
-      return h;
-    });
+    return ReadVideo(pin, mode, &SimulatedCamera::VideoGetMode);
   }
   HRESULT STDMETHODCALLTYPE GetCurrentActualFrameRate(IPin* pin, LONGLONG* duration) override {
-    if (duration == nullptr) return E_POINTER;
-    if (!AcceptsPin(pin)) return E_INVALIDARG;
-    return com::Guard([&] {
-      int64_t d = *duration;
-      HResult h = camera_->VideoGetFrameRate(&d);
-      *duration = d;
-      return h;
-    });
+    return ReadVideo(pin, duration, &SimulatedCamera::VideoGetFrameRate);
   }
   HRESULT STDMETHODCALLTYPE GetMaxAvailableFrameRate(IPin*, LONG, SIZE, LONGLONG*) override {
     return E_NOTIMPL;
@@ -362,6 +341,19 @@ class SimFilter : public IBaseFilter,
  private:
   // Video control works on the filter's output pins; a null pin is left to
   // the camera model.
+  // An IAMVideoControl read: checks the out parameter and the pin, then asks
+  // the camera through a value of the camera's own width.
+  template <typename Out, typename Value>
+  HRESULT ReadVideo(IPin* pin, Out* out, HResult (SimulatedCamera::*read)(Value*)) {
+    if (out == nullptr) return E_POINTER;
+    if (!AcceptsPin(pin)) return E_INVALIDARG;
+    return com::Guard([&] {
+      Value v = *out;
+      HResult h = ((*camera_).*read)(&v);
+      *out = v;
+      return h;
+    });
+  }
   bool AcceptsPin(IPin* pin) const {
     if (pin == nullptr) return true;
     for (const auto& own : *pins_) {
