@@ -420,15 +420,7 @@ class Checker {
       return;
     }
     int32_t back = 0;
-    h = Get(p, &back);
-    if (Gone(h)) return;
-    if (hr::Failed(h)) {
-      if (h != kNotWritten) {
-        Add(r, id, Outcome::kFail,
-            "reading after writing " + Num(value) + " fails (" + Hr(h) + ")");
-      }
-      return;
-    }
+    if (!ReadBack(p, value, id, r, &back)) return;
     last_ = back;
     if (back == value) return Pass(r, id);
     const std::string text = "wrote " + what + " " + Num(value) + ", read back " + Num(back);
@@ -456,6 +448,21 @@ class Checker {
     if (f.min > INT32_MIN) Outside(p, f.min - 1, f, "outside.below-min", r);
   }
 
+  // Reads a property back after a write of value; false when the camera is
+  // gone or the read fails (a failure is a finding under id).
+  bool ReadBack(int32_t p, int32_t value, const char* id, PropertyResult* r, int32_t* back) {
+    const HResult h = Get(p, back);
+    if (Gone(h)) return false;
+    if (hr::Failed(h)) {
+      if (h != kNotWritten) {
+        Add(r, id, Outcome::kFail,
+            "reading after writing " + Num(value) + " fails (" + Hr(h) + ")");
+      }
+      return false;
+    }
+    return true;
+  }
+
   void Outside(int32_t p, int32_t value, const RangeFacts& f, const char* id, PropertyResult* r) {
     HResult h = s_.Set(p, value);
     if (hr::Failed(h)) {
@@ -464,14 +471,8 @@ class Checker {
     }
     written_[p] = true;
     int32_t back = 0;
-    h = Get(p, &back);
-    if (Gone(h)) return;
-    if (hr::Failed(h)) {
-      if (h != kNotWritten) {
-        Add(r, id, Outcome::kFail,
-            "reading after writing " + Num(value) + " fails (" + Hr(h) + ")");
-      }
-    } else if (back < f.min || back > f.max) {
+    if (!ReadBack(p, value, id, r, &back)) return;
+    if (back < f.min || back > f.max) {
       Add(r, id, Outcome::kFail,
           "accepts " + Num(value) + " outside the range " + Num(f.min) + ".." + Num(f.max) +
               " (reads " + Num(back) + ")");
