@@ -131,6 +131,11 @@ const EntryRow kEntries[] = {
      L"{594DED93-C5CE-4E28-AE99-71B99BDC9C5A}", kDual | kHidden},
     {TKIND_DISPATCH, L"ILumoraCOM3", L"Every capture source, software and virtual cameras included",
      L"{9034D083-6CCE-4B3A-A89D-B5806ABFF7A8}", kDual},
+    // The fourth interfaces: extension-unit controls.
+    {TKIND_DISPATCH, L"IDVidCapCtrl3", L"IDVidCapCtrl3 Interface",
+     L"{E5363657-EDFF-4D3B-9F2F-60646410B213}", kDual | kHidden},
+    {TKIND_DISPATCH, L"ILumoraCOM4", L"Extension-unit controls of the cam",
+     L"{057DEA5E-D6B8-4C7B-BE4C-E64FC532F8B8}", kDual},
 };
 // clang-format on
 
