@@ -33,7 +33,9 @@ constexpr CommandInfo kCommands[] = {
      "Prints the current value of one property.\n"},
     {Command::kSet, "set", 3, false, "lumora set CAM PROP VALUE",
      "Sets one property to a whole number within its range and prints the\n"
-     "value read back; auto or manual switches the control's mode instead.\n"},
+     "value read back; auto or manual switches the control's mode instead.\n"
+     "A named extension-unit control takes a menu label, on or off, or a\n"
+     "whole number within its range.\n"},
     {Command::kReset, "reset", -1, false, "lumora reset CAM [PROP...]",
      "Puts the camera's properties (all it can set, or the ones named) back\n"
      "to automatic where the control offers it, else to the camera's default\n"
@@ -82,6 +84,16 @@ constexpr CommandInfo kCommands[] = {
      "are refused, one by one, as by load.\n"
      "  --list  shows the history, newest first: when, which command, the\n"
      "          values it overwrote\n"},
+    {Command::kXu, "xu", -1, true, "lumora xu CAM [get GUID SELECTOR | set GUID SELECTOR HEX] [--json]",
+     "Lists the camera's extension units (vendor controls named by a GUID)\n"
+     "and their controls: selector, length, access, minimum, maximum,\n"
+     "resolution, default and current value as hex, and the named controls\n"
+     "that definitions give inside them with their values. get prints one\n"
+     "control's bytes; set writes them: HEX is the whole control, two hex\n"
+     "digits per byte (0001000a00), and is refused before anything is written\n"
+     "when its length is not the control's or the control is read only.\n"
+     "GUID       XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX, braces optional.\n"
+     "SELECTOR   the control's number, 1 to 31.\n"},
 };
 
 constexpr const char* kCamHelp =
@@ -90,6 +102,9 @@ constexpr const char* kCamHelp =
 constexpr const char* kPropHelp =
     "PROP  a property name (Brightness, WhiteBalRed, ... any case, VCP_\n"
     "      optional) or its number 0..31.\n";
+constexpr const char* kNamedHelp =
+    "      Also the name of an extension-unit control the camera has\n"
+    "      (\"LED Mode\"; see \"lumora xu CAM\").\n";
 
 const CommandInfo* FindCommand(const std::string& name) {
   for (const CommandInfo& c : kCommands) {
@@ -158,12 +173,14 @@ std::string HelpText(Command command) {
     return text;
   }
   std::string text = std::string("usage: ") + info->usage + "\n" + info->text;
-  if (info->operands >= 1 || command == Command::kReset || command == Command::kUndo) {
+  if (info->operands >= 1 || command == Command::kReset || command == Command::kUndo ||
+      command == Command::kXu) {
     text += std::string("\n") + kCamHelp;
   }
   if (command == Command::kGet || command == Command::kSet || command == Command::kReset) {
     text += kPropHelp;
   }
+  if (command == Command::kGet || command == Command::kSet) text += kNamedHelp;
   if (command == Command::kSet) text += "VALUE a decimal whole number, auto or manual.\n";
   if (command == Command::kSave || command == Command::kLoad) {
     text += "FILE  path of the profile.\n";
@@ -251,6 +268,39 @@ bool ParseArguments(const std::vector<std::string>& args, Invocation* invocation
     default: break;
   }
   *invocation = parsed;
+  return true;
+}
+
+bool ParseXuArguments(const std::vector<std::string>& args, XuArguments* parsed,
+                      std::string* error) {
+  XuArguments a;
+  const std::string usage = "; usage: lumora xu CAM [get GUID SELECTOR | set GUID SELECTOR HEX]";
+  if (args.empty()) {
+    *error = "missing arguments" + usage;
+    return false;
+  }
+  a.cam = args[0];
+  if (args.size() > 1) {
+    if (args[1] == "get") {
+      a.action = XuArguments::kGet;
+    } else if (args[1] == "set") {
+      a.action = XuArguments::kSet;
+    } else {
+      *error = "unknown xu action " + Quoted(args[1]) + usage;
+      return false;
+    }
+  }
+  const size_t wanted = a.action == XuArguments::kList ? 1 : a.action == XuArguments::kGet ? 4 : 5;
+  if (args.size() != wanted) {
+    *error = std::string(args.size() < wanted ? "missing" : "too many") + " arguments" + usage;
+    return false;
+  }
+  if (wanted >= 4) {
+    a.guid = args[2];
+    a.selector = args[3];
+  }
+  if (wanted == 5) a.hex = args[4];
+  *parsed = a;
   return true;
 }
 

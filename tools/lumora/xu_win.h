@@ -1,0 +1,28 @@
+// The lumora tool's extension-unit controls through the control object's
+// IDVidCapCtrl3 (VARIANT arrays of GUID strings, selectors and bytes), and
+// the commands that use them: "xu", and "get" / "set" by a control's name.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "tools/cli_args.h"
+#include "tools/lumora/win_camera.h"
+#include "tools/xu_tool.h"
+
+namespace lumora::tool {
+
+// The extension-unit calls of a control; null when the library has no
+// IDVidCapCtrl3 (an older Lumora.dll).
+std::unique_ptr<xutool::XuSource> OpenXu(IDVidCapCtrl* ctrl);
+
+// "lumora xu CAM [get GUID SELECTOR | set GUID SELECTOR HEX] [--json]".
+int RunXu(const cli::Invocation& inv);
+
+// "lumora get CAM NAME" / "lumora set CAM NAME VALUE" for a name that is no
+// catalogue property: the camera's named control of that name, else the
+// unknown-property error as before.
+int GetNamed(const cli::Invocation& inv);
+int SetNamed(const cli::Invocation& inv);
+
+}  // namespace lumora::tool
