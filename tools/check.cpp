@@ -748,7 +748,7 @@ class NamedChecker {
   }
 
   bool Gone(HResult h) {
-    if (cli::IsDeviceGone(h)) gone_ = true;
+    if (cli::IsXuDeviceGone(h)) gone_ = true;
     return gone_;
   }
 

@@ -95,6 +95,8 @@ bool IsDeviceGone(HResult hr) {
          hr == kFileNotFound;
 }
 
+bool IsXuDeviceGone(HResult hr) { return IsDeviceGone(hr) && hr != kGenFailure; }
+
 size_t LoadOutcome::Count(LoadResult result) const {
   size_t n = 0;
   for (const PropertyOutcome& p : properties) n += p.result == result ? 1 : 0;
@@ -154,13 +156,20 @@ namespace {
 bool LoadNamed(xutool::XuSource* source, NamedOutcome* o, LoadOutcome* outcome) {
   const NamedEntry& e = o->entry;
   std::string name;
-  if (source == nullptr || !xutool::FindNamed(*source, e.name, &name)) {
+  HResult h = source != nullptr ? xutool::FindNamed(*source, e.name, &name) : hr::False;
+  if (h != hr::Ok && !IsXuDeviceGone(h)) {
     o->result = LoadResult::kRefused;
-    o->reason = "this camera has no extension-unit control of this name";
+    o->reason = h == hr::False ? "this camera has no extension-unit control of this name"
+                               : xutool::Failure("listing the named controls", h, *source);
     return true;
   }
   xutool::NamedInfo info;
-  HResult h = source->Info(name, &info);
+  if (h == hr::Ok) h = source->Info(name, &info);
+  if (IsXuDeviceGone(h)) {
+    outcome->vanished = true;
+    outcome->vanishError = h;
+    return false;
+  }
   std::string normal;
   xutool::Answer decided;
   if (hr::Failed(h)) {
@@ -176,7 +185,7 @@ bool LoadNamed(xutool::XuSource* source, NamedOutcome* o, LoadOutcome* outcome) 
     return true;
   }
   h = source->SetNamed(name, info, normal);
-  if (IsDeviceGone(h)) {
+  if (IsXuDeviceGone(h)) {
     outcome->vanished = true;
     outcome->vanishError = h;
     return false;

@@ -50,6 +50,11 @@ class ProfileTarget {
 // ERROR_GEN_FAILURE, ERROR_FILE_NOT_FOUND as a HRESULT).
 bool IsDeviceGone(HResult hr);
 
+// The same for an extension-unit request, which answers ERROR_GEN_FAILURE
+// when the device stalls it while staying connected: that one is a failed
+// request, not a vanished camera.
+bool IsXuDeviceGone(HResult hr);
+
 enum class LoadResult {
   kApplied,     // written and read back as asked (or not readable back)
   kChanged,     // written, but the camera holds another value or mode

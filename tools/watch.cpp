@@ -244,6 +244,7 @@ void Watcher::Scan(uint32_t nowMs) {
         probe = s.target->Get(entries[0].property, &value);
       } else if (!named.empty() && s.target->Xu() != nullptr) {
         probe = s.target->Xu()->GetNamed(named[0].name, &text);
+        if (!IsXuDeviceGone(probe)) probe = hr::Ok;
       }
       if (IsDeviceGone(probe)) {
         Departed(s, "was unplugged");
@@ -315,7 +316,7 @@ bool Watcher::GuardNamed(State& s, Guarded& g) {
   const std::string label = CameraLabel(s.camera);
   std::string now;
   HResult h = xu != nullptr ? xu->GetNamed(g.name, &now) : hr::NotImpl;
-  if (IsDeviceGone(h)) return false;
+  if (IsXuDeviceGone(h)) return false;
   if (hr::Failed(h)) return true;
   if (now == g.expectedText) {
     g.restoredLastPass = false;
@@ -330,10 +331,10 @@ bool Watcher::GuardNamed(State& s, Guarded& g) {
   xutool::NamedInfo info;
   h = xu->Info(g.name, &info);
   if (hr::Succeeded(h)) h = xu->SetNamed(g.name, info, g.expectedText);
-  if (IsDeviceGone(h)) return false;
+  if (IsXuDeviceGone(h)) return false;
   std::string back;
   if (hr::Succeeded(h)) h = xu->GetNamed(g.name, &back);
-  if (IsDeviceGone(h)) return false;
+  if (IsXuDeviceGone(h)) return false;
   if (hr::Succeeded(h) && back == g.expectedText) {
     host_.Say(label + ": put back " + g.name + " = " + g.expectedText + " (it had become " + now +
               ")");
@@ -358,7 +359,7 @@ void Watcher::GuardValues(State& s) {
     const int32_t p = g.entry.property;
     int32_t now = 0;
     HResult h = g.isMode ? t.GetMode(p, &now) : t.Get(p, &now);
-    if (IsDeviceGone(h)) return Departed(s, "disconnected");
+    if (IsXuDeviceGone(h)) return Departed(s, "disconnected");
     if (hr::Failed(h)) continue;
     if (now == g.expected) {
       g.restoredLastPass = false;
@@ -374,10 +375,10 @@ void Watcher::GuardValues(State& s) {
       continue;
     }
     h = g.isMode ? t.SetMode(p, g.expected) : t.Set(p, g.expected);
-    if (IsDeviceGone(h)) return Departed(s, "disconnected");
+    if (IsXuDeviceGone(h)) return Departed(s, "disconnected");
     int32_t back = 0;
     if (hr::Succeeded(h)) h = g.isMode ? t.GetMode(p, &back) : t.Get(p, &back);
-    if (IsDeviceGone(h)) return Departed(s, "disconnected");
+    if (IsXuDeviceGone(h)) return Departed(s, "disconnected");
     if (hr::Succeeded(h) && back == g.expected) {
       host_.Say(label + ": put back " + Name(p) + " = " + text(g.expected) + " (it had become " +
                 text(now) + ")");

@@ -344,16 +344,17 @@ Answer RawSet(XuSource& s, const std::string& guidText, const std::string& selec
 
 // --- named access ---------------------------------------------------------------
 
-bool FindNamed(XuSource& s, const std::string& name, std::string* spelled) {
+HResult FindNamed(XuSource& s, const std::string& name, std::string* spelled) {
   std::vector<std::string> names;
-  if (hr::Failed(s.Names(&names))) return false;
+  HResult h = s.Names(&names);
+  if (hr::Failed(h)) return h;
   for (const std::string& n : names) {
     if (xu::SameName(n, name)) {
       *spelled = n;
-      return true;
+      return hr::Ok;
     }
   }
-  return false;
+  return hr::False;
 }
 
 Answer CheckValue(const std::string& name, const NamedInfo& info, const std::string& text,

@@ -139,8 +139,9 @@ Answer RawSet(XuSource& source, const std::string& guidText, const std::string& 
 // --- named access -----------------------------------------------------------
 
 // The library's spelling of a named control the camera has (without regard
-// to case); false when it has none of that name.
-bool FindNamed(XuSource& source, const std::string& name, std::string* spelled);
+// to case): hr::Ok; hr::False when it has none of that name; the failure of
+// the list of names.
+HResult FindNamed(XuSource& source, const std::string& name, std::string* spelled);
 
 // Whether a value text suits the control's facts, before anything is
 // written: a menu label of the menu, on/off (true/false, 1/0) for a

@@ -355,7 +355,7 @@ int OpenNamed(const cli::Invocation& inv, Camera* camera, ComPtr<IDVidCapCtrl>* 
               std::unique_ptr<xutool::XuSource>* xu, std::string* name) {
   if (int rc = OpenCamera(inv.cam, camera, ctrl)) return rc;
   *xu = OpenXu(ctrl->Get());
-  if (!*xu || !xutool::FindNamed(**xu, inv.property, name)) {
+  if (!*xu || xutool::FindNamed(**xu, inv.property, name) != hr::Ok) {
     Fail("unknown property %s (see \"lumora --help\")", cli::Quoted(inv.property).c_str());
     return kExitUsage;
   }
