@@ -380,7 +380,7 @@ Answer CheckValue(const std::string& name, const NamedInfo& info, const std::str
     }
     return Answer{};
   }
-  if (info.type == "raw") {
+  if (info.type == "bytes") {
     Bytes bytes;
     std::string error;
     if (!ParseHexArgument(text, &bytes, &error)) return Answer::Usage(error);

@@ -20,7 +20,7 @@ using xu::Bytes;
 
 // The facts of a named control as the library gives them.
 struct NamedInfo {
-  std::string type;                 // "integer", "boolean", "menu" or "raw"
+  std::string type;                 // "integer", "boolean", "menu" or "bytes"
   std::optional<int64_t> min, max;  // integer fields
   std::string defaultText;          // "" when the camera gives none
   std::string units;                // "0.05 Hz"

@@ -228,7 +228,7 @@ class ComXu : public xutool::XuSource {
     } else if (info.type == "integer" && cli::ParseInt32(text, &number)) {
       V_VT(raw) = VT_I4;
       V_I4(raw) = number;
-    } else if (info.type == "raw" && xu::ParseHexText(text, &bytes)) {
+    } else if (info.type == "bytes" && xu::ParseHexText(text, &bytes)) {
       HRESULT hr = FromBytes(bytes, &v);
       if (FAILED(hr)) return hr;
     } else {
