@@ -8,14 +8,14 @@
 #include <cstring>
 #include <new>
 
+#include "xu/ks_layout.h"
+
 namespace lumora {
 
-namespace {
-
-using Microsoft::WRL::ComPtr;
-
 // IKsTopologyInfo, which the mingw-w64 headers lack (vidcap.h of the
-// Windows SDK): the methods in their documented vtable order.
+// Windows SDK): the methods in their documented vtable order. Outside the
+// anonymous namespace: the compiler treats a virtual call on an interface
+// of internal linkage that nothing in this file implements as unreachable.
 // {720D4AC0-7533-11D0-A5D6-28DB04C10000}
 constexpr IID kIidTopologyInfo = {
     0x720d4ac0, 0x7533, 0x11d0, {0xa5, 0xd6, 0x28, 0xdb, 0x04, 0xc1, 0x00, 0x00}};
@@ -31,6 +31,10 @@ struct IKsTopologyInfo : public IUnknown {
   virtual HRESULT STDMETHODCALLTYPE get_NodeType(DWORD node, GUID* type) = 0;
   virtual HRESULT STDMETHODCALLTYPE CreateNodeInstance(DWORD node, REFIID iid, void** out) = 0;
 };
+
+namespace {
+
+using Microsoft::WRL::ComPtr;
 
 // Nodes beyond this are not asked about (a UVC function has at most 255
 // units and terminals).
@@ -49,7 +53,8 @@ class DShowXuTransport final : public xu::XuTransport {
     for (DWORD node = 0; node < count && node < kMaxNodes; ++node) {
       GUID type{};
       if (FAILED(topology_->get_NodeType(node, &type))) continue;
-      if (type == KSNODETYPE_DEV_SPECIFIC) nodes->push_back(node);
+      // KSNODETYPE_DEV_SPECIFIC (tied to the SDK's in ks_layout_check.cpp).
+      if (std::memcmp(&type, &xu::kNodeTypeDevSpecific, sizeof type) == 0) nodes->push_back(node);
     }
     return hr::Ok;
   }
