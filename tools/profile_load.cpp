@@ -159,8 +159,10 @@ bool LoadNamed(xutool::XuSource* source, NamedOutcome* o, LoadOutcome* outcome) 
   HResult h = source != nullptr ? xutool::FindNamed(*source, e.name, &name) : hr::False;
   if (h != hr::Ok && !IsXuDeviceGone(h)) {
     o->result = LoadResult::kRefused;
-    o->reason = h == hr::False ? "this camera has no extension-unit control of this name"
-                               : xutool::Failure("listing the named controls", h, *source);
+    std::string why = h == hr::False ? xutool::WhyNotNamed(*source, e.name) : std::string();
+    o->reason = h != hr::False ? xutool::Failure("listing the named controls", h, *source)
+                : why.empty()  ? "this camera has no extension-unit control of this name"
+                               : why;
     return true;
   }
   xutool::NamedInfo info;

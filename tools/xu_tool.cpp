@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "tools/profile.h"
+#include "tools/report.h"
 #include "xu/definitions.h"
 
 namespace lumora::xutool {
@@ -15,15 +16,9 @@ using Fact = XuSource::Fact;
 constexpr uint32_t kMaxSelector = 31;
 constexpr size_t kMaxControlBytes = 65535;
 
-std::string Upper(std::string text) {
-  for (char& c : text) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return text;
-}
-
-// "{FFE52D21-8030-4E2C-82D9-F587D00540BD}": how the tool writes a GUID.
-std::string GuidText(const Guid& g) { return "{" + Upper(g.ToString()) + "}"; }
+// "ffe52d21-8030-4e2c-82d9-f587d00540bd": how the tool writes a GUID, as
+// the library lists units.
+std::string GuidText(const Guid& g) { return g.ToString(); }
 
 std::string AccessText(uint32_t access) {
   switch (access & 3) {
@@ -176,7 +171,12 @@ Inventory Collect(XuSource& s) {
       if (hr::Succeeded(h)) {
         c.length = v;
       } else {
+        // Without a length no other fact can be read either; the
+        // minimum's failure carries the driver's reason.
         c.problems.push_back(Failure("reading the length", h, s));
+        ReadFact(s, Fact::kMinimum, "minimum", guid, sel, &c.minimum, &c.problems);
+        u.controls.push_back(c);
+        continue;
       }
       h = s.Access(guid, sel, &v);
       if (hr::Succeeded(h)) {
@@ -215,7 +215,9 @@ static std::string NamedValueText(const NamedListing& n) {
 static std::string NamedFacts(const NamedInfo& info) {
   std::string text = info.type;
   if (!info.labels.empty()) text += ": " + Labels(info.labels);
-  if (info.min && info.max) text += " " + std::to_string(*info.min) + ".." + std::to_string(*info.max);
+  if (info.type == "integer" && info.min && info.max) {
+    text += " " + std::to_string(*info.min) + ".." + std::to_string(*info.max);
+  }
   if (!info.defaultText.empty()) text += ", default " + info.defaultText;
   return text;
 }
@@ -249,11 +251,11 @@ std::string InventoryText(const Inventory& inv) {
 std::string NamedReportLine(const NamedListing& n) {
   std::string label = n.name;
   if (label.size() < 18) label.resize(18, ' ');
-  std::string line = label + " " + AccessText(n.info.access);
-  if (n.info.min && n.info.max) {
-    line += "\tRange " + std::to_string(*n.info.min) + "\t- " + std::to_string(*n.info.max);
+  std::string line = label + SupportText(static_cast<int32_t>(n.info.access & 3));
+  if (n.info.type == "integer" && n.info.min && n.info.max) {
+    line += "Range " + std::to_string(*n.info.min) + "\t- " + std::to_string(*n.info.max);
   } else if (!n.info.labels.empty()) {
-    line += "\tOne of " + Labels(n.info.labels);
+    line += "One of " + Labels(n.info.labels);
   }
   if (n.info.CanGet()) line += n.valueOk ? "\tValue is " + n.value : "\tValue is not supp.";
   if (!n.info.units.empty() && n.valueOk) line += " " + n.info.units;
@@ -355,6 +357,15 @@ HResult FindNamed(XuSource& s, const std::string& name, std::string* spelled) {
     }
   }
   return hr::False;
+}
+
+std::string WhyNotNamed(XuSource& s, const std::string& name) {
+  NamedInfo info;
+  HResult h = s.Info(name, &info);
+  if (hr::Succeeded(h) || h == xu::code::kNotFound) return std::string();
+  const std::string words = s.LastMessage();
+  return cli::Printable(name) + " cannot be used on this camera (" +
+         (words.empty() ? xu::DescribeCode(h) : cli::Printable(words)) + ")";
 }
 
 Answer CheckValue(const std::string& name, const NamedInfo& info, const std::string& text,

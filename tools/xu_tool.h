@@ -143,6 +143,11 @@ Answer RawSet(XuSource& source, const std::string& guidText, const std::string& 
 // the list of names.
 HResult FindNamed(XuSource& source, const std::string& name, std::string* spelled);
 
+// Why the camera has no usable named control `name` when the library knows
+// one (its control cannot be read or does not fit the definition): the
+// library's reason; "" when no definition names it.
+std::string WhyNotNamed(XuSource& source, const std::string& name);
+
 // Whether a value text suits the control's facts, before anything is
 // written: a menu label of the menu, on/off (true/false, 1/0) for a
 // boolean, a whole number within the range for an integer, hex digits for

@@ -64,7 +64,7 @@ TEST(XuRaw, RefusalsNameWhatIsWrongAndWriteNothing) {
       {kLedGuid, "0", "0001000a00", Answer::kUsage, "SELECTOR '0'"},
       {kLedGuid, "9", "0001000a0", Answer::kUsage, "odd number"},
       {"{11111111-2222-3333-4444-555555555555}", "9", "00", Answer::kFailed,
-       "no extension unit {11111111-2222-3333-4444-555555555555}"},
+       "no extension unit 11111111-2222-3333-4444-555555555555"},
       {kLedGuid, "4", "00", Answer::kFailed, "has no control 4"},
       {kLedGuid, "9", "0001000a", Answer::kFailed, "holds 5 bytes, HEX gives 4; nothing written"},
       {kLedGuid, "9", "0001000a0000", Answer::kFailed, "HEX gives 6"},

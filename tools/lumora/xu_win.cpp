@@ -356,6 +356,11 @@ int OpenNamed(const cli::Invocation& inv, Camera* camera, ComPtr<IDVidCapCtrl>* 
   if (int rc = OpenCamera(inv.cam, camera, ctrl)) return rc;
   *xu = OpenXu(ctrl->Get());
   if (!*xu || xutool::FindNamed(**xu, inv.property, name) != hr::Ok) {
+    const std::string why = *xu ? xutool::WhyNotNamed(**xu, inv.property) : std::string();
+    if (!why.empty()) {
+      Fail("%s", why.c_str());
+      return kExitFailed;
+    }
     Fail("unknown property %s (see \"lumora --help\")", cli::Quoted(inv.property).c_str());
     return kExitUsage;
   }
