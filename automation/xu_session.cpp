@@ -276,13 +276,32 @@ HRESULT XuSession::Find(const std::string& unitText, LONG selector, const xu::Un
   return s.ok() ? S_OK : com::ReportError(s.code, s.message);
 }
 
-HRESULT XuSession::Read(const xu::UnitFacts& unit, const xu::ControlFacts& control, Bytes* value) {
-  if (!control.length) {
-    return com::ReportError(E_FAIL, "the length of control " + std::to_string(control.selector) +
-                                        " of unit " + unit.guid->ToString() + " is not known");
+HRESULT XuSession::LengthOf(const xu::UnitFacts& unit, const xu::ControlFacts& control,
+                            uint32_t* length) {
+  if (control.length) {
+    *length = *control.length;
+    return S_OK;
   }
-  xu::Status s =
-      xu::ReadControl(*transport_, unit.nodeId, *unit.guid, control.selector, *control.length, value);
+  xu::TransportReply r =
+      transport_->NodeProperty(xu::kTypeGet, unit.nodeId, *unit.guid, control.selector, nullptr, 0);
+  xu::LengthAnswer answer = xu::ParseLengthAnswer(r.result, r.bytesReturned);
+  if (answer.length) {
+    *length = *answer.length;
+    return S_OK;
+  }
+  const std::string name =
+      "control " + std::to_string(control.selector) + " of unit " + unit.guid->ToString();
+  return Failed(xu::Status::Error(
+      hr::Failed(answer.result) ? answer.result : E_FAIL,
+      "the length of " + name + " cannot be read: " +
+          (hr::Failed(answer.result) ? xu::DescribeCode(answer.result) : answer.problem)));
+}
+
+HRESULT XuSession::Read(const xu::UnitFacts& unit, const xu::ControlFacts& control, Bytes* value) {
+  uint32_t length = 0;
+  HRESULT hr = LengthOf(unit, control, &length);
+  if (FAILED(hr)) return hr;
+  xu::Status s = xu::ReadControl(*transport_, unit.nodeId, *unit.guid, control.selector, length, value);
   return s.ok() ? S_OK : Failed(s);
 }
 
@@ -338,12 +357,10 @@ HRESULT XuSession::Length(BSTR unit, LONG selector, LONG* out) noexcept {
     const xu::UnitFacts* u = nullptr;
     const xu::ControlFacts* c = nullptr;
     HRESULT hr = Find(Utf8(unit), selector, &u, &c);
+    uint32_t length = 0;
+    if (SUCCEEDED(hr)) hr = LengthOf(*u, *c, &length);
     if (FAILED(hr)) return hr;
-    if (!c->length) {
-      return com::ReportError(E_FAIL, "the length of control " + std::to_string(selector) +
-                                          " of unit " + u->guid->ToString() + " is not known");
-    }
-    *out = static_cast<LONG>(*c->length);
+    *out = static_cast<LONG>(length);
     return S_OK;
   });
 }

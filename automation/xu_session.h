@@ -54,6 +54,9 @@ class XuSession {
                const xu::ControlFacts** control);
   HRESULT FindNamed(BSTR name, xu::NamedField* found);
   HRESULT Failed(const xu::Status& status);
+  // The control's length: the one discovery read, or else asked now (a
+  // failure then reports the driver's code).
+  HRESULT LengthOf(const xu::UnitFacts& unit, const xu::ControlFacts& control, uint32_t* length);
   HRESULT Read(const xu::UnitFacts& unit, const xu::ControlFacts& control, xu::Bytes* value);
   HRESULT Write(const xu::UnitFacts& unit, const xu::ControlFacts& control, const xu::Bytes& value);
 
