@@ -50,7 +50,7 @@ class XuSession {
 
  private:
   HRESULT Ready();
-  HRESULT Find(const std::string& unitText, LONG selector, const xu::UnitFacts** unit,
+  HRESULT Find(BSTR unitText, LONG selector, const xu::UnitFacts** unit,
                const xu::ControlFacts** control);
   HRESULT FindNamed(BSTR name, xu::NamedField* found);
   HRESULT Failed(const xu::Status& status);
@@ -68,6 +68,9 @@ class XuSession {
   xu::Definitions definitions_;
   bool discovered_ = false;
   std::vector<xu::UnitFacts> units_;
+  // Names found before, as callers wrote them (they point into units_ and
+  // definitions_, and go whenever units_ changes).
+  std::vector<std::pair<std::string, xu::NamedField>> named_;
 };
 
 }  // namespace lumora
