@@ -50,10 +50,13 @@ class XuSession {
 
  private:
   HRESULT Ready();
-  HRESULT Find(const std::string& unitText, LONG selector, const xu::UnitFacts** unit,
+  HRESULT Find(BSTR unitText, LONG selector, const xu::UnitFacts** unit,
                const xu::ControlFacts** control);
   HRESULT FindNamed(BSTR name, xu::NamedField* found);
   HRESULT Failed(const xu::Status& status);
+  // The control's length: the one discovery read, or else asked now (a
+  // failure then reports the driver's code).
+  HRESULT LengthOf(const xu::UnitFacts& unit, const xu::ControlFacts& control, uint32_t* length);
   HRESULT Read(const xu::UnitFacts& unit, const xu::ControlFacts& control, xu::Bytes* value);
   HRESULT Write(const xu::UnitFacts& unit, const xu::ControlFacts& control, const xu::Bytes& value);
 
@@ -65,6 +68,9 @@ class XuSession {
   xu::Definitions definitions_;
   bool discovered_ = false;
   std::vector<xu::UnitFacts> units_;
+  // Names found before, as callers wrote them (they point into units_ and
+  // definitions_, and go whenever units_ changes).
+  std::vector<std::pair<std::string, xu::NamedField>> named_;
 };
 
 }  // namespace lumora
