@@ -348,7 +348,14 @@ TEST(XuCheck, AnHonestCameraPassesAndGetsItsValuesBack) {
   }
   for (const std::string& w : x.writes) EXPECT_EQ(w.find("People"), std::string::npos) << w;
   EXPECT_TRUE(Has(check::Text(r), "People Count       OK (read only: not written)"))
-      << check::Text(r);
+      << check::Text(r);  // Every finding is under a documented id.
+  for (const check::NamedResult& n : r.named) {
+    for (const check::Finding& f : n.findings) {
+      bool listed = false;
+      for (size_t i = 0; i < check::kCheckCount; ++i) listed = listed || f.id == check::kChecks[i].id;
+      EXPECT_TRUE(listed) << f.id;
+    }
+  }
 }
 
 TEST(XuCheck, LiesAreFailedByTheirIds) {
