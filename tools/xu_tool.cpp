@@ -75,6 +75,21 @@ void ReadFact(XuSource& s, Fact fact, const char* what, const std::string& unit,
   }
 }
 
+// The length or access of a control; false (with the problem) when it
+// cannot be read.
+bool ReadCount(XuSource& s, HResult (XuSource::*call)(const std::string&, uint32_t, uint32_t*),
+               const char* what, const std::string& unit, uint32_t selector,
+               std::optional<uint32_t>* out, std::vector<std::string>* problems) {
+  uint32_t v = 0;
+  HResult h = (s.*call)(unit, selector, &v);
+  if (hr::Failed(h)) {
+    problems->push_back(Failure(std::string("reading the ") + what, h, s));
+    return false;
+  }
+  *out = v;
+  return true;
+}
+
 std::string Hex(const std::optional<Bytes>& value) {
   return value ? xu::HexText(*value) : std::string("-");
 }
@@ -166,24 +181,14 @@ Inventory Collect(XuSource& s) {
     for (uint32_t sel : selectors) {
       ControlListing c;
       c.selector = sel;
-      uint32_t v = 0;
-      h = s.Length(guid, sel, &v);
-      if (hr::Succeeded(h)) {
-        c.length = v;
-      } else {
+      if (!ReadCount(s, &XuSource::Length, "length", guid, sel, &c.length, &c.problems)) {
         // Without a length no other fact can be read either; the
         // minimum's failure carries the driver's reason.
-        c.problems.push_back(Failure("reading the length", h, s));
         ReadFact(s, Fact::kMinimum, "minimum", guid, sel, &c.minimum, &c.problems);
         u.controls.push_back(c);
         continue;
       }
-      h = s.Access(guid, sel, &v);
-      if (hr::Succeeded(h)) {
-        c.access = v;
-      } else {
-        c.problems.push_back(Failure("reading the access", h, s));
-      }
+      ReadCount(s, &XuSource::Access, "access", guid, sel, &c.access, &c.problems);
       ReadFact(s, Fact::kMinimum, "minimum", guid, sel, &c.minimum, &c.problems);
       ReadFact(s, Fact::kMaximum, "maximum", guid, sel, &c.maximum, &c.problems);
       ReadFact(s, Fact::kResolution, "resolution", guid, sel, &c.resolution, &c.problems);
@@ -291,13 +296,24 @@ Answer FindControl(XuSource& s, const std::string& guidText, const std::string& 
                         std::to_string(*selector));
 }
 
+namespace {
+
+// FindControl, and the control's words for messages ("control 1 of UNIT").
+Answer Locate(XuSource& s, const std::string& guidText, const std::string& selectorText,
+              std::string* unit, uint32_t* selector, std::string* what) {
+  Answer a = FindControl(s, guidText, selectorText, unit, selector);
+  *what = "control " + std::to_string(*selector) + " of " + *unit;
+  return a;
+}
+
+}  // namespace
+
 Answer RawGet(XuSource& s, const std::string& guidText, const std::string& selectorText,
               Bytes* value) {
-  std::string unit;
+  std::string unit, what;
   uint32_t selector = 0;
-  Answer a = FindControl(s, guidText, selectorText, &unit, &selector);
+  Answer a = Locate(s, guidText, selectorText, &unit, &selector, &what);
   if (!a.ok()) return a;
-  const std::string what = "control " + std::to_string(selector) + " of " + unit;
   uint32_t access = 3;
   if (hr::Succeeded(s.Access(unit, selector, &access)) && (access & 1) == 0) {
     return Answer::Failed(what + " is write only: it cannot be read");
@@ -315,11 +331,10 @@ Answer RawSet(XuSource& s, const std::string& guidText, const std::string& selec
   Bytes value;
   std::string error;
   if (!ParseHexArgument(hex, &value, &error)) return Answer::Usage(error);
-  std::string unit;
+  std::string unit, what;
   uint32_t selector = 0;
-  Answer a = FindControl(s, guidText, selectorText, &unit, &selector);
+  Answer a = Locate(s, guidText, selectorText, &unit, &selector, &what);
   if (!a.ok()) return a;
-  const std::string what = "control " + std::to_string(selector) + " of " + unit;
   uint32_t length = 0;
   HResult h = s.Length(unit, selector, &length);
   if (hr::Failed(h)) {
