@@ -377,15 +377,21 @@ HRESULT XuSession::Controls(BSTR unit, VARIANT* out) noexcept {
   });
 }
 
-HRESULT XuSession::Length(BSTR unit, LONG selector, LONG* out) noexcept {
-  if (!out) return E_POINTER;
+template <class Body>
+HRESULT XuSession::OnControl(BSTR unit, LONG selector, bool withLength, Body body) noexcept {
   return com::Guard([&]() -> HRESULT {
     const xu::UnitFacts* u = nullptr;
     const xu::ControlFacts* c = nullptr;
     HRESULT hr = Find(unit, selector, &u, &c);
     uint32_t length = 0;
-    if (SUCCEEDED(hr)) hr = LengthOf(*u, *c, &length);
-    if (FAILED(hr)) return hr;
+    if (SUCCEEDED(hr) && withLength) hr = LengthOf(*u, *c, &length);
+    return SUCCEEDED(hr) ? body(*u, *c, length) : hr;
+  });
+}
+
+HRESULT XuSession::Length(BSTR unit, LONG selector, LONG* out) noexcept {
+  if (!out) return E_POINTER;
+  return OnControl(unit, selector, true, [&](auto&, auto&, uint32_t length) {
     *out = static_cast<LONG>(length);
     return S_OK;
   });
@@ -393,33 +399,26 @@ HRESULT XuSession::Length(BSTR unit, LONG selector, LONG* out) noexcept {
 
 HRESULT XuSession::Access(BSTR unit, LONG selector, LONG* out) noexcept {
   if (!out) return E_POINTER;
-  return com::Guard([&]() -> HRESULT {
-    const xu::UnitFacts* u = nullptr;
-    const xu::ControlFacts* c = nullptr;
-    HRESULT hr = Find(unit, selector, &u, &c);
-    if (FAILED(hr)) return hr;
-    *out = (c->CanGet() ? 1 : 0) | (c->CanSet() ? 2 : 0);
+  return OnControl(unit, selector, false, [&](auto&, const xu::ControlFacts& c, uint32_t) {
+    *out = (c.CanGet() ? 1 : 0) | (c.CanSet() ? 2 : 0);
     return S_OK;
   });
 }
 
 HRESULT XuSession::FactOf(BSTR unit, LONG selector, Fact fact, VARIANT* out) noexcept {
   if (!out) return E_POINTER;
-  return com::Guard([&]() -> HRESULT {
-    const xu::UnitFacts* u = nullptr;
-    const xu::ControlFacts* c = nullptr;
-    HRESULT hr = Find(unit, selector, &u, &c);
-    if (FAILED(hr)) return hr;
+  return OnControl(unit, selector, false,
+                   [&](const xu::UnitFacts& u, const xu::ControlFacts& c, uint32_t) -> HRESULT {
     static const char* const kNames[] = {"minimum", "maximum", "resolution", "default"};
-    const std::optional<Bytes>* value[] = {&c->minimum, &c->maximum, &c->resolution,
-                                           &c->defaultValue};
+    const std::optional<Bytes>* value[] = {&c.minimum, &c.maximum, &c.resolution,
+                                           &c.defaultValue};
     const auto index = static_cast<size_t>(fact);
     if (!*value[index]) {
       std::string why;
-      for (const std::string& p : c->problems) why += (why.empty() ? ": " : "; ") + p;
+      for (const std::string& p : c.problems) why += (why.empty() ? ": " : "; ") + p;
       return com::ReportError(E_FAIL, std::string("the driver gives no ") + kNames[index] +
                                           " for control " + std::to_string(selector) +
-                                          " of unit " + u->guid->ToString() + why);
+                                          " of unit " + u.guid->ToString() + why);
     }
     return ByteArray(**value[index], out);
   });
@@ -427,19 +426,14 @@ HRESULT XuSession::FactOf(BSTR unit, LONG selector, Fact fact, VARIANT* out) noe
 
 HRESULT XuSession::GetValue(BSTR unit, LONG selector, VARIANT* out) noexcept {
   if (!out) return E_POINTER;
-  return com::Guard([&]() -> HRESULT {
-    const xu::UnitFacts* u = nullptr;
-    const xu::ControlFacts* c = nullptr;
-    HRESULT hr = Find(unit, selector, &u, &c);
-    uint32_t length = 0;
-    if (SUCCEEDED(hr)) hr = LengthOf(*u, *c, &length);
-    if (FAILED(hr)) return hr;
+  return OnControl(unit, selector, true,
+                   [&](const xu::UnitFacts& u, const xu::ControlFacts& c, uint32_t length) {
     // Straight into the array handed out; any other outcome is read again
     // through the checked path, which words the failure.
     com::SafeArray array(SafeArrayCreateVector(VT_UI1, 0, length));
     if (!array.Get()) return E_OUTOFMEMORY;
-    xu::TransportReply r = transport_->NodeProperty(xu::kTypeGet, u->nodeId, *u->guid,
-                                                    c->selector, array.Get()->pvData, length);
+    xu::TransportReply r = transport_->NodeProperty(xu::kTypeGet, u.nodeId, *u.guid, c.selector,
+                                                    array.Get()->pvData, length);
     if (SUCCEEDED(r.result) && r.bytesReturned == length) {
       VariantInit(out);
       out->vt = VT_ARRAY | VT_UI1;
@@ -447,22 +441,19 @@ HRESULT XuSession::GetValue(BSTR unit, LONG selector, VARIANT* out) noexcept {
       return S_OK;
     }
     Bytes value;
-    hr = Read(*u, *c, &value);
+    HRESULT hr = Read(u, c, &value);
     return SUCCEEDED(hr) ? ByteArray(value, out) : hr;
   });
 }
 
 HRESULT XuSession::PutValue(BSTR unit, LONG selector, const VARIANT& given) noexcept {
-  return com::Guard([&]() -> HRESULT {
-    Bytes value;
-    HRESULT hr = ToBytes(given, &value);
-    if (FAILED(hr)) return hr;
-    const xu::UnitFacts* u = nullptr;
-    const xu::ControlFacts* c = nullptr;
-    hr = Find(unit, selector, &u, &c);
-    if (FAILED(hr)) return hr;
-    return Write(*u, *c, value);
-  });
+  Bytes value;
+  HRESULT hr = com::Guard([&] { return ToBytes(given, &value); });
+  if (FAILED(hr)) return hr;
+  return OnControl(unit, selector, false,
+                   [&](const xu::UnitFacts& u, const xu::ControlFacts& c, uint32_t) {
+                     return Write(u, c, value);
+                   });
 }
 
 HRESULT XuSession::FindNamed(BSTR name, xu::NamedField* found) {

@@ -52,6 +52,10 @@ class XuSession {
   HRESULT Ready();
   HRESULT Find(BSTR unitText, LONG selector, const xu::UnitFacts** unit,
                const xu::ControlFacts** control);
+  // Finds the control (and, with `withLength`, its length) and runs
+  // body(unit, control, length) on it, guarded.
+  template <class Body>
+  HRESULT OnControl(BSTR unit, LONG selector, bool withLength, Body body) noexcept;
   HRESULT FindNamed(BSTR name, xu::NamedField* found);
   HRESULT Failed(const xu::Status& status);
   // The control's length: the one discovery read, or else asked now (a
