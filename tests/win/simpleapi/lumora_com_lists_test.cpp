@@ -32,19 +32,6 @@ const TablePair kTables[] = {
     {"CamSerialList", &ILumoraCOM2::get_CamSerialList, &ILumoraCOM::GetCamSerials},
 };
 
-std::vector<std::wstring> ArrayTexts(SAFEARRAY* array) {
-  std::vector<std::wstring> out;
-  LONG lower = 0, upper = -1;
-  EXPECT_HRESULT_SUCCEEDED(SafeArrayGetLBound(array, 1, &lower));
-  EXPECT_HRESULT_SUCCEEDED(SafeArrayGetUBound(array, 1, &upper));
-  for (LONG i = lower; i <= upper; ++i) {
-    com::Bstr text;
-    EXPECT_HRESULT_SUCCEEDED(SafeArrayGetElement(array, &i, text.Receive()));
-    out.push_back(Str(text.Get()));
-  }
-  return out;
-}
-
 TEST_F(LumoraComListsTest, TablesMatchTheStringArrays) {
   UsePreset("twelve");  // more devices than the ten the tables hold
   ComPtr<ILumoraCOM2> com = NewInstance();
@@ -59,7 +46,7 @@ TEST_F(LumoraComListsTest, TablesMatchTheStringArrays) {
     com::SafeArray array(raw);
     const std::vector<std::wstring> texts = ListTexts(*list.Get());
     EXPECT_EQ(texts.size(), static_cast<size_t>(LUMORA_MAX_CAMS));
-    EXPECT_EQ(texts, ArrayTexts(array.Get()));
+    EXPECT_EQ(texts, Elements(array.Get()));
   }
   com::Variant names;
   ASSERT_EQ(com->get_CamNameList(names.Get()), S_OK);

@@ -49,6 +49,10 @@ std::vector<std::string> Entries(char** table, size_t n);
 // Text of a BSTR with its full length.
 std::wstring Str(BSTR text);
 
+// The elements of a one-dimensional VT_BSTR array with lower bound 0 (each
+// of those properties checked).
+std::vector<std::wstring> Elements(SAFEARRAY* array);
+
 // The ANSI form of a wide string, as the library narrows it.
 std::string Ansi(const std::wstring& text);
 
