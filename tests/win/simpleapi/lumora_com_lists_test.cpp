@@ -11,12 +11,7 @@ namespace {
 
 class LumoraComListsTest : public SimpleApiTest {
  protected:
-  static ComPtr<ILumoraCOM2> NewInstance() {
-    ComPtr<ILumoraCOM2> object;
-    EXPECT_HRESULT_SUCCEEDED(
-        CoCreateInstance(CLSID_LumoraCOM, nullptr, CLSCTX_INPROC_SERVER, IID_ILumoraCOM2, &object));
-    return object;
-  }
+  static ComPtr<ILumoraCOM2> NewInstance() { return NewLumoraCom<ILumoraCOM2>(IID_ILumoraCOM2); }
 };
 
 using ListMember = HRESULT (STDMETHODCALLTYPE ILumoraCOM2::*)(VARIANT*);

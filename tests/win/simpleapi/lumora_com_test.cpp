@@ -10,12 +10,7 @@ namespace {
 
 class LumoraComTest : public SimpleApiTest {
  protected:
-  static ComPtr<ILumoraCOM> NewInstance() {
-    ComPtr<ILumoraCOM> object;
-    EXPECT_HRESULT_SUCCEEDED(
-        CoCreateInstance(CLSID_LumoraCOM, nullptr, CLSCTX_INPROC_SERVER, IID_ILumoraCOM, &object));
-    return object;
-  }
+  static ComPtr<ILumoraCOM> NewInstance() { return NewLumoraCom<ILumoraCOM>(IID_ILumoraCOM); }
 };
 
 using StringMethod = HRESULT (STDMETHODCALLTYPE ILumoraCOM::*)(SAFEARRAY**);

@@ -35,6 +35,15 @@ class SimpleApiTest : public ::testing::Test {
   // the order the simple API must number the cameras in.
   static std::vector<std::wstring> CollectionNames(size_t limit);
 
+  // A new LumoraCOM of the served class, asked for interface I (iid).
+  template <class I>
+  static ComPtr<I> NewLumoraCom(REFIID iid) {
+    ComPtr<I> object;
+    EXPECT_HRESULT_SUCCEEDED(
+        CoCreateInstance(CLSID_LumoraCOM, nullptr, CLSCTX_INPROC_SERVER, iid, &object));
+    return object;
+  }
+
   // A DVidCapCtrl attached to the i-th filter of the collection order, for
   // comparing the simple API's answers with the control's own.
   static ComPtr<IDVidCapCtrl> DirectControl(size_t index);
