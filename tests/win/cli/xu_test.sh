@@ -76,8 +76,9 @@ errhas "unknown name" "unknown property 'LED Mod'"
 # --- a profile keeps the named controls and a load puts them back, verified
 profile="$work/brio.profile"
 run save 1 "$(winpath "$profile")"
-has "save" "and 6 extension-unit controls"
+has "save" "and 4 extension-unit controls"
 grep -q '^#xu: LED Mode = blink$' "$profile" || fail "profile lacks the LED Mode line"
+! grep -q 'Motor Reset' "$profile" || fail "the profile keeps an action (Motor Reset)"
 run set 1 "LED Mode" off
 run set 1 "Field of View" 65
 run load 1 "$(winpath "$profile")"
@@ -100,6 +101,7 @@ run check 1
 [ "$status" -eq 0 ] || fail "check 1: status $status"
 has "check" "LED Mode           OK"
 has "check" "Every changed value was restored."
+has "check" "Motor Reset        OK (write only: not written, as it could not be restored)"
 run xu 1 get $led 1
 [ "$out" = "020028" ] || fail "check left the LED control at '$out'"
 
