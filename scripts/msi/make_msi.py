@@ -22,8 +22,9 @@ libraries or custom actions, so msibuild adds those table rows afterwards:
                again on uninstall (Wine's msi appends with a doubled
                separator, which its cmd then stops searching at, and leaves
                one behind on uninstall; it prepends exactly);
-  CustomAction "lumora watch --stop" and "lumora watch --uninstall" for
-               the uninstalling user before the files go (not on upgrade).
+  CustomAction "lumora watch --stop" for the uninstalling user before
+               anything is unregistered, "lumora watch --uninstall" before
+               the files go (not on upgrade).
 Nothing of Lumora runs to register it.
 """
 import glob
@@ -294,7 +295,7 @@ def main(build, out, version=None):
         import_table(msi, work, "InstallExecuteSequence", sequence + idt_rows([
             ["UnregisterTypeLibraries", "", "2500"],
             ["RemoveEnvironmentStrings", "", "3300"],
-            ["LumoraWatchStop", uninstalling, "3450"],
+            ["LumoraWatchStop", uninstalling, "1550"],
             ["LumoraWatchUninstall", uninstalling, "3460"],
             ["RegisterTypeLibraries", "", "5100"],
             ["WriteEnvironmentStrings", "", "5200"]]))
