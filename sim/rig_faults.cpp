@@ -70,7 +70,8 @@ bool ApplyRigFaults(const std::string& text, const std::vector<RigDevice>& devic
           !ParseInteger(control.substr(dot + 1), 1, 31, &selector)) {
         return false;
       }
-      XuControl* xu = cam->FindXuControl(static_cast<uint8_t>(unit), static_cast<uint32_t>(selector));
+      XuControl* xu =
+          cam->FindXuControl(static_cast<uint8_t>(unit), static_cast<uint32_t>(selector));
       Pending p{nullptr, nullptr, 0, nullptr, xu != nullptr ? &xu->faults : nullptr, nullptr};
       for (const auto& f : kXuFaults) {
         if (fault == f.name) p.xuWhich = f.which;

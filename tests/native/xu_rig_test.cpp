@@ -49,7 +49,8 @@ Reply Ask(SimulatedCamera& cam, uint32_t flags, uint32_t node, const Guid& set, 
   }
   data.resize(size);
   uint32_t returned = 0;
-  HResult h = cam.KsProperty(request, sizeof request, size ? data.data() : nullptr, size, &returned);
+  HResult h =
+      cam.KsProperty(request, sizeof request, size ? data.data() : nullptr, size, &returned);
   return {h, returned, data};
 }
 
@@ -94,8 +95,7 @@ TEST(RigExtensionUnits, RangesComeInTheDocumentedStages) {
   EXPECT_EQ(U32(full.data, 40), 1u) << "KSPROPERTY_MEMBER_RANGES";
   EXPECT_EQ(U32(full.data, 44), 9u) << "MembersSize";
   // Resolution, minimum, maximum, each of the control's length.
-  EXPECT_EQ(Bytes(full.data.begin() + 56, full.data.end()),
-            (Bytes{1, 1, 1, 0, 0, 1, 3, 0, 255}));
+  EXPECT_EQ(Bytes(full.data.begin() + 56, full.data.end()), (Bytes{1, 1, 1, 0, 0, 1, 3, 0, 255}));
   Reply def = Ask(*cam, kDefaultValues | kTopology, 2, kLed, 1, 40 + 16 + 3);
   ASSERT_EQ(def.result, hr::Ok);
   EXPECT_EQ(U32(def.data, 40), 3u) << "KSPROPERTY_MEMBER_VALUES";

@@ -14,9 +14,9 @@
 namespace ctrltest {
 namespace {
 
+using lumora::Guid;
 using lumora::com::Bstr;
 using lumora::com::Variant;
-using lumora::Guid;
 
 const wchar_t kLed[] = L"63610682-5070-49ab-b8cc-b3855e8d221f";
 const wchar_t kFov[] = L"{49E40215-F434-47FE-B158-0E885023E51B}";
