@@ -294,6 +294,22 @@ TEST_F(XuControlTest, ADriverFailureDropsWhatDiscoveryLearned) {
   EXPECT_FALSE(cam->Requests(sim::Op::Topology).empty());
 }
 
+// A unit that neither a definition nor the node's set list names is not
+// listed, but a GUID the caller gives finds the node that answers it.
+TEST_F(XuControlTest, AGuidTheCallerGivesFindsAnUnnamedUnit) {
+  Attach("unknown");
+  cam->extensionUnits.begin()->second.listsSets = false;
+  Variant units;
+  ASSERT_EQ(xu->get_XuUnits(units.Get()), S_OK);
+  EXPECT_EQ(units.Get()->parray->rgsabound[0].cElements, 0u);
+  LONG length = 0;
+  EXPECT_EQ(xu->get_XuLength(Bstr(kUnknown).Get(), 2, &length), S_OK);
+  EXPECT_EQ(length, 46);
+  Variant after;
+  ASSERT_EQ(xu->get_XuUnits(after.Get()), S_OK);
+  EXPECT_EQ(after.Get()->parray->rgsabound[0].cElements, 1u) << "listed once it is known";
+}
+
 // The user's own definitions (%APPDATA%\Lumora\xu\): a good file names the
 // unknown unit's control, a broken one is reported through DebugLog with its
 // file and line, and the other definitions still load.
