@@ -11,6 +11,8 @@
 set -u
 . "$(dirname "$0")/tool_test_lib.sh" xu_test "$@"
 export LUMORA_SIM_FAULTS= LUMORA_SIM_DEVICES=xu
+# A plug file of an earlier run would replug the cameras (and lose their faults).
+rm -f "$state.plug"
 led=63610682-5070-49ab-b8cc-b3855e8d221f
 fov=49e40215-f434-47fe-b158-0e885023e51b
 isp=23e49ed0-1178-4f31-ae52-d2fb8a8d3b48
@@ -115,6 +117,41 @@ errhas "stalled get" "LED Mode cannot be used on this camera"
 LUMORA_SIM_FAULTS=1:xu/4.1:stall run load 1 "$(winpath "$profile")"
 has "stalled load" "refused  LED Mode = blink: LED Mode cannot be used on this camera"
 has "stalled load" "applied  Field of View = 90"
+
+# --- watch: a named control is applied, guarded against another program's
+# write, and applied again after a replug
+cat >"$work/led.profile" <<'P'
+lumora-profile 1
+VidPid = VID_046D&PID_085E
+Serial = 6a1b2c3
+#xu: LED Mode = blink
+end
+P
+run set 1 "LED Mode" off
+"$scripts/wine-run" "$arch" "$prefix" "$bin/lumora.exe" watch "$(winpath "$work/led.profile")" \
+  --guard --interval 300 >"$work/watch.out" 2>&1 &
+watch_pid=$!
+wait_for() {  # PATTERN COUNT: at most 20 s for COUNT lines of the watch's output
+  local deadline=$(($(date +%s) + 20))
+  while [ "$(grep -c -- "$1" "$work/watch.out" 2>/dev/null)" -lt "$2" ]; do
+    [ "$(date +%s)" -lt "$deadline" ] || { fail "watch: no '$1' (x$2): $(tr -d '\r' <"$work/watch.out")"; return 1; }
+    sleep 0.1
+  done
+}
+if wait_for "1 applied" 1; then
+  run get 1 "LED Mode"
+  [ "$out" = "blink" ] || fail "watch did not apply LED Mode: '$out'"
+  run set 1 "LED Mode" on
+  wait_for "put back LED Mode = blink (it had become on)" 1
+  "$scripts/sim-rig" unplug "$state" 6a1b2c3 >/dev/null
+  wait_for "disconnected" 1
+  "$scripts/sim-rig" plug "$state" 6a1b2c3 >/dev/null
+  wait_for "1 applied" 2
+  run get 1 "LED Mode"
+  [ "$out" = "blink" ] || fail "LED Mode after the replug under watch: '$out'"
+fi
+run watch --stop
+wait "$watch_pid" 2>/dev/null
 
 # --- JSON: the listing and the report carry the named controls
 run xu 3 --json
