@@ -28,7 +28,8 @@ constexpr CommandInfo kCommands[] = {
      "Prints support, range and current value of every catalogue property of\n"
      "the camera, with its chipset; the default and the mode (auto or manual)\n"
      "where the camera reports them; the standard exposure control also in\n"
-     "seconds (its value v means 2^v s).\n"},
+     "seconds (its value v means 2^v s). Then the camera's named\n"
+     "extension-unit controls (see xu).\n"},
     {Command::kGet, "get", 2, true, "lumora get CAM PROP [--json]",
      "Prints the current value of one property.\n"},
     {Command::kSet, "set", 3, false, "lumora set CAM PROP VALUE",
@@ -43,7 +44,8 @@ constexpr CommandInfo kCommands[] = {
      "nothing is written.\n"},
     {Command::kSave, "save", 2, false, "lumora save CAM FILE",
      "Writes the camera's identity and every property it can both read and\n"
-     "set to a text profile (\"Property = value\" lines, '#' comments).\n"},
+     "set to a text profile (\"Property = value\" lines, '#' comments), and\n"
+     "its named extension-unit controls as \"#xu: Name = value\" lines.\n"},
     {Command::kLoad, "load", 2, true, "lumora load CAM FILE [--json]",
      "Restores a profile: checks the whole file first and changes nothing if\n"
      "any line is wrong; then switches the automatic modes before it writes\n"
@@ -68,14 +70,15 @@ constexpr CommandInfo kCommands[] = {
      "Tests every property the camera claims against the camera's own answers:\n"
      "support, range, current value, minimum, maximum and default written and\n"
      "read back, a value outside the range (refused or clamped), the automatic\n"
-     "and manual modes, and the settings block; then invalid property numbers\n"
-     "and a second control object on the same camera. One line per property\n"
-     "(OK, not supported, skipped, WARN or FAIL with the reasons, each with the\n"
-     "id of its check in brackets) and a summary; every changed value is\n"
-     "restored at the end. Triggers are never touched. WARN: what real drivers\n"
-     "commonly get wrong (values or defaults off the step, a default that does\n"
-     "not read back, a range wider than the values kept); FAIL: a lie. Exit\n"
-     "status 0 when nothing failed (warnings pass), 1 otherwise.\n"},
+     "and manual modes, and the settings block; then invalid property numbers,\n"
+     "a second control object on the same camera and the named extension-unit\n"
+     "controls. One line per property (OK, not supported, skipped, WARN or\n"
+     "FAIL with the reasons, each with the id of its check in brackets) and a\n"
+     "summary; every changed value is restored at the end. Triggers are never\n"
+     "touched. WARN: what real drivers commonly get wrong (values or defaults\n"
+     "off the step, a default that does not read back, a range wider than the\n"
+     "values kept); FAIL: a lie. Exit status 0 when nothing failed (warnings\n"
+     "pass), 1 otherwise.\n"},
     {Command::kUndo, "undo", -1, false, "lumora undo CAM [--list]",
      "Puts back the values the last change of the camera overwrote: set, load,\n"
      "reset and undo each record them first (the last 20 changes per camera,\n"
