@@ -13,6 +13,26 @@ std::string RigFaultsFromEnvironment() {
   return value != nullptr ? value : "";
 }
 
+namespace {
+
+// A fault's name in LUMORA_SIM_FAULTS and the flag it sets.
+template <class Faults>
+struct FaultName {
+  const char* name;
+  bool Faults::*which;
+};
+
+// The flag of a name in a table, or null.
+template <class Faults, size_t N>
+bool Faults::*Named(const FaultName<Faults> (&table)[N], const std::string& name) {
+  for (const FaultName<Faults>& f : table) {
+    if (name == f.name) return f.which;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
 bool ApplyRigFaults(const std::string& text, const std::vector<RigDevice>& devices) {
   // The faults to set, each resolved once the whole list is known to be right.
   struct Pending {
@@ -20,11 +40,18 @@ bool ApplyRigFaults(const std::string& text, const std::vector<RigDevice>& devic
     std::map<uint32_t, ControlFaults>* privateFaults;
     int32_t id;
     bool ControlFaults::*which;
+    XuFaults* xu;  // or an extension-unit control's
+    bool XuFaults::*xuWhich;
   };
-  static const struct {
-    const char* name;
-    bool ControlFaults::*which;
-  } kFaults[] = {
+  static const FaultName<XuFaults> kXuFaults[] = {
+      {"stall", &XuFaults::stall},
+      {"timeout", &XuFaults::timeout},
+      {"unsupported-id", &XuFaults::unsupportedId},
+      {"unsupported-set", &XuFaults::unsupportedSet},
+      {"length-changes", &XuFaults::lengthChanges},
+      {"short-reply", &XuFaults::shortReply},
+  };
+  static const FaultName<ControlFaults> kFaults[] = {
       {"ignore-writes", &ControlFaults::ignoreWrites},
       {"zero-step", &ControlFaults::zeroStep},
       {"default-outside", &ControlFaults::defaultOutside},
@@ -49,12 +76,28 @@ bool ApplyRigFaults(const std::string& text, const std::vector<RigDevice>& devic
     }
     SimulatedCamera* cam = devices[static_cast<size_t>(place) - 1].camera.get();
     const size_t slash = control.find('/');
+    if (cam != nullptr && control.rfind("xu/", 0) == 0) {
+      // xu/UNIT.SELECTOR
+      const size_t dot = control.find('.');
+      int64_t unit = 0, selector = 0;
+      if (dot == std::string::npos || !ParseInteger(control.substr(3, dot - 3), 0, 255, &unit) ||
+          !ParseInteger(control.substr(dot + 1), 1, 31, &selector)) {
+        return false;
+      }
+      XuControl* xu =
+          cam->FindXuControl(static_cast<uint8_t>(unit), static_cast<uint32_t>(selector));
+      Pending p{nullptr, nullptr, 0, nullptr, xu != nullptr ? &xu->faults : nullptr, nullptr};
+      p.xuWhich = Named(kXuFaults, fault);
+      if (xu == nullptr || p.xuWhich == nullptr) return false;
+      pending.push_back(p);
+      continue;
+    }
     if (cam == nullptr || slash == std::string::npos ||
         !ParseInteger(control.substr(slash + 1), 0, INT32_MAX, &id)) {
       return false;
     }
     const std::string kind = control.substr(0, slash);
-    Pending p{nullptr, nullptr, static_cast<int32_t>(id), nullptr};
+    Pending p{nullptr, nullptr, static_cast<int32_t>(id), nullptr, nullptr, nullptr};
     if (kind == "procamp" || kind == "camera") {
       const bool isCamera = kind == "camera";
       if ((isCamera ? cam->cameraControl : cam->procAmp).count(p.id) != 0) {
@@ -67,13 +110,15 @@ bool ApplyRigFaults(const std::string& text, const std::vector<RigDevice>& devic
       }
     }
     if (p.standard == nullptr && p.privateFaults == nullptr) return false;
-    for (const auto& f : kFaults) {
-      if (fault == f.name) p.which = f.which;
-    }
+    p.which = Named(kFaults, fault);
     if (p.which == nullptr) return false;
     pending.push_back(p);
   }
   for (const Pending& p : pending) {
+    if (p.xu != nullptr) {
+      p.xu->*p.xuWhich = true;
+      continue;
+    }
     ControlFaults& faults = p.standard != nullptr ? (*p.standard)[p.id]
                                                   : (*p.privateFaults)[static_cast<uint32_t>(p.id)];
     faults.*p.which = true;

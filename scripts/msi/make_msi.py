@@ -145,7 +145,17 @@ def wxs(version, build, product_code, folder):
     docs_folder = "".join(
         component("Docs_" + re.sub(r"\W", "_", os.path.basename(p)), file("Docs_" + re.sub(
             r"\W", "_", os.path.basename(p)), p)) for p in docs)
+    # The shipped extension-unit definitions beside each Lumora.dll
+    # (xu-definitions\ is where the library looks for them).
+    definitions = sorted(glob.glob(os.path.join(SOURCE, "xu", "definitions", "*.json")))
+    xu_ids = {arch: ["XuDef%s_%s" % (arch, re.sub(r"\W", "_", os.path.basename(p)))
+                     for p in definitions] for arch in ("64", "32")}
+    xu64 = "".join(component(i, file(i, p, os.path.basename(p)))
+                   for i, p in zip(xu_ids["64"], definitions))
+    xu32 = "".join(component(i, file(i, p, os.path.basename(p)), win64=False)
+                   for i, p in zip(xu_ids["32"], definitions))
     all_components = (["Lumora64", "Lumora32", "Tool", "Probe", "StartMenu"] +
+                      xu_ids["64"] + xu_ids["32"] +
                       ["Doc_" + re.sub(r"\W", "_", os.path.basename(p)) for p in top_docs] +
                       ["Docs_" + re.sub(r"\W", "_", os.path.basename(p)) for p in docs])
     refs = "".join('<ComponentRef Id="%s"/>' % c for c in all_components)
@@ -166,7 +176,10 @@ def wxs(version, build, product_code, folder):
      {probe}
      {doc_components}
      <Directory Id="DOCSDIR" Name="docs">{docs_folder}</Directory>
-     <Directory Id="X86DIR" Name="x86">{lumora32}</Directory>
+     <Directory Id="XUDIR64" Name="xu-definitions">{xu64}</Directory>
+     <Directory Id="X86DIR" Name="x86">{lumora32}
+      <Directory Id="XUDIR32" Name="xu-definitions">{xu32}</Directory>
+     </Directory>
     </Directory>
    </Directory>
    <Directory Id="ProgramMenuFolder">
@@ -192,7 +205,7 @@ def wxs(version, build, product_code, folder):
            probe=component("Probe", file("LumoraProbe.exe", os.path.join(win64, "LumoraProbe.exe"))),
            lumora32=component("Lumora32", file("Lumora32.dll", os.path.join(win32, "Lumora.dll"),
                                                 "Lumora.dll"), win64=False),
-           doc_components=doc_components, docs_folder=docs_folder,
+           doc_components=doc_components, docs_folder=docs_folder, xu64=xu64, xu32=xu32,
            menu_guid=guid("component", "StartMenu"), refs=refs)
 
 
