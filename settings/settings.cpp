@@ -137,6 +137,10 @@ std::vector<com::Variant> Elements(const VARIANT& array) {
 }
 
 bool AsNumber(const VARIANT* v, int32_t* number) {
+  if (V_VT(v) == VT_BOOL) {  // VARIANT_TRUE converts to -1
+    *number = V_BOOL(v) != VARIANT_FALSE ? 1 : 0;
+    return true;
+  }
   com::Variant copy;
   if (FAILED(VariantChangeType(copy.Get(), const_cast<VARIANT*>(v), 0, VT_I4))) return false;
   *number = V_I4(copy.Get());
@@ -606,7 +610,7 @@ void SettingsWindow::ChooseCamera(int index) {
   xu_.Reset();
   ctrl_.Reset();
   open_ = gone_ = false;
-  SendMessageW(GetDlgItem(hwnd_, IDC_OUTCOME), LB_RESETCONTENT, 0, 0);
+  ShowOutcome({"Open\u2026 a profile: what the camera took of each setting shows here."});
   if (index < 0 || static_cast<size_t>(index) >= cameras_.size()) {
     EnableRows(false);
     LayoutRows();

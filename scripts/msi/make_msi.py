@@ -144,7 +144,7 @@ def wxs(version, build, product_code, folder):
     docs_folder = "".join(
         component("Docs_" + re.sub(r"\W", "_", os.path.basename(p)), file("Docs_" + re.sub(
             r"\W", "_", os.path.basename(p)), p)) for p in docs)
-    all_components = (["Lumora64", "Lumora32", "Tool", "Probe", "StartMenu"] +
+    all_components = (["Lumora64", "Lumora32", "Tool", "Probe", "Settings", "StartMenu"] +
                       ["Doc_" + re.sub(r"\W", "_", os.path.basename(p)) for p in top_docs] +
                       ["Docs_" + re.sub(r"\W", "_", os.path.basename(p)) for p in docs])
     refs = "".join('<ComponentRef Id="%s"/>' % c for c in all_components)
@@ -163,6 +163,7 @@ def wxs(version, build, product_code, folder):
      {lumora64}
      {tool}
      {probe}
+     {settings}
      {doc_components}
      <Directory Id="DOCSDIR" Name="docs">{docs_folder}</Directory>
      <Directory Id="X86DIR" Name="x86">{lumora32}</Directory>
@@ -171,6 +172,8 @@ def wxs(version, build, product_code, folder):
    <Directory Id="ProgramMenuFolder">
     <Directory Id="MENUDIR" Name="Lumora">
      <Component Id="StartMenu" Guid="{menu_guid}" Win64="yes">
+      <Shortcut Id="SettingsShortcut" Name="Lumora Settings" Description="Set up a camera"
+                Target="[#LumoraSettings.exe]" WorkingDirectory="INSTALLDIR"/>
       <Shortcut Id="ProbeShortcut" Name="Lumora Probe" Description="Lumora camera test program"
                 Target="[#LumoraProbe.exe]" WorkingDirectory="INSTALLDIR"/>
       <RemoveFolder Id="MENUDIR" On="uninstall"/>
@@ -189,6 +192,8 @@ def wxs(version, build, product_code, folder):
                                                 "Lumora.dll")),
            tool=component("Tool", file("lumora.exe", os.path.join(win64, "lumora.exe"))),
            probe=component("Probe", file("LumoraProbe.exe", os.path.join(win64, "LumoraProbe.exe"))),
+           settings=component("Settings", file("LumoraSettings.exe",
+                                               os.path.join(win64, "LumoraSettings.exe"))),
            lumora32=component("Lumora32", file("Lumora32.dll", os.path.join(win32, "Lumora.dll"),
                                                 "Lumora.dll"), win64=False),
            doc_components=doc_components, docs_folder=docs_folder,
