@@ -9,6 +9,7 @@
 #include <string>
 #include <utility>
 
+#include "com/error_info.h"
 #include "com/guard.h"
 #include "com/out_param.h"
 #include "com/text.h"
@@ -53,8 +54,10 @@ DVidCapCtrl::DVidCapCtrl(const Platform& platform) noexcept
     : platform_(platform), events_(this, DIID__IDVidCapCtrlEvents) {}
 
 DVidCapCtrl::~DVidCapCtrl() {
-  // The handler goes first (it may still talk to the filter), then the
-  // strings, then the filter's interfaces, and the sinks last.
+  // The handler and the extension units go first (they may still talk to
+  // the filter), then the strings, then the filter's interfaces, and the
+  // sinks last.
+  xu_.reset();
   attachment_.handler.reset();
   deviceVidPid_.Reset();
   filterName_.Reset();
@@ -66,7 +69,8 @@ DVidCapCtrl::~DVidCapCtrl() {
 }
 
 IUnknown* DVidCapCtrl::Interface(REFIID riid) {
-  if (riid == __uuidof(IDVidCapCtrl) || riid == __uuidof(IDVidCapCtrl2) || riid == IID_IDispatch) {
+  if (riid == __uuidof(IDVidCapCtrl) || riid == __uuidof(IDVidCapCtrl2) ||
+      riid == __uuidof(IDVidCapCtrl3) || riid == IID_IDispatch) {
     return Self();
   }
   if (riid == IID_IConnectionPointContainer) {
@@ -313,6 +317,86 @@ HRESULT DVidCapCtrl::RunBlock(SAFEARRAY** setting, Block block) noexcept {
   }
   return lock.Unlock();
 }
+
+// --- extension units --------------------------------------------------------------
+
+XuSession* DVidCapCtrl::Xu(HRESULT* hr) noexcept {
+  *hr = S_OK;
+  if (!baseFilter_) {
+    *hr = com::ReportError(E_NOINTERFACE, "no camera is attached");
+    return nullptr;
+  }
+  if (!xu_) {
+    xu_.reset(new (std::nothrow) XuSession(platform_, baseFilter_.Get(), [this](const std::string& line) {
+      FireDebugLog(line.c_str());
+    }));
+    if (!xu_) *hr = E_OUTOFMEMORY;
+  }
+  return xu_.get();
+}
+
+// Each member checks its out parameter, then hands the call to the session.
+#define LUMORA_XU_MEMBER(call)          \
+  HRESULT hr = S_OK;                    \
+  XuSession* session = Xu(&hr);         \
+  return session ? session->call : hr
+
+IFACEMETHODIMP DVidCapCtrl::get_XuUnits(VARIANT* pVal) {
+  if (!pVal) return E_POINTER;
+  LUMORA_XU_MEMBER(Units(pVal));
+}
+IFACEMETHODIMP DVidCapCtrl::get_XuControls(BSTR unit, VARIANT* pVal) {
+  if (!pVal) return E_POINTER;
+  LUMORA_XU_MEMBER(Controls(unit, pVal));
+}
+IFACEMETHODIMP DVidCapCtrl::get_XuLength(BSTR unit, LONG selector, LONG* pVal) {
+  if (!pVal) return E_POINTER;
+  LUMORA_XU_MEMBER(Length(unit, selector, pVal));
+}
+IFACEMETHODIMP DVidCapCtrl::get_XuAccess(BSTR unit, LONG selector, LONG* pVal) {
+  if (!pVal) return E_POINTER;
+  LUMORA_XU_MEMBER(Access(unit, selector, pVal));
+}
+IFACEMETHODIMP DVidCapCtrl::get_XuMinimum(BSTR unit, LONG selector, VARIANT* pVal) {
+  if (!pVal) return E_POINTER;
+  LUMORA_XU_MEMBER(FactOf(unit, selector, XuSession::Fact::kMinimum, pVal));
+}
+IFACEMETHODIMP DVidCapCtrl::get_XuMaximum(BSTR unit, LONG selector, VARIANT* pVal) {
+  if (!pVal) return E_POINTER;
+  LUMORA_XU_MEMBER(FactOf(unit, selector, XuSession::Fact::kMaximum, pVal));
+}
+IFACEMETHODIMP DVidCapCtrl::get_XuResolution(BSTR unit, LONG selector, VARIANT* pVal) {
+  if (!pVal) return E_POINTER;
+  LUMORA_XU_MEMBER(FactOf(unit, selector, XuSession::Fact::kResolution, pVal));
+}
+IFACEMETHODIMP DVidCapCtrl::get_XuDefault(BSTR unit, LONG selector, VARIANT* pVal) {
+  if (!pVal) return E_POINTER;
+  LUMORA_XU_MEMBER(FactOf(unit, selector, XuSession::Fact::kDefault, pVal));
+}
+IFACEMETHODIMP DVidCapCtrl::get_XuValue(BSTR unit, LONG selector, VARIANT* pVal) {
+  if (!pVal) return E_POINTER;
+  LUMORA_XU_MEMBER(GetValue(unit, selector, pVal));
+}
+IFACEMETHODIMP DVidCapCtrl::put_XuValue(BSTR unit, LONG selector, VARIANT newVal) {
+  LUMORA_XU_MEMBER(PutValue(unit, selector, newVal));
+}
+IFACEMETHODIMP DVidCapCtrl::get_XuNames(VARIANT* pVal) {
+  if (!pVal) return E_POINTER;
+  LUMORA_XU_MEMBER(Names(pVal));
+}
+IFACEMETHODIMP DVidCapCtrl::get_XuNamedInfo(BSTR name, VARIANT* pVal) {
+  if (!pVal) return E_POINTER;
+  LUMORA_XU_MEMBER(NamedInfo(name, pVal));
+}
+IFACEMETHODIMP DVidCapCtrl::get_XuNamedValue(BSTR name, VARIANT* pVal) {
+  if (!pVal) return E_POINTER;
+  LUMORA_XU_MEMBER(GetNamed(name, pVal));
+}
+IFACEMETHODIMP DVidCapCtrl::put_XuNamedValue(BSTR name, VARIANT newVal) {
+  LUMORA_XU_MEMBER(PutNamed(name, newVal));
+}
+
+#undef LUMORA_XU_MEMBER
 
 // --- events ----------------------------------------------------------------------
 

@@ -21,6 +21,8 @@
 
 #include <memory>
 
+#include "automation/xu_session.h"
+
 #include "com/com_object.h"
 #include "lumora_idl.h"
 #include "com/raii.h"
@@ -39,9 +41,9 @@ HRESULT CreateDVidCapCtrl(const Platform& platform, IUnknown* outer, REFIID riid
 constexpr DISPID kDispidDebugLog = 1;
 constexpr DISPID kDispidProgress = 2;
 
-// One IDispatch serves IDVidCapCtrl and its extension IDVidCapCtrl2 (from the
-// type information of the derived interface).
-class DVidCapCtrl : public com::Dispatch<IDVidCapCtrl2>, public IConnectionPointContainer {
+// One IDispatch serves IDVidCapCtrl and its extensions IDVidCapCtrl2 and
+// IDVidCapCtrl3 (from the type information of the most derived interface).
+class DVidCapCtrl : public com::Dispatch<IDVidCapCtrl3>, public IConnectionPointContainer {
  public:
   explicit DVidCapCtrl(const Platform& platform) noexcept;
   ~DVidCapCtrl();
@@ -77,6 +79,23 @@ class DVidCapCtrl : public com::Dispatch<IDVidCapCtrl2>, public IConnectionPoint
   IFACEMETHODIMP get_RangeList(::VidCapProperty property, VARIANT* list) override;
   IFACEMETHODIMP get_LagtimeList(LONG property, VARIANT* list) override;
 
+  // IDVidCapCtrl3: the attached camera's extension units (XuSession). Before
+  // attachment every member answers E_NOINTERFACE.
+  IFACEMETHODIMP get_XuUnits(VARIANT* pVal) override;
+  IFACEMETHODIMP get_XuControls(BSTR unit, VARIANT* pVal) override;
+  IFACEMETHODIMP get_XuLength(BSTR unit, LONG selector, LONG* pVal) override;
+  IFACEMETHODIMP get_XuAccess(BSTR unit, LONG selector, LONG* pVal) override;
+  IFACEMETHODIMP get_XuMinimum(BSTR unit, LONG selector, VARIANT* pVal) override;
+  IFACEMETHODIMP get_XuMaximum(BSTR unit, LONG selector, VARIANT* pVal) override;
+  IFACEMETHODIMP get_XuResolution(BSTR unit, LONG selector, VARIANT* pVal) override;
+  IFACEMETHODIMP get_XuDefault(BSTR unit, LONG selector, VARIANT* pVal) override;
+  IFACEMETHODIMP get_XuValue(BSTR unit, LONG selector, VARIANT* pVal) override;
+  IFACEMETHODIMP put_XuValue(BSTR unit, LONG selector, VARIANT newVal) override;
+  IFACEMETHODIMP get_XuNames(VARIANT* pVal) override;
+  IFACEMETHODIMP get_XuNamedInfo(BSTR name, VARIANT* pVal) override;
+  IFACEMETHODIMP get_XuNamedValue(BSTR name, VARIANT* pVal) override;
+  IFACEMETHODIMP put_XuNamedValue(BSTR name, VARIANT newVal) override;
+
   // IConnectionPointContainer
   IFACEMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** points) override;
   IFACEMETHODIMP FindConnectionPoint(REFIID riid, IConnectionPoint** point) override;
@@ -88,7 +107,10 @@ class DVidCapCtrl : public com::Dispatch<IDVidCapCtrl2>, public IConnectionPoint
 
   // The interface a client holds: members calling their own object go
   // through it, exactly as a client would.
-  IDVidCapCtrl2* Self() noexcept { return static_cast<IDVidCapCtrl2*>(this); }
+  IDVidCapCtrl3* Self() noexcept { return static_cast<IDVidCapCtrl3*>(this); }
+  // The session of the attached filter (made on first use), or null with
+  // the failure in *hr.
+  XuSession* Xu(HRESULT* hr) noexcept;
 
   HRESULT Attach(Microsoft::WRL::ComPtr<IUnknown> filter, std::unique_ptr<CaptureFilter> capture);
   HRESULT RunBlock(SAFEARRAY** setting, Block block) noexcept;
@@ -104,6 +126,7 @@ class DVidCapCtrl : public com::Dispatch<IDVidCapCtrl2>, public IConnectionPoint
   AttachmentState attachment_;
   com::Bstr filterName_;
   com::Bstr deviceVidPid_;
+  std::unique_ptr<XuSession> xu_;
 };
 
 }  // namespace lumora

@@ -92,17 +92,17 @@ bool IsVariantRef(const VARIANT& arg) noexcept {
   return arg.vt == (VT_BYREF | VT_VARIANT) && arg.pvarVal;
 }
 
-// One IDispatch serves ILumoraCOM and its extensions ILumoraCOM2 and
-// ILumoraCOM3 (from the type information of the most derived interface).
-class LumoraCOM : public com::Dispatch<ILumoraCOM3> {
+// One IDispatch serves ILumoraCOM and its extensions ILumoraCOM2 to
+// ILumoraCOM4 (from the type information of the most derived interface).
+class LumoraCOM : public com::Dispatch<ILumoraCOM4> {
  public:
   // std::bad_alloc reaches the class object, which answers E_OUTOFMEMORY.
   LumoraCOM() : api_(std::make_unique<Api>()) {}
 
   IUnknown* Interface(REFIID riid) {
     if (riid == __uuidof(ILumoraCOM) || riid == __uuidof(ILumoraCOM2) ||
-        riid == __uuidof(ILumoraCOM3) || riid == IID_IDispatch) {
-      return static_cast<ILumoraCOM3*>(this);
+        riid == __uuidof(ILumoraCOM3) || riid == __uuidof(ILumoraCOM4) || riid == IID_IDispatch) {
+      return static_cast<ILumoraCOM4*>(this);
     }
     return nullptr;
   }
@@ -227,8 +227,63 @@ class LumoraCOM : public com::Dispatch<ILumoraCOM3> {
     return manager ? manager->Default(property, pVal) : E_FAIL;
   }
 
+  // ILumoraCOM4: the current camera's extension units, answered by its
+  // control's IDVidCapCtrl3 (E_ABORT while no camera is listed, E_FAIL
+  // without a current camera).
+  IFACEMETHODIMP get_CamXu_Units(VARIANT* pVal) override {
+    return OnControl3([&](IDVidCapCtrl3* c) { return c->get_XuUnits(pVal); });
+  }
+  IFACEMETHODIMP get_CamXu_Controls(BSTR unit, VARIANT* pVal) override {
+    return OnControl3([&](IDVidCapCtrl3* c) { return c->get_XuControls(unit, pVal); });
+  }
+  IFACEMETHODIMP get_CamXu_Length(BSTR unit, LONG selector, LONG* pVal) override {
+    return OnControl3([&](IDVidCapCtrl3* c) { return c->get_XuLength(unit, selector, pVal); });
+  }
+  IFACEMETHODIMP get_CamXu_Access(BSTR unit, LONG selector, LONG* pVal) override {
+    return OnControl3([&](IDVidCapCtrl3* c) { return c->get_XuAccess(unit, selector, pVal); });
+  }
+  IFACEMETHODIMP get_CamXu_Minimum(BSTR unit, LONG selector, VARIANT* pVal) override {
+    return OnControl3([&](IDVidCapCtrl3* c) { return c->get_XuMinimum(unit, selector, pVal); });
+  }
+  IFACEMETHODIMP get_CamXu_Maximum(BSTR unit, LONG selector, VARIANT* pVal) override {
+    return OnControl3([&](IDVidCapCtrl3* c) { return c->get_XuMaximum(unit, selector, pVal); });
+  }
+  IFACEMETHODIMP get_CamXu_Resolution(BSTR unit, LONG selector, VARIANT* pVal) override {
+    return OnControl3([&](IDVidCapCtrl3* c) { return c->get_XuResolution(unit, selector, pVal); });
+  }
+  IFACEMETHODIMP get_CamXu_Default(BSTR unit, LONG selector, VARIANT* pVal) override {
+    return OnControl3([&](IDVidCapCtrl3* c) { return c->get_XuDefault(unit, selector, pVal); });
+  }
+  IFACEMETHODIMP get_CamXu_Value(BSTR unit, LONG selector, VARIANT* pVal) override {
+    return OnControl3([&](IDVidCapCtrl3* c) { return c->get_XuValue(unit, selector, pVal); });
+  }
+  IFACEMETHODIMP put_CamXu_Value(BSTR unit, LONG selector, VARIANT newVal) override {
+    return OnControl3([&](IDVidCapCtrl3* c) { return c->put_XuValue(unit, selector, newVal); });
+  }
+  IFACEMETHODIMP get_CamXu_Names(VARIANT* pVal) override {
+    return OnControl3([&](IDVidCapCtrl3* c) { return c->get_XuNames(pVal); });
+  }
+  IFACEMETHODIMP get_CamXu_NamedInfo(BSTR name, VARIANT* pVal) override {
+    return OnControl3([&](IDVidCapCtrl3* c) { return c->get_XuNamedInfo(name, pVal); });
+  }
+  IFACEMETHODIMP get_CamXu_NamedValue(BSTR name, VARIANT* pVal) override {
+    return OnControl3([&](IDVidCapCtrl3* c) { return c->get_XuNamedValue(name, pVal); });
+  }
+  IFACEMETHODIMP put_CamXu_NamedValue(BSTR name, VARIANT newVal) override {
+    return OnControl3([&](IDVidCapCtrl3* c) { return c->put_XuNamedValue(name, newVal); });
+  }
+
  private:
   static constexpr DISPID kRangeDispid = 7;
+
+  template <class Call>
+  HRESULT OnControl3(Call call) noexcept {
+    simpleapi::CameraManager* manager = simpleapi::ManagerOf(*api_);
+    if (!manager) return E_FAIL;
+    Microsoft::WRL::ComPtr<IDVidCapCtrl3> control;
+    HRESULT hr = manager->Control3(&control);
+    return SUCCEEDED(hr) ? call(control.Get()) : hr;
+  }
 
   // CamProperty_Range(Prop, pMin, pMax, pDelta): arguments arrive in
   // reverse order (rgvarg[3] is Prop).

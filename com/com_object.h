@@ -43,6 +43,7 @@
 #include <string>
 #include <utility>
 
+#include "com/error_info.h"
 #include "com/guard.h"
 
 namespace lumora::com {
@@ -137,7 +138,12 @@ class Dispatch : public I {
     Microsoft::WRL::ComPtr<ITypeInfo> info;
     HRESULT hr = TypeInfoOf(__uuidof(I), &info);
     if (FAILED(hr)) return hr;
-    return info->Invoke(static_cast<I*>(this), id, flags, params, result, exception, argError);
+    // A member that fails with a text (ReportError) has it shown by the
+    // script host as the error's description.
+    ClearError();
+    hr = info->Invoke(static_cast<I*>(this), id, flags, params, result, exception, argError);
+    if (hr == DISP_E_EXCEPTION) FillException(exception);
+    return hr;
   }
 };
 

@@ -1,4 +1,5 @@
 #include "dshow/platform.h"
+#include "dshow/xu_transport.h"
 
 #include <control.h>
 #include <strmif.h>
@@ -162,6 +163,7 @@ const Platform& DirectShowPlatform() {
     p.bindDevice = BindDevice;
     p.openFilter = OpenFilter;
     p.filterOfInfo = FilterOfInfo;
+    p.openXu = OpenXuTransport;
     p.registry = MakeWindowsRegistryReader;
     p.clock = MultimediaClock;
     return p;

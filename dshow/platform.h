@@ -17,6 +17,7 @@
 #include "com/raii.h"
 #include "property/capture_platform.h"
 #include "property/registry_reader.h"
+#include "xu/transport.h"
 
 namespace lumora {
 
@@ -63,6 +64,9 @@ struct Platform {
   HRESULT (*filterOfInfo)
   (IUnknown* info, Microsoft::WRL::ComPtr<IUnknown>* held,
    Microsoft::WRL::ComPtr<IUnknown>* filter);
+  // The extension-unit access of a capture filter (its IKsTopologyInfo and
+  // IKsControl): S_OK with *transport set, or why there is none.
+  HRESULT (*openXu)(IUnknown* filter, std::unique_ptr<xu::XuTransport>* transport);
   std::unique_ptr<RegistryReader> (*registry)();
   Clock& (*clock)();
 };

@@ -33,7 +33,10 @@ struct NodeProperty {
 // KSPROPERTY_TYPE_* request flags.
 constexpr uint32_t kTypeGet = 0x1;
 constexpr uint32_t kTypeSet = 0x2;
+constexpr uint32_t kTypeSetSupport = 0x100;
 constexpr uint32_t kTypeBasicSupport = 0x200;
+constexpr uint32_t kTypeDefaultValues = 0x10000;
+constexpr uint32_t kTypeTopology = 0x10000000;
 
 // KSPROPERTY_SUPPORT_* (IKsPropertySet::QuerySupported).
 constexpr uint32_t kSupportGet = 1;
@@ -83,6 +86,19 @@ struct SteppedRange {
 // KSPROPERTY_MEMBER_* (MembersHeader::membersFlags).
 constexpr uint32_t kMemberRanges = 1;
 constexpr uint32_t kMemberSteppedRanges = 2;
+constexpr uint32_t kMemberValues = 3;
+// KSPROPERTY_MEMBER_FLAG_DEFAULT (MembersHeader::flags of a DEFAULTVALUES answer).
+constexpr uint32_t kMemberFlagDefault = 1;
+
+// Extension units. Property id 0 of a unit's set is
+// KSPROPERTY_EXTENSION_UNIT_INFO (GET only); ids 1..31 are its controls. The
+// unit's node has the type KSNODETYPE_DEV_SPECIFIC, and every request on it
+// is a KSP_NODE with the TOPOLOGY flag.
+constexpr uint32_t kExtensionUnitInfo = 0;
+constexpr Guid kNodeTypeDevSpecific = Guid::Parse("941C7AC0-C559-11D0-8A2B-00A0C9255AC1");
+// Other node types of a UVC camera's topology.
+constexpr Guid kNodeTypeCameraTerminal = Guid::Parse("DFF229E6-F70F-11D0-B917-00A0C9223196");
+constexpr Guid kNodeTypeVideoProcessing = Guid::Parse("DFF229E5-F70F-11D0-B917-00A0C9223196");
 
 // KS_VideoControlFlag_* (the IAMVideoControl mode bits).
 constexpr int32_t kVideoControlFlipHorizontal = 0x1;

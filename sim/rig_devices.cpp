@@ -144,6 +144,10 @@ bool MakeRigDevices(const std::string& preset, std::vector<RigDevice>* devices) 
     *devices = PlainDevices(preset == "ten" ? 10 : 12);
     return true;
   }
+  if (preset == "xu") {
+    *devices = ExtensionUnitDevices();
+    return true;
+  }
   if (preset == "international") {
     *devices = InternationalDevices();
     return true;

@@ -32,6 +32,9 @@ struct RigDevice {
   // The private property set that the VID/PID table names for this device;
   // null when the device has none.
   Guid privateSet;
+  // The extension units of the camera's model ("logitech", "razer",
+  // "unknown"; empty: none), see MakeDeviceCamera.
+  std::string xuModel;
   // The camera behind the device. Shared: every bind within a process hands
   // out a filter over this same object.
   std::shared_ptr<SimulatedCamera> camera;
@@ -44,9 +47,10 @@ struct RigDevice {
 };
 
 // Builds the devices of a preset: "default", "none", "ten" or "twelve" (that
-// many plain cameras, all listed), or "international" (two plain cameras
+// many plain cameras, all listed), "international" (two plain cameras
 // whose names are not ASCII, one with a character outside the Basic
-// Multilingual Plane). Unknown names answer false and leave *devices empty.
+// Multilingual Plane), or "xu" (three cameras with extension units, see
+// sim/rig_xu_cameras.cpp). Unknown names answer false and leave *devices empty.
 // In "default", the generic camera "USB Video Device" (VID_0C45&PID_6340)
 // drops a manual value written while its control is automatic.
 bool MakeRigDevices(const std::string& preset, std::vector<RigDevice>* devices);
@@ -73,6 +77,11 @@ std::string RigFaultsFromEnvironment();
 // the family preset whose driver answers it (for 63B8CCB6, the SAA8116
 // preset). A plain camera for the null GUID or an unknown set.
 std::shared_ptr<SimulatedCamera> MakeRigCamera(const Guid& privateSet);
+
+// A new camera of a device's model: MakeRigCamera's, with the extension
+// units its xuModel names. The cameras of the "xu" preset.
+std::shared_ptr<SimulatedCamera> MakeDeviceCamera(const RigDevice& device);
+std::vector<RigDevice> ExtensionUnitDevices();
 
 // --- plugging ---------------------------------------------------------------
 //

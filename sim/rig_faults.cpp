@@ -20,6 +20,19 @@ bool ApplyRigFaults(const std::string& text, const std::vector<RigDevice>& devic
     std::map<uint32_t, ControlFaults>* privateFaults;
     int32_t id;
     bool ControlFaults::*which;
+    XuFaults* xu;  // or an extension-unit control's
+    bool XuFaults::*xuWhich;
+  };
+  static const struct {
+    const char* name;
+    bool XuFaults::*which;
+  } kXuFaults[] = {
+      {"stall", &XuFaults::stall},
+      {"timeout", &XuFaults::timeout},
+      {"unsupported-id", &XuFaults::unsupportedId},
+      {"unsupported-set", &XuFaults::unsupportedSet},
+      {"length-changes", &XuFaults::lengthChanges},
+      {"short-reply", &XuFaults::shortReply},
   };
   static const struct {
     const char* name;
@@ -50,12 +63,29 @@ bool ApplyRigFaults(const std::string& text, const std::vector<RigDevice>& devic
     }
     SimulatedCamera* cam = devices[static_cast<size_t>(place) - 1].camera.get();
     const size_t slash = control.find('/');
+    if (cam != nullptr && control.rfind("xu/", 0) == 0) {
+      // xu/UNIT.SELECTOR
+      const size_t dot = control.find('.');
+      int64_t unit = 0, selector = 0;
+      if (dot == std::string::npos || !ParseInteger(control.substr(3, dot - 3), 0, 255, &unit) ||
+          !ParseInteger(control.substr(dot + 1), 1, 31, &selector)) {
+        return false;
+      }
+      XuControl* xu = cam->FindXuControl(static_cast<uint8_t>(unit), static_cast<uint32_t>(selector));
+      Pending p{nullptr, nullptr, 0, nullptr, xu != nullptr ? &xu->faults : nullptr, nullptr};
+      for (const auto& f : kXuFaults) {
+        if (fault == f.name) p.xuWhich = f.which;
+      }
+      if (xu == nullptr || p.xuWhich == nullptr) return false;
+      pending.push_back(p);
+      continue;
+    }
     if (cam == nullptr || slash == std::string::npos ||
         !ParseInteger(control.substr(slash + 1), 0, INT32_MAX, &id)) {
       return false;
     }
     const std::string kind = control.substr(0, slash);
-    Pending p{nullptr, nullptr, static_cast<int32_t>(id), nullptr};
+    Pending p{nullptr, nullptr, static_cast<int32_t>(id), nullptr, nullptr, nullptr};
     if (kind == "procamp" || kind == "camera") {
       const bool isCamera = kind == "camera";
       if ((isCamera ? cam->cameraControl : cam->procAmp).count(p.id) != 0) {
@@ -75,6 +105,10 @@ bool ApplyRigFaults(const std::string& text, const std::vector<RigDevice>& devic
     pending.push_back(p);
   }
   for (const Pending& p : pending) {
+    if (p.xu != nullptr) {
+      p.xu->*p.xuWhich = true;
+      continue;
+    }
     ControlFaults& faults = p.standard != nullptr ? (*p.standard)[p.id]
                                                   : (*p.privateFaults)[static_cast<uint32_t>(p.id)];
     faults.*p.which = true;

@@ -46,7 +46,7 @@ bool ParsePlugState(const std::string& text, std::vector<PlugEntry>* entries) {
 // model, everything else (faults, connection, behaviour) as it was.
 static void PowerCycle(RigDevice& d) {
   if (!d.camera) return;
-  const std::shared_ptr<SimulatedCamera> fresh = MakeRigCamera(d.privateSet);
+  const std::shared_ptr<SimulatedCamera> fresh = MakeDeviceCamera(d);
   SimulatedCamera& cam = *d.camera;
   for (auto controls : {&SimulatedCamera::procAmp, &SimulatedCamera::cameraControl}) {
     for (auto& [id, c] : cam.*controls) {
@@ -57,6 +57,11 @@ static void PowerCycle(RigDevice& d) {
     }
   }
   cam.videoMode = fresh->videoMode;
+  for (auto& [node, unit] : cam.extensionUnits) {
+    for (auto& [selector, c] : unit.controls) {
+      if (const XuControl* f = fresh->FindXuControl(unit.unitId, selector)) c.current = f->current;
+    }
+  }
   for (auto& [set, privateSet] : cam.privateSets) {
     PrivateSet* freshSet = fresh->FindPrivateSet(set);
     if (freshSet == nullptr) continue;
@@ -93,7 +98,7 @@ bool ApplyPlugState(const std::vector<PlugEntry>& entries, std::vector<RigDevice
       if (e.plugged) {
         // The same model comes back, with its defaults.
         const bool keepsAutoValue = d.camera && d.camera->keepsAutoValueOnManualWrite;
-        d.camera = MakeRigCamera(d.privateSet);
+        d.camera = MakeDeviceCamera(d);
         d.camera->keepsAutoValueOnManualWrite = keepsAutoValue;
       }
       d.plugged = e.plugged;

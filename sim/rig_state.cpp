@@ -23,12 +23,39 @@ bool Words(const std::string& line, size_t n, std::vector<std::string>* words) {
 // Pending changes, applied only once the whole text has been checked.
 struct Change {
   SimulatedCamera* camera = nullptr;
-  enum { ProcAmp, Camera, VideoMode, Private } kind = VideoMode;
+  enum { ProcAmp, Camera, VideoMode, Private, Xu } kind = VideoMode;
   int32_t id = 0;
   Guid set;
   int32_t value = 0;
   int32_t flags = 0;
+  std::vector<uint8_t> bytes;  // Xu: the control's value
 };
+
+std::string Hex(const std::vector<uint8_t>& bytes) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string out;
+  for (uint8_t b : bytes) {
+    out += kDigits[b >> 4];
+    out += kDigits[b & 15];
+  }
+  return out;
+}
+
+bool FromHex(const std::string& text, std::vector<uint8_t>* bytes) {
+  auto digit = [](char ch) {
+    if (ch >= '0' && ch <= '9') return ch - '0';
+    if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
+    return -1;
+  };
+  if (text.size() % 2 != 0) return false;
+  bytes->clear();
+  for (size_t i = 0; i < text.size(); i += 2) {
+    const int high = digit(text[i]), low = digit(text[i + 1]);
+    if (high < 0 || low < 0) return false;
+    bytes->push_back(static_cast<uint8_t>(high * 16 + low));
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -49,6 +76,11 @@ std::string FormatRigState(const std::vector<RigDevice>& devices) {
     for (const auto& [set, s] : cam.privateSets) {
       for (const auto& [id, p] : s.properties) {
         out << "private " << set.ToString() << " " << id << " " << p.value << "\n";
+      }
+    }
+    for (const auto& [node, unit] : cam.extensionUnits) {
+      for (const auto& [selector, c] : unit.controls) {
+        out << "xu " << int{unit.unitId} << " " << selector << " " << Hex(c.current) << "\n";
       }
     }
   }
@@ -130,6 +162,17 @@ bool ApplyRigState(const std::string& text, const std::vector<RigDevice>& device
       PrivateSet* set = c.set.IsNull() ? nullptr : cam->FindPrivateSet(c.set);
       if (set == nullptr || set->properties.count(static_cast<uint32_t>(c.id)) == 0) return false;
       c.kind = Change::Private;
+    } else if (line.rfind("xu ", 0) == 0) {
+      // xu UNIT SELECTOR HEX: a value of the control's length.
+      int64_t unit = 0;
+      if (!Words(line, 4, &w) || !ParseInteger(w[1], 0, 255, &unit) || !ParseInt32(w[2], &c.id) ||
+          !FromHex(w[3], &c.bytes)) {
+        return false;
+      }
+      c.value = static_cast<int32_t>(unit);
+      const XuControl* xu = cam->FindXuControl(static_cast<uint8_t>(unit), static_cast<uint32_t>(c.id));
+      if (xu == nullptr || xu->current.size() != c.bytes.size()) return false;
+      c.kind = Change::Xu;
     } else {
       return false;
     }
@@ -149,6 +192,10 @@ bool ApplyRigState(const std::string& text, const std::vector<RigDevice>& device
       case Change::VideoMode: c.camera->videoMode = c.value; break;
       case Change::Private:
         c.camera->FindPrivateSet(c.set)->properties[static_cast<uint32_t>(c.id)].value = c.value;
+        break;
+      case Change::Xu:
+        c.camera->FindXuControl(static_cast<uint8_t>(c.value), static_cast<uint32_t>(c.id))->current =
+            c.bytes;
         break;
     }
   }

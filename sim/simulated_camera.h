@@ -18,6 +18,7 @@
 
 #include "property/capture_platform.h"
 #include "base/types.h"
+#include "sim/extension_units.h"
 #include "sim/ks_layout.h"
 
 namespace lumora::sim {
@@ -42,6 +43,7 @@ enum class Op {
   VideoGetFrameRate,
   KsProperty,
   QuerySupported,
+  Topology,  // IKsTopologyInfo: id is the node asked about
   Release,  // an interface reference handed out earlier was released
 };
 
@@ -218,6 +220,16 @@ class SimulatedCamera : public std::enable_shared_from_this<SimulatedCamera> {
   int32_t videoMode = 0;
   int64_t frameDuration = 333333;
   std::map<Guid, PrivateSet, GuidLess> privateSets;
+  // The filter's topology (IKsTopologyInfo): the type of each node by node
+  // id, and the extension units on the nodes of type KSNODETYPE_DEV_SPECIFIC
+  // (see sim/extension_units.h). Empty for a camera without units.
+  bool hasTopologyInfo = true;
+  std::vector<Guid> nodeTypes;
+  std::map<uint32_t, XuUnit> extensionUnits;  // by node id
+  // A unit on a new node of type KSNODETYPE_DEV_SPECIFIC; returns it.
+  XuUnit& AddExtensionUnit(const Guid& guid, uint8_t unitId);
+  // The control of a unit (by its unit id) and selector, or null.
+  XuControl* FindXuControl(uint8_t unitId, uint32_t selector);
   // Private-set writes outside the property's range are refused
   // (E_INVALIDARG), as drivers do; off, they are stored as sent, so tests
   // can watch a handler's conversions of any value.
@@ -285,6 +297,9 @@ class SimulatedCamera : public std::enable_shared_from_this<SimulatedCamera> {
   HResult KsProperty(void* property, uint32_t propertyLength, void* data, uint32_t dataLength,
                      uint32_t* bytesReturned);
   HResult QuerySupported(const Guid& set, uint32_t id, uint32_t* support);
+  // IKsTopologyInfo: the number of nodes and a node's type.
+  HResult NodeCount(uint32_t* count);
+  HResult NodeType(uint32_t nodeId, Guid* type);
   void NoteRelease(const char* what);
 
  protected:
@@ -297,6 +312,10 @@ class SimulatedCamera : public std::enable_shared_from_this<SimulatedCamera> {
                        uint32_t dataLength, uint32_t* bytesReturned, HResult* h);
 
   // Answers a KsProperty on a private set; overridable per family model.
+  // Answers a KSP_NODE request with the TOPOLOGY flag (an extension unit's).
+  HResult AnswerNode(const Request& r, const uint8_t* property, uint8_t* data, uint32_t dataLength,
+                     uint32_t* bytesReturned);
+
   virtual HResult AnswerPrivate(PrivateSet& set, uint32_t id, uint32_t flags, uint8_t* data,
                                 uint32_t dataLength, uint32_t* bytesReturned);
 

@@ -62,7 +62,9 @@ HResult SimulatedCamera::KsRequest(const ks::Property& header, const void* prope
   if (rawAccess.supported && AnswerRawAccess(r, p, out, dataLength, bytesReturned, &h)) return h;
 
   h = kSetNotFound;
-  if (r.set == ks::kSetVideoProcAmp || r.set == ks::kSetCameraControl) {
+  if (r.flags & ks::kTypeTopology) {
+    h = AnswerNode(r, p, out, dataLength, bytesReturned);
+  } else if (r.set == ks::kSetVideoProcAmp || r.set == ks::kSetCameraControl) {
     auto& controls = Controls(r.set == ks::kSetCameraControl);
     auto it = controls.find(static_cast<int32_t>(r.id));
     if (it == controls.end()) {

@@ -31,6 +31,7 @@ const char* OpName(Op op) {
     case Op::VideoGetFrameRate: return "VideoGetFrameRate";
     case Op::KsProperty: return "KsProperty";
     case Op::QuerySupported: return "QuerySupported";
+    case Op::Topology: return "Topology";
     case Op::Release: return "Release";
   }
   return "?";

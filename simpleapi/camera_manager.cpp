@@ -2,7 +2,12 @@
 
 #include <oleauto.h>
 
+#include <cstring>
+#include <string>
+
+#include "com/error_info.h"
 #include "com/raii.h"
+#include "com/text.h"
 #include "property/catalogue.h"
 
 using Microsoft::WRL::ComPtr;
@@ -176,6 +181,60 @@ HRESULT CameraManager::Control2(LONG property, ComPtr<IDVidCapCtrl2>* control) n
   if (!control_) return count_ == 0 ? E_ABORT : E_FAIL;
   if (!InRange(property, kLastSupportProperty)) return E_INVALIDARG;
   return control_.As(control);
+}
+
+HRESULT CameraManager::Control3(ComPtr<IDVidCapCtrl3>* control) noexcept {
+  if (!control_) {
+    return com::ReportError(count_ == 0 ? E_ABORT : E_FAIL,
+                            count_ == 0 ? "no camera is listed" : "no camera is current");
+  }
+  return control_.As(control);
+}
+
+HRESULT CameraManager::XuGet(const char* unit, LONG selector, unsigned char* buffer, ULONG size,
+                             ULONG* length) noexcept {
+  if (!unit || !length || (!buffer && size != 0)) return E_POINTER;
+  ComPtr<IDVidCapCtrl3> control;
+  HRESULT hr = Control3(&control);
+  com::Bstr name;
+  if (SUCCEEDED(hr)) hr = com::WidenAnsi(unit, &name);
+  LONG controlLength = 0;
+  if (SUCCEEDED(hr)) hr = control->get_XuLength(name.Get(), selector, &controlLength);
+  if (FAILED(hr)) return hr;
+  if (static_cast<ULONG>(controlLength) > size) {
+    *length = static_cast<ULONG>(controlLength);
+    if (!buffer) return S_OK;
+    return com::ReportError(HRESULT_FROM_WIN32(ERROR_MORE_DATA),
+                            "the control takes " + std::to_string(controlLength) +
+                                " bytes, the buffer has " + std::to_string(size));
+  }
+  com::Variant value;
+  hr = control->get_XuValue(name.Get(), selector, value.Get());
+  if (FAILED(hr)) return hr;
+  SAFEARRAY* array = value.Get()->parray;
+  if (value.Get()->vt != (VT_ARRAY | VT_UI1) || !array) return E_UNEXPECTED;
+  const ULONG count = array->rgsabound[0].cElements;
+  if (count > size) return E_UNEXPECTED;
+  if (count > 0) std::memcpy(buffer, array->pvData, count);
+  *length = count;
+  return S_OK;
+}
+
+HRESULT CameraManager::XuSet(const char* unit, LONG selector, const unsigned char* data,
+                             ULONG length) noexcept {
+  if (!unit || (!data && length != 0)) return E_POINTER;
+  ComPtr<IDVidCapCtrl3> control;
+  HRESULT hr = Control3(&control);
+  com::Bstr name;
+  if (SUCCEEDED(hr)) hr = com::WidenAnsi(unit, &name);
+  if (FAILED(hr)) return hr;
+  com::Variant value;
+  com::SafeArray array(SafeArrayCreateVector(VT_UI1, 0, length));
+  if (!array.Get()) return E_OUTOFMEMORY;
+  if (length > 0) std::memcpy(array.Get()->pvData, data, length);
+  value.Get()->vt = VT_ARRAY | VT_UI1;
+  value.Get()->parray = array.Detach();
+  return control->put_XuValue(name.Get(), selector, *value.Get());
 }
 
 HRESULT CameraManager::ModeSupport(LONG property, LONG* modes) noexcept {

@@ -78,6 +78,19 @@ class CameraManager {
   // when the control fails, E_INVALIDARG out of range.
   HRESULT RangeList(LONG property, LONG (&values)[4], ULONG* count) noexcept;
 
+  // The current control's extension units (IDVidCapCtrl3): E_ABORT while no
+  // camera is listed, E_FAIL without a current camera (both reported with a
+  // text, com::ReportError).
+  HRESULT Control3(Microsoft::WRL::ComPtr<IDVidCapCtrl3>* control) noexcept;
+  // Raw access for the plain exports: unit is a GUID's text (ANSI). XuGet
+  // with a null buffer and size 0 writes only *length (the control's
+  // length); a smaller buffer fails with HRESULT_FROM_WIN32(ERROR_MORE_DATA)
+  // and *length set; otherwise the value is copied and *length is its
+  // length. XuSet writes the whole control.
+  HRESULT XuGet(const char* unit, LONG selector, unsigned char* buffer, ULONG size,
+                ULONG* length) noexcept;
+  HRESULT XuSet(const char* unit, LONG selector, const unsigned char* data, ULONG length) noexcept;
+
   // The current control's chipset, CSX_Unknown when the control cannot tell.
   // False only without a current camera.
   bool CamChipset(LONG* chipset) noexcept;

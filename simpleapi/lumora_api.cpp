@@ -284,4 +284,21 @@ int __stdcall EnumAllCams(void) {
   return Result(manager && manager->EnumAllCams());
 }
 
+int __stdcall CamXu_Get(const char* unit, long selector, unsigned char* buffer, unsigned long size,
+                        unsigned long* length) {
+  CameraManager* manager = lumora::simpleapi::ManagerOf(Library());
+  if (!manager || !length) return -1;
+  ULONG got = 0;
+  HRESULT hr = manager->XuGet(unit, selector, buffer, size, &got);
+  // A buffer too small still learns the control's length.
+  if (SUCCEEDED(hr) || hr == HRESULT_FROM_WIN32(ERROR_MORE_DATA)) *length = got;
+  return Result(SUCCEEDED(hr));
+}
+
+int __stdcall CamXu_Set(const char* unit, long selector, const unsigned char* data,
+                        unsigned long length) {
+  CameraManager* manager = lumora::simpleapi::ManagerOf(Library());
+  return Result(manager && SUCCEEDED(manager->XuSet(unit, selector, data, length)));
+}
+
 }  // extern "C"

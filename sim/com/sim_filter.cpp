@@ -17,6 +17,7 @@
 #include "com/com_object.h"
 #include "com/enumerator.h"
 #include "com/guard.h"
+#include "sim/com/ks_topology.h"
 
 namespace lumora::sim {
 
@@ -180,7 +181,8 @@ class RangedPart final : public Interface {
 class SimFilter : public IBaseFilter,
                   public IAMVideoControl,
                   public IKsControl,
-                  public IKsPropertySet {
+                  public IKsPropertySet,
+                  public IKsTopologyInfoRig {
  public:
   explicit SimFilter(std::shared_ptr<SimulatedCamera> camera)
       : camera_(std::move(camera)), procAmp_(this, *camera_), cameraControl_(this, *camera_) {
@@ -204,6 +206,9 @@ class SimFilter : public IBaseFilter,
     if (iid == IID_IKsControl && camera_->hasKsControl) return static_cast<IKsControl*>(this);
     if (iid == IID_IKsPropertySet && camera_->hasKsPropertySet) {
       return static_cast<IKsPropertySet*>(this);
+    }
+    if (iid == kIidKsTopologyInfo && camera_->hasTopologyInfo) {
+      return static_cast<IKsTopologyInfoRig*>(this);
     }
     return nullptr;
   }
@@ -318,6 +323,48 @@ class SimFilter : public IBaseFilter,
     return E_NOTIMPL;
   }
   HRESULT STDMETHODCALLTYPE KsEvent(PKSEVENT, ULONG, LPVOID, ULONG, ULONG*) override {
+    return E_NOTIMPL;
+  }
+
+  // IKsTopologyInfo: the nodes and their types (no categories,
+  // connections, names or node objects).
+  HRESULT STDMETHODCALLTYPE get_NumCategories(DWORD* count) override {
+    if (count == nullptr) return E_POINTER;
+    *count = 0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE get_Category(DWORD, GUID*) override { return E_INVALIDARG; }
+  HRESULT STDMETHODCALLTYPE get_NumConnections(DWORD* count) override {
+    if (count == nullptr) return E_POINTER;
+    *count = 0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE get_ConnectionInfo(DWORD, KSTOPOLOGY_CONNECTION*) override {
+    return E_INVALIDARG;
+  }
+  HRESULT STDMETHODCALLTYPE get_NodeName(DWORD, WCHAR*, DWORD, DWORD*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE get_NumNodes(DWORD* count) override {
+    if (count == nullptr) return E_POINTER;
+    return com::Guard([&] {
+      uint32_t n = 0;
+      HResult h = camera_->NodeCount(&n);
+      if (hr::Succeeded(h)) *count = n;
+      return h;
+    });
+  }
+  HRESULT STDMETHODCALLTYPE get_NodeType(DWORD nodeId, GUID* type) override {
+    if (type == nullptr) return E_POINTER;
+    return com::Guard([&] {
+      Guid t;
+      HResult h = camera_->NodeType(nodeId, &t);
+      if (hr::Succeeded(h)) std::memcpy(type, &t, sizeof t);
+      return h;
+    });
+  }
+  HRESULT STDMETHODCALLTYPE CreateNodeInstance(DWORD, REFIID, void** out) override {
+    if (out != nullptr) *out = nullptr;
     return E_NOTIMPL;
   }
 

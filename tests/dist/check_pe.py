@@ -152,6 +152,17 @@ def check_version(name, resource, version):
             fault("%s: %s text %r, not %s" % (name, field, texts.get(field), version))
 
 
+# The plain functions added after the first release, at their ordinals.
+LATER_EXPORTS = {
+    "CamProperty_Modes": 47,
+    "CamProperty_SetMode": 48,
+    "CamProperty_Default": 49,
+    "EnumAllCams": 50,
+    "CamXu_Get": 51,
+    "CamXu_Set": 52,
+}
+
+
 def def_exports(path):
     """{name: ordinal} of a .def file's EXPORTS; the stdcall @N suffix goes
     (both builds export those names undecorated)."""
@@ -196,6 +207,11 @@ def main(arch, version, def_file, rgs_dir, bin_dir):
         found = pe.exports()
         if not expected:
             fault("%s lists no exports" % def_file)
+        # Exports added after the first release keep their ordinals: a .def
+        # file that lost one must not pass.
+        for export, ordinal in sorted(LATER_EXPORTS.items(), key=lambda e: e[1]):
+            if expected.get(export) != ordinal:
+                fault("%s: %s is not at ordinal %d" % (def_file, export, ordinal))
         for export, ordinal in sorted(expected.items(), key=lambda e: e[1]):
             if export not in found:
                 fault("Lumora.dll: %s (ordinal %d) is not exported" % (export, ordinal))

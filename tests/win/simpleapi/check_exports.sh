@@ -47,7 +47,9 @@ expected="
 47 CamProperty_Modes
 48 CamProperty_SetMode
 49 CamProperty_Default
-50 EnumAllCams"
+50 EnumAllCams
+51 CamXu_Get
+52 CamXu_Set"
 
 dump=$("$objdump" -p "$dll") || { echo "check_exports: cannot read $dll"; exit 1; }
 base=$(sed -n 's/^Ordinal Base[[:space:]]*\([0-9]*\).*/\1/p' <<<"$dump")
@@ -69,7 +71,7 @@ if [ "$arch" = win32 ]; then
   for s in EnumCams@0 GetCamStrings@8 GetCamSerials@8 GetDevStrings@8 SetCam@4 \
            CamProperty_Support@8 CamProperty_Range@16 CamProperty_Set@8 CamProperty_Get@8 \
            CamChipset@4 CamProperty_Modes@12 CamProperty_SetMode@8 CamProperty_Default@8 \
-           EnumAllCams@0; do
+           EnumAllCams@0 CamXu_Get@20 CamXu_Set@16; do
     grep -q " I __imp__$s\$" <<<"$symbols" ||
       { echo "check_exports: import library lacks __imp__$s"; status=1; }
   done
