@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -554,6 +555,78 @@ TEST_F(SettingsUi, ClosingHandsKeptCamerasToTheWatch) {
   }, 15000);
   EXPECT_EQ(stopped, 0u) << said;
   Lumora(L"watch --uninstall");
+}
+
+// The xu lines ("xu UNIT SELECTOR HEX") the rig's state holds for a device.
+std::vector<std::string> RigXuLines(const char* device) {
+  std::vector<std::string> lines;
+  std::istringstream in(FileText(Widen(std::getenv("LUMORA_SIM_STATE"))));
+  std::string line;
+  bool inDevice = false;
+  while (std::getline(in, line)) {
+    if (line.rfind("device ", 0) == 0) inDevice = line.find(device) != std::string::npos;
+    if (inDevice && line.rfind("xu ", 0) == 0) lines.push_back(line);
+  }
+  return lines;
+}
+
+// The rig's cameras with extension units (preset "xu", a state file of their
+// own): named controls form a group of their own, a menu is a drop-down,
+// and a choice reaches the camera's control.
+TEST(SettingsXu, NamedExtensionUnitControlsAreAGroupOfTheirOwn) {
+  const char* brio = "6a1b2c3";  // Logitech BRIO
+  const std::string state = std::string(std::getenv("LUMORA_SIM_STATE")) + ".xu";
+  DeleteFileW(Widen(state).c_str());
+  SetEnvironmentVariableW(L"LUMORA_SIM_DEVICES", L"xu");
+  SetEnvironmentVariableW(L"LUMORA_SIM_STATE", Widen(state).c_str());
+  _putenv_s("LUMORA_SIM_STATE", state.c_str());
+  Settings ui;
+  ASSERT_TRUE(ui.Start());
+  ASSERT_TRUE(ui.ChooseCamera(L"(serial 6a1b2c3, device)"));
+  bool group = false;
+  for (int i = 0; i < 8; ++i) {
+    HWND caption = GetDlgItem(ui.Panel(), IDC_GROUP_CAPTION + i);
+    if (caption != nullptr && Text(caption) == L"Extension units") group = true;
+  }
+  EXPECT_TRUE(group);
+  const int row = ui.Row(L"Field of View");
+  ASSERT_GE(row, 0);
+  HWND menu = ui.Part(row, ROW_MENU);
+  ASSERT_NE(menu, nullptr) << "a menu shows as a drop-down";
+  ASSERT_EQ(SendMessageW(menu, CB_GETCOUNT, 0, 0), 3);
+  wchar_t label[64] = {};
+  SendMessageW(menu, CB_GETLBTEXT, 2, reinterpret_cast<LPARAM>(label));
+  EXPECT_STREQ(label, L"65");
+  // Make sure the state file holds the cameras (a first write saves it).
+  const std::vector<std::string> before = RigXuLines(brio);
+  const LRESULT current = SendMessageW(menu, CB_GETCURSEL, 0, 0);
+  const LRESULT other = current == 2 ? 1 : 2;
+  SendMessageW(menu, CB_SETCURSEL, other, 0);
+  ASSERT_TRUE(ui.Deliver(ui.Panel(), WM_COMMAND, MAKEWPARAM(IDC_ROW(row, ROW_MENU), CBN_SELCHANGE),
+                         reinterpret_cast<LPARAM>(menu)));
+  EXPECT_NE(ui.Status().find(L"Field of View"), std::wstring::npos) << Narrow(ui.Status());
+  std::vector<std::string> after;
+  EXPECT_TRUE(WaitFor([&] {
+    after = RigXuLines(brio);
+    return !after.empty() && after != before;
+  }));
+  // Exactly one control changed: selector 5, to the chosen menu value.
+  int changed = 0;
+  for (const std::string& line : after) {
+    if (std::find(before.begin(), before.end(), line) != before.end()) continue;
+    ++changed;
+    std::istringstream words(line.substr(3));
+    int unit = 0, selector = 0;
+    std::string hex;
+    words >> unit >> selector >> hex;
+    EXPECT_EQ(selector, 5) << line;
+    EXPECT_EQ(hex, other == 2 ? "02" : "01") << line;
+  }
+  if (!before.empty()) {
+    EXPECT_EQ(changed, 1);
+  }
+  PostMessageW(ui.Form(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(WaitForSingleObject(ui.Process(), 30000), WAIT_OBJECT_0);
 }
 
 }  // namespace
