@@ -22,7 +22,31 @@ namespace {
 using xu::Bytes;
 
 std::string Utf8(BSTR text) {
-  return text ? com::NarrowToUtf8(std::wstring_view(text, SysStringLen(text))) : std::string();
+  if (!text) return std::string();
+  const UINT length = SysStringLen(text);
+  std::string out(length, '\0');
+  for (UINT i = 0; i < length; ++i) {
+    // Names and GUIDs are ASCII: converted here without the system's calls.
+    if (text[i] >= 0x80) return com::NarrowToUtf8(std::wstring_view(text, length));
+    out[i] = static_cast<char>(text[i]);
+  }
+  return out;
+}
+
+// A GUID's text as users write it (36 characters, or 38 in braces), read
+// without allocating; false for anything else.
+bool GuidOf(BSTR text, Guid* guid) {
+  const UINT length = text ? SysStringLen(text) : 0;
+  if (length != 36 && length != 38) return false;
+  char ascii[39];
+  for (UINT i = 0; i < length; ++i) {
+    if (text[i] >= 0x80) return false;
+    ascii[i] = static_cast<char>(text[i]);
+  }
+  ascii[length] = '\0';
+  if (length == 38 && (ascii[0] != '{' || ascii[37] != '}')) return false;
+  *guid = Guid::Parse(ascii);
+  return !guid->IsNull();
 }
 
 // The folder beside the library file, and the user's own.
@@ -238,6 +262,7 @@ HRESULT XuSession::Ready() {
       if (u.guid && u.guidSource == xu::GuidSource::kCandidate) options.candidates.push_back(*u.guid);
     }
     units_.clear();
+    named_.clear();
     xu::Status s = xu::DiscoverUnits(*transport_, options, &units_);
     if (!s.ok()) return com::ReportError(hr::Failed(s.code) ? s.code : E_FAIL, s.message);
     discovered_ = true;
@@ -245,11 +270,11 @@ HRESULT XuSession::Ready() {
   return S_OK;
 }
 
-HRESULT XuSession::Find(const std::string& unitText, LONG selector, const xu::UnitFacts** unit,
+HRESULT XuSession::Find(BSTR unitText, LONG selector, const xu::UnitFacts** unit,
                         const xu::ControlFacts** control) {
   Guid guid;
-  if (!xu::ParseGuidText(unitText, &guid)) {
-    return com::ReportError(E_INVALIDARG, "\"" + unitText + "\" is not a unit GUID");
+  if (!GuidOf(unitText, &guid)) {
+    return com::ReportError(E_INVALIDARG, "\"" + Utf8(unitText) + "\" is not a unit GUID");
   }
   if (selector < static_cast<LONG>(xu::kFirstSelector) ||
       selector > static_cast<LONG>(xu::kLastSelector)) {
@@ -263,6 +288,7 @@ HRESULT XuSession::Find(const std::string& unitText, LONG selector, const xu::Un
   if (!known) {
     // A GUID no definition names: the node that answers it, if any.
     if (std::optional<uint32_t> node = xu::FindNode(*transport_, guid)) {
+      named_.clear();
       for (xu::UnitFacts& u : units_) {
         if (u.nodeId != *node) continue;
         xu::Requester requester(*transport_, 2);
@@ -335,10 +361,10 @@ HRESULT XuSession::Controls(BSTR unit, VARIANT* out) noexcept {
     const xu::UnitFacts* found = nullptr;
     const xu::ControlFacts* control = nullptr;
     // Any selector finds the unit; a unit without that control is fine.
-    HRESULT hr = Find(Utf8(unit), 1, &found, &control);
+    HRESULT hr = Find(unit, 1, &found, &control);
     if (FAILED(hr) && !found) {
       Guid guid;
-      xu::ParseGuidText(Utf8(unit), &guid);
+      GuidOf(unit, &guid);
       for (const xu::UnitFacts& u : units_) {
         if (u.guid && *u.guid == guid) found = &u;
       }
@@ -351,15 +377,21 @@ HRESULT XuSession::Controls(BSTR unit, VARIANT* out) noexcept {
   });
 }
 
-HRESULT XuSession::Length(BSTR unit, LONG selector, LONG* out) noexcept {
-  if (!out) return E_POINTER;
+template <class Body>
+HRESULT XuSession::OnControl(BSTR unit, LONG selector, bool withLength, Body body) noexcept {
   return com::Guard([&]() -> HRESULT {
     const xu::UnitFacts* u = nullptr;
     const xu::ControlFacts* c = nullptr;
-    HRESULT hr = Find(Utf8(unit), selector, &u, &c);
+    HRESULT hr = Find(unit, selector, &u, &c);
     uint32_t length = 0;
-    if (SUCCEEDED(hr)) hr = LengthOf(*u, *c, &length);
-    if (FAILED(hr)) return hr;
+    if (SUCCEEDED(hr) && withLength) hr = LengthOf(*u, *c, &length);
+    return SUCCEEDED(hr) ? body(*u, *c, length) : hr;
+  });
+}
+
+HRESULT XuSession::Length(BSTR unit, LONG selector, LONG* out) noexcept {
+  if (!out) return E_POINTER;
+  return OnControl(unit, selector, true, [&](auto&, auto&, uint32_t length) {
     *out = static_cast<LONG>(length);
     return S_OK;
   });
@@ -367,33 +399,26 @@ HRESULT XuSession::Length(BSTR unit, LONG selector, LONG* out) noexcept {
 
 HRESULT XuSession::Access(BSTR unit, LONG selector, LONG* out) noexcept {
   if (!out) return E_POINTER;
-  return com::Guard([&]() -> HRESULT {
-    const xu::UnitFacts* u = nullptr;
-    const xu::ControlFacts* c = nullptr;
-    HRESULT hr = Find(Utf8(unit), selector, &u, &c);
-    if (FAILED(hr)) return hr;
-    *out = (c->CanGet() ? 1 : 0) | (c->CanSet() ? 2 : 0);
+  return OnControl(unit, selector, false, [&](auto&, const xu::ControlFacts& c, uint32_t) {
+    *out = (c.CanGet() ? 1 : 0) | (c.CanSet() ? 2 : 0);
     return S_OK;
   });
 }
 
 HRESULT XuSession::FactOf(BSTR unit, LONG selector, Fact fact, VARIANT* out) noexcept {
   if (!out) return E_POINTER;
-  return com::Guard([&]() -> HRESULT {
-    const xu::UnitFacts* u = nullptr;
-    const xu::ControlFacts* c = nullptr;
-    HRESULT hr = Find(Utf8(unit), selector, &u, &c);
-    if (FAILED(hr)) return hr;
+  return OnControl(unit, selector, false,
+                   [&](const xu::UnitFacts& u, const xu::ControlFacts& c, uint32_t) -> HRESULT {
     static const char* const kNames[] = {"minimum", "maximum", "resolution", "default"};
-    const std::optional<Bytes>* value[] = {&c->minimum, &c->maximum, &c->resolution,
-                                           &c->defaultValue};
+    const std::optional<Bytes>* value[] = {&c.minimum, &c.maximum, &c.resolution,
+                                           &c.defaultValue};
     const auto index = static_cast<size_t>(fact);
     if (!*value[index]) {
       std::string why;
-      for (const std::string& p : c->problems) why += (why.empty() ? ": " : "; ") + p;
+      for (const std::string& p : c.problems) why += (why.empty() ? ": " : "; ") + p;
       return com::ReportError(E_FAIL, std::string("the driver gives no ") + kNames[index] +
                                           " for control " + std::to_string(selector) +
-                                          " of unit " + u->guid->ToString() + why);
+                                          " of unit " + u.guid->ToString() + why);
     }
     return ByteArray(**value[index], out);
   });
@@ -401,35 +426,50 @@ HRESULT XuSession::FactOf(BSTR unit, LONG selector, Fact fact, VARIANT* out) noe
 
 HRESULT XuSession::GetValue(BSTR unit, LONG selector, VARIANT* out) noexcept {
   if (!out) return E_POINTER;
-  return com::Guard([&]() -> HRESULT {
-    const xu::UnitFacts* u = nullptr;
-    const xu::ControlFacts* c = nullptr;
-    HRESULT hr = Find(Utf8(unit), selector, &u, &c);
-    if (FAILED(hr)) return hr;
+  return OnControl(unit, selector, true,
+                   [&](const xu::UnitFacts& u, const xu::ControlFacts& c, uint32_t length) {
+    // Straight into the array handed out; any other outcome is read again
+    // through the checked path, which words the failure.
+    com::SafeArray array(SafeArrayCreateVector(VT_UI1, 0, length));
+    if (!array.Get()) return E_OUTOFMEMORY;
+    xu::TransportReply r = transport_->NodeProperty(xu::kTypeGet, u.nodeId, *u.guid, c.selector,
+                                                    array.Get()->pvData, length);
+    if (SUCCEEDED(r.result) && r.bytesReturned == length) {
+      VariantInit(out);
+      out->vt = VT_ARRAY | VT_UI1;
+      out->parray = array.Detach();
+      return S_OK;
+    }
     Bytes value;
-    hr = Read(*u, *c, &value);
+    HRESULT hr = Read(u, c, &value);
     return SUCCEEDED(hr) ? ByteArray(value, out) : hr;
   });
 }
 
 HRESULT XuSession::PutValue(BSTR unit, LONG selector, const VARIANT& given) noexcept {
-  return com::Guard([&]() -> HRESULT {
-    Bytes value;
-    HRESULT hr = ToBytes(given, &value);
-    if (FAILED(hr)) return hr;
-    const xu::UnitFacts* u = nullptr;
-    const xu::ControlFacts* c = nullptr;
-    hr = Find(Utf8(unit), selector, &u, &c);
-    if (FAILED(hr)) return hr;
-    return Write(*u, *c, value);
-  });
+  Bytes value;
+  HRESULT hr = com::Guard([&] { return ToBytes(given, &value); });
+  if (FAILED(hr)) return hr;
+  return OnControl(unit, selector, false,
+                   [&](const xu::UnitFacts& u, const xu::ControlFacts& c, uint32_t) {
+                     return Write(u, c, value);
+                   });
 }
 
 HRESULT XuSession::FindNamed(BSTR name, xu::NamedField* found) {
   HRESULT hr = Ready();
   if (FAILED(hr)) return hr;
-  xu::Status s = xu::FindNamedField(units_, definitions_, Utf8(name), found);
-  return s.ok() ? S_OK : com::ReportError(s.code, s.message);
+  std::string text = Utf8(name);
+  for (const auto& [known, field] : named_) {
+    if (known == text) {
+      *found = field;
+      return S_OK;
+    }
+  }
+  xu::Status s = xu::FindNamedField(units_, definitions_, text, found);
+  if (!s.ok()) return com::ReportError(s.code, s.message);
+  named_.emplace_back(std::move(text), *found);
+  return S_OK;
 }
 
 HRESULT XuSession::Names(VARIANT* out) noexcept {

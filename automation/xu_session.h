@@ -50,8 +50,12 @@ class XuSession {
 
  private:
   HRESULT Ready();
-  HRESULT Find(const std::string& unitText, LONG selector, const xu::UnitFacts** unit,
+  HRESULT Find(BSTR unitText, LONG selector, const xu::UnitFacts** unit,
                const xu::ControlFacts** control);
+  // Finds the control (and, with `withLength`, its length) and runs
+  // body(unit, control, length) on it, guarded.
+  template <class Body>
+  HRESULT OnControl(BSTR unit, LONG selector, bool withLength, Body body) noexcept;
   HRESULT FindNamed(BSTR name, xu::NamedField* found);
   HRESULT Failed(const xu::Status& status);
   // The control's length: the one discovery read, or else asked now (a
@@ -68,6 +72,9 @@ class XuSession {
   xu::Definitions definitions_;
   bool discovered_ = false;
   std::vector<xu::UnitFacts> units_;
+  // Names found before, as callers wrote them (they point into units_ and
+  // definitions_, and go whenever units_ changes).
+  std::vector<std::pair<std::string, xu::NamedField>> named_;
 };
 
 }  // namespace lumora

@@ -79,6 +79,18 @@ LUMORA_SAME_FIELD(xu::KsPropertyMembersHeader, membersCount, KSPROPERTY_MEMBERSH
                   MembersCount);
 LUMORA_SAME_FIELD(xu::KsPropertyMembersHeader, flags, KSPROPERTY_MEMBERSHEADER, Flags);
 
+// The offsets the extension-unit replies are parsed at: the members header
+// right after the description, the members right after the header.
+LUMORA_SAME_VALUE(xu::kDescriptionSize, sizeof(KSPROPERTY_DESCRIPTION));
+LUMORA_SAME_VALUE(xu::kMembersHeaderOffset, sizeof(KSPROPERTY_DESCRIPTION));
+LUMORA_SAME_VALUE(xu::kMembersOffset,
+                  sizeof(KSPROPERTY_DESCRIPTION) + sizeof(KSPROPERTY_MEMBERSHEADER));
+// A node request starts with its property header, where
+// IKsControl::KsProperty reads it.
+LUMORA_SAME_FIELD(xu::KspNode, property, KSP_NODE, Property);
+// The unit information reply's GUID is a GUID's 16 bytes.
+LUMORA_SAME_SIZE(Guid, GUID);
+
 // The blocks' own offsets: the value of a standard control's data, and the
 // stepping range that ends the range answer.
 LUMORA_SAME_OFFSET(PropertyData::kStandardValueOffset, 0, KSPROPERTY_VIDEOPROCAMP_S, Value);

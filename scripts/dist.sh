@@ -29,11 +29,18 @@ for arch in win32 win64; do
   # The C/C++ header and import library of the simple API.
   if [ -f "$build/$arch/include/lumora.h" ]; then cp "$build/$arch/include/lumora.h" "$dist/$arch/"; fi
   if [ -f "$build/$arch/module/libLumora.dll.a" ]; then cp "$build/$arch/module/libLumora.dll.a" "$dist/$arch/"; fi
+  # The shipped extension-unit definitions, where the library looks for
+  # them: xu-definitions\ beside Lumora.dll.
+  mkdir -p "$dist/$arch/xu-definitions"
+  cp "$source"/xu/definitions/*.json "$dist/$arch/xu-definitions/"
   echo "dist/$arch: $(cd "$dist/$arch" && ls | tr '\n' ' ')"
 
   entries=()
   for f in "${shipped[@]}" lumora.h libLumora.dll.a; do
     if [ -f "$dist/$arch/$f" ]; then entries+=("$f=$dist/$arch/$f"); fi
+  done
+  for f in "$dist/$arch"/xu-definitions/*.json; do
+    entries+=("xu-definitions/$(basename "$f")=$f")
   done
   for f in "${docs[@]}"; do
     if [ -f "$source/$f" ]; then entries+=("$f=$source/$f"); fi

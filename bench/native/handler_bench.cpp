@@ -92,13 +92,19 @@ void BM_DriverProcAmpSet(benchmark::State& state) {
 }
 BENCHMARK(BM_DriverProcAmpSet);
 
-void BM_DriverKsGet(benchmark::State& state) {
-  std::unique_ptr<KsControl> ks;
-  if (Vendor().filter->QueryKsControl(&ks) != hr::Ok) return Fail(state, "no IKsControl");
+// The driver request for the vendor property of the SAA8116 camera.
+PropertyRequest VendorRequest(uint32_t flags) {
   PropertyRequest request;
   request.SetSet(sim::kSetSaa8116);
   request.SetId(kVendorId);
-  request.SetFlags(kKsGet);
+  request.SetFlags(flags);
+  return request;
+}
+
+void BM_DriverKsGet(benchmark::State& state) {
+  std::unique_ptr<KsControl> ks;
+  if (Vendor().filter->QueryKsControl(&ks) != hr::Ok) return Fail(state, "no IKsControl");
+  PropertyRequest request = VendorRequest(kKsGet);
   PropertyData data;
   uint32_t returned = 0;
   AllocationCount count(state);
@@ -112,10 +118,7 @@ BENCHMARK(BM_DriverKsGet);
 void BM_DriverKsSet(benchmark::State& state) {
   std::unique_ptr<KsControl> ks;
   if (Vendor().filter->QueryKsControl(&ks) != hr::Ok) return Fail(state, "no IKsControl");
-  PropertyRequest request;
-  request.SetSet(sim::kSetSaa8116);
-  request.SetId(kVendorId);
-  request.SetFlags(kKsSet);
+  PropertyRequest request = VendorRequest(kKsSet);
   PropertyData data;
   int32_t value = 100;
   uint32_t returned = 0;

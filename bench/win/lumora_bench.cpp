@@ -16,6 +16,8 @@
 #include <oleauto.h>
 #include <mmsystem.h>
 #include <strmif.h>
+#include <ks.h>
+#include <ksproxy.h>
 #include <wrl/client.h>
 
 #include <algorithm>
@@ -32,6 +34,7 @@
 #include "lumora_idl.h"
 #include "sim/com/rig_server.h"
 #include "sim/com/sim_filter.h"
+#include "sim/rig_devices.h"
 #include "sim/simulated_camera.h"
 
 namespace lumora::bench {
@@ -506,6 +509,73 @@ void AttachmentRows(IClassFactory* controls) {
   RemoveSubkeys();
 }
 
+// A raw extension-unit read: the same GET of the LED control (3 bytes on
+// node 2) made directly on the simulated filter's IKsControl, and through
+// IDVidCapCtrl3 (raw and named).
+void ExtensionUnitRows(IClassFactory* controls) {
+  std::shared_ptr<sim::SimulatedCamera> camera;
+  for (const sim::RigDevice& d : sim::ExtensionUnitDevices()) {
+    if (d.xuModel == "logitech") camera = d.camera;
+  }
+  if (!camera) {
+    Fail("the rig has no camera with extension units");
+    return;
+  }
+  ComPtr<IBaseFilter> filter;
+  ComPtr<IKsControl> ks;
+  ComPtr<IDVidCapCtrl> control;
+  ComPtr<IDVidCapCtrl3> xu;
+  if (!Check(sim::CreateSimFilter(camera, &filter), "simulated filter") ||
+      !Check(filter->QueryInterface(IID_IKsControl, reinterpret_cast<void**>(ks.GetAddressOf())),
+             "IKsControl of the simulated filter") ||
+      !Check(controls->CreateInstance(nullptr, IID_IDVidCapCtrl, &control), "DVidCapCtrl") ||
+      !Check(control->put_BaseFilter(filter.Get()), "attaching the simulated filter") ||
+      !Check(control.As(&xu), "IDVidCapCtrl3")) {
+    return;
+  }
+  camera->logRequests = false;
+  com::Bstr unit(L"63610682-5070-49ab-b8cc-b3855e8d221f");
+  com::Bstr name(L"LED Frequency");
+  {
+    com::Variant warm;  // discovery runs on first use, outside the timing
+    if (!Check(xu->get_XuValue(unit.Get(), 1, warm.Get()), "XuValue")) return;
+  }
+  KSP_NODE request{};
+  request.Property.Set = {0x63610682, 0x5070, 0x49ab, {0xb8, 0xcc, 0xb3, 0x85, 0x5e, 0x8d, 0x22, 0x1f}};
+  request.Property.Id = 1;
+  request.Property.Flags = KSPROPERTY_TYPE_GET | KSPROPERTY_TYPE_TOPOLOGY;
+  request.NodeId = 2;
+  BYTE value[3];
+  ULONG returned = 0;
+  HRESULT bad = S_OK;
+  constexpr long kCalls = kPropertyCalls;
+  const int driver =
+      Add("driver: KsProperty, KSP_NODE GET (3 bytes)", Measure(kCalls, kPropertyRuns, [&](long n) {
+            for (long i = 0; i < n; ++i) {
+              HRESULT hr = ks->KsProperty(&request.Property, sizeof request, value, sizeof value,
+                                          &returned);
+              if (FAILED(hr)) bad = hr;
+            }
+          }));
+  Add("IDVidCapCtrl3 XuValue get, vtable", Measure(kCalls, kPropertyRuns, [&](long n) {
+        for (long i = 0; i < n; ++i) {
+          com::Variant read;
+          HRESULT hr = xu->get_XuValue(unit.Get(), 1, read.Get());
+          if (FAILED(hr)) bad = hr;
+        }
+      }),
+      driver);
+  Add("IDVidCapCtrl3 XuNamedValue get, vtable", Measure(kCalls, kPropertyRuns, [&](long n) {
+        for (long i = 0; i < n; ++i) {
+          com::Variant read;
+          HRESULT hr = xu->get_XuNamedValue(name.Get(), read.Get());
+          if (FAILED(hr)) bad = hr;
+        }
+      }),
+      driver);
+  Check(bad, "extension-unit reads");
+}
+
 int Run() {
   HMODULE lumora = GetModuleHandleW(L"Lumora.dll");
   if (lumora == nullptr) {
@@ -548,6 +618,7 @@ int Run() {
     PropertyRows(controls.Get());
     EnumerationRows();
     AttachmentRows(controls.Get());
+    ExtensionUnitRows(controls.Get());
   }
   SetCam(-1);
   sim::RevokeRig(rig);

@@ -22,8 +22,9 @@ libraries or custom actions, so msibuild adds those table rows afterwards:
                again on uninstall (Wine's msi appends with a doubled
                separator, which its cmd then stops searching at, and leaves
                one behind on uninstall; it prepends exactly);
-  CustomAction "lumora watch --stop" and "lumora watch --uninstall" for
-               the uninstalling user before the files go (not on upgrade).
+  CustomAction "lumora watch --stop" for the uninstalling user before
+               anything is unregistered, "lumora watch --uninstall" before
+               the files go (not on upgrade).
 Nothing of Lumora runs to register it.
 """
 import glob
@@ -144,7 +145,17 @@ def wxs(version, build, product_code, folder):
     docs_folder = "".join(
         component("Docs_" + re.sub(r"\W", "_", os.path.basename(p)), file("Docs_" + re.sub(
             r"\W", "_", os.path.basename(p)), p)) for p in docs)
+    # The shipped extension-unit definitions beside each Lumora.dll
+    # (xu-definitions\ is where the library looks for them).
+    definitions = sorted(glob.glob(os.path.join(SOURCE, "xu", "definitions", "*.json")))
+    xu_ids = {arch: ["XuDef%s_%s" % (arch, re.sub(r"\W", "_", os.path.basename(p)))
+                     for p in definitions] for arch in ("64", "32")}
+    xu64 = "".join(component(i, file(i, p, os.path.basename(p)))
+                   for i, p in zip(xu_ids["64"], definitions))
+    xu32 = "".join(component(i, file(i, p, os.path.basename(p)), win64=False)
+                   for i, p in zip(xu_ids["32"], definitions))
     all_components = (["Lumora64", "Lumora32", "Tool", "Probe", "Settings", "StartMenu"] +
+                      xu_ids["64"] + xu_ids["32"] +
                       ["Doc_" + re.sub(r"\W", "_", os.path.basename(p)) for p in top_docs] +
                       ["Docs_" + re.sub(r"\W", "_", os.path.basename(p)) for p in docs])
     refs = "".join('<ComponentRef Id="%s"/>' % c for c in all_components)
@@ -166,7 +177,10 @@ def wxs(version, build, product_code, folder):
      {settings}
      {doc_components}
      <Directory Id="DOCSDIR" Name="docs">{docs_folder}</Directory>
-     <Directory Id="X86DIR" Name="x86">{lumora32}</Directory>
+     <Directory Id="XUDIR64" Name="xu-definitions">{xu64}</Directory>
+     <Directory Id="X86DIR" Name="x86">{lumora32}
+      <Directory Id="XUDIR32" Name="xu-definitions">{xu32}</Directory>
+     </Directory>
     </Directory>
    </Directory>
    <Directory Id="ProgramMenuFolder">
@@ -196,7 +210,7 @@ def wxs(version, build, product_code, folder):
                                                os.path.join(win64, "LumoraSettings.exe"))),
            lumora32=component("Lumora32", file("Lumora32.dll", os.path.join(win32, "Lumora.dll"),
                                                 "Lumora.dll"), win64=False),
-           doc_components=doc_components, docs_folder=docs_folder,
+           doc_components=doc_components, docs_folder=docs_folder, xu64=xu64, xu32=xu32,
            menu_guid=guid("component", "StartMenu"), refs=refs)
 
 
@@ -286,7 +300,7 @@ def main(build, out, version=None):
         import_table(msi, work, "InstallExecuteSequence", sequence + idt_rows([
             ["UnregisterTypeLibraries", "", "2500"],
             ["RemoveEnvironmentStrings", "", "3300"],
-            ["LumoraWatchStop", uninstalling, "3450"],
+            ["LumoraWatchStop", uninstalling, "1550"],
             ["LumoraWatchUninstall", uninstalling, "3460"],
             ["RegisterTypeLibraries", "", "5100"],
             ["WriteEnvironmentStrings", "", "5200"]]))

@@ -4,6 +4,7 @@
 
 #include "property/table_handler.h"
 #include "sim/simulated_camera.h"
+#include "tests/native/handler_test_support.h"
 
 namespace lumora {
 namespace {
@@ -16,11 +17,7 @@ class StandardHandlerTest : public ::testing::Test {
   void SetUp() override { cam = SimulatedCamera::Create(); }
 
   std::unique_ptr<StandardPropertyHandler> Make(const Guid& privateSet = kNullGuid) {
-    auto filter = cam->MakeFilter();
-    auto handler = std::make_unique<StandardPropertyHandler>(filter.get(), privateSet, kNullGuid,
-                                                             kNullGuid, clock);
-    cam->ClearLog();
-    return handler;
+    return test::MakeOver<StandardPropertyHandler>(*cam, privateSet, clock);
   }
 
   std::shared_ptr<SimulatedCamera> cam;

@@ -7,6 +7,7 @@
 #include "property/detection.h"
 #include "property/table_handler.h"
 #include "sim/simulated_camera.h"
+#include "tests/native/handler_test_support.h"
 
 namespace lumora {
 namespace {
@@ -33,11 +34,7 @@ class StandardInterfaceTest : public ::testing::Test {
   }
 
   std::unique_ptr<StandardPropertyHandler> Make() {
-    auto filter = cam->MakeFilter();
-    auto handler = std::make_unique<StandardPropertyHandler>(filter.get(), kNullGuid, kNullGuid,
-                                                             kNullGuid, clock);
-    cam->ClearLog();
-    return handler;
+    return test::MakeOver<StandardPropertyHandler>(*cam, kNullGuid, clock);
   }
 
   std::shared_ptr<SimulatedCamera> cam;

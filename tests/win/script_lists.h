@@ -54,4 +54,21 @@ inline std::vector<std::wstring> ListTexts(const VARIANT& list) {
   return out;
 }
 
+// A range list held against the typed range it mirrors (typed: that
+// range's result): after a failure the list is VT_EMPTY; else it holds
+// minimum, maximum and step and, where the object reports one (defaultOf
+// succeeds), the default. Answers whether the typed range succeeded.
+template <class DefaultOf>
+bool ExpectRangeList(HRESULT typed, const VARIANT& list, std::vector<LONG> expected,
+                     DefaultOf defaultOf) {
+  if (FAILED(typed)) {
+    EXPECT_EQ(list.vt, VT_EMPTY);
+    return false;
+  }
+  LONG reported = 0;
+  if (SUCCEEDED(defaultOf(&reported))) expected.push_back(reported);
+  EXPECT_EQ(ListLongs(list), expected);
+  return true;
+}
+
 }  // namespace lumora::test

@@ -1,16 +1,7 @@
 ' DVidCapCtrl from a script client: a rig camera listed by VCapFilterEnum is
 ' attached through CaptureFilter, then Chipset and Prop are read. Prints
-' LUMORA-CTRL-OK as its last line when everything held.
-Option Explicit
-Dim failures : failures = 0
-
-Sub Check(ok, what)
-  If Not ok Then
-    WScript.Echo "FAIL: " & what
-    failures = failures + 1
-  End If
-End Sub
-
+' LUMORA-CTRL-OK as its last line when everything held (the build puts
+' tests/win/script/check.vbs before it).
 Dim fenum, category, coll, f, found
 Set fenum = CreateObject("Lumora.VCapFilterEnum")
 category = fenum.DeviceCatClsid(0)
@@ -28,7 +19,7 @@ If Not (found Is Nothing) Then
   On Error Resume Next
   chip = ctrl.Chipset
   ' The script engine reports E_NOINTERFACE as its error 430.
-  Check Err.Number = &H80004002 Or Err.Number = 430, _
+  Check Failed(E_NOINTERFACE, 430), _
     "Chipset before attachment: E_NOINTERFACE, got " & Hex(Err.Number)
   Err.Clear
   ctrl.CaptureFilter = found
@@ -62,7 +53,7 @@ If Not (found Is Nothing) Then
   Check Err.Number = 0, "IDVidCapCtrl2 members: " & Hex(Err.Number)
   Err.Clear
   ctrl.CaptureFilter = found
-  Check Err.Number = &H80004004, "second CaptureFilter: E_ABORT, got " & Hex(Err.Number)
+  Check Err.Number = E_ABORT, "second CaptureFilter: E_ABORT, got " & Hex(Err.Number)
   On Error GoTo 0
   WScript.Echo "chipset " & chip & ", brightness " & value
 End If

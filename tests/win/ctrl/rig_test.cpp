@@ -31,6 +31,9 @@ class RigTest : public ::testing::Test {
     ASSERT_HRESULT_SUCCEEDED(sim::InstallRig(&rig_));
   }
   void TearDown() override {
+    dispatch.Reset();
+    control.Reset();
+    sink.Reset();
     if (rig_) sim::RevokeRig(rig_);
     for (DWORD cookie : cookies_) CoRevokeClassObject(cookie);
   }
@@ -67,19 +70,28 @@ class RigTest : public ::testing::Test {
     return nullptr;
   }
 
+  // A new control with a recording sink, and the rig's descriptor of this
+  // device as the IDispatch the control is handed.
+  void Prepare(const wchar_t* vidPid) {
+    ComPtr<IVCapFilter> descriptor = Descriptor(vidPid);
+    ASSERT_TRUE(descriptor);
+    control = NewControl();
+    sink = Make<RecordingSink>();
+    Advise(control.Get(), sink.Get());
+    ASSERT_EQ(descriptor.As(&dispatch), S_OK);
+  }
+
+  ComPtr<IDVidCapCtrl> control;
+  ComPtr<RecordingSink> sink;
+  ComPtr<IDispatch> dispatch;
+
  private:
   std::vector<DWORD> cookies_;
   DWORD rig_ = 0;
 };
 
 TEST_F(RigTest, PhilipsSpc900ThroughItsDescriptor) {
-  ComPtr<IVCapFilter> descriptor = Descriptor(L"VID_0471&PID_0329");
-  ASSERT_TRUE(descriptor);
-  ComPtr<IDVidCapCtrl> control = NewControl();
-  auto sink = Make<RecordingSink>();
-  Advise(control.Get(), sink.Get());
-  ComPtr<IDispatch> dispatch;
-  ASSERT_EQ(descriptor.As(&dispatch), S_OK);
+  ASSERT_NO_FATAL_FAILURE(Prepare(L"VID_0471&PID_0329"));
   EXPECT_EQ(control->put_CaptureFilter(dispatch.Get()), S_OK);
   // The 63B8CCB6 set of the device table is reported as the SAA8116 set.
   EXPECT_EQ(sink->Texts(),
@@ -94,13 +106,7 @@ TEST_F(RigTest, PhilipsSpc900ThroughItsDescriptor) {
 }
 
 TEST_F(RigTest, DeviceWithoutPrivateSetRunsInPlainMode) {
-  ComPtr<IVCapFilter> descriptor = Descriptor(L"VID_0C45&PID_6340");
-  ASSERT_TRUE(descriptor);
-  ComPtr<IDVidCapCtrl> control = NewControl();
-  auto sink = Make<RecordingSink>();
-  Advise(control.Get(), sink.Get());
-  ComPtr<IDispatch> dispatch;
-  ASSERT_EQ(descriptor.As(&dispatch), S_OK);
+  ASSERT_NO_FATAL_FAILURE(Prepare(L"VID_0C45&PID_6340"));
   HRESULT attach = control->put_CaptureFilter(dispatch.Get());
   HRESULT hr = E_FAIL;
   EXPECT_EQ(ChipsetOf(control.Get(), &hr), CSX_Unknown);

@@ -14,6 +14,7 @@
 #include "property/property_blocks.h"
 #include "property/property_handler.h"
 #include "sim/com/sim_filter.h"
+#include "tests/win/dshow/sim_filter_fixture.h"
 
 namespace lumora {
 namespace {
@@ -30,24 +31,11 @@ ULONG RefCount(IUnknown* object) {
   return object->Release();
 }
 
-class AdapterTest : public ::testing::Test {
+class AdapterTest : public test::SimFilterTest<> {
  protected:
   void SetUp() override { cam = SimulatedCamera::Create(); }
   // Builds the COM filter and the adapter after the test shaped the model.
-  void Build() {
-    ASSERT_EQ(sim::CreateSimFilter(cam, com.ReleaseAndGetAddressOf()), S_OK);
-    adapter = MakeDShowFilter(com.Get());
-    ASSERT_NE(adapter, nullptr);
-  }
-  void TearDown() override {
-    adapter.reset();
-    com.Reset();
-    EXPECT_EQ(sim::SimFilterObjectCount(), 0) << "a reference was not given back";
-  }
-
-  std::shared_ptr<SimulatedCamera> cam;
-  ComPtr<IBaseFilter> com;
-  std::unique_ptr<CaptureFilter> adapter;
+  void Build() { BuildAdapter(); }
 };
 
 TEST_F(AdapterTest, TakesItsOwnReferenceOnTheFilter) {

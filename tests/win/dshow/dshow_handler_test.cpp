@@ -12,17 +12,17 @@
 #include "dshow/multimedia_clock.h"
 #include "property/table_handler.h"
 #include "sim/com/sim_filter.h"
+#include "tests/win/dshow/sim_filter_fixture.h"
 
 namespace lumora {
 namespace {
 
-using Microsoft::WRL::ComPtr;
 using sim::Op;
 using sim::SimulatedCamera;
 
 const Guid kPrivate = Guid::Parse("9A5A4D4C-6D0E-4E4B-8D1E-2C7B1F0A3E55");
 
-class DShowHandlerTest : public ::testing::Test {
+class DShowHandlerTest : public test::SimFilterTest<StandardPropertyHandler> {
  protected:
   // Output pin second: the handler must pick it by direction, as the filter
   // refuses video control on its input pin.
@@ -32,24 +32,12 @@ class DShowHandlerTest : public ::testing::Test {
   }
   // Builds filter, adapter and handler after the test shaped the model.
   void Build() {
-    ASSERT_EQ(sim::CreateSimFilter(cam, com.ReleaseAndGetAddressOf()), S_OK);
-    adapter = MakeDShowFilter(com.Get());
-    ASSERT_NE(adapter, nullptr);
+    BuildAdapter();
+    if (!adapter) return;
     handler = std::make_unique<StandardPropertyHandler>(adapter.get(), kPrivate, kNullGuid,
                                                         kNullGuid, MultimediaClock());
     cam->ClearLog();
   }
-  void TearDown() override {
-    handler.reset();
-    adapter.reset();
-    com.Reset();
-    EXPECT_EQ(sim::SimFilterObjectCount(), 0);
-  }
-
-  std::shared_ptr<SimulatedCamera> cam;
-  ComPtr<IBaseFilter> com;
-  std::unique_ptr<CaptureFilter> adapter;
-  std::unique_ptr<StandardPropertyHandler> handler;
 };
 
 TEST_F(DShowHandlerTest, WritingBrightnessSendsProcAmpSetManual) {

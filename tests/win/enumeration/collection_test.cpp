@@ -10,17 +10,9 @@
 namespace lumora::test {
 namespace {
 
-class CollectionTest : public EnumerationTest {
+class CollectionTest : public ObjectTest<IVCapCollection, CLSID_VCapCollection> {
  protected:
-  void SetUp() override {
-    EnumerationTest::SetUp();
-    ASSERT_HRESULT_SUCCEEDED(
-        CoCreateInstance(CLSID_VCapCollection, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&coll)));
-  }
-  void TearDown() override {
-    coll.Reset();
-    EnumerationTest::TearDown();
-  }
+  ComPtr<IVCapCollection>& coll = object;
 
   // Item(index) as an integer value, or the failure code as a text.
   std::wstring ItemText(const VARIANT& index) {
@@ -61,8 +53,6 @@ class CollectionTest : public EnumerationTest {
     }
     return e;
   }
-
-  ComPtr<IVCapCollection> coll;
 };
 
 const std::wstring kFail = L"hr=" + std::to_wstring(static_cast<unsigned long>(E_FAIL));

@@ -1,13 +1,7 @@
 // JScript walks VCapCollection objects with Enumerator: the filters the
 // simulated rig lists and a collection the script fills itself. Prints
-// COLLECTION-WALK-JS-OK as its last line when every check held.
-var failures = 0;
-function check(ok, what) {
-  if (!ok) {
-    WScript.Echo("FAIL: " + what);
-    failures++;
-  }
-}
+// COLLECTION-WALK-JS-OK as its last line when every check held (the build
+// puts tests/win/script/check.js before it).
 
 // Every item an Enumerator over the collection delivers, in order.
 function walk(collection) {

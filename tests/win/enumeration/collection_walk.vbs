@@ -1,17 +1,8 @@
 ' VBScript walks VCapCollection objects with For Each: the filters the
 ' simulated rig lists and a collection the script fills itself (the same
 ' checks as collection_walk.js). Prints COLLECTION-WALK-VBS-OK as its last
-' line when every check held.
-Option Explicit
-Dim failures : failures = 0
-
-Sub Check(ok, what)
-  If Not ok Then
-    WScript.Echo "FAIL: " & what
-    failures = failures + 1
-  End If
-End Sub
-
+' line when every check held (the build puts tests/win/script/check.vbs
+' before it).
 Dim fenum, filters, f, i, c, v, s, n, mixed
 
 ' The rig's cameras: one VCapFilter per device, walked in the order of

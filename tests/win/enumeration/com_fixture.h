@@ -42,6 +42,24 @@ class EnumerationTest : public ::testing::Test {
   std::vector<DWORD> cookies_;
 };
 
+// EnumerationTest with a new object of the served class kClass in `object`,
+// released before the class objects are revoked.
+template <class I, const CLSID& kClass>
+class ObjectTest : public EnumerationTest {
+ protected:
+  void SetUp() override {
+    EnumerationTest::SetUp();
+    ASSERT_HRESULT_SUCCEEDED(
+        CoCreateInstance(kClass, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&object)));
+  }
+  void TearDown() override {
+    object.Reset();
+    EnumerationTest::TearDown();
+  }
+
+  ComPtr<I> object;
+};
+
 // A VARIANT that clears itself. As an argument it is passed as a shallow
 // copy: the callee borrows, this object keeps ownership.
 class Var {

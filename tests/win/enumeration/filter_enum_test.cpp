@@ -11,25 +11,15 @@
 namespace lumora::test {
 namespace {
 
-class FilterEnumTest : public EnumerationTest {
+class FilterEnumTest : public ObjectTest<IVCapFilterEnum, CLSID_VCapFilterEnum> {
  protected:
-  void SetUp() override {
-    EnumerationTest::SetUp();
-    ASSERT_HRESULT_SUCCEEDED(
-        CoCreateInstance(CLSID_VCapFilterEnum, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&fe)));
-  }
-  void TearDown() override {
-    fe.Reset();
-    EnumerationTest::TearDown();
-  }
+  ComPtr<IVCapFilterEnum>& fe = object;
 
   std::wstring CategoryText(KnownDeviceCat value) {
     com::Bstr text;
     EXPECT_EQ(fe->DeviceCatClsid(value, text.Receive()), S_OK);
     return Str(text.Get());
   }
-
-  ComPtr<IVCapFilterEnum> fe;
 };
 
 // The platform's own text of a class identifier, lower-cased.

@@ -11,17 +11,9 @@ namespace {
 using Getter = HRESULT (STDMETHODCALLTYPE IVCapFilter::*)(BSTR*);
 using Setter = HRESULT (STDMETHODCALLTYPE IVCapFilter::*)(BSTR);
 
-class FilterTest : public EnumerationTest {
+class FilterTest : public ObjectTest<IVCapFilter, CLSID_VCapFilter> {
  protected:
-  void SetUp() override {
-    EnumerationTest::SetUp();
-    ASSERT_HRESULT_SUCCEEDED(
-        CoCreateInstance(CLSID_VCapFilter, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&filter)));
-  }
-  void TearDown() override {
-    filter.Reset();
-    EnumerationTest::TearDown();
-  }
+  ComPtr<IVCapFilter>& filter = object;
 
   // Reads a string property; "<null>" if the object handed out null.
   std::wstring Read(Getter get) {
@@ -34,8 +26,6 @@ class FilterTest : public EnumerationTest {
     com::Bstr value(text);
     EXPECT_EQ((filter.Get()->*put)(value.Get()), S_OK);
   }
-
-  ComPtr<IVCapFilter> filter;
 };
 
 struct StringProperty {

@@ -16,49 +16,32 @@
 #include "property/philips_handlers.h"
 #include "sim/com/sim_filter.h"
 #include "sim/families.h"
+#include "tests/native/handler_test_support.h"
+#include "tests/win/dshow/sim_filter_fixture.h"
 
 namespace lumora {
 namespace {
 
-using Microsoft::WRL::ComPtr;
 using sim::Family;
 using sim::Op;
 
-class HandlerFamilyTest : public ::testing::Test {
+class HandlerFamilyTest : public test::SimFilterTest<> {
  protected:
   void Build(Family family) {
     info = &sim::InfoOf(family);
     cam = sim::MakeFamilyCamera(family);
-    ASSERT_EQ(sim::CreateSimFilter(cam, com.ReleaseAndGetAddressOf()), S_OK);
-    adapter = MakeDShowFilter(com.Get());
-    ASSERT_NE(adapter, nullptr);
+    BuildAdapter();
+    if (!adapter) return;
     handler =
         CreatePropertyHandler(info->chipset, adapter.get(), info->privateSet, MultimediaClock());
     ASSERT_NE(handler, nullptr);
     cam->ClearLog();
   }
-  void TearDown() override {
-    handler.reset();
-    adapter.reset();
-    com.Reset();
-    EXPECT_EQ(sim::SimFilterObjectCount(), 0);
-  }
 
   // The single KsProperty set-request since the log was cleared.
-  sim::Request OnlyWrite() {
-    std::vector<sim::Request> writes;
-    for (const sim::Request& r : cam->Requests(Op::KsProperty)) {
-      if (r.flags == sim::ks::kTypeSet) writes.push_back(r);
-    }
-    EXPECT_EQ(writes.size(), 1u);
-    return writes.empty() ? sim::Request{} : writes.back();
-  }
+  sim::Request OnlyWrite() { return test::OnlyKsWrite(*cam); }
 
   const sim::FamilyInfo* info = nullptr;
-  std::shared_ptr<sim::SimulatedCamera> cam;
-  ComPtr<IBaseFilter> com;
-  std::unique_ptr<CaptureFilter> adapter;
-  std::unique_ptr<PropertyHandler> handler;
 };
 
 TEST_F(HandlerFamilyTest, Saa8112GainAtOffset28AndRawAccess) {

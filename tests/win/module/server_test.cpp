@@ -51,6 +51,16 @@ class Server : public ::testing::Test {
     return factory;
   }
 
+  // A new object of the class, made by its class object, asked for iid.
+  template <class I>
+  static void Create(REFCLSID clsid, REFIID iid, ComPtr<I>& object) {
+    ComPtr<IClassFactory> factory = Factory(clsid);
+    ASSERT_TRUE(factory);
+    ASSERT_EQ(factory->CreateInstance(nullptr, iid,
+                                      reinterpret_cast<void**>(object.ReleaseAndGetAddressOf())),
+              S_OK);
+  }
+
   static HMODULE module_;
   static GetClassObjectFn getClassObject_;
   static CanUnloadNowFn canUnloadNow_;
@@ -163,10 +173,8 @@ TEST_F(Server, CreateInstanceArgumentRules) {
 TEST_F(Server, QueryInterfaceAnswersTheClassInterfaces) {
   for (const ClassRow& row : kClasses) {
     SCOPED_TRACE(row.name);
-    ComPtr<IClassFactory> factory = Factory(*row.clsid);
-    ASSERT_TRUE(factory);
     ComPtr<IUnknown> object;
-    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IUnknown, &object), S_OK);
+    ASSERT_NO_FATAL_FAILURE(Create(*row.clsid, IID_IUnknown, object));
 
     ComPtr<IUnknown> dual, dispatch, container, other;
     ASSERT_EQ(object->QueryInterface(*row.iid, &dual), S_OK);
@@ -234,10 +242,8 @@ TEST_F(Server, DispatchComesFromTheTypeLibrary) {
   };
   for (const Member& member : members) {
     SCOPED_TRACE(member.row->name);
-    ComPtr<IClassFactory> factory = Factory(*member.row->clsid);
-    ASSERT_TRUE(factory);
     ComPtr<IDispatch> dispatch;
-    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, &dispatch), S_OK);
+    ASSERT_NO_FATAL_FAILURE(Create(*member.row->clsid, IID_IDispatch, dispatch));
 
     UINT count = 0;
     ASSERT_EQ(dispatch->GetTypeInfoCount(&count), S_OK);
@@ -271,10 +277,8 @@ TEST_F(Server, DispatchComesFromTheTypeLibrary) {
 TEST_F(Server, DispatchRefusesMissingArraysOnEveryClass) {
   for (const ClassRow& row : kClasses) {
     SCOPED_TRACE(row.name);
-    ComPtr<IClassFactory> factory = Factory(*row.clsid);
-    ASSERT_TRUE(factory);
     ComPtr<IDispatch> dispatch;
-    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, &dispatch), S_OK);
+    ASSERT_NO_FATAL_FAILURE(Create(*row.clsid, IID_IDispatch, dispatch));
     LPOLESTR nullName = nullptr;
     DISPID id = -99;
     EXPECT_EQ(dispatch->GetIDsOfNames(IID_NULL, nullptr, 1, 0, &id), E_POINTER);
@@ -308,10 +312,8 @@ TEST_F(Server, DispatchRefusesMissingArraysOnEveryClass) {
 TEST_F(Server, InvokeReachesTheInterfaceMember) {
   // IDVidCapCtrl::GetLagtime answers S_OK with no filter attached: a call
   // through IDispatch::Invoke must arrive at the member.
-  ComPtr<IClassFactory> factory = Factory(CLSID_DVidCapCtrl);
-  ASSERT_TRUE(factory);
   ComPtr<IDispatch> dispatch;
-  ASSERT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, &dispatch), S_OK);
+  ASSERT_NO_FATAL_FAILURE(Create(CLSID_DVidCapCtrl, IID_IDispatch, dispatch));
   ComPtr<IDVidCapCtrl> direct;
   ASSERT_EQ(dispatch.As(&direct), S_OK);
   LONG lag[4] = {-1, -1, -1, -1};

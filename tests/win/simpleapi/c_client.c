@@ -5,14 +5,8 @@
 
 #include "lumora.h"
 
-static int failures = 0;
-
-static void check(int condition, const char* what) {
-  if (!condition) {
-    printf("c_client: FAILED: %s\n", what);
-    ++failures;
-  }
-}
+#define CLIENT_NAME "c_client"
+#include "tests/win/simpleapi/client_check.h"
 
 int main(void) {
   char** names = NULL;

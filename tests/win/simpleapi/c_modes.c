@@ -7,14 +7,8 @@
 
 #include "lumora.h"
 
-static int failures = 0;
-
-static void check(int condition, const char* what) {
-  if (!condition) {
-    printf("c_modes: FAILED: %s\n", what);
-    ++failures;
-  }
-}
+#define CLIENT_NAME "c_modes"
+#include "tests/win/simpleapi/client_check.h"
 
 int main(void) {
   long supported = 4711, current = 4711, value = 4711, first = 0, def = 0;

@@ -1,18 +1,11 @@
 // The script-friendly lists from JScript: LumoraCOM's camera tables and
 // ranges, DVidCapCtrl's RangeList and LagtimeList, read through VBArray, and
 // their failures raised with the members' codes. Prints "lists.js: ok" at
-// the end when every check held.
+// the end when every check held (the build puts tests/win/script/check.js
+// before it).
 var E_ABORT = 0x80004004, E_FAIL = 0x80004005, E_INVALIDARG = 0x80070057;
 var E_NOINTERFACE = 0x80004002;
 var VCP_Brightness = 0, VCP_Pan = 26;
-var failures = 0;
-
-function check(ok, what) {
-  if (!ok) {
-    WScript.Echo("lists.js: FAILED: " + what);
-    failures++;
-  }
-}
 
 // The code a call raises (0 when it raises nothing).
 function raised(call) {

@@ -1,27 +1,13 @@
 ' LumoraCOM from VBScript: lists, selects, reads and writes through the
 ' registered automation class. Prints "lumora_com.vbs: ok" at the end when
-' every step answered as documented (cscript itself always exits 0).
-Option Explicit
-Const E_ABORT = &H80004004
-Const E_FAIL = &H80004005
+' every step answered as documented (cscript itself always exits 0). The
+' build puts tests/win/script/check.vbs before it.
 Const VCP_Brightness = 0
 Const VCP_Pan = 26
-Dim failures : failures = 0
-
-Sub Check(condition, what)
-  If Not condition Then
-    WScript.Echo "lumora_com.vbs: FAILED: " & what
-    failures = failures + 1
-  End If
-End Sub
 
 Dim cam, other, names, value, wanted, mn, mx, dl, chip
+Set cam = CreateOrQuit("Lumora.LumoraCOM")
 On Error Resume Next
-Set cam = CreateObject("Lumora.LumoraCOM")
-If Err.Number <> 0 Then
-  WScript.Echo "lumora_com.vbs: FAILED: CreateObject " & Hex(Err.Number)
-  WScript.Quit 1
-End If
 
 Err.Clear
 names = cam.GetCamStrings

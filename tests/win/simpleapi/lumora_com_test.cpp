@@ -10,36 +10,12 @@ namespace {
 
 class LumoraComTest : public SimpleApiTest {
  protected:
-  static ComPtr<ILumoraCOM> NewInstance() {
-    ComPtr<ILumoraCOM> object;
-    EXPECT_HRESULT_SUCCEEDED(
-        CoCreateInstance(CLSID_LumoraCOM, nullptr, CLSCTX_INPROC_SERVER, IID_ILumoraCOM, &object));
-    return object;
-  }
+  static ComPtr<ILumoraCOM> NewInstance() { return NewLumoraCom<ILumoraCOM>(IID_ILumoraCOM); }
 };
 
 using StringMethod = HRESULT (STDMETHODCALLTYPE ILumoraCOM::*)(SAFEARRAY**);
 constexpr StringMethod kStringMethods[] = {&ILumoraCOM::GetCamStrings, &ILumoraCOM::GetDevStrings,
                                            &ILumoraCOM::GetCamSerials};
-
-// The elements of a one-dimensional VT_BSTR array with lower bound 0.
-std::vector<std::wstring> Elements(SAFEARRAY* array) {
-  std::vector<std::wstring> out;
-  EXPECT_EQ(SafeArrayGetDim(array), 1u);
-  VARTYPE type = VT_EMPTY;
-  EXPECT_HRESULT_SUCCEEDED(SafeArrayGetVartype(array, &type));
-  EXPECT_EQ(type, VT_BSTR);
-  LONG lower = -1, upper = -2;
-  EXPECT_HRESULT_SUCCEEDED(SafeArrayGetLBound(array, 1, &lower));
-  EXPECT_HRESULT_SUCCEEDED(SafeArrayGetUBound(array, 1, &upper));
-  EXPECT_EQ(lower, 0);
-  for (LONG i = lower; i <= upper; ++i) {
-    com::Bstr text;
-    EXPECT_HRESULT_SUCCEEDED(SafeArrayGetElement(array, &i, text.Receive()));
-    out.push_back(Str(text.Get()));
-  }
-  return out;
-}
 
 TEST_F(LumoraComTest, StringMethodsAbortWithoutCameras) {
   ComPtr<ILumoraCOM> com = NewInstance();

@@ -119,6 +119,24 @@ std::vector<std::string> Entries(char** table, size_t n) {
 
 std::wstring Str(BSTR text) { return text ? std::wstring(text, SysStringLen(text)) : L"<null>"; }
 
+std::vector<std::wstring> Elements(SAFEARRAY* array) {
+  std::vector<std::wstring> out;
+  EXPECT_EQ(SafeArrayGetDim(array), 1u);
+  VARTYPE type = VT_EMPTY;
+  EXPECT_HRESULT_SUCCEEDED(SafeArrayGetVartype(array, &type));
+  EXPECT_EQ(type, VT_BSTR);
+  LONG lower = -1, upper = -2;
+  EXPECT_HRESULT_SUCCEEDED(SafeArrayGetLBound(array, 1, &lower));
+  EXPECT_HRESULT_SUCCEEDED(SafeArrayGetUBound(array, 1, &upper));
+  EXPECT_EQ(lower, 0);
+  for (LONG i = lower; i <= upper; ++i) {
+    com::Bstr text;
+    EXPECT_HRESULT_SUCCEEDED(SafeArrayGetElement(array, &i, text.Receive()));
+    out.push_back(Str(text.Get()));
+  }
+  return out;
+}
+
 std::string Ansi(const std::wstring& text) {
   int n = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
   std::string out(static_cast<size_t>(n > 0 ? n : 1), '\0');

@@ -35,6 +35,15 @@ class SimpleApiTest : public ::testing::Test {
   // the order the simple API must number the cameras in.
   static std::vector<std::wstring> CollectionNames(size_t limit);
 
+  // A new LumoraCOM of the served class, asked for interface I (iid).
+  template <class I>
+  static ComPtr<I> NewLumoraCom(REFIID iid) {
+    ComPtr<I> object;
+    EXPECT_HRESULT_SUCCEEDED(
+        CoCreateInstance(CLSID_LumoraCOM, nullptr, CLSCTX_INPROC_SERVER, iid, &object));
+    return object;
+  }
+
   // A DVidCapCtrl attached to the i-th filter of the collection order, for
   // comparing the simple API's answers with the control's own.
   static ComPtr<IDVidCapCtrl> DirectControl(size_t index);
@@ -48,6 +57,10 @@ std::vector<std::string> Entries(char** table, size_t n);
 
 // Text of a BSTR with its full length.
 std::wstring Str(BSTR text);
+
+// The elements of a one-dimensional VT_BSTR array with lower bound 0 (each
+// of those properties checked).
+std::vector<std::wstring> Elements(SAFEARRAY* array);
 
 // The ANSI form of a wide string, as the library narrows it.
 std::string Ansi(const std::wstring& text);

@@ -16,20 +16,14 @@
 #include "sim/com/rig_server.h"
 #include "sim/com/sim_filter.h"
 
+#define CLIENT_NAME "unload_client"
+#include "tests/win/simpleapi/client_check.h"
+
 namespace {
 
 using EnumCamsFn = int(__stdcall*)();
 using SetCamFn = int(__stdcall*)(long);
 using GetFn = int(__stdcall*)(long, long*);
-
-int failures = 0;
-
-void Check(bool condition, const char* what) {
-  if (!condition) {
-    std::printf("unload_client: FAILED: %s\n", what);
-    ++failures;
-  }
-}
 
 // An export of the library as the function type it has.
 template <class Function>
@@ -55,35 +49,35 @@ int main(int argc, char** argv) {
     return 2;
   }
   const bool unload = std::string(argv[1]) == "unload";
-  Check(SUCCEEDED(CoInitialize(nullptr)), "CoInitialize");
+  check(SUCCEEDED(CoInitialize(nullptr)), "CoInitialize");
   DWORD cookie = 0;
-  Check(lumora::sim::InstallRig(&cookie) == S_OK, "rig installed in the process");
+  check(lumora::sim::InstallRig(&cookie) == S_OK, "rig installed in the process");
 
   const std::string copy = CopyLibrary(argv[2]);
-  Check(!copy.empty(), "copy of the library");
+  check(!copy.empty(), "copy of the library");
   HMODULE library = copy.empty() ? nullptr : LoadLibraryA(copy.c_str());
-  Check(library != nullptr, "LoadLibrary");
+  check(library != nullptr, "LoadLibrary");
   if (!library) return 1;
   auto enumCams = Export<EnumCamsFn>(library, "EnumCams");
   auto setCam = Export<SetCamFn>(library, "SetCam");
   auto get = Export<GetFn>(library, "CamProperty_Get");
-  Check(enumCams && setCam && get, "plain exports");
+  check(enumCams && setCam && get, "plain exports");
   if (!enumCams || !setCam || !get) return 1;
 
   long value = 4711;
-  Check(enumCams() == 0, "EnumCams");
-  Check(setCam(0) == 0, "SetCam(0)");
-  Check(get(0, &value) == 0 && value != 4711, "brightness of the selected camera");
+  check(enumCams() == 0, "EnumCams");
+  check(setCam(0) == 0, "SetCam(0)");
+  check(get(0, &value) == 0 && value != 4711, "brightness of the selected camera");
   const LONG filters = lumora::sim::SimFilterObjectCount();
-  Check(filters > 0, "the selected camera holds a rig filter");
+  check(filters > 0, "the selected camera holds a rig filter");
 
   if (unload) {
-    Check(FreeLibrary(library) != FALSE, "FreeLibrary");
-    Check(lumora::sim::SimFilterObjectCount() == filters,
+    check(FreeLibrary(library) != FALSE, "FreeLibrary");
+    check(lumora::sim::SimFilterObjectCount() == filters,
           "nothing released while the library was being freed");
-    Check(GetModuleHandleA(copy.c_str()) == library, "the library stays loaded");
+    check(GetModuleHandleA(copy.c_str()) == library, "the library stays loaded");
     value = 4711;
-    Check(get(0, &value) == 0 && value != 4711, "the camera is still selected");
+    check(get(0, &value) == 0 && value != 4711, "the camera is still selected");
   }
   // exit: the process ends with the camera selected and the library loaded.
   if (failures == 0) std::printf("unload_client: ok\n");
