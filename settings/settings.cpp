@@ -367,6 +367,11 @@ class SettingsWindow {
 
 SettingsWindow* theWindow = nullptr;
 
+BOOL CALLBACK SetFontOf(HWND child, LPARAM font) {
+  SendMessageW(child, WM_SETFONT, static_cast<WPARAM>(font), FALSE);
+  return TRUE;
+}
+
 LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (theWindow != nullptr && theWindow->Hwnd() == hwnd) {
     return theWindow->Handle(message, wParam, lParam);
@@ -414,7 +419,7 @@ bool SettingsWindow::Create(HINSTANCE instance, int show) {
   Child(hwnd_, L"STATIC", L"&Camera:", SS_LEFT | SS_CENTERIMAGE, IDC_CAMERA_LABEL);
   Child(hwnd_, WC_COMBOBOXW, L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, IDC_CAMERA);
   Child(hwnd_, L"BUTTON", L"&Driver settings\u2026", BS_PUSHBUTTON | WS_TABSTOP, IDC_DRIVER);
-  panel_ = Child(hwnd_, kPanelClass, L"", WS_VSCROLL | WS_TABSTOP, IDC_PANEL,
+  panel_ = Child(hwnd_, kPanelClass, L"", WS_VSCROLL, IDC_PANEL,
                  WS_EX_CONTROLPARENT | WS_EX_CLIENTEDGE);
   Child(hwnd_, L"BUTTON", L"Reset &all", BS_PUSHBUTTON | WS_TABSTOP, IDC_RESET_ALL);
   Child(hwnd_, L"BUTTON", L"&Save\u2026", BS_PUSHBUTTON | WS_TABSTOP, IDC_SAVE);
@@ -1280,13 +1285,7 @@ LRESULT SettingsWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case 0x02E0: {  // WM_DPICHANGED
       dpi_ = HIWORD(wParam);
       MakeFonts();
-      EnumChildWindows(
-          hwnd_,
-          [](HWND child, LPARAM font) -> BOOL {
-            SendMessageW(child, WM_SETFONT, static_cast<WPARAM>(font), FALSE);
-            return TRUE;
-          },
-          reinterpret_cast<LPARAM>(font_.Get()));
+      EnumChildWindows(hwnd_, SetFontOf, reinterpret_cast<LPARAM>(font_.Get()));
       for (HWND caption : captions_) {
         SendMessageW(caption, WM_SETFONT, reinterpret_cast<WPARAM>(boldFont_.Get()), FALSE);
       }
