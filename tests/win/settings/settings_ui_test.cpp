@@ -557,6 +557,23 @@ TEST_F(SettingsUi, ClosingHandsKeptCamerasToTheWatch) {
   Lumora(L"watch --uninstall");
 }
 
+// Started again, the window chooses the camera used last (the ToUcam), not
+// the first of the list; the camera it kept is still kept.
+TEST(SettingsRestart, TheLastCameraIsChosenAgain) {
+  Settings ui;
+  ASSERT_TRUE(ui.Start());
+  HWND combo = ui.Item(IDC_CAMERA);
+  EXPECT_NE(SendMessageW(combo, CB_GETCURSEL, 0, 0), 0);
+  EXPECT_NE(Text(combo).find(L"(serial 2a4c6e8, device)"), std::wstring::npos)
+      << Narrow(Text(combo));
+  HWND keep = ui.Item(IDC_KEEP);
+  EXPECT_EQ(SendMessageW(keep, BM_GETCHECK, 0, 0), BST_CHECKED);
+  // Kept no longer: nothing is left to watch when the window closes.
+  ASSERT_TRUE(ui.Click(keep));
+  PostMessageW(ui.Form(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(WaitForSingleObject(ui.Process(), 30000), WAIT_OBJECT_0);
+}
+
 // The xu lines ("xu UNIT SELECTOR HEX") the rig's state holds for a device.
 std::vector<std::string> RigXuLines(const char* device) {
   std::vector<std::string> lines;
