@@ -324,6 +324,12 @@ class SettingsWindow {
   void Poll();
   void EnableRows(bool enable);
   void Failed(const Row& row, const std::string& action, HRESULT hr);
+  // Reads a row (every row) again and shows what the camera holds.
+  void Reread(Row& row);
+  void RereadAll();
+  // After a write to the row: the failure, or `done`, in the status line;
+  // the kept profile follows; the row shows what the camera holds.
+  void Written(Row& row, const std::string& action, HRESULT hr, const std::string& done);
   bool StillPresent();
   void MarkGone();
   void TryReturn();
@@ -686,10 +692,7 @@ void SettingsWindow::BuildRows() {
     }
     CreateRowControls(rows_[i], i);
   }
-  for (Row& row : rows_) {
-    HRESULT failure = S_OK;
-    ReadRow(row, &failure);
-  }
+  RereadAll();
   LayoutRows();
 }
 
@@ -800,6 +803,27 @@ HRESULT SettingsWindow::ResetRow(Row& row) {
                         : target_->Set(step.property, step.value);
 }
 
+void SettingsWindow::Reread(Row& row) {
+  row.known = false;
+  HRESULT failure = S_OK;
+  ReadRow(row, &failure);
+}
+
+void SettingsWindow::RereadAll() {
+  for (Row& row : rows_) Reread(row);
+}
+
+void SettingsWindow::Written(Row& row, const std::string& action, HRESULT hr,
+                             const std::string& done) {
+  if (FAILED(hr)) {
+    Failed(row, action, hr);
+  } else {
+    Status(done);
+    UpdateKeptProfile();
+  }
+  Reread(row);
+}
+
 void SettingsWindow::Failed(const Row& row, const std::string& action, HRESULT hr) {
   if (!StillPresent()) {
     MarkGone();
@@ -836,15 +860,7 @@ void SettingsWindow::RowCommand(size_t index, int part, int code) {
   } else {
     return;
   }
-  if (FAILED(hr)) {
-    Failed(row, action, hr);
-  } else {
-    Status(row.name + ": " + action + " done.");
-    UpdateKeptProfile();
-  }
-  HRESULT failure = S_OK;
-  row.known = false;
-  ReadRow(row, &failure);
+  Written(row, action, hr, row.name + ": " + action + " done.");
 }
 
 void SettingsWindow::RowScroll(HWND slider) {
@@ -854,16 +870,8 @@ void SettingsWindow::RowScroll(HWND slider) {
     const auto position = static_cast<int32_t>(SendMessageW(slider, TBM_GETPOS, 0, 0));
     const int32_t value = row.scale.ValueAt(position);
     if (row.known && value == row.value) return;
-    HRESULT hr = WriteRow(row, value);
-    if (FAILED(hr)) {
-      Failed(row, "set " + std::to_string(value), hr);
-    } else {
-      Status(row.name + " = " + std::to_string(value));
-      UpdateKeptProfile();
-    }
-    row.known = false;
-    HRESULT failure = S_OK;
-    ReadRow(row, &failure);
+    Written(row, "set " + std::to_string(value), WriteRow(row, value),
+            row.name + " = " + std::to_string(value));
     return;
   }
 }
@@ -884,17 +892,9 @@ void SettingsWindow::CommitNumber(size_t index) {
     ShowRow(row);
     return;
   }
-  HRESULT hr = WriteRow(row, value);
-  if (FAILED(hr)) {
-    Failed(row, "set " + std::to_string(value), hr);
-  } else {
-    Status(row.name + " = " + std::to_string(value) +
-           (value != typed ? " (the nearest value the camera takes)" : ""));
-    UpdateKeptProfile();
-  }
-  row.known = false;
-  HRESULT failure = S_OK;
-  ReadRow(row, &failure);
+  Written(row, "set " + std::to_string(value), WriteRow(row, value),
+          row.name + " = " + std::to_string(value) +
+              (value != typed ? " (the nearest value the camera takes)" : ""));
 }
 
 bool SettingsWindow::CommitNumberOnEnter(const MSG& msg) {
@@ -977,11 +977,7 @@ void SettingsWindow::TryReturn() {
         said += " Its kept settings: " + cli::OutcomeSummary(outcome) + ".";
       }
     }
-    for (Row& row : rows_) {
-      row.known = false;
-      HRESULT failure = S_OK;
-      ReadRow(row, &failure);
-    }
+    RereadAll();
     EnableRows(true);
     ComPtr<IBaseFilter> filter;
     EnableWindow(GetDlgItem(hwnd_, IDC_DRIVER),
@@ -1024,11 +1020,7 @@ void SettingsWindow::ResetAll() {
     MarkGone();
     return;
   }
-  for (Row& row : rows_) {
-    row.known = false;
-    HRESULT failure = S_OK;
-    ReadRow(row, &failure);
-  }
+  RereadAll();
   UpdateKeptProfile();
   Status(firstFailure.empty() ? "Reset " + std::to_string(done) + " controls to their defaults."
                               : firstFailure);
@@ -1092,11 +1084,7 @@ void SettingsWindow::OpenProfile() {
   const cli::LoadOutcome outcome = cli::LoadProfile(*target_, profile.entries);
   for (const cli::PropertyOutcome& p : outcome.properties) lines.push_back(cli::OutcomeLine(p));
   ShowOutcome(lines);
-  for (Row& row : rows_) {
-    row.known = false;
-    HRESULT failure = S_OK;
-    ReadRow(row, &failure);
-  }
+  RereadAll();
   if (outcome.vanished) {
     MarkGone();
     return;
@@ -1227,11 +1215,7 @@ void SettingsWindow::DriverSettings() {
   hr = OleCreatePropertyFrame(hwnd_, 0, 0, caption.c_str(), 1, objects, ids.cElems, ids.pElems, 0,
                               0, nullptr);
   if (FAILED(hr)) Status("Cannot show the driver's settings (" + tool::HrText(hr) + ").");
-  for (Row& row : rows_) {
-    row.known = false;
-    HRESULT failure = S_OK;
-    ReadRow(row, &failure);
-  }
+  RereadAll();
 }
 
 void SettingsWindow::SetPolling(bool on) {
