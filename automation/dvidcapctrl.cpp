@@ -327,18 +327,18 @@ XuSession* DVidCapCtrl::Xu(HRESULT* hr) noexcept {
     return nullptr;
   }
   if (!xu_) {
-    xu_.reset(new (std::nothrow) XuSession(platform_, baseFilter_.Get(), [this](const std::string& line) {
-      FireDebugLog(line.c_str());
-    }));
+    xu_.reset(new (std::nothrow)
+                  XuSession(platform_, baseFilter_.Get(),
+                            [this](const std::string& line) { FireDebugLog(line.c_str()); }));
     if (!xu_) *hr = E_OUTOFMEMORY;
   }
   return xu_.get();
 }
 
 // Each member checks its out parameter, then hands the call to the session.
-#define LUMORA_XU_MEMBER(call)          \
-  HRESULT hr = S_OK;                    \
-  XuSession* session = Xu(&hr);         \
+#define LUMORA_XU_MEMBER(call)  \
+  HRESULT hr = S_OK;            \
+  XuSession* session = Xu(&hr); \
   return session ? session->call : hr
 
 IFACEMETHODIMP DVidCapCtrl::get_XuUnits(VARIANT* pVal) {

@@ -111,8 +111,8 @@ HRESULT ToBytes(const VARIANT& given, Bytes* bytes) {
   const VARIANT& v = Deref(given);
   if (v.vt == VT_BSTR) {
     if (!xu::ParseHexText(Utf8(v.bstrVal), bytes)) {
-      return com::ReportError(DISP_E_TYPEMISMATCH, "\"" + Utf8(v.bstrVal) +
-                                                       "\" is not hex digits, two per byte");
+      return com::ReportError(DISP_E_TYPEMISMATCH,
+                              "\"" + Utf8(v.bstrVal) + "\" is not hex digits, two per byte");
     }
     return S_OK;
   }
@@ -203,10 +203,10 @@ HRESULT FieldText(const xu::FieldDefinition& f, const VARIANT& given, std::strin
   if (FAILED(VariantChangeType(number.Get(), const_cast<VARIANT*>(&v), 0, VT_R8)) ||
       std::trunc(number.Get()->dblVal) != number.Get()->dblVal ||
       std::fabs(number.Get()->dblVal) > 9.0e18) {
-    return com::ReportError(DISP_E_TYPEMISMATCH, "\"" + f.name + "\" takes " +
-                                                     (f.type == xu::FieldType::kMenu
-                                                          ? "a label or a whole number"
-                                                          : "a whole number"));
+    return com::ReportError(
+        DISP_E_TYPEMISMATCH,
+        "\"" + f.name + "\" takes " +
+            (f.type == xu::FieldType::kMenu ? "a label or a whole number" : "a whole number"));
   }
   const auto n = static_cast<int64_t>(number.Get()->dblVal);
   *text = std::to_string(n);
@@ -259,7 +259,8 @@ HRESULT XuSession::Ready() {
     options.candidates = definitions_.Guids();
     // Units found earlier through a GUID the caller gave stay candidates.
     for (const xu::UnitFacts& u : units_) {
-      if (u.guid && u.guidSource == xu::GuidSource::kCandidate) options.candidates.push_back(*u.guid);
+      if (u.guid && u.guidSource == xu::GuidSource::kCandidate)
+        options.candidates.push_back(*u.guid);
     }
     units_.clear();
     named_.clear();
@@ -327,7 +328,8 @@ HRESULT XuSession::Read(const xu::UnitFacts& unit, const xu::ControlFacts& contr
   uint32_t length = 0;
   HRESULT hr = LengthOf(unit, control, &length);
   if (FAILED(hr)) return hr;
-  xu::Status s = xu::ReadControl(*transport_, unit.nodeId, *unit.guid, control.selector, length, value);
+  xu::Status s =
+      xu::ReadControl(*transport_, unit.nodeId, *unit.guid, control.selector, length, value);
   return s.ok() ? S_OK : Failed(s);
 }
 
@@ -372,7 +374,8 @@ HRESULT XuSession::Controls(BSTR unit, VARIANT* out) noexcept {
     }
     com::ClearError();
     std::vector<LONG> selectors;
-    for (const xu::ControlFacts& c : found->controls) selectors.push_back(static_cast<LONG>(c.selector));
+    for (const xu::ControlFacts& c : found->controls)
+      selectors.push_back(static_cast<LONG>(c.selector));
     return com::LongList(selectors.data(), static_cast<ULONG>(selectors.size()), out);
   });
 }
@@ -407,43 +410,44 @@ HRESULT XuSession::Access(BSTR unit, LONG selector, LONG* out) noexcept {
 
 HRESULT XuSession::FactOf(BSTR unit, LONG selector, Fact fact, VARIANT* out) noexcept {
   if (!out) return E_POINTER;
-  return OnControl(unit, selector, false,
-                   [&](const xu::UnitFacts& u, const xu::ControlFacts& c, uint32_t) -> HRESULT {
-    static const char* const kNames[] = {"minimum", "maximum", "resolution", "default"};
-    const std::optional<Bytes>* value[] = {&c.minimum, &c.maximum, &c.resolution,
-                                           &c.defaultValue};
-    const auto index = static_cast<size_t>(fact);
-    if (!*value[index]) {
-      std::string why;
-      for (const std::string& p : c.problems) why += (why.empty() ? ": " : "; ") + p;
-      return com::ReportError(E_FAIL, std::string("the driver gives no ") + kNames[index] +
-                                          " for control " + std::to_string(selector) +
-                                          " of unit " + u.guid->ToString() + why);
-    }
-    return ByteArray(**value[index], out);
-  });
+  return OnControl(
+      unit, selector, false,
+      [&](const xu::UnitFacts& u, const xu::ControlFacts& c, uint32_t) -> HRESULT {
+        static const char* const kNames[] = {"minimum", "maximum", "resolution", "default"};
+        const std::optional<Bytes>* value[] = {&c.minimum, &c.maximum, &c.resolution,
+                                               &c.defaultValue};
+        const auto index = static_cast<size_t>(fact);
+        if (!*value[index]) {
+          std::string why;
+          for (const std::string& p : c.problems) why += (why.empty() ? ": " : "; ") + p;
+          return com::ReportError(E_FAIL, std::string("the driver gives no ") + kNames[index] +
+                                              " for control " + std::to_string(selector) +
+                                              " of unit " + u.guid->ToString() + why);
+        }
+        return ByteArray(**value[index], out);
+      });
 }
 
 HRESULT XuSession::GetValue(BSTR unit, LONG selector, VARIANT* out) noexcept {
   if (!out) return E_POINTER;
   return OnControl(unit, selector, true,
                    [&](const xu::UnitFacts& u, const xu::ControlFacts& c, uint32_t length) {
-    // Straight into the array handed out; any other outcome is read again
-    // through the checked path, which words the failure.
-    com::SafeArray array(SafeArrayCreateVector(VT_UI1, 0, length));
-    if (!array.Get()) return E_OUTOFMEMORY;
-    xu::TransportReply r = transport_->NodeProperty(xu::kTypeGet, u.nodeId, *u.guid, c.selector,
-                                                    array.Get()->pvData, length);
-    if (SUCCEEDED(r.result) && r.bytesReturned == length) {
-      VariantInit(out);
-      out->vt = VT_ARRAY | VT_UI1;
-      out->parray = array.Detach();
-      return S_OK;
-    }
-    Bytes value;
-    HRESULT hr = Read(u, c, &value);
-    return SUCCEEDED(hr) ? ByteArray(value, out) : hr;
-  });
+                     // Straight into the array handed out; any other outcome is read again
+                     // through the checked path, which words the failure.
+                     com::SafeArray array(SafeArrayCreateVector(VT_UI1, 0, length));
+                     if (!array.Get()) return E_OUTOFMEMORY;
+                     xu::TransportReply r = transport_->NodeProperty(
+                         xu::kTypeGet, u.nodeId, *u.guid, c.selector, array.Get()->pvData, length);
+                     if (SUCCEEDED(r.result) && r.bytesReturned == length) {
+                       VariantInit(out);
+                       out->vt = VT_ARRAY | VT_UI1;
+                       out->parray = array.Detach();
+                       return S_OK;
+                     }
+                     Bytes value;
+                     HRESULT hr = Read(u, c, &value);
+                     return SUCCEEDED(hr) ? ByteArray(value, out) : hr;
+                   });
 }
 
 HRESULT XuSession::PutValue(BSTR unit, LONG selector, const VARIANT& given) noexcept {

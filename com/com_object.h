@@ -140,9 +140,9 @@ class Dispatch : public I {
     if (FAILED(hr)) return hr;
     // A member that fails with a text (ReportError) has it shown by the
     // script host as the error's description.
-    ClearError();
+    const unsigned long reports = ErrorReportCount();
     hr = info->Invoke(static_cast<I*>(this), id, flags, params, result, exception, argError);
-    if (hr == DISP_E_EXCEPTION) FillException(exception);
+    if (hr == DISP_E_EXCEPTION && ErrorReportCount() != reports) FillException(exception);
     return hr;
   }
 };

@@ -10,7 +10,14 @@ namespace lumora::com {
 
 using Microsoft::WRL::ComPtr;
 
+namespace {
+thread_local unsigned long reports = 0;
+}  // namespace
+
+unsigned long ErrorReportCount() noexcept { return reports; }
+
 HRESULT ReportError(HRESULT hr, std::string_view text) noexcept {
+  ++reports;
   ComPtr<ICreateErrorInfo> create;
   if (FAILED(CreateErrorInfo(&create))) return hr;
   Bstr description = BstrFromUtf8(text);

@@ -15,11 +15,16 @@ namespace lumora::com {
 // returns hr. Without memory for it, only hr is reported.
 HRESULT ReportError(HRESULT hr, std::string_view text) noexcept;
 
-// Clears the thread's error object (before a member that may report one).
+// Clears the thread's error object.
 void ClearError() noexcept;
 
-// After a member failed inside IDispatch::Invoke: the description and
-// source of the thread's error object, when there is one, into *exception
+// The number of ReportError calls on this thread so far: a caller that
+// compares it before and after a call knows whether the call reported a
+// text (without clearing anything on the way).
+unsigned long ErrorReportCount() noexcept;
+
+// After a member failed inside IDispatch::Invoke and reported a text: the
+// description and source of the thread's error object into *exception
 // (where the type information left them empty).
 void FillException(EXCEPINFO* exception) noexcept;
 

@@ -85,7 +85,8 @@ HRESULT OpenXuTransport(IUnknown* filter, std::unique_ptr<xu::XuTransport>* out)
   if (!filter || !out) return E_POINTER;
   out->reset();
   ComPtr<IKsControl> control;
-  HRESULT hr = filter->QueryInterface(IID_IKsControl, reinterpret_cast<void**>(control.GetAddressOf()));
+  HRESULT hr =
+      filter->QueryInterface(IID_IKsControl, reinterpret_cast<void**>(control.GetAddressOf()));
   if (FAILED(hr)) return hr;
   ComPtr<IKsTopologyInfo> topology;
   hr = filter->QueryInterface(kIidTopologyInfo, reinterpret_cast<void**>(topology.GetAddressOf()));

@@ -13,6 +13,26 @@ std::string RigFaultsFromEnvironment() {
   return value != nullptr ? value : "";
 }
 
+namespace {
+
+// A fault's name in LUMORA_SIM_FAULTS and the flag it sets.
+template <class Faults>
+struct FaultName {
+  const char* name;
+  bool Faults::*which;
+};
+
+// The flag of a name in a table, or null.
+template <class Faults, size_t N>
+bool Faults::*Named(const FaultName<Faults> (&table)[N], const std::string& name) {
+  for (const FaultName<Faults>& f : table) {
+    if (name == f.name) return f.which;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
 bool ApplyRigFaults(const std::string& text, const std::vector<RigDevice>& devices) {
   // The faults to set, each resolved once the whole list is known to be right.
   struct Pending {
@@ -23,10 +43,7 @@ bool ApplyRigFaults(const std::string& text, const std::vector<RigDevice>& devic
     XuFaults* xu;  // or an extension-unit control's
     bool XuFaults::*xuWhich;
   };
-  static const struct {
-    const char* name;
-    bool XuFaults::*which;
-  } kXuFaults[] = {
+  static const FaultName<XuFaults> kXuFaults[] = {
       {"stall", &XuFaults::stall},
       {"timeout", &XuFaults::timeout},
       {"unsupported-id", &XuFaults::unsupportedId},
@@ -34,10 +51,7 @@ bool ApplyRigFaults(const std::string& text, const std::vector<RigDevice>& devic
       {"length-changes", &XuFaults::lengthChanges},
       {"short-reply", &XuFaults::shortReply},
   };
-  static const struct {
-    const char* name;
-    bool ControlFaults::*which;
-  } kFaults[] = {
+  static const FaultName<ControlFaults> kFaults[] = {
       {"ignore-writes", &ControlFaults::ignoreWrites},
       {"zero-step", &ControlFaults::zeroStep},
       {"default-outside", &ControlFaults::defaultOutside},
@@ -71,11 +85,10 @@ bool ApplyRigFaults(const std::string& text, const std::vector<RigDevice>& devic
           !ParseInteger(control.substr(dot + 1), 1, 31, &selector)) {
         return false;
       }
-      XuControl* xu = cam->FindXuControl(static_cast<uint8_t>(unit), static_cast<uint32_t>(selector));
+      XuControl* xu =
+          cam->FindXuControl(static_cast<uint8_t>(unit), static_cast<uint32_t>(selector));
       Pending p{nullptr, nullptr, 0, nullptr, xu != nullptr ? &xu->faults : nullptr, nullptr};
-      for (const auto& f : kXuFaults) {
-        if (fault == f.name) p.xuWhich = f.which;
-      }
+      p.xuWhich = Named(kXuFaults, fault);
       if (xu == nullptr || p.xuWhich == nullptr) return false;
       pending.push_back(p);
       continue;
@@ -98,9 +111,7 @@ bool ApplyRigFaults(const std::string& text, const std::vector<RigDevice>& devic
       }
     }
     if (p.standard == nullptr && p.privateFaults == nullptr) return false;
-    for (const auto& f : kFaults) {
-      if (fault == f.name) p.which = f.which;
-    }
+    p.which = Named(kFaults, fault);
     if (p.which == nullptr) return false;
     pending.push_back(p);
   }

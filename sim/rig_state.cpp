@@ -170,7 +170,8 @@ bool ApplyRigState(const std::string& text, const std::vector<RigDevice>& device
         return false;
       }
       c.value = static_cast<int32_t>(unit);
-      const XuControl* xu = cam->FindXuControl(static_cast<uint8_t>(unit), static_cast<uint32_t>(c.id));
+      const XuControl* xu =
+          cam->FindXuControl(static_cast<uint8_t>(unit), static_cast<uint32_t>(c.id));
       if (xu == nullptr || xu->current.size() != c.bytes.size()) return false;
       c.kind = Change::Xu;
     } else {
@@ -194,8 +195,8 @@ bool ApplyRigState(const std::string& text, const std::vector<RigDevice>& device
         c.camera->FindPrivateSet(c.set)->properties[static_cast<uint32_t>(c.id)].value = c.value;
         break;
       case Change::Xu:
-        c.camera->FindXuControl(static_cast<uint8_t>(c.value), static_cast<uint32_t>(c.id))->current =
-            c.bytes;
+        c.camera->FindXuControl(static_cast<uint8_t>(c.value), static_cast<uint32_t>(c.id))
+            ->current = c.bytes;
         break;
     }
   }

@@ -44,7 +44,7 @@ enum class Op {
   KsProperty,
   QuerySupported,
   Topology,  // IKsTopologyInfo: id is the node asked about
-  Release,  // an interface reference handed out earlier was released
+  Release,   // an interface reference handed out earlier was released
 };
 
 const char* OpName(Op op);

@@ -541,7 +541,8 @@ void ExtensionUnitRows(IClassFactory* controls) {
     if (!Check(xu->get_XuValue(unit.Get(), 1, warm.Get()), "XuValue")) return;
   }
   KSP_NODE request{};
-  request.Property.Set = {0x63610682, 0x5070, 0x49ab, {0xb8, 0xcc, 0xb3, 0x85, 0x5e, 0x8d, 0x22, 0x1f}};
+  request.Property.Set = {
+      0x63610682, 0x5070, 0x49ab, {0xb8, 0xcc, 0xb3, 0x85, 0x5e, 0x8d, 0x22, 0x1f}};
   request.Property.Id = 1;
   request.Property.Flags = KSPROPERTY_TYPE_GET | KSPROPERTY_TYPE_TOPOLOGY;
   request.NodeId = 2;
@@ -552,26 +553,30 @@ void ExtensionUnitRows(IClassFactory* controls) {
   const int driver =
       Add("driver: KsProperty, KSP_NODE GET (3 bytes)", Measure(kCalls, kPropertyRuns, [&](long n) {
             for (long i = 0; i < n; ++i) {
-              HRESULT hr = ks->KsProperty(&request.Property, sizeof request, value, sizeof value,
-                                          &returned);
+              HRESULT hr =
+                  ks->KsProperty(&request.Property, sizeof request, value, sizeof value, &returned);
               if (FAILED(hr)) bad = hr;
             }
           }));
-  Add("IDVidCapCtrl3 XuValue get, vtable", Measure(kCalls, kPropertyRuns, [&](long n) {
-        for (long i = 0; i < n; ++i) {
-          com::Variant read;
-          HRESULT hr = xu->get_XuValue(unit.Get(), 1, read.Get());
-          if (FAILED(hr)) bad = hr;
-        }
-      }),
+  Add("IDVidCapCtrl3 XuValue get, vtable",
+      Measure(kCalls, kPropertyRuns,
+              [&](long n) {
+                for (long i = 0; i < n; ++i) {
+                  com::Variant read;
+                  HRESULT hr = xu->get_XuValue(unit.Get(), 1, read.Get());
+                  if (FAILED(hr)) bad = hr;
+                }
+              }),
       driver);
-  Add("IDVidCapCtrl3 XuNamedValue get, vtable", Measure(kCalls, kPropertyRuns, [&](long n) {
-        for (long i = 0; i < n; ++i) {
-          com::Variant read;
-          HRESULT hr = xu->get_XuNamedValue(name.Get(), read.Get());
-          if (FAILED(hr)) bad = hr;
-        }
-      }),
+  Add("IDVidCapCtrl3 XuNamedValue get, vtable",
+      Measure(kCalls, kPropertyRuns,
+              [&](long n) {
+                for (long i = 0; i < n; ++i) {
+                  com::Variant read;
+                  HRESULT hr = xu->get_XuNamedValue(name.Get(), read.Get());
+                  if (FAILED(hr)) bad = hr;
+                }
+              }),
       driver);
   Check(bad, "extension-unit reads");
 }

@@ -14,9 +14,9 @@
 namespace ctrltest {
 namespace {
 
+using lumora::Guid;
 using lumora::com::Bstr;
 using lumora::com::Variant;
-using lumora::Guid;
 
 const wchar_t kLed[] = L"63610682-5070-49ab-b8cc-b3855e8d221f";
 const wchar_t kFov[] = L"{49E40215-F434-47FE-B158-0E885023E51B}";
@@ -292,6 +292,75 @@ TEST_F(XuControlTest, ADriverFailureDropsWhatDiscoveryLearned) {
   ASSERT_EQ(xu->get_XuLength(Bstr(kLed).Get(), 1, &length), S_OK);
   // The camera was asked again: its nodes and the control's length.
   EXPECT_FALSE(cam->Requests(sim::Op::Topology).empty());
+}
+
+// A unit that neither a definition nor the node's set list names is not
+// listed, but a GUID the caller gives finds the node that answers it.
+TEST_F(XuControlTest, AGuidTheCallerGivesFindsAnUnnamedUnit) {
+  Attach("unknown");
+  cam->extensionUnits.begin()->second.listsSets = false;
+  Variant units;
+  ASSERT_EQ(xu->get_XuUnits(units.Get()), S_OK);
+  EXPECT_EQ(units.Get()->parray->rgsabound[0].cElements, 0u);
+  LONG length = 0;
+  EXPECT_EQ(xu->get_XuLength(Bstr(kUnknown).Get(), 2, &length), S_OK);
+  EXPECT_EQ(length, 46);
+  Variant after;
+  ASSERT_EQ(xu->get_XuUnits(after.Get()), S_OK);
+  EXPECT_EQ(after.Get()->parray->rgsabound[0].cElements, 1u) << "listed once it is known";
+}
+
+// The user's own definitions (%APPDATA%\Lumora\xu\): a good file names the
+// unknown unit's control, a broken one is reported through DebugLog with its
+// file and line, and the other definitions still load.
+TEST_F(XuControlTest, UserDefinitionsAddNamesAndABadFileIsReported) {
+  wchar_t temp[MAX_PATH];
+  ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
+  const std::wstring appData = std::wstring(temp) + L"lumora-xu-test";
+  const std::wstring folder = appData + L"\\Lumora\\xu";
+  CreateDirectoryW(appData.c_str(), nullptr);
+  CreateDirectoryW((appData + L"\\Lumora").c_str(), nullptr);
+  CreateDirectoryW(folder.c_str(), nullptr);
+  auto write = [&](const wchar_t* name, const std::string& text) {
+    HANDLE file = CreateFileW((folder + L"\\" + name).c_str(), GENERIC_WRITE, 0, nullptr,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(file);
+  };
+  write(L"a-broken.json", "{\n  \"units\": [\n    {\"guid\": \"not a guid\"}\n  ]\n}\n");
+  write(L"b-mine.json",
+        "{\"units\": [{\"guid\": \"a7c3e1f0-5b2d-4e8a-9f61-3d0c2b4a5e97\", \"controls\": ["
+        "{\"selector\": 1, \"name\": \"Gain\", \"length\": 2, \"fields\": ["
+        "{\"name\": \"Gain Level\", \"type\": \"integer\", \"byte\": 0, \"bits\": 16}]}]}]}");
+  wchar_t saved[MAX_PATH * 2] = L"";
+  const DWORD had = GetEnvironmentVariableW(L"APPDATA", saved, MAX_PATH * 2);
+  SetEnvironmentVariableW(L"APPDATA", appData.c_str());
+
+  ASSERT_TRUE(sim::MakeRigDevices("xu", &devices));
+  cam = devices[2].camera;
+  ComPtr<IDVidCapCtrl> control = NewControl();
+  ASSERT_TRUE(control);
+  auto sink = Make<RecordingSink>();
+  Advise(control.Get(), sink.Get());
+  ASSERT_EQ(control->put_BaseFilter(SimFilter(cam).Get()), S_OK);
+  ASSERT_EQ(control.As(&xu), S_OK);
+  Variant level;
+  EXPECT_EQ(xu->get_XuNamedValue(Bstr(L"Gain Level").Get(), level.Get()), S_OK);
+  EXPECT_EQ(level.Get()->lVal, 0x1010) << "the user's field over the camera's bytes 10 10";
+  Variant names;
+  EXPECT_EQ(xu->get_XuNames(names.Get()), S_OK);
+  EXPECT_EQ(names.Get()->parray->rgsabound[0].cElements, 1u);
+  bool reported = false;
+  for (const std::wstring& text : sink->Texts()) {
+    reported = reported || (text.find(L"a-broken.json:3:") != std::wstring::npos);
+  }
+  EXPECT_TRUE(reported) << "one line naming the broken file and its line";
+
+  SetEnvironmentVariableW(L"APPDATA", had > 0 ? saved : nullptr);
+  DeleteFileW((folder + L"\\a-broken.json").c_str());
+  DeleteFileW((folder + L"\\b-mine.json").c_str());
 }
 
 }  // namespace

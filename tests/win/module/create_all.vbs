@@ -7,9 +7,9 @@ Dim classes, i, name, obj, failures
 classes = Array( _
   Array("Lumora.VCapCollection", "IVCapCollection"), _
   Array("Lumora.VCapFilter", "IVCapFilter2"), _
-  Array("Lumora.DVidCapCtrl", "IDVidCapCtrl2"), _
+  Array("Lumora.DVidCapCtrl", "IDVidCapCtrl3"), _
   Array("Lumora.VCapFilterEnum", "IVCapFilterEnum2"), _
-  Array("Lumora.LumoraCOM", "ILumoraCOM3"))
+  Array("Lumora.LumoraCOM", "ILumoraCOM4"))
 failures = 0
 On Error Resume Next
 For i = 0 To UBound(classes)

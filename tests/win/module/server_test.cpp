@@ -254,10 +254,10 @@ TEST_F(Server, DispatchComesFromTheTypeLibrary) {
     ASSERT_EQ(info->GetTypeAttr(&attr), S_OK);
     // DVidCapCtrl, VCapFilter, VCapFilterEnum and LumoraCOM serve their
     // IDispatch from their newest interface, which extends the default one.
-    const GUID& served = member.row->clsid == &CLSID_DVidCapCtrl      ? IID_IDVidCapCtrl2
+    const GUID& served = member.row->clsid == &CLSID_DVidCapCtrl      ? IID_IDVidCapCtrl3
                          : member.row->clsid == &CLSID_VCapFilter     ? IID_IVCapFilter2
                          : member.row->clsid == &CLSID_VCapFilterEnum ? IID_IVCapFilterEnum2
-                         : member.row->clsid == &CLSID_LumoraCOM      ? IID_ILumoraCOM3
+                         : member.row->clsid == &CLSID_LumoraCOM      ? IID_ILumoraCOM4
                                                                       : *member.row->iid;
     EXPECT_TRUE(IsEqualGUID(attr->guid, served));
     info->ReleaseTypeAttr(attr);

@@ -9,14 +9,8 @@
 
 #include "lumora.h"
 
-static int failures = 0;
-
-static void check(int condition, const char* what) {
-  if (!condition) {
-    printf("c_xu: FAILED: %s\n", what);
-    ++failures;
-  }
-}
+#define CLIENT_NAME "c_xu"
+#include "tests/win/simpleapi/client_check.h"
 
 static long Find(const char* name) {
   unsigned long count = 0, i;

@@ -7,14 +7,6 @@
 // held.
 var LED = "63610682-5070-49ab-b8cc-b3855e8d221f";
 var UNKNOWN = "a7c3e1f0-5b2d-4e8a-9f61-3d0c2b4a5e97";
-var failures = 0;
-
-function check(ok, what) {
-  if (!ok) {
-    WScript.Echo("xu.js: FAILED: " + what);
-    failures++;
-  }
-}
 function items(list) { return new VBArray(list).toArray(); }
 function camera(name) {
   var names = items(lumora.CamNameList);

@@ -3,17 +3,8 @@
 ' DVidCapCtrl's Xu* members. Units and controls, raw and named reads and
 ' writes, and errors that name what was wrong. Prints "xu.vbs: ok" at the
 ' end when every check held.
-Option Explicit
-Dim failures : failures = 0
 Const LED = "63610682-5070-49ab-b8cc-b3855e8d221f"
 Const FOV = "49e40215-f434-47fe-b158-0e885023e51b"
-
-Sub Check(ok, what)
-  If Not ok Then
-    WScript.Echo "xu.vbs: FAILED: " & what
-    failures = failures + 1
-  End If
-End Sub
 
 Function Has(list, item)
   Dim x
