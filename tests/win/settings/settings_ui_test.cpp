@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "settings/settings_ids.h"
+#include "tests/win/ui_driver.h"
 
 namespace {
 
@@ -138,63 +139,18 @@ bool Rig(const char* what, const char* device) {
                  30000);
 }
 
-std::wstring Text(HWND hwnd) {
-  wchar_t buffer[4096] = {};
-  DWORD_PTR copied = 0;
-  if (!SendMessageTimeoutW(hwnd, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer), SMTO_NORMAL,
-                           10000, &copied)) {
-    return L"<no answer>";
-  }
-  return std::wstring(buffer, copied);
-}
-
-// Sends a message from a helper thread and, meanwhile, fills in and accepts
-// the file dialog of the settings program when one opens.
-struct Call {
-  HWND target;
-  UINT message;
-  WPARAM wparam;
-  LPARAM lparam;
-};
-DWORD WINAPI SendFromThread(void* p) {
-  auto* c = static_cast<Call*>(p);
-  SendMessageW(c->target, c->message, c->wparam, c->lparam);
-  return 0;
-}
+std::wstring Text(HWND hwnd) { return lumora::test::WindowText(hwnd); }
 
 class Settings {
  public:
   bool Start() {
-    STARTUPINFOW si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    std::wstring command = L"\"" + g_exe + L"\"";
-    if (!CreateProcessW(g_exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &si, &pi)) {
-      return false;
-    }
-    process_ = pi.hProcess;
-    CloseHandle(pi.hThread);
-    id_ = pi.dwProcessId;
-    WaitForInputIdle(process_, 30000);
-    WaitFor(
-        [&] {
-          HWND found = FindWindowW(LUMORA_SETTINGS_WINDOW_CLASS, LUMORA_SETTINGS_CAPTION);
-          DWORD owner = 0;
-          if (found != nullptr && GetWindowThreadProcessId(found, &owner) && owner == id_) {
-            form_ = found;
-          }
-          return form_ != nullptr;
-        },
-        30000);
-    return form_ != nullptr;
-  }
-  ~Settings() {
-    if (process_ != nullptr) CloseHandle(process_);
+    if (!program_.Start(g_exe, LUMORA_SETTINGS_WINDOW_CLASS, LUMORA_SETTINGS_CAPTION)) return false;
+    form_ = program_.Window();
+    return true;
   }
 
   HWND Form() const { return form_; }
-  HANDLE Process() const { return process_; }
+  HANDLE Process() const { return program_.Process(); }
   HWND Item(int id) const { return GetDlgItem(form_, id); }
   HWND Panel() const { return Item(IDC_PANEL); }
   std::wstring Status() const { return Text(Item(IDC_STATUS)); }
@@ -214,35 +170,20 @@ class Settings {
   // in and is accepted. False when the call does not finish.
   bool Deliver(HWND target, UINT message, WPARAM wparam, LPARAM lparam,
                const wchar_t* dialogTitle = nullptr, const std::wstring& path = L"") {
-    auto* call = new Call{target, message, wparam, lparam};
-    HANDLE thread = CreateThread(nullptr, 0, &SendFromThread, call, 0, nullptr);
-    if (thread == nullptr) {
-      delete call;
-      return false;
-    }
-    bool answered = false;
-    for (int i = 0; i < 600; ++i) {
-      if (WaitForSingleObject(thread, 50) == WAIT_OBJECT_0) {
-        CloseHandle(thread);
-        delete call;
-        return true;
-      }
-      if (dialogTitle == nullptr || answered) continue;
+    bool answered = dialogTitle == nullptr;
+    return lumora::test::SendWhile(target, message, wparam, lparam, [&] {
+      if (answered) return;
       HWND box = FindWindowW(L"#32770", dialogTitle);
-      DWORD owner = 0;
-      if (box != nullptr && GetWindowThreadProcessId(box, &owner) && owner == id_) {
-        Sleep(300);  // let the dialog fill itself first
-        // The file name box: a combo box (cmb13) or an edit (edt1).
-        HWND name = GetDlgItem(box, 0x47C);
-        if (name == nullptr) name = GetDlgItem(box, 0x480);
-        SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
-        PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
-        answered = true;
-      }
-    }
-    CloseHandle(thread);  // left running: the test fails anyway
-    return false;
+      if (!program_.Owns(box)) return;
+      Sleep(300);  // let the dialog fill itself first
+      // The file name box: a combo box (cmb13) or an edit (edt1).
+      HWND name = GetDlgItem(box, 0x47C);
+      if (name == nullptr) name = GetDlgItem(box, 0x480);
+      SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+      PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+      answered = true;
+    });
   }
   bool Click(HWND button, const wchar_t* dialogTitle = nullptr, const std::wstring& path = L"") {
     return Deliver(button, BM_CLICK, 0, 0, dialogTitle, path);
@@ -275,8 +216,7 @@ class Settings {
   long Shown(int row) const { return std::wcstol(Text(Part(row, ROW_NUMBER)).c_str(), nullptr, 10); }
 
  private:
-  HANDLE process_ = nullptr;
-  DWORD id_ = 0;
+  lumora::test::UiProgram program_;
   HWND form_ = nullptr;
 };
 
