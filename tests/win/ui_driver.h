@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <string>
 
@@ -106,5 +108,30 @@ inline bool SendWhile(HWND target, UINT message, WPARAM wparam, LPARAM lparam,
   CloseHandle(thread);
   return false;
 }
+
+// A fixture whose tests share one started program (a class with Start()
+// and a window) and run in the order written, each building on what the
+// last one left. `what` names the window in the failure when it does not
+// appear.
+template <class Program>
+class SharedWindowTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    shared_ = new Program;
+    if (!shared_->Start()) {
+      delete shared_;
+      shared_ = nullptr;
+    }
+  }
+  static void TearDownTestSuite() {
+    delete shared_;
+    shared_ = nullptr;
+  }
+  void SetUp() override { ASSERT_NE(shared_, nullptr) << "the window did not appear"; }
+  Program& Shared() { return *shared_; }
+
+ private:
+  static inline Program* shared_ = nullptr;
+};
 
 }  // namespace lumora::test

@@ -103,8 +103,6 @@ class Probe {
   HWND form_ = nullptr;
 };
 
-Probe* g_probe = nullptr;
-
 std::vector<std::wstring> Lines(const std::wstring& text) {
   std::vector<std::wstring> lines;
   size_t start = 0;
@@ -129,21 +127,9 @@ void ExpectClean(const Outcome& outcome, const char* what) {
   }
 }
 
-class ProbeUi : public ::testing::Test {
+class ProbeUi : public lumora::test::SharedWindowTest<Probe> {
  protected:
-  static void SetUpTestSuite() {
-    g_probe = new Probe;
-    if (!g_probe->Start()) {
-      delete g_probe;
-      g_probe = nullptr;
-    }
-  }
-  static void TearDownTestSuite() {
-    delete g_probe;
-    g_probe = nullptr;
-  }
-  void SetUp() override { ASSERT_NE(g_probe, nullptr) << "the probe window did not appear"; }
-  Probe& probe() { return *g_probe; }
+  Probe& probe() { return Shared(); }
 };
 
 TEST_F(ProbeUi, WindowShowsItsControlsWithTheirTexts) {

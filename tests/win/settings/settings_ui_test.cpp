@@ -220,23 +220,9 @@ class Settings {
   HWND form_ = nullptr;
 };
 
-Settings* g_settings = nullptr;
-
-class SettingsUi : public ::testing::Test {
+class SettingsUi : public lumora::test::SharedWindowTest<Settings> {
  protected:
-  static void SetUpTestSuite() {
-    g_settings = new Settings;
-    if (!g_settings->Start()) {
-      delete g_settings;
-      g_settings = nullptr;
-    }
-  }
-  static void TearDownTestSuite() {
-    delete g_settings;
-    g_settings = nullptr;
-  }
-  void SetUp() override { ASSERT_NE(g_settings, nullptr) << "the settings window did not appear"; }
-  Settings& ui() { return *g_settings; }
+  Settings& ui() { return Shared(); }
 };
 
 TEST_F(SettingsUi, ListsTheCamerasAndShowsTheChosenOnesControls) {
