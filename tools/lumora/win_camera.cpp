@@ -277,6 +277,16 @@ bool ControlTarget::Present() {
   return false;
 }
 
+bool QuoteArgument(const std::wstring& arg, std::wstring* out) {
+  if (arg.find(L'"') != std::wstring::npos) return false;
+  std::wstring text = L"\"" + arg;
+  size_t slashes = 0;
+  for (auto it = arg.rbegin(); it != arg.rend() && *it == L'\\'; ++it) ++slashes;
+  text.append(slashes, L'\\');
+  *out += text + L"\"";
+  return true;
+}
+
 bool ReadFile(const std::string& path, std::string* text, std::string* error) {
   FILE* file = _wfopen(com::WidenUtf8(path).c_str(), L"rb");
   if (file == nullptr) {
