@@ -5,7 +5,7 @@ BUILD := build
 JOBS ?= 2
 CMAKE_GEN := -G Ninja
 
-.PHONY: all setup configure build test bench demo dist probe fuzz mutants format clean
+.PHONY: all setup configure build test bench demo dist probe settings fuzz mutants format clean
 
 all: build
 
@@ -58,6 +58,11 @@ demo: build
 # throwaway prefix $(BUILD)/probe-prefix (under Xvfb when there is no display).
 probe: build
 	scripts/probe-run $(abspath $(BUILD))
+
+# The settings window the same way (LumoraSettings.exe); without a display
+# the picture is $(BUILD)/settings-screenshot.png.
+settings: build
+	scripts/probe-run $(abspath $(BUILD)) win64 LumoraSettings
 
 # libFuzzer on every fuzz target of tests/fuzz, FUZZ_SECONDS each (clang, in
 # $(BUILD)/fuzz); failing inputs are left in $(BUILD)/fuzz/crashes/NAME/.

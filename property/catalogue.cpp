@@ -55,5 +55,20 @@ bool HasStandardUnits(int32_t publicChipset, int32_t property, Units units) {
   return false;
 }
 
+Group GroupOf(int32_t publicChipset, int32_t property) {
+  if (Find(property) == nullptr) return Group::kNone;
+  int32_t family = kFamilyStandard;
+  for (int32_t f = 0; f < kFamilies; ++f) {
+    if (kFamilyChipsets[f] == publicChipset) family = f;
+  }
+  // The route ranges of catalogue_gen.py: procamp from 0, videocontrol from
+  // 100, camera from 200, the private sets from 500.
+  const int32_t code = kFamilyCodes[family][static_cast<size_t>(property)];
+  if (code < 0) return Group::kNone;
+  if (code < 200) return Group::kImage;
+  if (code < 300) return Group::kCamera;
+  return Group::kVendor;
+}
+
 }  // namespace catalogue
 }  // namespace lumora

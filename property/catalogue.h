@@ -88,5 +88,12 @@ bool IsKept(int32_t property);
 // chipset and that route counts in the given units.
 bool HasStandardUnits(int32_t publicChipset, int32_t property, Units units);
 
+// Where a property sits on cameras of a public chipset, as a settings page
+// groups it: the image controls (the video proc-amp and video-control
+// routes), the camera controls (the camera-control route) and the vendor's
+// own (a private set). kNone for a property without a route there.
+enum class Group : uint8_t { kNone, kImage, kCamera, kVendor };
+Group GroupOf(int32_t publicChipset, int32_t property);
+
 }  // namespace catalogue
 }  // namespace lumora

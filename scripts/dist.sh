@@ -17,7 +17,7 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/win64/CMakeCache.
 SOURCE_DATE_EPOCH=$(git -C "$source" log -1 --format=%ct 2>/dev/null || echo 315532800)
 export SOURCE_DATE_EPOCH
 
-shipped=(Lumora.dll LumoraSim.dll LumoraProbe.exe lumora.exe)
+shipped=(Lumora.dll LumoraSim.dll LumoraProbe.exe LumoraSettings.exe lumora.exe)
 docs=(README.md CHANGELOG.md LICENSE)
 for arch in win32 win64; do
   mkdir -p "$dist/$arch"

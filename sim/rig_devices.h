@@ -64,8 +64,8 @@ std::string RigPresetFromEnvironment();
 // tool's own list leaves out devices it cannot use), CONTROL
 // "procamp/ID", "camera/ID" or "private/ID" (an id of the device's private
 // set), and FAULT "ignore-writes", "zero-step", "default-outside",
-// "fail-reads", "wide-range", "keep-outside" or "silent-reads" (a read that
-// succeeds without writing its outputs; see ControlFaults). All or nothing: a
+// "fail-reads", "wide-range", "keep-outside", "silent-reads" (a read that
+// succeeds without writing its outputs) or "fail-writes" (see ControlFaults). All or nothing: a
 // malformed entry, or one naming a device or control that does not exist,
 // changes nothing and answers false. An empty text answers true.
 bool ApplyRigFaults(const std::string& text, const std::vector<RigDevice>& devices);

@@ -59,6 +59,7 @@ bool ApplyRigFaults(const std::string& text, const std::vector<RigDevice>& devic
       {"wide-range", &ControlFaults::wideRange},
       {"keep-outside", &ControlFaults::keepOutside},
       {"silent-reads", &ControlFaults::silentReads},
+      {"fail-writes", &ControlFaults::failWrites},
   };
   std::vector<Pending> pending;
   std::istringstream entries(text);

@@ -85,6 +85,7 @@ struct ControlFaults {
   bool keepOutside = false;        // a write above the maximum is accepted and kept as written
   bool junkOnFailedReads = false;  // a failing read first writes kJunk to its outputs
   bool silentReads = false;        // a read succeeds without writing its outputs
+  bool failWrites = false;         // writes fail (ERROR_GEN_FAILURE), support still claims them
 };
 
 // The maximum a range with these faults reports.
@@ -94,7 +95,8 @@ int32_t ReportedMax(int32_t min, int32_t max, const ControlFaults& faults);
 // its outputs.
 constexpr int32_t kJunk = static_cast<int32_t>(0xBAADF00Du);
 
-// Failure code of a read made to fail by ControlFaults::failReads.
+// Failure code of a read or write made to fail by ControlFaults::failReads or
+// ControlFaults::failWrites.
 constexpr HResult kGenFailure = static_cast<HResult>(0x8007001Fu);  // ERROR_GEN_FAILURE
 
 // A standard proc-amp or camera-control property.

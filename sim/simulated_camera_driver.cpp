@@ -75,6 +75,7 @@ HResult SimulatedCamera::ControlSet(bool camera, int32_t id, int32_t value, int3
   if (value < c.min || (value > ReportedMax(c.min, c.max, faults) && !faults.keepOutside)) {
     return hr::InvalidArg;
   }
+  if (faults.failWrites) return kGenFailure;
   if (faults.ignoreWrites) return hr::Ok;
   if (!faults.keepOutside) value = std::min(value, c.max);
   if ((flags != ks::kFlagsAuto && flags != ks::kFlagsManual) || (flags & c.capsFlags) == 0) {

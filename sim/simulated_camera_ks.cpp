@@ -145,6 +145,7 @@ HResult SimulatedCamera::AnswerPrivate(PrivateSet& set, uint32_t id, uint32_t fl
     if (privateRangeChecks && (value < prop.min || (value > reportedMax && !faults.keepOutside))) {
       return hr::InvalidArg;
     }
+    if (faults.failWrites) return kGenFailure;
     if (faults.ignoreWrites) return hr::Ok;
     prop.value = faults.wideRange ? std::min(value, prop.max) : value;
     return hr::Ok;

@@ -154,7 +154,7 @@ def wxs(version, build, product_code, folder):
                    for i, p in zip(xu_ids["64"], definitions))
     xu32 = "".join(component(i, file(i, p, os.path.basename(p)), win64=False)
                    for i, p in zip(xu_ids["32"], definitions))
-    all_components = (["Lumora64", "Lumora32", "Tool", "Probe", "StartMenu"] +
+    all_components = (["Lumora64", "Lumora32", "Tool", "Probe", "Settings", "StartMenu"] +
                       xu_ids["64"] + xu_ids["32"] +
                       ["Doc_" + re.sub(r"\W", "_", os.path.basename(p)) for p in top_docs] +
                       ["Docs_" + re.sub(r"\W", "_", os.path.basename(p)) for p in docs])
@@ -174,6 +174,7 @@ def wxs(version, build, product_code, folder):
      {lumora64}
      {tool}
      {probe}
+     {settings}
      {doc_components}
      <Directory Id="DOCSDIR" Name="docs">{docs_folder}</Directory>
      <Directory Id="XUDIR64" Name="xu-definitions">{xu64}</Directory>
@@ -185,6 +186,8 @@ def wxs(version, build, product_code, folder):
    <Directory Id="ProgramMenuFolder">
     <Directory Id="MENUDIR" Name="Lumora">
      <Component Id="StartMenu" Guid="{menu_guid}" Win64="yes">
+      <Shortcut Id="SettingsShortcut" Name="Lumora Settings" Description="Set up a camera"
+                Target="[#LumoraSettings.exe]" WorkingDirectory="INSTALLDIR"/>
       <Shortcut Id="ProbeShortcut" Name="Lumora Probe" Description="Lumora camera test program"
                 Target="[#LumoraProbe.exe]" WorkingDirectory="INSTALLDIR"/>
       <RemoveFolder Id="MENUDIR" On="uninstall"/>
@@ -203,6 +206,8 @@ def wxs(version, build, product_code, folder):
                                                 "Lumora.dll")),
            tool=component("Tool", file("lumora.exe", os.path.join(win64, "lumora.exe"))),
            probe=component("Probe", file("LumoraProbe.exe", os.path.join(win64, "LumoraProbe.exe"))),
+           settings=component("Settings", file("LumoraSettings.exe",
+                                               os.path.join(win64, "LumoraSettings.exe"))),
            lumora32=component("Lumora32", file("Lumora32.dll", os.path.join(win32, "Lumora.dll"),
                                                 "Lumora.dll"), win64=False),
            doc_components=doc_components, docs_folder=docs_folder, xu64=xu64, xu32=xu32,

@@ -21,7 +21,7 @@ import uuid
 
 MACHINES = {"win32": (0x14C, 0x10B), "win64": (0x8664, 0x20B)}
 RT_VERSION = 16
-BINARIES = ["Lumora.dll", "LumoraSim.dll", "lumora.exe", "LumoraProbe.exe"]
+BINARIES = ["Lumora.dll", "LumoraSim.dll", "lumora.exe", "LumoraProbe.exe", "LumoraSettings.exe"]
 
 faults = []
 

@@ -148,5 +148,25 @@ TEST(RigFaults, AppliedOnlyWhenTheWholeListIsRight) {
   EXPECT_TRUE(sim::ApplyRigFaults("", devices));
 }
 
+// "fail-writes": the control still claims writes, but every write fails with
+// the device's general failure and the value stays; reads go on working.
+TEST(RigFaults, FailWritesRefusesStandardAndPrivateWritesAndKeepsTheValue) {
+  std::vector<sim::RigDevice> devices;
+  ASSERT_TRUE(sim::MakeRigDevices("default", &devices));
+  ASSERT_TRUE(sim::ApplyRigFaults("2:procamp/0:fail-writes,2:private/3:fail-writes", devices));
+  sim::SimulatedCamera& cam = *devices[1].camera;
+  const int32_t before = cam.procAmp.at(0).value;
+  EXPECT_EQ(cam.ControlSet(false, 0, before == 10 ? 11 : 10, 2), sim::kGenFailure);
+  int32_t value = 0, flags = 0;
+  ASSERT_EQ(cam.ControlGet(false, 0, &value, &flags), hr::Ok);
+  EXPECT_EQ(value, before);
+  // Another control of the same camera is untouched by the fault.
+  EXPECT_EQ(cam.ControlSet(false, 1, 10, 2), hr::Ok);
+  EXPECT_EQ(cam.procAmp.at(1).value, 10);
+  bool privateFault = false;
+  for (auto& [set, s] : cam.privateSets) privateFault |= s.faults[3].failWrites;
+  EXPECT_TRUE(privateFault);
+}
+
 }  // namespace
 }  // namespace lumora

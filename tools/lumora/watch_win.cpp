@@ -166,21 +166,10 @@ class ComHost : public cli::WatchHost {
   bool listFailureSaid_ = false;
 };
 
-// A command-line argument as CommandLineToArgvW reads it back.
-bool Quote(const std::wstring& arg, std::wstring* out) {
-  if (arg.find(L'"') != std::wstring::npos) return false;
-  std::wstring text = L"\"" + arg;
-  size_t slashes = 0;
-  for (auto it = arg.rbegin(); it != arg.rend() && *it == L'\\'; ++it) ++slashes;
-  text.append(slashes, L'\\');
-  *out += text + L"\"";
-  return true;
-}
-
 int Install(const cli::WatchOptions& options) {
   std::wstring exe;
   std::wstring command;
-  if (FAILED(com::ModuleFileName(nullptr, &exe)) || !Quote(exe, &command)) {
+  if (FAILED(com::ModuleFileName(nullptr, &exe)) || !QuoteArgument(exe, &command)) {
     Fail("cannot tell the path of lumora.exe");
     return kExitFailed;
   }
@@ -193,7 +182,7 @@ int Install(const cli::WatchOptions& options) {
     wchar_t full[4096];
     DWORD m = GetFullPathNameW(com::WidenUtf8(p).c_str(), 4096, full, nullptr);
     command += L" ";
-    if (m == 0 || m >= 4096 || !Quote(full, &command)) {
+    if (m == 0 || m >= 4096 || !QuoteArgument(full, &command)) {
       Fail("cannot use the path %s in a start-up entry", p.c_str());
       return kExitFailed;
     }

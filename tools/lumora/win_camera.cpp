@@ -8,7 +8,7 @@
 #include "property/catalogue.h"
 #include "tools/cli_args.h"
 #include "tools/json_output.h"
-#include "tools/lumora/xu_win.h"
+#include "tools/lumora/xu_source_win.h"
 #include "tools/profile.h"
 
 namespace lumora::tool {
@@ -277,6 +277,16 @@ bool ControlTarget::Present() {
     if (cli::EqualNoCase(c.id.devicePath, devicePath_)) return true;
   }
   return false;
+}
+
+bool QuoteArgument(const std::wstring& arg, std::wstring* out) {
+  if (arg.find(L'"') != std::wstring::npos) return false;
+  std::wstring text = L"\"" + arg;
+  size_t slashes = 0;
+  for (auto it = arg.rbegin(); it != arg.rend() && *it == L'\\'; ++it) ++slashes;
+  text.append(slashes, L'\\');
+  *out += text + L"\"";
+  return true;
 }
 
 bool ReadFile(const std::string& path, std::string* text, std::string* error) {

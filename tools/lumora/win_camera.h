@@ -134,6 +134,10 @@ class OwnedTarget : public ControlTarget {
   ComPtr<IDVidCapCtrl> ctrl_;
 };
 
+// Appends a command-line argument in quotes, as CommandLineToArgvW reads it
+// back; false (nothing appended) for a text holding a double quote.
+bool QuoteArgument(const std::wstring& arg, std::wstring* out);
+
 // Reads a whole file (at most 1 MiB, enough for any profile).
 bool ReadFile(const std::string& path, std::string* text, std::string* error);
 

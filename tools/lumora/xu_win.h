@@ -1,6 +1,5 @@
-// The lumora tool's extension-unit controls through the control object's
-// IDVidCapCtrl3 (VARIANT arrays of GUID strings, selectors and bytes), and
-// the commands that use them: "xu", and "get" / "set" by a control's name.
+// The lumora tool's commands of extension-unit controls: "xu", and "get" /
+// "set" by a control's name.
 #pragma once
 
 #include <memory>
@@ -8,13 +7,10 @@
 
 #include "tools/cli_args.h"
 #include "tools/lumora/win_camera.h"
+#include "tools/lumora/xu_source_win.h"
 #include "tools/xu_tool.h"
 
 namespace lumora::tool {
-
-// The extension-unit calls of a control; null when the library has no
-// IDVidCapCtrl3 (an older Lumora.dll).
-std::unique_ptr<xutool::XuSource> OpenXu(IDVidCapCtrl* ctrl);
 
 // "lumora xu CAM [get GUID SELECTOR | set GUID SELECTOR HEX] [--json]".
 int RunXu(const cli::Invocation& inv);

@@ -140,6 +140,14 @@ typelib=$(w reg query 'HKLM\Software\Classes\TypeLib\{BF8A8824-6A64-4CFD-B609-6B
 echo "$typelib" | grep -A2 -E '\\win64$' | grep -q -F 'C:\Program Files\Lumora\Lumora.dll' ||
   fail "type library not registered for 64-bit clients"
 [ "$(system_path)" = 'C:\Program Files\Lumora\;'"$path_before" ] || fail "system PATH: '$(system_path)'"
+# The programs and their Start-menu entries.
+for f in lumora.exe LumoraProbe.exe LumoraSettings.exe; do
+  [ -f "$target/$f" ] || fail "$f is not installed"
+done
+for entry in "Lumora Settings" "Lumora Probe"; do
+  [ -n "$(find "$drive" -path "*Start Menu/Programs/Lumora/$entry.lnk" 2>/dev/null)" ] ||
+    fail "no Start-menu entry \"$entry\""
+done
 snapshot "$work/installed"
 # The 32-bit type library, registered by the installer's Registry rows:
 # TypeLib is one key for both views (Windows and Wine share it), so the

@@ -19,6 +19,7 @@
 
 #include "probe/probe_ids.h"
 #include "tests/report_labels.h"
+#include "tests/win/ui_driver.h"
 
 namespace {
 
@@ -26,13 +27,6 @@ std::wstring g_probePath;
 std::wstring g_markerPath;
 
 std::wstring Widen(const std::string& s) { return std::wstring(s.begin(), s.end()); }
-
-struct Handle {
-  HANDLE h = nullptr;
-  ~Handle() {
-    if (h != nullptr && h != INVALID_HANDLE_VALUE) CloseHandle(h);
-  }
-};
 
 // What a message to the probe led to: the message boxes it raised on the
 // way (their texts), each answered with OK.
@@ -44,45 +38,18 @@ struct Outcome {
 class Probe {
  public:
   bool Start() {
-    STARTUPINFOW si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    std::wstring command = L"\"" + g_probePath + L"\"";
-    if (!CreateProcessW(g_probePath.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &si, &pi)) {
-      return false;
-    }
-    process_.h = pi.hProcess;
-    CloseHandle(pi.hThread);
-    processId_ = pi.dwProcessId;
-    WaitForInputIdle(process_.h, 30000);
-    for (int i = 0; i < 600 && form_ == nullptr; ++i) {
-      HWND found = FindWindowW(LUMORA_PROBE_WINDOW_CLASS, LUMORA_PROBE_CAPTION);
-      DWORD owner = 0;
-      if (found != nullptr && GetWindowThreadProcessId(found, &owner) && owner == processId_) {
-        form_ = found;
-      } else {
-        Sleep(50);
-      }
-    }
-    return form_ != nullptr;
+    if (!program_.Start(g_probePath, LUMORA_PROBE_WINDOW_CLASS, LUMORA_PROBE_CAPTION)) return false;
+    form_ = program_.Window();
+    return true;
   }
 
   HWND Form() const { return form_; }
   HWND Item(int id) const { return GetDlgItem(form_, id); }
-  HANDLE Process() const { return process_.h; }
+  HANDLE Process() const { return program_.Process(); }
 
   std::wstring Text(int id) const { return WindowText(Item(id)); }
 
-  static std::wstring WindowText(HWND hwnd) {
-    wchar_t buffer[8192] = {};
-    DWORD_PTR copied = 0;
-    if (!SendMessageTimeoutW(hwnd, WM_GETTEXT, 8192, reinterpret_cast<LPARAM>(buffer), SMTO_NORMAL,
-                             10000, &copied)) {
-      return L"<no answer>";
-    }
-    return std::wstring(buffer, copied);
-  }
+  static std::wstring WindowText(HWND hwnd) { return lumora::test::WindowText(hwnd); }
 
   void SetText(int id, const wchar_t* text) {
     SendMessageW(Item(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
@@ -104,47 +71,19 @@ class Probe {
     return SendMessageW(Item(IDC_LIST1), LB_GETITEMDATA, index, 0);
   }
 
-  // Sends a message from a helper thread (the probe's handler may sit in a
-  // message box meanwhile) and answers every message box of the probe with
-  // OK until the handler is done.
-  template <typename C>
-  static DWORD WINAPI SendFromThread(void* p) {
-    auto* c = static_cast<C*>(p);
-    SendMessageW(c->target, c->message, c->wparam, c->lparam);
-    return 0;
-  }
+  // Sends a message (the probe's handler may sit in a message box
+  // meanwhile) and answers every message box of the probe with OK until the
+  // handler is done.
   Outcome Deliver(HWND target, UINT message, WPARAM wparam, LPARAM lparam) {
-    struct Call {
-      HWND target;
-      UINT message;
-      WPARAM wparam;
-      LPARAM lparam;
-    };
-    // Freed once the call is done; left to the thread if the probe hangs.
-    auto* call = new Call{target, message, wparam, lparam};
-    Handle thread;
-    thread.h = CreateThread(nullptr, 0, &SendFromThread<Call>, call, 0, nullptr);
     Outcome outcome;
-    if (thread.h == nullptr) {
-      delete call;
-      return outcome;
-    }
-    for (int i = 0; i < 1200; ++i) {
-      if (WaitForSingleObject(thread.h, 50) == WAIT_OBJECT_0) {
-        delete call;
-        outcome.finished = true;
-        return outcome;
-      }
+    outcome.finished = lumora::test::SendWhile(target, message, wparam, lparam, [&] {
       HWND box = FindWindowW(L"#32770", LUMORA_PROBE_ERROR_TITLE);
-      DWORD owner = 0;
-      if (box != nullptr && GetWindowThreadProcessId(box, &owner) && owner == processId_) {
-        outcome.messageBoxes.push_back(WindowText(GetDlgItem(box, 0xFFFF)));
-        PostMessageW(box, WM_COMMAND, IDOK, 0);
-        // Wait for the box to go before looking again.
-        for (int j = 0; j < 100 && IsWindow(box); ++j) Sleep(50);
-      }
-    }
-    // Leave the thread be; the process ends soon after a failure.
+      if (!program_.Owns(box)) return;
+      outcome.messageBoxes.push_back(WindowText(GetDlgItem(box, 0xFFFF)));
+      PostMessageW(box, WM_COMMAND, IDOK, 0);
+      // Wait for the box to go before looking again.
+      for (int j = 0; j < 100 && IsWindow(box); ++j) Sleep(50);
+    });
     return outcome;
   }
 
@@ -160,12 +99,9 @@ class Probe {
   }
 
  private:
-  Handle process_;
-  DWORD processId_ = 0;
+  lumora::test::UiProgram program_;
   HWND form_ = nullptr;
 };
-
-Probe* g_probe = nullptr;
 
 std::vector<std::wstring> Lines(const std::wstring& text) {
   std::vector<std::wstring> lines;
@@ -191,21 +127,9 @@ void ExpectClean(const Outcome& outcome, const char* what) {
   }
 }
 
-class ProbeUi : public ::testing::Test {
+class ProbeUi : public lumora::test::SharedWindowTest<Probe> {
  protected:
-  static void SetUpTestSuite() {
-    g_probe = new Probe;
-    if (!g_probe->Start()) {
-      delete g_probe;
-      g_probe = nullptr;
-    }
-  }
-  static void TearDownTestSuite() {
-    delete g_probe;
-    g_probe = nullptr;
-  }
-  void SetUp() override { ASSERT_NE(g_probe, nullptr) << "the probe window did not appear"; }
-  Probe& probe() { return *g_probe; }
+  Probe& probe() { return Shared(); }
 };
 
 TEST_F(ProbeUi, WindowShowsItsControlsWithTheirTexts) {
