@@ -11,6 +11,11 @@ const char* PropertyName(int32_t property) {
   return catalogue::kRows[property].name;
 }
 
+const char* PropertyTitle(int32_t property) {
+  if (property < 0 || property >= catalogue::kNamed) return nullptr;
+  return catalogue::kRows[property].title;
+}
+
 int32_t PropertyFromName(const char* name) {
   if (name == nullptr) return -1;
   std::string_view text(name);

@@ -30,6 +30,7 @@ struct Row {
   uint8_t reach;
   int32_t route;  // the standard route as a property code, -1 for none
   Units units;
+  const char* title;  // in words, for windows; nullptr for a row without a name
 };
 
 struct NamedValue {
@@ -63,6 +64,9 @@ constexpr KnownChipsetCat PublicChipset(int32_t internal) {
 // Catalogue name of a property value 0..31 without the VCP_ prefix (the first
 // name where a value has aliases: "Iris" for 30), or nullptr.
 const char* PropertyName(int32_t property);
+// What a person reads for a named property in a window ("White balance
+// red" for WhiteBalRed); nullptr where PropertyName is.
+const char* PropertyTitle(int32_t property);
 
 // Catalogue value of a name with or without the VCP_ prefix, compared without
 // regard to case (aliases included); -1 when unknown.

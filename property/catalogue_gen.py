@@ -52,7 +52,7 @@ def load(path):
     names = set()
     for value, p in enumerate(cat["properties"]):
         where = f"row {value} ({p.get('name', 'unnamed')})"
-        unknown = set(p) - {"name", "aliases", "label", "kind", "kept", "auto_order", "reach",
+        unknown = set(p) - {"name", "aliases", "label", "title", "kind", "kept", "auto_order", "reach",
                             "route", "families", "units"}
         if unknown:
             fail(f"{where}: unknown fields {sorted(unknown)}")
@@ -66,6 +66,9 @@ def load(path):
             fail(f"{where}: aliases without a name")
         p.setdefault("label", p.get("name", ""))
         p.setdefault("kind", "setting")
+        p.setdefault("title", p.get("name", ""))
+        if "title" in p and p["title"] and not re.fullmatch(r"[A-Za-z0-9][A-Za-z0-9 /-]*", p["title"]):
+            fail(f"{where}: the title is words of letters, digits, spaces, '/' and '-'")
         if not 0 < len(p["label"]) <= LABEL_WIDTH:
             fail(f"{where}: the label has 1 to {LABEL_WIDTH} characters")
         if p["kind"] not in KINDS:
@@ -156,7 +159,8 @@ def core_header(cat):
         name = c_string(p["name"]) if "name" in p else "nullptr"
         out.append(f"    {{{name}, {c_string(p['label'].ljust(LABEL_WIDTH))}, "
                    f"Kind::k{p['kind'].capitalize()}, {str(kept).lower()}, {reach}, "
-                   f"{p['codes'][0]}, Units::{UNITS[p.get('units')]}}},  // {value}")
+                   f"{p['codes'][0]}, Units::{UNITS[p.get('units')]}, "
+                   f"{c_string(p['title']) if p['title'] else 'nullptr'}}},  // {value}")
     out += ["};", "", "// Names and aliases in published order: the first of a value names it.",
             "constexpr NamedValue kNames[] = {"]
     out += [f"    {{{c_string(n[4:])}, {v}}}," for n, v in enums["VidCapProperty"]]

@@ -665,7 +665,7 @@ void SettingsWindow::BuildRows() {
     if (FAILED(target_->Range(p, &min, &max, &step, &def))) continue;
     Row row;
     row.property = p;
-    row.name = lumora::PropertyName(p);
+    row.name = lumora::PropertyTitle(p);
     const catalogue::Group g = catalogue::GroupOf(chipset_, p);
     row.group = GroupOf(g);
     row.style = StyleOf(min, max);

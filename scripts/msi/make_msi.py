@@ -23,8 +23,9 @@ libraries or custom actions, so msibuild adds those table rows afterwards:
                separator, which its cmd then stops searching at, and leaves
                one behind on uninstall; it prepends exactly);
   CustomAction "lumora watch --stop" for the uninstalling user before
-               anything is unregistered, "lumora watch --uninstall" before
-               the files go (not on upgrade).
+               anything is unregistered (also when a newer version
+               replaces this one), "lumora watch --uninstall" before the
+               files go (not on upgrade).
 Nothing of Lumora runs to register it.
 """
 import glob
@@ -295,12 +296,17 @@ def main(build, out, version=None):
         import_table(msi, work, "CustomAction", actions + idt_rows([
             ["LumoraWatchStop", str(18 | 0x40 | 0x400), "lumora.exe", "watch --stop", ""],
             ["LumoraWatchUninstall", str(18 | 0x40 | 0x400), "lumora.exe", "watch --uninstall", ""]]))
+        # The watch stops whenever the product goes, also when a newer
+        # version removes it (its lumora.exe is about to be replaced; the
+        # logon entry starts the new one at the next logon); the logon entry
+        # goes only with a real uninstall.
+        removing = 'REMOVE~="ALL"'
         uninstalling = 'REMOVE~="ALL" AND NOT UPGRADINGPRODUCTCODE'
         sequence = export_table(msi, "InstallExecuteSequence")
         import_table(msi, work, "InstallExecuteSequence", sequence + idt_rows([
             ["UnregisterTypeLibraries", "", "2500"],
             ["RemoveEnvironmentStrings", "", "3300"],
-            ["LumoraWatchStop", uninstalling, "1550"],
+            ["LumoraWatchStop", removing, "1550"],
             ["LumoraWatchUninstall", uninstalling, "3460"],
             ["RegisterTypeLibraries", "", "5100"],
             ["WriteEnvironmentStrings", "", "5200"]]))

@@ -64,7 +64,7 @@ code, _, forms = run(changed)
 core = forms.get("core", "")
 expect('{"Setting", "*Setting          ", Kind::kReadonly, true,' in core,
        "a changed kind reaches the core's row")
-expect(", 10, Units::kNone},  // 16" in core, "a changed route reaches the core's row")
+expect(", 10, Units::kNone, \"Gain\"},  // 16" in core, "a changed route reaches the core's row")
 
 # Descriptions the generator refuses, each with its reason.
 def broken(change, reason):

@@ -75,6 +75,23 @@ TEST(Catalogue, ReportLabelsAreOneWidth) {
   EXPECT_EQ(ReportName(-1), "");
 }
 
+// A window finds and shows a property by its title: every named property
+// has one of its own, in words where the name runs them together.
+TEST(Catalogue, EveryNamedPropertyHasItsOwnTitle) {
+  std::set<std::string> titles;
+  for (int32_t p = 0; p < kCatalogueSize; ++p) {
+    if (PropertyName(p) == nullptr) {
+      EXPECT_EQ(PropertyTitle(p), nullptr) << p;
+      continue;
+    }
+    ASSERT_NE(PropertyTitle(p), nullptr) << p;
+    EXPECT_TRUE(titles.insert(PropertyTitle(p)).second) << PropertyTitle(p) << " repeats";
+  }
+  EXPECT_STREQ(PropertyTitle(VCP_WhiteBalRed), "White balance red");
+  EXPECT_EQ(PropertyTitle(kCatalogueSize), nullptr);
+  EXPECT_EQ(PropertyTitle(-1), nullptr);
+}
+
 TEST(Catalogue, ChipsetNames) {
   EXPECT_STREQ(ChipsetName(CSX_SAA8116), "SAA8116");
   EXPECT_STREQ(ChipsetName(CSX_Unknown), "unknown");

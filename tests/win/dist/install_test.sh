@@ -11,10 +11,11 @@
 #      from the PATH;
 #   4. the same package again repairs (a deleted file comes back) and still
 #      one product;
-#   5. uninstall with a logon entry of "lumora watch --install" and the
-#      installed lumora watching a camera of the simulated rig (the build's
-#      LumoraSim.dll serving the prefix for the while): the watch has stopped
-#      by the end of the uninstall, and with the rig taken out again the
+#   5. a newer version over this one, then uninstall, each with a logon
+#      entry of "lumora watch --install" and the installed lumora watching a
+#      camera of the simulated rig (the build's LumoraSim.dll serving the
+#      prefix for the while): the watch has stopped by the end of the
+#      upgrade and of the uninstall, and with the rig taken out again the
 #      files and the registry are as before the first install (differences
 #      named).
 # usage: install_test.sh SOURCE_DIR BUILD_ROOT WORK_DIR
@@ -51,6 +52,8 @@ rm -rf "$work" && mkdir -p "$work"
 echo "== packages"
 "$source/scripts/msi/make_msi.py" "$build" "$work/new.msi" || exit 1
 "$source/scripts/msi/make_msi.py" "$build" "$work/old.msi" 1.0.0.1 || exit 1
+"$source/scripts/msi/make_msi.py" "$build" "$work/newer.msi" 99.0.0.0 || exit 1
+newer='Z:'$(echo "$work/newer.msi" | tr / '\\')
 new='Z:'$(echo "$work/new.msi" | tr / '\\')
 old='Z:'$(echo "$work/old.msi" | tr / '\\')
 
@@ -212,7 +215,7 @@ w msiexec /i "$new" /qn || fail "msiexec /i again: exit $?"
 [ -f "$target/lumora.exe" ] || fail "installing again did not repair lumora.exe"
 [ "$(products)" = "$version" ] || fail "after installing again: products '$(products)'"
 
-echo "== 5. uninstall while lumora watch runs"
+echo "== 5. upgrade and uninstall while lumora watch runs"
 printf 'lumora-profile 1\nCamera = Philips ToUcam Pro Camera\nVidPid = VID_0471&PID_0311\nSerial = 2a4c6e8\nBrightness = 17\nend\n' \
   >"$drive/profile.txt"
 w cmd /c 'lumora watch --install C:\profile.txt'
@@ -224,33 +227,48 @@ rig() { "$source/scripts/sim-rig" "$1" win64 "$prefix" ${2:+"$2"} >/dev/null; }
 rig install "$build/win64/bin/LumoraSim.dll" || fail "the rig could not be installed"
 # It looks for cameras every 10 ms (the shortest interval), so a moment of
 # the uninstall in which the library is gone and the watch still runs shows.
-"$loader" 'C:\Program Files\Lumora\lumora.exe' watch 'C:\profile.txt' --interval 10 \
-  </dev/null >"$work/watch.out" 2>&1 &
-watch_pid=$!
-deadline=$(($(date +%s) + 30))
-until grep -q 'serial 2a4c6e8.*profile.txt: 1 applied' "$work/watch.out"; do
-  if [ "$(date +%s)" -ge "$deadline" ] || ! kill -0 $watch_pid 2>/dev/null; then
-    fail "the installed lumora watch did not apply the profile to the rig camera"
-    break
+start_watch() {
+  "$loader" 'C:\Program Files\Lumora\lumora.exe' watch 'C:\profile.txt' --interval 10 \
+    </dev/null >"$work/watch.out" 2>&1 &
+  watch_pid=$!
+  local deadline=$(($(date +%s) + 30))
+  until grep -q 'serial 2a4c6e8.*profile.txt: 1 applied' "$work/watch.out"; do
+    if [ "$(date +%s)" -ge "$deadline" ] || ! kill -0 $watch_pid 2>/dev/null; then
+      fail "the installed lumora watch did not apply the profile to the rig camera"
+      break
+    fi
+    sleep 0.1
+  done
+}
+start_watch
+# The watch has ended by the end of WHAT (its process may take a moment
+# more), said so, and never found the library gone: it was stopped before
+# the classes were taken away.
+watch_ended() {
+  local deadline=$(($(date +%s) + 10))
+  while kill -0 $watch_pid 2>/dev/null && [ "$(date +%s)" -lt "$deadline" ]; do sleep 0.1; done
+  if kill -0 $watch_pid 2>/dev/null; then
+    fail "lumora watch still runs after $1"
+    kill $watch_pid 2>/dev/null
   fi
-  sleep 0.1
-done
-w msiexec /x "$new" /qn || fail "msiexec /x: exit $?"
+  wait $watch_pid 2>/dev/null
+  tr -d '\r' <"$work/watch.out"
+  grep -q 'watch stopped' "$work/watch.out" || fail "the watch did not end with 'watch stopped' ($1)"
+  ! grep -q 'cannot list the cameras' "$work/watch.out" ||
+    fail "the watch outlived the library's registration ($1)"
+}
+# A newer version over this one stops the running watch too (its lumora.exe
+# is replaced). Windows keeps the logon entry then (the older product is
+# removed with UPGRADINGPRODUCTCODE set); Wine's msi removes it without that
+# property, so the uninstall-only action runs and the entry goes: not
+# checked here.
+w msiexec /i "$newer" /qn || fail "msiexec /i newer package: exit $?"
+[ "$(products)" = "99.0.0.0" ] || fail "after the newer package: products '$(products)'"
+watch_ended "the upgrade"
+start_watch
+w msiexec /x "$newer" /qn || fail "msiexec /x: exit $?"
 [ -z "$(products)" ] || fail "after uninstall: products '$(products)'"
-# The uninstall waited for the watch to stop; its process may take a moment
-# more to end.
-deadline=$(($(date +%s) + 10))
-while kill -0 $watch_pid 2>/dev/null && [ "$(date +%s)" -lt "$deadline" ]; do sleep 0.1; done
-if kill -0 $watch_pid 2>/dev/null; then
-  fail "lumora watch still runs after the uninstall"
-  kill $watch_pid 2>/dev/null
-fi
-wait $watch_pid 2>/dev/null
-tr -d '\r' <"$work/watch.out"
-grep -q 'watch stopped' "$work/watch.out" || fail "the watch did not end with 'watch stopped'"
-# Stopped before the uninstall takes its classes away, the watch never
-# finds the library gone.
-! grep -q 'cannot list the cameras' "$work/watch.out" || fail "the watch outlived the library's registration"
+watch_ended "the uninstall"
 rig uninstall || fail "the rig could not be taken out"
 rm -f "$drive/profile.txt" "$prefix/.lumora-prefix" "$prefix"/.lumora-sim-rig-saved-*
 path_after=$(system_path)
