@@ -345,6 +345,10 @@ IFACEMETHODIMP DVidCapCtrl::get_XuUnits(VARIANT* pVal) {
   if (!pVal) return E_POINTER;
   LUMORA_XU_MEMBER(Units(pVal));
 }
+IFACEMETHODIMP DVidCapCtrl::get_XuUnnamedNodes(VARIANT* pVal) {
+  if (!pVal) return E_POINTER;
+  LUMORA_XU_MEMBER(UnnamedNodes(pVal));
+}
 IFACEMETHODIMP DVidCapCtrl::get_XuControls(BSTR unit, VARIANT* pVal) {
   if (!pVal) return E_POINTER;
   LUMORA_XU_MEMBER(Controls(unit, pVal));

@@ -82,6 +82,7 @@ class DVidCapCtrl : public com::Dispatch<IDVidCapCtrl3>, public IConnectionPoint
   // IDVidCapCtrl3: the attached camera's extension units (XuSession). Before
   // attachment every member answers E_NOINTERFACE.
   IFACEMETHODIMP get_XuUnits(VARIANT* pVal) override;
+  IFACEMETHODIMP get_XuUnnamedNodes(VARIANT* pVal) override;
   IFACEMETHODIMP get_XuControls(BSTR unit, VARIANT* pVal) override;
   IFACEMETHODIMP get_XuLength(BSTR unit, LONG selector, LONG* pVal) override;
   IFACEMETHODIMP get_XuAccess(BSTR unit, LONG selector, LONG* pVal) override;

@@ -233,6 +233,9 @@ class LumoraCOM : public com::Dispatch<ILumoraCOM4> {
   IFACEMETHODIMP get_CamXu_Units(VARIANT* pVal) override {
     return OnControl3([&](IDVidCapCtrl3* c) { return c->get_XuUnits(pVal); });
   }
+  IFACEMETHODIMP get_CamXu_UnnamedNodes(VARIANT* pVal) override {
+    return OnControl3([&](IDVidCapCtrl3* c) { return c->get_XuUnnamedNodes(pVal); });
+  }
   IFACEMETHODIMP get_CamXu_Controls(BSTR unit, VARIANT* pVal) override {
     return OnControl3([&](IDVidCapCtrl3* c) { return c->get_XuControls(unit, pVal); });
   }

@@ -357,6 +357,19 @@ HRESULT XuSession::Units(VARIANT* out) noexcept {
   });
 }
 
+HRESULT XuSession::UnnamedNodes(VARIANT* out) noexcept {
+  if (!out) return E_POINTER;
+  return com::Guard([&]() -> HRESULT {
+    HRESULT hr = Ready();
+    if (FAILED(hr)) return hr;
+    std::vector<LONG> nodes;
+    for (const xu::UnitFacts& u : units_) {
+      if (!u.guid) nodes.push_back(static_cast<LONG>(u.nodeId));
+    }
+    return com::LongList(nodes.data(), static_cast<ULONG>(nodes.size()), out);
+  });
+}
+
 HRESULT XuSession::Controls(BSTR unit, VARIANT* out) noexcept {
   if (!out) return E_POINTER;
   return com::Guard([&]() -> HRESULT {

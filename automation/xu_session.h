@@ -37,6 +37,7 @@ class XuSession {
   enum class Fact { kMinimum, kMaximum, kResolution, kDefault };
 
   HRESULT Units(VARIANT* out) noexcept;
+  HRESULT UnnamedNodes(VARIANT* out) noexcept;
   HRESULT Controls(BSTR unit, VARIANT* out) noexcept;
   HRESULT Length(BSTR unit, LONG selector, LONG* out) noexcept;
   HRESULT Access(BSTR unit, LONG selector, LONG* out) noexcept;

@@ -65,8 +65,12 @@ std::string RigPresetFromEnvironment();
 // "procamp/ID", "camera/ID" or "private/ID" (an id of the device's private
 // set), and FAULT "ignore-writes", "zero-step", "default-outside",
 // "fail-reads", "wide-range", "keep-outside", "silent-reads" (a read that
-// succeeds without writing its outputs) or "fail-writes" (see ControlFaults). All or nothing: a
-// malformed entry, or one naming a device or control that does not exist,
+// succeeds without writing its outputs) or "fail-writes" (see ControlFaults).
+// Extension units: CONTROL "xu/UNIT.SELECTOR" (UNIT the unit's bUnitID) with
+// FAULT "stall", "timeout", "unsupported-id", "unsupported-set",
+// "length-changes" or "short-reply" (see XuFaults), and CONTROL "xu/UNIT"
+// with FAULT "no-set-list" (the unit's node does not list its GUID). All or
+// nothing: a malformed entry, or one naming a device or control that does not exist,
 // changes nothing and answers false. An empty text answers true.
 bool ApplyRigFaults(const std::string& text, const std::vector<RigDevice>& devices);
 

@@ -62,6 +62,7 @@ bool ApplyRigFaults(const std::string& text, const std::vector<RigDevice>& devic
       {"fail-writes", &ControlFaults::failWrites},
   };
   std::vector<Pending> pending;
+  std::vector<XuUnit*> silentUnits;
   std::istringstream entries(text);
   std::string entry;
   while (std::getline(entries, entry, ',')) {
@@ -77,6 +78,19 @@ bool ApplyRigFaults(const std::string& text, const std::vector<RigDevice>& devic
     }
     SimulatedCamera* cam = devices[static_cast<size_t>(place) - 1].camera.get();
     const size_t slash = control.find('/');
+    if (cam != nullptr && control.rfind("xu/", 0) == 0 && control.find('.') == std::string::npos) {
+      // xu/UNIT:no-set-list: the unit's node does not list its property
+      // sets (nothing else names the unit then).
+      int64_t unitId = 0;
+      if (fault != "no-set-list" || !ParseInteger(control.substr(3), 0, 255, &unitId)) return false;
+      XuUnit* unit = nullptr;
+      for (auto& [node, u] : cam->extensionUnits) {
+        if (u.unitId == unitId) unit = &u;
+      }
+      if (unit == nullptr) return false;
+      silentUnits.push_back(unit);
+      continue;
+    }
     if (cam != nullptr && control.rfind("xu/", 0) == 0) {
       // xu/UNIT.SELECTOR
       const size_t dot = control.find('.');
@@ -115,6 +129,7 @@ bool ApplyRigFaults(const std::string& text, const std::vector<RigDevice>& devic
     if (p.which == nullptr) return false;
     pending.push_back(p);
   }
+  for (XuUnit* unit : silentUnits) unit->listsSets = false;
   for (const Pending& p : pending) {
     if (p.xu != nullptr) {
       p.xu->*p.xuWhich = true;

@@ -144,6 +144,13 @@ TEST(RigExtensionUnits, FaultsAreAllOrNothing) {
   auto& cam = *devices[2].camera;
   EXPECT_NE(Ask(cam, kGet | kTopology, 2, kUnknown, 1, 0).returned,
             Ask(cam, kGet | kTopology, 2, kUnknown, 1, 0).returned);
+  // A unit whose node keeps its GUID to itself.
+  EXPECT_FALSE(ApplyRigFaults("3:xu/5:no-set-list,3:xu/5:melt", devices));
+  EXPECT_FALSE(ApplyRigFaults("3:xu/7:no-set-list", devices)) << "no unit 7";
+  EXPECT_EQ(Ask(cam, kSetSupport | kTopology, 2, Guid{}, 0, 16).result, hr::Ok);
+  ASSERT_TRUE(ApplyRigFaults("3:xu/5:no-set-list", devices));
+  EXPECT_EQ(Ask(cam, kSetSupport | kTopology, 2, Guid{}, 0, 16).result, kSetMissing);
+  EXPECT_EQ(Ask(cam, kGet | kTopology, 2, kUnknown, 1, 2).result, hr::Ok) << "its GUID still answers";
 }
 
 TEST(RigExtensionUnits, ValuesAreSavedAndForgottenWithPower) {

@@ -295,20 +295,31 @@ TEST_F(XuControlTest, ADriverFailureDropsWhatDiscoveryLearned) {
   EXPECT_FALSE(cam->Requests(sim::Op::Topology).empty());
 }
 
-// A unit that neither a definition nor the node's set list names is not
-// listed, but a GUID the caller gives finds the node that answers it.
+// A unit that neither a definition nor the node's set list names is listed
+// by its node alone, and a GUID the caller gives finds the node that
+// answers it.
 TEST_F(XuControlTest, AGuidTheCallerGivesFindsAnUnnamedUnit) {
   Attach("unknown");
+  const uint32_t node = cam->extensionUnits.begin()->first;
   cam->extensionUnits.begin()->second.listsSets = false;
-  Variant units;
+  Variant units, unnamed;
   ASSERT_EQ(xu->get_XuUnits(units.Get()), S_OK);
   EXPECT_EQ(units.Get()->parray->rgsabound[0].cElements, 0u);
+  ASSERT_EQ(xu->get_XuUnnamedNodes(unnamed.Get()), S_OK);
+  ASSERT_EQ(unnamed.Get()->parray->rgsabound[0].cElements, 1u);
+  LONG index = 0;
+  Variant first;
+  ASSERT_EQ(SafeArrayGetElement(unnamed.Get()->parray, &index, first.Get()), S_OK);
+  EXPECT_EQ(first.Get()->lVal, static_cast<LONG>(node));
   LONG length = 0;
   EXPECT_EQ(xu->get_XuLength(Bstr(kUnknown).Get(), 2, &length), S_OK);
   EXPECT_EQ(length, 46);
   Variant after;
   ASSERT_EQ(xu->get_XuUnits(after.Get()), S_OK);
   EXPECT_EQ(after.Get()->parray->rgsabound[0].cElements, 1u) << "listed once it is known";
+  Variant none;
+  ASSERT_EQ(xu->get_XuUnnamedNodes(none.Get()), S_OK);
+  EXPECT_EQ(none.Get()->parray->rgsabound[0].cElements, 0u) << "no longer unnamed";
 }
 
 // The user's own definitions (%APPDATA%\Lumora\xu\): a good file names the
