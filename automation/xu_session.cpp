@@ -547,7 +547,10 @@ HRESULT XuSession::NamedInfo(BSTR name, VARIANT* out) noexcept {
     info.Put(6, Text(found.definition->unit.ToString()));
     info.Put(7, Number(found.definition->selector));
     const bool readOnly = found.definition->kind == xu::ControlKind::kReadOnly;
-    info.Put(8, Number((c.CanGet() ? 1 : 0) | (c.CanSet() && !readOnly ? 2 : 0)));
+    // An action (a relative move, a one-shot command) is only written: what
+    // reads back is no setting, so profiles and checks leave it alone.
+    const bool action = found.definition->kind == xu::ControlKind::kAction;
+    info.Put(8, Number((c.CanGet() && !action ? 1 : 0) | (c.CanSet() && !readOnly ? 2 : 0)));
     return info.Detach(out);
   });
 }

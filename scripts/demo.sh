@@ -4,7 +4,9 @@
 # Registers the win64 Lumora.dll there, points the prefix's system device
 # enumerator at LumoraSim.dll, and shows "lumora list", "lumora report", a
 # profile save / change / load round trip, and "lumora watch" putting the
-# profile back on a camera that was unplugged and plugged in again. The simulated cameras keep their
+# profile back on a camera that was unplugged and plugged in again, and an
+# extension-unit control (the LED of a Logitech BRIO on the rig's "xu"
+# cameras) listed, set and saved in a profile. The simulated cameras keep their
 # values between commands in BUILD_DIR/demo/sim-state.txt; nothing outside
 # BUILD_DIR is changed.
 # usage: demo.sh BUILD_DIR
@@ -93,5 +95,20 @@ lumora watch --stop
 wait "$watch_pid" || true
 tr -d '\r' <"$watch_log"
 echo "Brightness after the re-plug: $(lumora get 2a4c6e8 Brightness | tail -n 1)"
+
+step "Extension units: the vendor controls of the rig's Logitech BRIO"
+export LUMORA_SIM_DEVICES=xu
+LUMORA_SIM_STATE=$(winpath "$work/sim-xu-state.txt")
+rm -f "$work/sim-xu-state.txt" "$work/brio.profile"
+lumora xu 6a1b2c3
+lumora set 6a1b2c3 "LED Mode" blink
+lumora set 6a1b2c3 "LED Frequency" 20
+echo "(the LED control's bytes now: $(lumora xu 6a1b2c3 get 63610682-5070-49ab-b8cc-b3855e8d221f 1 | tail -n 1))"
+lumora save 6a1b2c3 "$(winpath "$work/brio.profile")"
+echo "--- the named controls in $work/brio.profile:"
+grep '^#xu:' "$work/brio.profile"
+lumora set 6a1b2c3 "LED Mode" off
+lumora load 6a1b2c3 "$(winpath "$work/brio.profile")" | grep -E '^\$ lumora|LED|Loaded'
+echo "LED Mode is back to $(lumora get 6a1b2c3 "LED Mode" | tail -n 1)"
 
 step "Done"

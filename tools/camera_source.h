@@ -11,6 +11,7 @@
 #include "base/types.h"
 #include "property/catalogue.h"
 #include "tools/report.h"
+#include "tools/xu_tool.h"
 
 namespace lumora {
 
@@ -39,6 +40,10 @@ class CameraSource {
   // A second control object attached to the same device; null where the
   // source cannot open one (the default).
   virtual std::unique_ptr<CameraSource> OpenAnother();
+
+  // The camera's extension-unit controls; null where the library or the
+  // camera has none (the default).
+  virtual xutool::XuSource* Xu() { return nullptr; }
 };
 
 // Everything the reports show of one property. Range and value are asked

@@ -7,6 +7,8 @@
 
 #include "property/catalogue.h"
 #include "tools/profile.h"
+#include "tools/profile_load.h"
+#include "xu/definitions.h"
 
 namespace lumora::check {
 
@@ -36,6 +38,16 @@ const CheckInfo kChecks[] = {
      "nothing (FAIL)"},
     {"second.sees-writes",
      "a second control object attached to the same device reads the first one's writes (FAIL)"},
+    {"xu.readable", "a named extension-unit control that claims read access can be read (FAIL)"},
+    {"xu.value-valid",
+     "a named control's value lies within its range, is a label of its menu, on or off (FAIL)"},
+    {"xu.write-reads-back",
+     "a named control's range ends, menu labels, on and off, written, read back as written "
+     "(FAIL)"},
+    {"xu.outside-refused",
+     "a value outside a named control's range or menu is refused and changes nothing (FAIL)"},
+    {"xu.raw-length-refused",
+     "a raw write one byte longer than the control is refused and changes nothing (FAIL)"},
 };
 const size_t kCheckCount = sizeof kChecks / sizeof kChecks[0];
 
@@ -694,7 +706,190 @@ std::string Padded(std::string name) {
 
 }  // namespace
 
-Result Run(CameraSource& source) { return Checker(source).Run(); }
+// The checks of the named extension-unit controls (see check.h).
+class NamedChecker {
+ public:
+  explicit NamedChecker(xutool::XuSource& xu) : xu_(xu) {}
+
+  void Run(Result* result) {
+    for (const xutool::NamedListing& n : xutool::CollectNamed(xu_)) {
+      if (gone_) break;
+      NamedResult r;
+      r.name = n.name;
+      CheckOne(n, &r);
+      for (const Finding& f : r.findings) {
+        if (f.outcome == Outcome::kFail) r.failures.push_back(f.text);
+        if (f.outcome == Outcome::kWarn) r.warnings.push_back(f.text);
+      }
+      r.verdict = !r.failures.empty()   ? Verdict::kFail
+                  : !r.warnings.empty() ? Verdict::kWarn
+                                        : Verdict::kOk;
+      switch (r.verdict) {
+        case Verdict::kFail: ++result->summary.failed; break;
+        case Verdict::kWarn: ++result->summary.warned; break;
+        default: ++result->summary.ok; break;
+      }
+      if (!restoreNote_.empty()) {
+        result->notRestored.push_back(restoreNote_);
+        result->restored = false;
+        restoreNote_.clear();
+      }
+      result->named.push_back(r);
+    }
+    if (gone_) {
+      result->vanished = true;
+      result->restored = false;
+    }
+  }
+
+ private:
+  static void Add(NamedResult* r, const char* id, Outcome outcome, const std::string& text) {
+    r->findings.push_back({id, outcome, text});
+  }
+
+  bool Gone(HResult h) {
+    if (cli::IsXuDeviceGone(h)) gone_ = true;
+    return gone_;
+  }
+
+  std::string Code(HResult h) { return xu::DescribeCode(h); }
+
+  void CheckOne(const xutool::NamedListing& n, NamedResult* r) {
+    const xutool::NamedInfo& info = n.info;
+    if (!n.problem.empty() && !n.valueOk && info.type.empty()) {
+      Add(r, "xu.readable", Outcome::kFail, "its facts cannot be read: " + n.problem);
+      return;
+    }
+    if (info.CanGet()) {
+      if (!n.valueOk) {
+        Add(r, "xu.readable", Outcome::kFail, "claims read access, but " + n.problem);
+        return;
+      }
+      Add(r, "xu.readable", Outcome::kOk, "");
+      std::string normal;
+      xutool::Answer valid = xutool::CheckValue(n.name, info, n.value, &normal);
+      Add(r, "xu.value-valid", valid.ok() ? Outcome::kOk : Outcome::kFail,
+          valid.ok() ? "" : "reads as " + n.value + ": " + valid.message);
+    }
+    if (!info.CanGet() || !info.CanSet()) {
+      r->notes.push_back(info.CanSet() ? "write only: not written, as it could not be restored"
+                                       : "read only: not written");
+      return;
+    }
+    std::vector<std::string> values;
+    if (info.type == "menu") {
+      values = info.labels;
+    } else if (info.type == "boolean") {
+      values = {"off", "on"};
+    } else if (info.type == "integer" && info.min && info.max) {
+      values = {std::to_string(*info.min), std::to_string(*info.max)};
+    } else {
+      values = {n.value};
+    }
+    std::string last = n.value;
+    for (const std::string& v : values) {
+      HResult h = xu_.SetNamed(n.name, info, v);
+      if (Gone(h)) return;
+      if (hr::Failed(h)) {
+        Add(r, "xu.write-reads-back", Outcome::kFail, "writing " + v + " fails (" + Code(h) + ")");
+        continue;
+      }
+      std::string back;
+      h = xu_.GetNamed(n.name, &back);
+      if (Gone(h)) return;
+      if (hr::Failed(h) || !xu::SameName(back, v)) {
+        Add(r, "xu.write-reads-back", Outcome::kFail,
+            "wrote " + v + ", read back " + (hr::Failed(h) ? "fail (" + Code(h) + ")" : back));
+      } else {
+        Add(r, "xu.write-reads-back", Outcome::kOk, "");
+        last = back;
+      }
+    }
+    Outside(n, last, r);
+    if (!gone_) RawLength(info, r);
+    if (!gone_) Restore(n);
+  }
+
+  // A value outside the range (or a text the menu lacks), handed to the
+  // library without the tool's own check: refused, and the value stays.
+  void Outside(const xutool::NamedListing& n, const std::string& last, NamedResult* r) {
+    const xutool::NamedInfo& info = n.info;
+    std::string outside;
+    if (info.type == "integer" && info.max && *info.max < INT64_MAX) {
+      outside = std::to_string(*info.max + 1);
+    } else if (info.type == "menu") {
+      outside = "no such label";
+    } else {
+      return;
+    }
+    HResult h = xu_.SetNamed(n.name, info, outside);
+    if (Gone(h)) return;
+    std::string back;
+    HResult g = xu_.GetNamed(n.name, &back);
+    if (Gone(g)) return;
+    if (hr::Succeeded(h)) {
+      Add(r, "xu.outside-refused", Outcome::kFail, "accepts " + outside);
+    } else if (hr::Succeeded(g) && back != last) {
+      Add(r, "xu.outside-refused", Outcome::kFail,
+          "refuses " + outside + " but changes from " + last + " to " + back);
+    } else {
+      r->notes.push_back(outside + " refused");
+      Add(r, "xu.outside-refused", Outcome::kOk, "");
+    }
+  }
+
+  // Once per control: its bytes and one more, written raw.
+  void RawLength(const xutool::NamedInfo& info, NamedResult* r) {
+    const std::string key = info.unit + "/" + std::to_string(info.selector);
+    if (std::find(rawDone_.begin(), rawDone_.end(), key) != rawDone_.end()) return;
+    rawDone_.push_back(key);
+    std::optional<xu::Bytes> before;
+    HResult h = xu_.Read(xutool::XuSource::Fact::kValue, info.unit, info.selector, &before);
+    if (Gone(h) || hr::Failed(h) || !before) return;
+    xu::Bytes longer = *before;
+    longer.push_back(0);
+    h = xu_.Write(info.unit, info.selector, longer);
+    if (Gone(h)) return;
+    std::optional<xu::Bytes> after;
+    HResult g = xu_.Read(xutool::XuSource::Fact::kValue, info.unit, info.selector, &after);
+    if (Gone(g)) return;
+    if (hr::Succeeded(h)) {
+      Add(r, "xu.raw-length-refused", Outcome::kFail,
+          "a " + Num(static_cast<int64_t>(longer.size())) + "-byte write to the " +
+              Num(static_cast<int64_t>(before->size())) + "-byte control succeeds");
+    } else if (hr::Succeeded(g) && after && *after != *before) {
+      Add(r, "xu.raw-length-refused", Outcome::kFail,
+          "a refused write changes the control from " + xu::HexText(*before) + " to " +
+              xu::HexText(*after));
+    } else {
+      Add(r, "xu.raw-length-refused", Outcome::kOk, "");
+    }
+  }
+
+  void Restore(const xutool::NamedListing& n) {
+    HResult h = xu_.SetNamed(n.name, n.info, n.value);
+    if (Gone(h)) return;
+    std::string back;
+    h = xu_.GetNamed(n.name, &back);
+    if (Gone(h)) return;
+    if (hr::Failed(h)) {
+      restoreNote_ = n.name + " cannot be read, was " + n.value;
+    } else if (back != n.value) {
+      restoreNote_ = n.name + " is " + back + ", was " + n.value;
+    }
+  }
+
+  xutool::XuSource& xu_;
+  std::vector<std::string> rawDone_;
+  std::string restoreNote_;
+  bool gone_ = false;
+};
+
+Result Run(CameraSource& source) {
+  Result result = Checker(source).Run();
+  if (!result.vanished && source.Xu() != nullptr) NamedChecker(*source.Xu()).Run(&result);
+  return result;
+}
 
 const char* VerdictName(Verdict verdict) {
   switch (verdict) {
@@ -735,7 +930,24 @@ std::string Text(const Result& result) {
     if (!r.notes.empty()) line += " (" + Join(r.notes) + ")";
     text += line + "\n";
   }
-  if (result.vanished) {
+  for (const NamedResult& r : result.named) {
+    std::string line = Padded(r.name);
+    const std::string warnings = Listed(r.findings, Outcome::kWarn);
+    if (r.verdict == Verdict::kFail) {
+      line += "FAIL: " + Listed(r.findings, Outcome::kFail);
+      if (!warnings.empty()) line += "; WARN: " + warnings;
+    } else if (r.verdict == Verdict::kWarn) {
+      line += "WARN: " + warnings;
+    } else {
+      line += "OK";
+    }
+    if (!r.notes.empty()) line += " (" + Join(r.notes) + ")";
+    text += line + "\n";
+  }
+  if (result.vanished && result.vanishedAt < 0) {
+    text += "The camera vanished while its extension-unit controls were being checked; the check "
+            "stopped.\n";
+  } else if (result.vanished) {
     text += "The camera vanished while " + Name(result.vanishedAt) +
             " was being checked; the check stopped.\n";
   } else if (result.settingsFailures.empty()) {

@@ -29,6 +29,13 @@
 // Every output is poisoned with a sentinel before every call, so a call that
 // reports success without writing its output is caught
 // (call.output-written).
+// Then the named extension-unit controls: a control that claims read access
+// can be read, its value suits its facts (within the range, a menu label),
+// the ends of its range (every menu label, on and off; a raw field its own
+// value) written read back as written, a value outside the range or menu is
+// refused and changes nothing, a raw write one byte longer than the control
+// is refused; each is put back to its value at the start. Controls that
+// cannot be both read and written are not written.
 // Triggers are never touched, and the setting selector is never written (it
 // loads stored settings). Every value the check changes is written back at
 // the end, automatic modes first, and then read again: also after a failed
@@ -71,6 +78,16 @@ struct PropertyResult {
   std::vector<Finding> findings;      // every check made, in order
 };
 
+// The checks of one named extension-unit control.
+struct NamedResult {
+  std::string name;
+  Verdict verdict = Verdict::kOk;
+  std::vector<std::string> failures;
+  std::vector<std::string> warnings;
+  std::vector<std::string> notes;
+  std::vector<Finding> findings;
+};
+
 struct Summary {
   int ok = 0, notSupported = 0, skipped = 0, failed = 0, warned = 0;
 };
@@ -85,6 +102,7 @@ struct CameraCheck {
 
 struct Result {
   std::vector<PropertyResult> properties;     // 0..31 in order (fewer when the camera vanished)
+  std::vector<NamedResult> named;             // the named extension-unit controls
   std::vector<std::string> settingsFailures;  // settings block; empty: agrees
   bool vanished = false;
   int32_t vanishedAt = -1;  // property being checked when the camera vanished

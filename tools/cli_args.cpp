@@ -28,12 +28,15 @@ constexpr CommandInfo kCommands[] = {
      "Prints support, range and current value of every catalogue property of\n"
      "the camera, with its chipset; the default and the mode (auto or manual)\n"
      "where the camera reports them; the standard exposure control also in\n"
-     "seconds (its value v means 2^v s).\n"},
+     "seconds (its value v means 2^v s). Then the camera's named\n"
+     "extension-unit controls (see xu).\n"},
     {Command::kGet, "get", 2, true, "lumora get CAM PROP [--json]",
      "Prints the current value of one property.\n"},
     {Command::kSet, "set", 3, false, "lumora set CAM PROP VALUE",
      "Sets one property to a whole number within its range and prints the\n"
-     "value read back; auto or manual switches the control's mode instead.\n"},
+     "value read back; auto or manual switches the control's mode instead.\n"
+     "A named extension-unit control takes a menu label, on or off, or a\n"
+     "whole number within its range.\n"},
     {Command::kReset, "reset", -1, false, "lumora reset CAM [PROP...]",
      "Puts the camera's properties (all it can set, or the ones named) back\n"
      "to automatic where the control offers it, else to the camera's default\n"
@@ -41,7 +44,8 @@ constexpr CommandInfo kCommands[] = {
      "nothing is written.\n"},
     {Command::kSave, "save", 2, false, "lumora save CAM FILE",
      "Writes the camera's identity and every property it can both read and\n"
-     "set to a text profile (\"Property = value\" lines, '#' comments).\n"},
+     "set to a text profile (\"Property = value\" lines, '#' comments), and\n"
+     "its named extension-unit controls as \"#xu: Name = value\" lines.\n"},
     {Command::kLoad, "load", 2, true, "lumora load CAM FILE [--json]",
      "Restores a profile: checks the whole file first and changes nothing if\n"
      "any line is wrong; then switches the automatic modes before it writes\n"
@@ -66,14 +70,15 @@ constexpr CommandInfo kCommands[] = {
      "Tests every property the camera claims against the camera's own answers:\n"
      "support, range, current value, minimum, maximum and default written and\n"
      "read back, a value outside the range (refused or clamped), the automatic\n"
-     "and manual modes, and the settings block; then invalid property numbers\n"
-     "and a second control object on the same camera. One line per property\n"
-     "(OK, not supported, skipped, WARN or FAIL with the reasons, each with the\n"
-     "id of its check in brackets) and a summary; every changed value is\n"
-     "restored at the end. Triggers are never touched. WARN: what real drivers\n"
-     "commonly get wrong (values or defaults off the step, a default that does\n"
-     "not read back, a range wider than the values kept); FAIL: a lie. Exit\n"
-     "status 0 when nothing failed (warnings pass), 1 otherwise.\n"},
+     "and manual modes, and the settings block; then invalid property numbers,\n"
+     "a second control object on the same camera and the named extension-unit\n"
+     "controls. One line per property (OK, not supported, skipped, WARN or\n"
+     "FAIL with the reasons, each with the id of its check in brackets) and a\n"
+     "summary; every changed value is restored at the end. Triggers are never\n"
+     "touched. WARN: what real drivers commonly get wrong (values or defaults\n"
+     "off the step, a default that does not read back, a range wider than the\n"
+     "values kept); FAIL: a lie. Exit status 0 when nothing failed (warnings\n"
+     "pass), 1 otherwise.\n"},
     {Command::kUndo, "undo", -1, false, "lumora undo CAM [--list]",
      "Puts back the values the last change of the camera overwrote: set, load,\n"
      "reset and undo each record them first (the last 20 changes per camera,\n"
@@ -82,6 +87,16 @@ constexpr CommandInfo kCommands[] = {
      "are refused, one by one, as by load.\n"
      "  --list  shows the history, newest first: when, which command, the\n"
      "          values it overwrote\n"},
+    {Command::kXu, "xu", -1, true, "lumora xu CAM [get GUID SELECTOR | set GUID SELECTOR HEX] [--json]",
+     "Lists the camera's extension units (vendor controls named by a GUID)\n"
+     "and their controls: selector, length, access, minimum, maximum,\n"
+     "resolution, default and current value as hex, and the named controls\n"
+     "that definitions give inside them with their values. get prints one\n"
+     "control's bytes; set writes them: HEX is the whole control, two hex\n"
+     "digits per byte (0001000a00), and is refused before anything is written\n"
+     "when its length is not the control's or the control is read only.\n"
+     "GUID       XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX, braces optional.\n"
+     "SELECTOR   the control's number, 1 to 31.\n"},
 };
 
 constexpr const char* kCamHelp =
@@ -90,6 +105,9 @@ constexpr const char* kCamHelp =
 constexpr const char* kPropHelp =
     "PROP  a property name (Brightness, WhiteBalRed, ... any case, VCP_\n"
     "      optional) or its number 0..31.\n";
+constexpr const char* kNamedHelp =
+    "      Also the name of an extension-unit control the camera has\n"
+    "      (\"LED Mode\"; see \"lumora xu CAM\").\n";
 
 const CommandInfo* FindCommand(const std::string& name) {
   for (const CommandInfo& c : kCommands) {
@@ -158,12 +176,14 @@ std::string HelpText(Command command) {
     return text;
   }
   std::string text = std::string("usage: ") + info->usage + "\n" + info->text;
-  if (info->operands >= 1 || command == Command::kReset || command == Command::kUndo) {
+  if (info->operands >= 1 || command == Command::kReset || command == Command::kUndo ||
+      command == Command::kXu) {
     text += std::string("\n") + kCamHelp;
   }
   if (command == Command::kGet || command == Command::kSet || command == Command::kReset) {
     text += kPropHelp;
   }
+  if (command == Command::kGet || command == Command::kSet) text += kNamedHelp;
   if (command == Command::kSet) text += "VALUE a decimal whole number, auto or manual.\n";
   if (command == Command::kSave || command == Command::kLoad) {
     text += "FILE  path of the profile.\n";
@@ -251,6 +271,39 @@ bool ParseArguments(const std::vector<std::string>& args, Invocation* invocation
     default: break;
   }
   *invocation = parsed;
+  return true;
+}
+
+bool ParseXuArguments(const std::vector<std::string>& args, XuArguments* parsed,
+                      std::string* error) {
+  XuArguments a;
+  const std::string usage = "; usage: lumora xu CAM [get GUID SELECTOR | set GUID SELECTOR HEX]";
+  if (args.empty()) {
+    *error = "missing arguments" + usage;
+    return false;
+  }
+  a.cam = args[0];
+  if (args.size() > 1) {
+    if (args[1] == "get") {
+      a.action = XuArguments::kGet;
+    } else if (args[1] == "set") {
+      a.action = XuArguments::kSet;
+    } else {
+      *error = "unknown xu action " + Quoted(args[1]) + usage;
+      return false;
+    }
+  }
+  const size_t wanted = a.action == XuArguments::kList ? 1 : a.action == XuArguments::kGet ? 4 : 5;
+  if (args.size() != wanted) {
+    *error = std::string(args.size() < wanted ? "missing" : "too many") + " arguments" + usage;
+    return false;
+  }
+  if (wanted >= 4) {
+    a.guid = args[2];
+    a.selector = args[3];
+  }
+  if (wanted == 5) a.hex = args[4];
+  *parsed = a;
   return true;
 }
 

@@ -22,7 +22,8 @@ enum class Command {
   kWatch,
   kCheck,
   kReset,
-  kUndo
+  kUndo,
+  kXu
 };
 
 struct Invocation {
@@ -33,7 +34,7 @@ struct Invocation {
   std::string property;
   std::string value;
   std::string file;
-  std::vector<std::string> rest;  // kWatch, kReset, kUndo: their arguments, parsed by the command
+  std::vector<std::string> rest;  // kWatch, kReset, kUndo, kXu: their arguments, parsed by the command
   bool json = false;              // --json: one JSON document on stdout
 };
 
@@ -57,6 +58,16 @@ std::string HelpText(Command command);
 // Catalogue value of a PROP argument: a catalogue name (any case, VCP_
 // optional) or a decimal number 0..31; -1 otherwise.
 int32_t ParsePropertyArgument(const std::string& text);
+
+// The arguments of "xu" after the word "xu": CAM alone lists, "CAM get GUID
+// SELECTOR" reads, "CAM set GUID SELECTOR HEX" writes (the texts are checked
+// by the command). One line in *error for another shape.
+struct XuArguments {
+  enum Action { kList, kGet, kSet } action = kList;
+  std::string cam, guid, selector, hex;
+};
+bool ParseXuArguments(const std::vector<std::string>& args, XuArguments* parsed,
+                      std::string* error);
 
 // Chooses the camera that a CAM argument names among the listed cameras,
 // whose indexes are their positions plus 1 (as "lumora list" shows them):

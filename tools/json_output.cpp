@@ -66,6 +66,36 @@ json Property(const PropertyFacts& f, int32_t chipset) {
   return p;
 }
 
+json Support(uint32_t access) {
+  return {{"read", (access & 1) != 0}, {"write", (access & 2) != 0}};
+}
+
+json Named(const xutool::NamedListing& n) {
+  const xutool::NamedInfo& i = n.info;
+  json range = nullptr;
+  if (i.min && i.max) range = {{"min", *i.min}, {"max", *i.max}};
+  return json{{"name", n.name},
+              {"type", i.type},
+              {"unit", i.unit},
+              {"selector", i.selector},
+              {"support", Support(i.access)},
+              {"range", range},
+              {"labels", i.labels},
+              {"units", i.units},
+              {"default", i.defaultText.empty() ? json(nullptr) : json(i.defaultText)},
+              {"value", n.valueOk ? json(n.value) : json(nullptr)}};
+}
+
+json NamedList(const std::vector<xutool::NamedListing>& named) {
+  json list = json::array();
+  for (const xutool::NamedListing& n : named) list.push_back(Named(n));
+  return list;
+}
+
+json Hex(const std::optional<xutool::Bytes>& value) {
+  return value ? json(xu::HexText(*value)) : json(nullptr);
+}
+
 }  // namespace
 
 const char* SourceKindName(long kind) { return kind == 0 ? "device" : "other"; }
@@ -77,10 +107,51 @@ std::string ListDocument(const std::vector<ListedCamera>& cameras) {
 }
 
 std::string ReportDocument(const ListedCamera& camera, int32_t chipset,
-                           const std::vector<PropertyFacts>& properties) {
+                           const std::vector<PropertyFacts>& properties,
+                           const std::vector<xutool::NamedListing>& named) {
   json list = json::array();
   for (const PropertyFacts& f : properties) list.push_back(Property(f, chipset));
-  return Dump(json{{"camera", Camera(camera)}, {"properties", list}});
+  return Dump(json{{"camera", Camera(camera)}, {"properties", list}, {"named", NamedList(named)}});
+}
+
+std::string NamedGetDocument(const ListedCamera& camera, const xutool::NamedListing& named) {
+  return Dump(json{{"camera", Camera(camera)}, {"named", Named(named)}});
+}
+
+std::string XuDocument(const ListedCamera& camera, const xutool::Inventory& inventory) {
+  json units = json::array();
+  for (const xutool::UnitListing& u : inventory.units) {
+    json controls = json::array();
+    for (const xutool::ControlListing& c : u.controls) {
+      json names = json::array();
+      for (const xutool::NamedListing& n : c.named) names.push_back(n.name);
+      controls.push_back({{"selector", c.selector},
+                          {"length", c.length ? json(*c.length) : json(nullptr)},
+                          {"support", c.access ? Support(*c.access) : json(nullptr)},
+                          {"minimum", Hex(c.minimum)},
+                          {"maximum", Hex(c.maximum)},
+                          {"resolution", Hex(c.resolution)},
+                          {"default", Hex(c.defaultValue)},
+                          {"current", Hex(c.current)},
+                          {"problems", c.problems},
+                          {"named", names}});
+    }
+    units.push_back({{"guid", u.guid},
+                     {"problem", u.problem.empty() ? json(nullptr) : json(u.problem)},
+                     {"controls", controls}});
+  }
+  return Dump(json{{"camera", Camera(camera)},
+                   {"units", units},
+                   {"named", NamedList(inventory.named)},
+                   {"problem", inventory.problem.empty() ? json(nullptr) : json(inventory.problem)}});
+}
+
+std::string XuGetDocument(const ListedCamera& camera, const std::string& unit, uint32_t selector,
+                          const xutool::Bytes& value) {
+  return Dump(json{{"camera", Camera(camera)},
+                   {"unit", unit},
+                   {"selector", selector},
+                   {"value", xu::HexText(value)}});
 }
 
 std::string GetDocument(const ListedCamera& camera, int32_t property, int32_t value, int32_t mode) {
@@ -120,6 +191,14 @@ std::string CheckDocument(const ListedCamera& camera, const check::Result& resul
   for (const check::CameraCheck& c : result.cameraChecks) {
     for (const check::Finding& f : c.findings) finding(f, nullptr);
   }
+  json named = json::array();
+  for (const check::NamedResult& r : result.named) {
+    named.push_back({{"name", r.name},
+                     {"result", check::VerdictName(r.verdict)},
+                     {"failures", r.failures},
+                     {"notes", r.notes}});
+    for (const check::Finding& f : r.findings) finding(f, r.name);
+  }
   const check::Summary& s = result.summary;
   return Dump(json{{"camera", Camera(camera)},
                    {"properties", list},
@@ -135,7 +214,8 @@ std::string CheckDocument(const ListedCamera& camera, const check::Result& resul
                      {"failed", s.failed}}},
                    {"warnings", s.warned},
                    {"checks", checks},
-                   {"passed", result.Passed()}});
+                   {"passed", result.Passed()},
+                   {"named", named}});
 }
 
 namespace {
@@ -175,6 +255,17 @@ std::string LoadDocument(const ListedCamera& camera, const std::string& file,
                          const cli::LoadOutcome& outcome) {
   json list = json::array();
   for (const cli::PropertyOutcome& o : outcome.properties) list.push_back(LoadedProperty(o));
+  json named = json::array();
+  for (const cli::NamedOutcome& o : outcome.named) {
+    const bool written = o.result == cli::LoadResult::kApplied ||
+                         o.result == cli::LoadResult::kChanged;
+    named.push_back({{"name", o.entry.name},
+                     {"line", o.entry.line > 0 ? json(o.entry.line) : json(nullptr)},
+                     {"value", o.entry.value},
+                     {"result", LoadResultName(o.result)},
+                     {"holds", written && o.verified ? json(o.actual) : json(nullptr)},
+                     {"reason", o.reason.empty() ? json(nullptr) : json(o.reason)}});
+  }
   return Dump(json{
       {"camera", Camera(camera)},
       {"file", file},
@@ -187,7 +278,8 @@ std::string LoadDocument(const ListedCamera& camera, const std::string& file,
         {"changed", outcome.Count(cli::LoadResult::kChanged)},
         {"refused", outcome.Count(cli::LoadResult::kRefused)},
         {"notReached", outcome.Count(cli::LoadResult::kNotReached)}}},
-      {"succeeded", outcome.Succeeded()}});
+      {"succeeded", outcome.Succeeded()},
+      {"named", named}});
 }
 
 std::string ErrorDocument(const std::string& message) { return Dump(json{{"error", message}}); }

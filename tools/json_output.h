@@ -30,19 +30,36 @@ const char* SourceKindName(long kind);
 // {"cameras": [camera, ...]}
 std::string ListDocument(const std::vector<ListedCamera>& cameras);
 
-// {"camera": camera, "properties": [property, ...]}; chipset is the public
-// chipset value (it decides which property is the standard exposure).
+// {"camera": camera, "properties": [property, ...], "named": [named, ...]};
+// chipset is the public chipset value (it decides which property is the
+// standard exposure); a named control is {"name", "type", "unit",
+// "selector", "support", "range", "labels", "units", "default", "value"}.
 std::string ReportDocument(const ListedCamera& camera, int32_t chipset,
-                           const std::vector<PropertyFacts>& properties);
+                           const std::vector<PropertyFacts>& properties,
+                           const std::vector<xutool::NamedListing>& named = {});
 
 // {"camera": camera, "property": {"number", "name", "value", "mode"}}
 std::string GetDocument(const ListedCamera& camera, int32_t property, int32_t value, int32_t mode);
+
+// {"camera": camera, "named": named} as in the report.
+std::string NamedGetDocument(const ListedCamera& camera, const xutool::NamedListing& named);
+
+// {"camera": camera, "units": [{"guid", "problem", "controls": [{"selector",
+// "length", "support", "minimum", "maximum", "resolution", "default",
+// "current" (hex texts or null), "problems", "named": [name, ...]}, ...]},
+// ...], "named": [named, ...], "problem"}
+std::string XuDocument(const ListedCamera& camera, const xutool::Inventory& inventory);
+
+// {"camera": camera, "unit", "selector", "value" (hex)}
+std::string XuGetDocument(const ListedCamera& camera, const std::string& unit, uint32_t selector,
+                          const xutool::Bytes& value);
 
 // {"camera": camera, "properties": [{"number", "name", "result", "failures",
 // "notes"}, ...], "settingsBlock": {"result", "failures"}, "vanished",
 // "restored", "notRestored", "summary": {"ok", "notSupported", "skipped",
 // "failed"}, "warnings" (properties whose worst outcome is WARN), "checks":
-// [{"id", "property" (name or null), "outcome", "text"}, ...], "passed"};
+// [{"id", "property" (name or null), "outcome", "text"}, ...], "passed",
+// "named": [{"name", "result", "failures", "notes"}, ...]};
 // a property's "result" is "ok", "not supported", "skipped", "warn" or
 // "fail".
 std::string CheckDocument(const ListedCamera& camera, const check::Result& result);
@@ -51,7 +68,8 @@ std::string CheckDocument(const ListedCamera& camera, const check::Result& resul
 // "properties": [{"number", "name", "line", "value", "mode", "result",
 // "holds": {"value", "mode"} or null, "reason"}, ...], "vanished",
 // "vanishError", "summary": {"applied", "changed", "refused", "notReached"},
-// "succeeded"}; differences as cli::IdentityDifferences gives them.
+// "succeeded", "named": [{"name", "line", "value", "result", "holds",
+// "reason"}, ...]}; differences as cli::IdentityDifferences gives them.
 std::string LoadDocument(const ListedCamera& camera, const std::string& file,
                          const std::vector<std::string>& differences,
                          const cli::LoadOutcome& outcome);

@@ -12,6 +12,7 @@ namespace {
 
 constexpr const char* kMagic = "lumora-profile 1";
 constexpr const char* kByteOrderMark = "\xEF\xBB\xBF";
+constexpr const char* kNamedMark = "#xu:";
 
 std::string LineError(int line, const std::string& text) {
   return "line " + std::to_string(line) + ": " + text;
@@ -22,6 +23,31 @@ std::string OneLine(std::string text) {
     if (c == '\r' || c == '\n') c = ' ';
   }
   return text;
+}
+
+// "LED Mode = off" after the mark of a named line.
+bool ParseNamedLine(const std::string& text, int lineNumber, std::vector<NamedEntry>* named,
+                    std::string* error) {
+  size_t eq = text.find('=');
+  std::string name = Trim(text.substr(0, eq));
+  std::string value = eq == std::string::npos ? std::string() : Trim(text.substr(eq + 1));
+  if (eq == std::string::npos || name.empty() || value.empty()) {
+    *error = LineError(lineNumber, std::string("expected \"") + kNamedMark +
+                                       " Name = value\": " + Quoted(text));
+    return false;
+  }
+  if (name.find('\0') != std::string::npos || value.find('\0') != std::string::npos) {
+    *error = LineError(lineNumber, "contains a NUL character");
+    return false;
+  }
+  for (const NamedEntry& e : *named) {
+    if (EqualNoCase(e.name, name)) {
+      *error = LineError(lineNumber, Quoted(name) + " given twice");
+      return false;
+    }
+  }
+  named->push_back({name, value, lineNumber});
+  return true;
 }
 
 }  // namespace
@@ -87,6 +113,10 @@ bool ParseProfile(const std::string& text, Profile* profile, std::string* error)
     }
     ++lineNumber;
     std::string line = Trim(raw);
+    if (line.compare(0, 4, kNamedMark) == 0 && sawMagic && !sawEnd) {
+      if (!ParseNamedLine(line.substr(4), lineNumber, &parsed.named, error)) return false;
+      continue;
+    }
     if (line.empty() || line[0] == '#') continue;
     if (line.find('\0') != std::string::npos) {
       *error = LineError(lineNumber, "contains a NUL character");
@@ -214,6 +244,13 @@ std::string FormatProfile(const Profile& profile) {
     const char* name = PropertyName(e.property);
     if (name == nullptr) continue;
     out += std::string(name) + " = " + EntryValueText(e) + "\n";
+  }
+  if (!profile.named.empty()) {
+    out += "# Extension-unit controls by name (older lumora versions skip these lines):\n";
+    for (const NamedEntry& e : profile.named) {
+      if (e.name.find('=') != std::string::npos) continue;  // not readable back
+      out += std::string(kNamedMark) + " " + OneLine(e.name) + " = " + OneLine(e.value) + "\n";
+    }
   }
   out += "end\n";
   return out;

@@ -20,6 +20,12 @@
 //   end                                    value starts a comment; "end"
 //                                          closes the file
 //
+// Named extension-unit controls (the fields of extension-unit definitions
+// the camera answers) are lines "#xu: LED Mode = off" before "end": the name
+// as the library spells it (any case), '=', the value as "lumora get" shows
+// it (a number, on / off, a menu label, hex digits). A reader older than
+// these lines takes them for comments and loads the rest as before.
+//
 // A file is accepted only as a whole: an unknown key or property, a value
 // that is not a 32-bit decimal number, a property given twice (aliases
 // count as the same property), a missing first line or a missing "end"
@@ -54,12 +60,20 @@ struct ProfileEntry {
   EntryMode mode = EntryMode::kValue;
 };
 
+// A named extension-unit control's line.
+struct NamedEntry {
+  std::string name;
+  std::string value;
+  int line = 0;  // 0: not from a file
+};
+
 struct Profile {
   CameraIdentity identity;
   // Which identity lines the file had (an absent one is not compared).
   bool hasName = false, hasVidPid = false, hasSerial = false, hasDevicePath = false,
        hasChipset = false;
   std::vector<ProfileEntry> entries;  // in file order
+  std::vector<NamedEntry> named;      // in file order
 };
 
 // Parses a profile. On failure answers false, sets *error to one line

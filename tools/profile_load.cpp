@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "property/catalogue.h"
+#include "xu/definitions.h"
 
 namespace lumora::cli {
 
@@ -94,15 +95,21 @@ bool IsDeviceGone(HResult hr) {
          hr == kFileNotFound;
 }
 
+bool IsXuDeviceGone(HResult hr) { return IsDeviceGone(hr) && hr != kGenFailure; }
+
 size_t LoadOutcome::Count(LoadResult result) const {
   size_t n = 0;
   for (const PropertyOutcome& p : properties) n += p.result == result ? 1 : 0;
+  for (const NamedOutcome& p : named) n += p.result == result ? 1 : 0;
   return n;
 }
 
 size_t LoadOutcome::WriteFailures() const {
   size_t n = 0;
   for (const PropertyOutcome& p : properties) {
+    n += p.result == LoadResult::kRefused && p.error != 0 ? 1 : 0;
+  }
+  for (const NamedOutcome& p : named) {
     n += p.result == LoadResult::kRefused && p.error != 0 ? 1 : 0;
   }
   return n;
@@ -140,6 +147,99 @@ LoadOutcome LoadProfile(ProfileTarget& target, const std::vector<ProfileEntry>& 
     if (o.result == LoadResult::kApplied) Verify(target, &o);
   }
   return outcome;
+}
+
+namespace {
+
+// Decides, writes and reads back one named entry; false when the camera is
+// gone (*o is then not reached).
+bool LoadNamed(xutool::XuSource* source, NamedOutcome* o, LoadOutcome* outcome) {
+  const NamedEntry& e = o->entry;
+  std::string name;
+  HResult h = source != nullptr ? xutool::FindNamed(*source, e.name, &name) : hr::False;
+  if (h != hr::Ok && !IsXuDeviceGone(h)) {
+    o->result = LoadResult::kRefused;
+    std::string why = h == hr::False ? xutool::WhyNotNamed(*source, e.name) : std::string();
+    o->reason = h != hr::False ? xutool::Failure("listing the named controls", h, *source)
+                : why.empty()  ? "this camera has no extension-unit control of this name"
+                               : why;
+    return true;
+  }
+  xutool::NamedInfo info;
+  if (h == hr::Ok) h = source->Info(name, &info);
+  if (IsXuDeviceGone(h)) {
+    outcome->vanished = true;
+    outcome->vanishError = h;
+    return false;
+  }
+  std::string normal;
+  xutool::Answer decided;
+  if (hr::Failed(h)) {
+    decided = xutool::Answer::Failed(xutool::Failure("reading its facts", h, *source));
+  } else if (!info.CanSet()) {
+    decided = xutool::Answer::Failed("cannot be set on this camera");
+  } else {
+    decided = xutool::CheckValue(name, info, e.value, &normal);
+  }
+  if (!decided.ok()) {
+    o->result = LoadResult::kRefused;
+    o->reason = decided.message;
+    return true;
+  }
+  h = source->SetNamed(name, info, normal);
+  if (IsXuDeviceGone(h)) {
+    outcome->vanished = true;
+    outcome->vanishError = h;
+    return false;
+  }
+  if (hr::Failed(h)) {
+    o->result = LoadResult::kRefused;
+    o->error = h;
+    o->reason = xutool::Failure("the camera refused the write", h, *source);
+    return true;
+  }
+  o->result = LoadResult::kApplied;
+  if (info.CanGet() && hr::Succeeded(source->GetNamed(name, &o->actual))) {
+    o->verified = true;
+    if (!xu::SameName(o->actual, normal)) o->result = LoadResult::kChanged;
+  }
+  return true;
+}
+
+}  // namespace
+
+LoadOutcome LoadProfile(ProfileTarget& target, const Profile& profile) {
+  LoadOutcome outcome = LoadProfile(target, profile.entries);
+  for (const NamedEntry& e : profile.named) {
+    NamedOutcome o;
+    o.entry = e;
+    outcome.named.push_back(o);
+  }
+  if (outcome.vanished) return outcome;
+  for (NamedOutcome& o : outcome.named) {
+    if (!LoadNamed(target.Xu(), &o, &outcome)) break;
+  }
+  return outcome;
+}
+
+std::vector<NamedEntry> SavedNamed(xutool::XuSource& source) {
+  std::vector<NamedEntry> saved;
+  for (const xutool::NamedListing& n : xutool::CollectNamed(source)) {
+    if (n.info.CanGet() && n.info.CanSet() && n.valueOk) saved.push_back({n.name, n.value, 0});
+  }
+  return saved;
+}
+
+std::string OutcomeLine(const NamedOutcome& o) {
+  std::string what = o.entry.name + " = " + o.entry.value;
+  switch (o.result) {
+    case LoadResult::kApplied: return "applied  " + what;
+    case LoadResult::kChanged:
+      return "changed  " + what + ": the camera holds " + (o.verified ? o.actual : "another value");
+    case LoadResult::kRefused: return "refused  " + what + ": " + o.reason;
+    case LoadResult::kNotReached: break;
+  }
+  return "missed   " + what + ": the camera vanished first";
 }
 
 std::string OutcomeLine(const PropertyOutcome& o) {

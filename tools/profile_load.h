@@ -19,6 +19,7 @@
 #include "base/types.h"
 #include "property/catalogue.h"
 #include "tools/profile.h"
+#include "tools/xu_tool.h"
 
 namespace lumora::cli {
 
@@ -39,12 +40,20 @@ class ProfileTarget {
   virtual HResult SetMode(int32_t property, int32_t mode) = 0;
   // The control's default value; E_NOTIMPL where the camera tells none.
   virtual HResult Default(int32_t /*property*/, int32_t* /*value*/) { return hr::NotImpl; }
+  // The camera's extension-unit controls; null where the library or the
+  // camera has none (the default).
+  virtual xutool::XuSource* Xu() { return nullptr; }
 };
 
 // True for the failures with which a device that is no longer connected
 // answers (ERROR_DEVICE_NOT_CONNECTED, ERROR_DEVICE_REMOVED,
 // ERROR_GEN_FAILURE, ERROR_FILE_NOT_FOUND as a HRESULT).
 bool IsDeviceGone(HResult hr);
+
+// The same for an extension-unit request, which answers ERROR_GEN_FAILURE
+// when the device stalls it while staying connected: that one is a failed
+// request, not a vanished camera.
+bool IsXuDeviceGone(HResult hr);
 
 enum class LoadResult {
   kApplied,     // written and read back as asked (or not readable back)
@@ -68,8 +77,20 @@ struct PropertyOutcome {
   std::string reason;
 };
 
+// The outcome of a named extension-unit control's entry, judged as a
+// property's: `actual` is the value read back after the write.
+struct NamedOutcome {
+  NamedEntry entry;
+  LoadResult result = LoadResult::kNotReached;
+  bool verified = false;
+  std::string actual;
+  HResult error = 0;
+  std::string reason;
+};
+
 struct LoadOutcome {
   std::vector<PropertyOutcome> properties;  // in write order
+  std::vector<NamedOutcome> named;          // after the properties, in file order
   bool vanished = false;                    // the camera went away mid-load
   HResult vanishError = 0;
 
@@ -86,6 +107,16 @@ std::string HexCode(HResult hr);
 // Loads the entries onto the target in LoadOrder (see above).
 LoadOutcome LoadProfile(ProfileTarget& target, const std::vector<ProfileEntry>& entries);
 
+// Loads a whole profile: its properties as above, then its named
+// extension-unit controls, each decided (the camera has it, can set it, the
+// value suits it) before it is written and read back after; a failing entry
+// is refused with its reason and the others go on.
+LoadOutcome LoadProfile(ProfileTarget& target, const Profile& profile);
+
+// What "save" stores of the named controls: those that can be read and set,
+// with the value read.
+std::vector<NamedEntry> SavedNamed(xutool::XuSource& source);
+
 // One line per property, without line break:
 //   "applied  Brightness = 17"
 //   "changed  Brightness = 201: the camera holds 200"
@@ -93,7 +124,11 @@ LoadOutcome LoadProfile(ProfileTarget& target, const std::vector<ProfileEntry>& 
 //   "missed   Contrast = 5: the camera vanished first"
 std::string OutcomeLine(const PropertyOutcome& outcome);
 
-// "5 applied, 1 changed by the camera, 2 refused" (and ", 3 not reached").
+// The same for a named control: "applied  LED Mode = off".
+std::string OutcomeLine(const NamedOutcome& outcome);
+
+// "5 applied, 1 changed by the camera, 2 refused" (and ", 3 not reached"),
+// named controls counted in.
 std::string OutcomeSummary(const LoadOutcome& outcome);
 
 }  // namespace lumora::cli

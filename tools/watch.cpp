@@ -39,11 +39,15 @@ std::vector<Test> IdentityTests(const Profile& p) {
 // "a, b": the outcomes of one kind, for the one line a load gets.
 std::string Listed(const LoadOutcome& o, LoadResult kind) {
   std::string text;
-  for (const PropertyOutcome& p : o.properties) {
-    if (p.result != kind) continue;
+  auto add = [&](const std::string& line) {
     if (!text.empty()) text += ", ";
-    std::string line = OutcomeLine(p);
     text += line.substr(line.find_first_not_of(' ', 8));  // without the verdict word
+  };
+  for (const PropertyOutcome& p : o.properties) {
+    if (p.result == kind) add(OutcomeLine(p));
+  }
+  for (const NamedOutcome& p : o.named) {
+    if (p.result == kind) add(OutcomeLine(p));
   }
   return text;
 }
@@ -146,6 +150,9 @@ struct Watcher::Guarded {
   ProfileEntry entry;
   bool isMode = false;
   int32_t expected = 0;  // the value or mode the camera held after the load
+  bool isNamed = false;  // a named extension-unit control: `name`, `expectedText`
+  std::string name;
+  std::string expectedText;
   bool restoredLastPass = false;
   bool givenUp = false;
 };
@@ -229,8 +236,17 @@ void Watcher::Scan(uint32_t nowMs) {
       // A camera unplugged and plugged again between two looks keeps its
       // path, but the control opened before answers as a removed device.
       int32_t value = 0;
+      std::string text;
       const std::vector<ProfileEntry>& entries = s.watched.profile.entries;
-      if (!entries.empty() && IsDeviceGone(s.target->Get(entries[0].property, &value))) {
+      const std::vector<NamedEntry>& named = s.watched.profile.named;
+      HResult probe = hr::Ok;
+      if (!entries.empty()) {
+        probe = s.target->Get(entries[0].property, &value);
+      } else if (!named.empty() && s.target->Xu() != nullptr) {
+        probe = s.target->Xu()->GetNamed(named[0].name, &text);
+        if (!IsXuDeviceGone(probe)) probe = hr::Ok;
+      }
+      if (IsDeviceGone(probe)) {
         Departed(s, "was unplugged");
       } else if (!resume) {
         if (guardNow) GuardValues(s);
@@ -259,7 +275,7 @@ void Watcher::Apply(State& s, const CameraIdentity& camera, size_t position, con
               " is not applied");
     return;
   }
-  LoadOutcome o = LoadProfile(*s.target, s.watched.profile.entries);
+  LoadOutcome o = LoadProfile(*s.target, s.watched.profile);
   if (o.vanished) {
     host_.Say(CameraLabel(camera) + ": vanished while " + s.watched.file +
               " was being applied; it is applied again when the camera is back");
@@ -282,6 +298,53 @@ void Watcher::Apply(State& s, const CameraIdentity& camera, size_t position, con
     g.expected = g.isMode ? p.actualMode : p.actual;
     s.guarded.push_back(g);
   }
+  for (const NamedOutcome& p : o.named) {
+    if ((p.result != LoadResult::kApplied && p.result != LoadResult::kChanged) || !p.verified) {
+      continue;
+    }
+    Guarded g;
+    g.isNamed = true;
+    g.name = p.entry.name;
+    g.expectedText = p.actual;
+    s.guarded.push_back(g);
+  }
+}
+
+// A named control's guard pass: false when the camera is gone.
+bool Watcher::GuardNamed(State& s, Guarded& g) {
+  xutool::XuSource* xu = s.target->Xu();
+  const std::string label = CameraLabel(s.camera);
+  std::string now;
+  HResult h = xu != nullptr ? xu->GetNamed(g.name, &now) : hr::NotImpl;
+  if (IsXuDeviceGone(h)) return false;
+  if (hr::Failed(h)) return true;
+  if (now == g.expectedText) {
+    g.restoredLastPass = false;
+    return true;
+  }
+  if (g.restoredLastPass) {
+    host_.Say(label + ": " + g.name + " changed again to " + now +
+              " right after it was put back; no longer guarded");
+    g.givenUp = true;
+    return true;
+  }
+  xutool::NamedInfo info;
+  h = xu->Info(g.name, &info);
+  if (hr::Succeeded(h)) h = xu->SetNamed(g.name, info, g.expectedText);
+  if (IsXuDeviceGone(h)) return false;
+  std::string back;
+  if (hr::Succeeded(h)) h = xu->GetNamed(g.name, &back);
+  if (IsXuDeviceGone(h)) return false;
+  if (hr::Succeeded(h) && back == g.expectedText) {
+    host_.Say(label + ": put back " + g.name + " = " + g.expectedText + " (it had become " + now +
+              ")");
+    g.restoredLastPass = true;
+  } else {
+    host_.Say(label + ": cannot put back " + g.name + " = " + g.expectedText +
+              "; no longer guarded");
+    g.givenUp = true;
+  }
+  return true;
 }
 
 void Watcher::GuardValues(State& s) {
@@ -289,10 +352,14 @@ void Watcher::GuardValues(State& s) {
   const std::string label = CameraLabel(s.camera);
   for (Guarded& g : s.guarded) {
     if (g.givenUp) continue;
+    if (g.isNamed) {
+      if (!GuardNamed(s, g)) return Departed(s, "disconnected");
+      continue;
+    }
     const int32_t p = g.entry.property;
     int32_t now = 0;
     HResult h = g.isMode ? t.GetMode(p, &now) : t.Get(p, &now);
-    if (IsDeviceGone(h)) return Departed(s, "disconnected");
+    if (IsXuDeviceGone(h)) return Departed(s, "disconnected");
     if (hr::Failed(h)) continue;
     if (now == g.expected) {
       g.restoredLastPass = false;
@@ -308,10 +375,10 @@ void Watcher::GuardValues(State& s) {
       continue;
     }
     h = g.isMode ? t.SetMode(p, g.expected) : t.Set(p, g.expected);
-    if (IsDeviceGone(h)) return Departed(s, "disconnected");
+    if (IsXuDeviceGone(h)) return Departed(s, "disconnected");
     int32_t back = 0;
     if (hr::Succeeded(h)) h = g.isMode ? t.GetMode(p, &back) : t.Get(p, &back);
-    if (IsDeviceGone(h)) return Departed(s, "disconnected");
+    if (IsXuDeviceGone(h)) return Departed(s, "disconnected");
     if (hr::Succeeded(h) && back == g.expected) {
       host_.Say(label + ": put back " + Name(p) + " = " + text(g.expected) + " (it had become " +
                 text(now) + ")");

@@ -6,7 +6,8 @@
 // profile onto a camera it has not yet been loaded onto (it arrived, came
 // back, or the last load was cut short because it vanished). With guard on,
 // a scan at least one interval after the last guard pass also reads back what
-// was applied and puts back what another program changed.
+// was applied (named extension-unit controls included) and puts back what
+// another program changed.
 //
 // When the system resumes from sleep, many cameras come back with their
 // factory values without ever leaving the device list. Told of a resume
@@ -89,6 +90,7 @@ class Watcher {
   struct State;
   void Apply(State& s, const CameraIdentity& camera, size_t position, const char* why = "");
   void GuardValues(State& s);
+  bool GuardNamed(State& s, Guarded& g);
   void Departed(State& s, const char* how);
 
   std::vector<std::unique_ptr<State>> states_;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "property/catalogue.h"
+#include "fake_xu_source.h"
 #include "tools/watch.h"
 
 namespace lumora::cli {
@@ -105,6 +106,7 @@ struct FakeDevice {
   int goneAfterWrites = -1;  // vanishes at that write
   int32_t refuse = -1;       // a property whose writes fail
   int writes = 0;
+  std::shared_ptr<xutool::FakeXu> xu;  // its extension units, if any
 };
 
 class FakeTarget : public ProfileTarget {
@@ -134,6 +136,7 @@ class FakeTarget : public ProfileTarget {
   int32_t ModeSupport(int32_t) override { return 0; }
   HResult GetMode(int32_t, int32_t*) override { return hr::NotImpl; }
   HResult SetMode(int32_t, int32_t) override { return hr::NotImpl; }
+  xutool::XuSource* Xu() override { return d_->xu.get(); }
 
  private:
   std::shared_ptr<FakeDevice> d_;
@@ -375,6 +378,38 @@ TEST(Watcher, ResumeWhileSettlingWaitsAgainAndMissingCamerasWait) {
   w.Scan(3600);
   EXPECT_TRUE(Has(sys.Said(), "toucam.profile: 2 applied"));
   EXPECT_EQ(back->values[VCP_Brightness], 17);
+}
+
+TEST(Watcher, GuardsNamedExtensionUnitControlsAndNoticesAReplugThroughThem) {
+  FakeSystem sys;
+  std::vector<WatchedProfile> profiles = ToucamProfile();
+  profiles[0].profile.entries.clear();
+  profiles[0].profile.named = {{"LED Mode", "blink", 3}};
+  Watcher w(std::move(profiles), true, 100, sys);
+  auto cam = sys.Plug("2a4c6e8", "p1");
+  cam->xu = std::make_shared<xutool::FakeXu>(xutool::FakeXu::Led());
+  xutool::Bytes& led = cam->xu->units[xutool::FakeXu::kLed][9].value;
+  w.Scan(0);
+  EXPECT_TRUE(Has(sys.Said(), "toucam.profile: 1 applied, 0 changed by the camera, 0 refused"));
+  EXPECT_EQ(led[1], 2);
+  led[1] = 0;  // another program switches the LED off
+  w.Scan(100);
+  EXPECT_EQ(sys.Said(), "ToUcam (serial 2a4c6e8): put back LED Mode = blink (it had become off)\n");
+  EXPECT_EQ(led[1], 2);
+  led[1] = 0;
+  w.Scan(200);
+  EXPECT_TRUE(Has(sys.Said(), "LED Mode changed again to off right after it was put back; no "
+                              "longer guarded"));
+  w.Scan(300);
+  EXPECT_EQ(led[1], 0) << "given up";
+
+  // Unplugged and back between two looks at the same path: applied again.
+  cam->xu->unplugged = true;
+  w.Scan(400);
+  EXPECT_TRUE(Has(sys.Said(), "was unplugged"));
+  cam->xu = std::make_shared<xutool::FakeXu>(xutool::FakeXu::Led());
+  w.Scan(500);
+  EXPECT_EQ(cam->xu->units[xutool::FakeXu::kLed][9].value[1], 2);
 }
 
 }  // namespace

@@ -50,7 +50,9 @@ int ReportJson(const cli::Invocation& inv) {
   ControlTarget source(ctrl.Get(), camera.id.devicePath);
   std::vector<PropertyFacts> facts;
   for (int32_t p = 0; p < catalogue::kNamed; ++p) facts.push_back(CollectFacts(source, p));
-  Print(json::ReportDocument(Listed(camera), chipset, facts));
+  std::vector<xutool::NamedListing> named;
+  if (source.Xu() != nullptr) named = xutool::CollectNamed(*source.Xu());
+  Print(json::ReportDocument(Listed(camera), chipset, facts, named));
   return kExitOk;
 }
 

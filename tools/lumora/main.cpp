@@ -21,6 +21,7 @@
 #include "tools/lumora/json_commands.h"
 #include "tools/lumora/undo_win.h"
 #include "tools/lumora/win_camera.h"
+#include "tools/lumora/xu_win.h"
 #include "tools/profile.h"
 #include "tools/profile_load.h"
 #include "tools/report.h"
@@ -70,6 +71,11 @@ int Report(const cli::Invocation& inv) {
   ControlTarget source(ctrl.Get(), camera.id.devicePath);
   for (int32_t p = 0; p < lumora::catalogue::kNamed; ++p) {
     text += lumora::ToolReportLine(lumora::CollectFacts(source, p), chipset) + "\n";
+  }
+  if (source.Xu() != nullptr) {
+    for (const lumora::xutool::NamedListing& n : lumora::xutool::CollectNamed(*source.Xu())) {
+      text += lumora::xutool::NamedReportLine(n) + "\n";
+    }
   }
   std::fputs(text.c_str(), stdout);
   return kExitOk;
@@ -238,13 +244,19 @@ int Save(const cli::Invocation& inv) {
   profile.identity = camera.id;
   ControlTarget target(ctrl.Get());
   profile.entries = cli::SavedEntries(target);
+  if (target.Xu() != nullptr) profile.named = cli::SavedNamed(*target.Xu());
   std::string error;
   if (!WriteFile(inv.file, cli::FormatProfile(profile), &error)) {
     Fail("%s", error.c_str());
     return kExitFailed;
   }
-  std::printf("Saved %zu properties of %s (serial %s) to %s\n", profile.entries.size(),
-              camera.id.name.c_str(), camera.id.serial.c_str(), inv.file.c_str());
+  std::string named;
+  if (!profile.named.empty()) {
+    named = " and " + std::to_string(profile.named.size()) + " extension-unit control" +
+            (profile.named.size() == 1 ? "" : "s");
+  }
+  std::printf("Saved %zu properties%s of %s (serial %s) to %s\n", profile.entries.size(),
+              named.c_str(), camera.id.name.c_str(), camera.id.serial.c_str(), inv.file.c_str());
   return kExitOk;
 }
 
@@ -268,7 +280,7 @@ int Load(const cli::Invocation& inv) {
   for (const cli::ProfileEntry& e : profile.entries) changed.push_back(e.property);
   RecordChange(camera, ctrl.Get(), "load", changed, inv.json);
   ControlTarget target(ctrl.Get());
-  cli::LoadOutcome outcome = cli::LoadProfile(target, profile.entries);
+  cli::LoadOutcome outcome = cli::LoadProfile(target, profile);
   const int rc = outcome.Succeeded() ? kExitOk : kExitFailed;
   if (inv.json) {
     // The document tells a vanished camera and refused writes itself.
@@ -278,6 +290,9 @@ int Load(const cli::Invocation& inv) {
   }
   for (const cli::PropertyOutcome& p : outcome.properties) {
     std::printf("%s\n", cli::OutcomeLine(p).c_str());
+  }
+  for (const cli::NamedOutcome& p : outcome.named) {
+    std::printf("%s\n", cli::Printable(cli::OutcomeLine(p)).c_str());
   }
   std::printf("Loaded %s: %s\n", inv.file.c_str(), cli::OutcomeSummary(outcome).c_str());
   if (outcome.vanished) {
@@ -313,14 +328,19 @@ int Run(const std::vector<std::string>& args) {
   switch (inv.command) {
     case cli::Command::kList: return inv.json ? ListJson() : List();
     case cli::Command::kReport: return inv.json ? ReportJson(inv) : Report(inv);
-    case cli::Command::kGet: return inv.json ? GetJson(inv) : Get(inv);
-    case cli::Command::kSet: return Set(inv);
+    case cli::Command::kGet:
+      if (cli::ParsePropertyArgument(inv.property) < 0) return GetNamed(inv);
+      return inv.json ? GetJson(inv) : Get(inv);
+    case cli::Command::kSet:
+      if (cli::ParsePropertyArgument(inv.property) < 0) return SetNamed(inv);
+      return Set(inv);
     case cli::Command::kSave: return Save(inv);
     case cli::Command::kLoad: return Load(inv);
     case cli::Command::kWatch: return RunWatch(inv.rest);
     case cli::Command::kCheck: return Check(inv);
     case cli::Command::kReset: return Reset(inv);
     case cli::Command::kUndo: return RunUndo(inv.rest);
+    case cli::Command::kXu: return RunXu(inv);
     case cli::Command::kNone: break;
   }
   return kExitUsage;

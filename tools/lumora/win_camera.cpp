@@ -8,6 +8,7 @@
 #include "property/catalogue.h"
 #include "tools/cli_args.h"
 #include "tools/json_output.h"
+#include "tools/lumora/xu_source_win.h"
 #include "tools/profile.h"
 
 namespace lumora::tool {
@@ -174,6 +175,7 @@ bool Range(IDVidCapCtrl* ctrl, int32_t property, long* min, long* max) {
 ControlTarget::ControlTarget(IDVidCapCtrl* ctrl, std::string devicePath)
     : ctrl_(ctrl), devicePath_(std::move(devicePath)) {
   if (FAILED(ctrl->QueryInterface(IID_IDVidCapCtrl2, &modes_))) modes_.Reset();
+  xu_ = OpenXu(ctrl);
 }
 
 HResult ControlTarget::Get(int32_t property, int32_t* value) {

@@ -9,6 +9,7 @@
 #include <wrl/client.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -113,10 +114,13 @@ class ControlTarget : public cli::ProfileTarget, public CameraSource {
   HResult ModeSupport(int32_t property, int32_t* modes) override;
   HResult ReadSettings(int16_t* elements, uint32_t count) override;
   bool Present() override;
+  // Both: the extension-unit calls (null on a library without them).
+  xutool::XuSource* Xu() override { return xu_.get(); }
 
  private:
   IDVidCapCtrl* ctrl_;
   ComPtr<IDVidCapCtrl2> modes_;  // null on a library without modes
+  std::unique_ptr<xutool::XuSource> xu_;
   std::string devicePath_;
 };
 

@@ -198,6 +198,7 @@ TEST_F(XuControlTest, NamedInfoInTheInterfacesOrder) {
   const VARIANT* raw = static_cast<const VARIANT*>(fov.Get()->parray->pvData);
   EXPECT_STREQ(raw[0].bstrVal, L"bytes");
   EXPECT_EQ(raw[5].vt, VT_EMPTY) << "labels only for a menu";
+  EXPECT_EQ(raw[8].lVal, 2) << "an action is only written: profiles and checks leave it alone";
 }
 
 TEST_F(XuControlTest, RefusedWritesSendNothing) {
