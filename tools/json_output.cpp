@@ -142,6 +142,7 @@ std::string XuDocument(const ListedCamera& camera, const xutool::Inventory& inve
   }
   return Dump(json{{"camera", Camera(camera)},
                    {"units", units},
+                   {"unnamedNodes", inventory.unnamedNodes},
                    {"named", NamedList(inventory.named)},
                    {"problem", inventory.problem.empty() ? json(nullptr) : json(inventory.problem)}});
 }

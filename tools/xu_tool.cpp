@@ -170,6 +170,8 @@ Inventory Collect(XuSource& s) {
     return inv;
   }
   inv.named = CollectNamed(s);
+  // An older library without the call lists no such nodes.
+  if (hr::Failed(s.UnnamedNodes(&inv.unnamedNodes))) inv.unnamedNodes.clear();
   for (const std::string& guid : units) {
     UnitListing u;
     u.guid = guid;
@@ -229,7 +231,7 @@ static std::string NamedFacts(const NamedInfo& info) {
 
 std::string InventoryText(const Inventory& inv) {
   if (!inv.problem.empty()) return "Extension units: " + inv.problem + "\n";
-  if (inv.units.empty()) return "No extension unit.\n";
+  if (inv.units.empty() && inv.unnamedNodes.empty()) return "No extension unit.\n";
   std::string text;
   for (const UnitListing& u : inv.units) {
     text += "Unit " + u.guid + ": " + std::to_string(u.controls.size()) +
@@ -249,6 +251,10 @@ std::string InventoryText(const Inventory& inv) {
         if (!n.problem.empty()) text += "      " + n.problem + "\n";
       }
     }
+  }
+  for (uint32_t node : inv.unnamedNodes) {
+    text += "Unnamed unit on node " + std::to_string(node) +
+            ": it names no GUID; give its GUID (from the camera's USB descriptor) to reach it\n";
   }
   return text;
 }
@@ -282,12 +288,16 @@ Answer FindControl(XuSource& s, const std::string& guidText, const std::string& 
   std::vector<std::string> units;
   HResult h = s.Units(&units);
   if (hr::Failed(h)) return Answer::Failed(Failure("listing the extension units", h, s));
-  if (!FindUnit(units, guid, unit)) {
+  // A unit that names no GUID is not listed: the library finds the node
+  // that answers the GUID given.
+  const bool listed = FindUnit(units, guid, unit);
+  if (!listed) *unit = GuidText(guid);
+  std::vector<uint32_t> selectors;
+  h = s.Controls(*unit, &selectors);
+  if (hr::Failed(h) && !listed) {
     return Answer::Failed("this camera has no extension unit " + GuidText(guid) +
                           " (see \"lumora xu CAM\")");
   }
-  std::vector<uint32_t> selectors;
-  h = s.Controls(*unit, &selectors);
   if (hr::Failed(h)) return Answer::Failed(Failure("listing the controls of " + *unit, h, s));
   for (uint32_t sel : selectors) {
     if (sel == *selector) return Answer{};

@@ -39,6 +39,11 @@ class XuSource {
  public:
   virtual ~XuSource() = default;
   virtual HResult Units(std::vector<std::string>* units) = 0;
+  // The node ids of units that name no GUID (none by default).
+  virtual HResult UnnamedNodes(std::vector<uint32_t>* nodes) {
+    nodes->clear();
+    return hr::Ok;
+  }
   virtual HResult Controls(const std::string& unit, std::vector<uint32_t>* selectors) = 0;
   virtual HResult Length(const std::string& unit, uint32_t selector, uint32_t* length) = 0;
   virtual HResult Access(const std::string& unit, uint32_t selector, uint32_t* access) = 0;
@@ -103,6 +108,8 @@ struct UnitListing {
 
 struct Inventory {
   std::vector<UnitListing> units;
+  // Nodes of units that name no GUID: reached once the user gives the GUID.
+  std::vector<uint32_t> unnamedNodes;
   std::vector<NamedListing> named;  // every named control, in the library's order
   std::string problem;              // the units could not be listed
 };

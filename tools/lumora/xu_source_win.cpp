@@ -65,6 +65,20 @@ std::optional<int64_t> Number(const VARIANT* v) {
   return static_cast<int64_t>(std::llround(r));
 }
 
+// The whole numbers min..max of an array; E_UNEXPECTED for anything else.
+HRESULT Counts(const VARIANT* v, int64_t min, int64_t max, std::vector<uint32_t>* out) {
+  std::vector<Variant> elements;
+  HRESULT hr = Elements(v, &elements);
+  if (FAILED(hr)) return hr;
+  out->clear();
+  for (const Variant& e : elements) {
+    std::optional<int64_t> n = Number(e.Get());
+    if (!n || *n < min || *n > max) return E_UNEXPECTED;
+    out->push_back(static_cast<uint32_t>(*n));
+  }
+  return S_OK;
+}
+
 std::string Text(const VARIANT* v) {
   if (V_VT(v) == VT_BSTR) {
     return com::NarrowToUtf8(std::wstring_view(V_BSTR(v), SysStringLen(V_BSTR(v))));
@@ -130,20 +144,17 @@ class ComXu : public xutool::XuSource {
     return Strings(v.Get(), units);
   }
 
+  HResult UnnamedNodes(std::vector<uint32_t>* nodes) override {
+    Variant v;
+    HRESULT hr = Note(ctrl_->get_XuUnnamedNodes(v.Receive()));
+    return FAILED(hr) ? hr : Counts(v.Get(), 0, 0xFFFFFFFFll, nodes);
+  }
+
   HResult Controls(const std::string& unit, std::vector<uint32_t>* selectors) override {
     Variant v;
     HRESULT hr = Note(ctrl_->get_XuControls(Wide(unit).Get(), v.Receive()));
-    if (FAILED(hr)) return hr;
-    std::vector<Variant> elements;
-    if (V_VT(v.Get()) == VT_EMPTY) return S_OK;
-    if (FAILED(hr = Elements(v.Get(), &elements))) return hr;
-    selectors->clear();
-    for (const Variant& e : elements) {
-      std::optional<int64_t> n = Number(e.Get());
-      if (!n || *n < 1 || *n > 255) return E_UNEXPECTED;
-      selectors->push_back(static_cast<uint32_t>(*n));
-    }
-    return S_OK;
+    if (FAILED(hr) || V_VT(v.Get()) == VT_EMPTY) return hr;
+    return Counts(v.Get(), 1, 255, selectors);
   }
 
   HResult Length(const std::string& unit, uint32_t selector, uint32_t* length) override {

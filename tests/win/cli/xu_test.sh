@@ -6,7 +6,8 @@
 # read-only control and an unknown GUID or selector without writing; named
 # controls are read and set by label and number and refused out of range;
 # a profile saves and loads them (verified); check passes and restores them;
-# an injected stall gives its code and meaning; the JSON forms parse.
+# an injected stall gives its code and meaning; a unit that names no GUID is
+# listed by its node and reached by its GUID; the JSON forms parse.
 # usage: xu_test.sh SCRIPTS_DIR ARCH PREFIX BIN_DIR WORK_DIR
 set -u
 . "$(dirname "$0")/tool_test_lib.sh" xu_test "$@"
@@ -117,6 +118,14 @@ errhas "stalled get" "LED Mode cannot be used on this camera"
 LUMORA_SIM_FAULTS=1:xu/4.1:stall run load 1 "$(winpath "$profile")"
 has "stalled load" "refused  LED Mode = blink: LED Mode cannot be used on this camera"
 has "stalled load" "applied  Field of View = 90"
+
+# --- a unit that names no GUID: listed by its node, reached by its GUID
+LUMORA_SIM_FAULTS=3:xu/5:no-set-list run xu 3
+[ "$status" -eq 0 ] || fail "unnamed unit listing: status $status"
+has "unnamed unit" "Unnamed unit on node 2: it names no GUID; give its GUID (from the camera's USB descriptor) to reach it"
+case "$out" in *"Unit $unknown"*) fail "a unit that names no GUID is listed by it" ;; esac
+LUMORA_SIM_FAULTS=3:xu/5:no-set-list run xu 3 get $unknown 1
+[ "$status" -eq 0 ] && [ "$out" = "1010" ] || fail "unnamed unit by its GUID: status $status, '$out'"
 
 # --- watch: a named control is applied, guarded against another program's
 # write, and applied again after a replug
