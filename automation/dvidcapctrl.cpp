@@ -349,6 +349,18 @@ IFACEMETHODIMP DVidCapCtrl::get_XuUnnamedNodes(VARIANT* pVal) {
   if (!pVal) return E_POINTER;
   LUMORA_XU_MEMBER(UnnamedNodes(pVal));
 }
+IFACEMETHODIMP DVidCapCtrl::get_XuUnitName(BSTR unit, BSTR* pVal) {
+  if (!pVal) return E_POINTER;
+  LUMORA_XU_MEMBER(DefinedName(unit, 0, pVal));
+}
+IFACEMETHODIMP DVidCapCtrl::get_XuControlName(BSTR unit, LONG selector, BSTR* pVal) {
+  if (!pVal) return E_POINTER;
+  if (selector < 1 || selector > 31) {
+    return com::ReportError(E_INVALIDARG, "selector " + std::to_string(selector) +
+                                              " is not a control selector (1 to 31)");
+  }
+  LUMORA_XU_MEMBER(DefinedName(unit, selector, pVal));
+}
 IFACEMETHODIMP DVidCapCtrl::get_XuControls(BSTR unit, VARIANT* pVal) {
   if (!pVal) return E_POINTER;
   LUMORA_XU_MEMBER(Controls(unit, pVal));

@@ -83,6 +83,8 @@ class DVidCapCtrl : public com::Dispatch<IDVidCapCtrl3>, public IConnectionPoint
   // attachment every member answers E_NOINTERFACE.
   IFACEMETHODIMP get_XuUnits(VARIANT* pVal) override;
   IFACEMETHODIMP get_XuUnnamedNodes(VARIANT* pVal) override;
+  IFACEMETHODIMP get_XuUnitName(BSTR unit, BSTR* pVal) override;
+  IFACEMETHODIMP get_XuControlName(BSTR unit, LONG selector, BSTR* pVal) override;
   IFACEMETHODIMP get_XuControls(BSTR unit, VARIANT* pVal) override;
   IFACEMETHODIMP get_XuLength(BSTR unit, LONG selector, LONG* pVal) override;
   IFACEMETHODIMP get_XuAccess(BSTR unit, LONG selector, LONG* pVal) override;

@@ -236,6 +236,13 @@ class LumoraCOM : public com::Dispatch<ILumoraCOM4> {
   IFACEMETHODIMP get_CamXu_UnnamedNodes(VARIANT* pVal) override {
     return OnControl3([&](IDVidCapCtrl3* c) { return c->get_XuUnnamedNodes(pVal); });
   }
+  IFACEMETHODIMP get_CamXu_UnitName(BSTR unit, BSTR* pVal) override {
+    return OnControl3([&](IDVidCapCtrl3* c) { return c->get_XuUnitName(unit, pVal); });
+  }
+  IFACEMETHODIMP get_CamXu_ControlName(BSTR unit, LONG selector, BSTR* pVal) override {
+    return OnControl3(
+        [&](IDVidCapCtrl3* c) { return c->get_XuControlName(unit, selector, pVal); });
+  }
   IFACEMETHODIMP get_CamXu_Controls(BSTR unit, VARIANT* pVal) override {
     return OnControl3([&](IDVidCapCtrl3* c) { return c->get_XuControls(unit, pVal); });
   }

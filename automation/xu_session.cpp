@@ -370,6 +370,30 @@ HRESULT XuSession::UnnamedNodes(VARIANT* out) noexcept {
   });
 }
 
+HRESULT XuSession::DefinedName(BSTR unit, LONG selector, BSTR* out) noexcept {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  return com::Guard([&]() -> HRESULT {
+    Guid guid;
+    if (!GuidOf(unit, &guid)) {
+      return com::ReportError(E_INVALIDARG, "\"" + Utf8(unit) + "\" is not a unit GUID");
+    }
+    HRESULT hr = Ready();
+    if (FAILED(hr)) return hr;
+    std::string name;
+    if (selector == 0) {
+      if (const xu::UnitDefinition* d = definitions_.FindUnit(guid)) name = d->name;
+    } else if (const xu::ControlDefinition* d =
+                   definitions_.FindControl(guid, static_cast<uint32_t>(selector))) {
+      name = d->name;
+    }
+    com::Bstr b = com::BstrFromUtf8(name);
+    if (!b.Get()) return E_OUTOFMEMORY;
+    *out = b.Detach();
+    return S_OK;
+  });
+}
+
 HRESULT XuSession::Controls(BSTR unit, VARIANT* out) noexcept {
   if (!out) return E_POINTER;
   return com::Guard([&]() -> HRESULT {

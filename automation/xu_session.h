@@ -38,6 +38,9 @@ class XuSession {
 
   HRESULT Units(VARIANT* out) noexcept;
   HRESULT UnnamedNodes(VARIANT* out) noexcept;
+  // The definitions' name of a unit (selector 0) or of a control; "" for
+  // none.
+  HRESULT DefinedName(BSTR unit, LONG selector, BSTR* out) noexcept;
   HRESULT Controls(BSTR unit, VARIANT* out) noexcept;
   HRESULT Length(BSTR unit, LONG selector, LONG* out) noexcept;
   HRESULT Access(BSTR unit, LONG selector, LONG* out) noexcept;

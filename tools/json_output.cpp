@@ -126,6 +126,7 @@ std::string XuDocument(const ListedCamera& camera, const xutool::Inventory& inve
       json names = json::array();
       for (const xutool::NamedListing& n : c.named) names.push_back(n.name);
       controls.push_back({{"selector", c.selector},
+                          {"name", c.name.empty() ? json(nullptr) : json(c.name)},
                           {"length", c.length ? json(*c.length) : json(nullptr)},
                           {"support", c.access ? Support(*c.access) : json(nullptr)},
                           {"minimum", Hex(c.minimum)},
@@ -137,6 +138,7 @@ std::string XuDocument(const ListedCamera& camera, const xutool::Inventory& inve
                           {"named", names}});
     }
     units.push_back({{"guid", u.guid},
+                     {"name", u.name.empty() ? json(nullptr) : json(u.name)},
                      {"problem", u.problem.empty() ? json(nullptr) : json(u.problem)},
                      {"controls", controls}});
   }

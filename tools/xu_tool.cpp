@@ -175,6 +175,7 @@ Inventory Collect(XuSource& s) {
   for (const std::string& guid : units) {
     UnitListing u;
     u.guid = guid;
+    if (hr::Failed(s.DefinedName(guid, 0, &u.name))) u.name.clear();
     std::vector<uint32_t> selectors;
     h = s.Controls(guid, &selectors);
     if (hr::Failed(h)) u.problem = Failure("listing its controls", h, s);
@@ -183,6 +184,7 @@ Inventory Collect(XuSource& s) {
     for (uint32_t sel : selectors) {
       ControlListing c;
       c.selector = sel;
+      if (hr::Failed(s.DefinedName(guid, sel, &c.name))) c.name.clear();
       if (!ReadCount(s, &XuSource::Length, "length", guid, sel, &c.length, &c.problems)) {
         // Without a length no other fact can be read either; the
         // minimum's failure carries the driver's reason.
@@ -234,11 +236,13 @@ std::string InventoryText(const Inventory& inv) {
   if (inv.units.empty() && inv.unnamedNodes.empty()) return "No extension unit.\n";
   std::string text;
   for (const UnitListing& u : inv.units) {
-    text += "Unit " + u.guid + ": " + std::to_string(u.controls.size()) +
+    text += "Unit " + u.guid + (u.name.empty() ? "" : " (" + u.name + ")") + ": " +
+            std::to_string(u.controls.size()) +
             (u.controls.size() == 1 ? " control" : " controls") + "\n";
     if (!u.problem.empty()) text += "  " + u.problem + "\n";
     for (const ControlListing& c : u.controls) {
-      text += "  Selector " + std::to_string(c.selector) + ": " +
+      text += "  Selector " + std::to_string(c.selector) +
+              (c.name.empty() ? "" : " (" + c.name + ")") + ": " +
               (c.length ? std::to_string(*c.length) + (*c.length == 1 ? " byte" : " bytes")
                         : std::string("length unknown")) +
               ", " + (c.access ? AccessText(*c.access) : std::string("access unknown")) + "\n";

@@ -39,6 +39,13 @@ class XuSource {
  public:
   virtual ~XuSource() = default;
   virtual HResult Units(std::vector<std::string>* units) = 0;
+  // The definitions' name of a unit (selector 0) or a control; "" for none
+  // (also by default).
+  virtual HResult DefinedName(const std::string& unit, uint32_t selector, std::string* name) {
+    (void)unit, (void)selector;
+    name->clear();
+    return hr::Ok;
+  }
   // The node ids of units that name no GUID (none by default).
   virtual HResult UnnamedNodes(std::vector<uint32_t>* nodes) {
     nodes->clear();
@@ -94,6 +101,7 @@ struct NamedListing {
 
 struct ControlListing {
   uint32_t selector = 0;
+  std::string name;  // the definitions' name, "" for none
   std::optional<uint32_t> length, access;
   std::optional<Bytes> minimum, maximum, resolution, defaultValue, current;
   std::vector<std::string> problems;
@@ -102,6 +110,7 @@ struct ControlListing {
 
 struct UnitListing {
   std::string guid;
+  std::string name;  // the definitions' name, "" for none
   std::vector<ControlListing> controls;
   std::string problem;
 };

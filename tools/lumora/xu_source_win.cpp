@@ -144,6 +144,16 @@ class ComXu : public xutool::XuSource {
     return Strings(v.Get(), units);
   }
 
+  HResult DefinedName(const std::string& unit, uint32_t selector, std::string* name) override {
+    com::Bstr b;
+    HRESULT hr = selector == 0 ? ctrl_->get_XuUnitName(Wide(unit).Get(), b.Receive())
+                               : ctrl_->get_XuControlName(Wide(unit).Get(),
+                                                          static_cast<long>(selector), b.Receive());
+    if (FAILED(hr)) return Note(hr);
+    *name = b.Get() ? com::NarrowToUtf8(std::wstring_view(b.Get(), SysStringLen(b.Get()))) : "";
+    return S_OK;
+  }
+
   HResult UnnamedNodes(std::vector<uint32_t>* nodes) override {
     Variant v;
     HRESULT hr = Note(ctrl_->get_XuUnnamedNodes(v.Receive()));

@@ -23,11 +23,11 @@ errhas() { case "$err" in *"$2"*) ;; *) fail "$1: stderr lacks '$2'" ;; esac; }
 # --- listing: units, selectors, lengths, access and the values as hex
 run xu 1
 [ "$status" -eq 0 ] || fail "xu 1: status $status"
-has "xu 1" "Unit $led: 1 control"
-has "xu 1" "  Selector 1: 3 bytes, read write
+has "xu 1" "Unit $led (Logitech User HW Control v1): 1 control"
+has "xu 1" "  Selector 1 (LED1): 3 bytes, read write
     min 000001  max 0300ff  res 010101  default 03000a  current 03000a"
 has "xu 1" "\"LED Mode\" = auto (menu: off, on, blink, auto, default auto)"
-has "xu 1" "Unit $fov: 1 control"
+has "xu 1" "Unit $fov (Logitech BRIO): 1 control"
 run xu 3
 has "xu 3" "Unit $unknown: 3 controls"
 has "xu 3" "  Selector 2: 46 bytes, read write"
@@ -111,7 +111,7 @@ run xu 1 get $led 1
 # --- an injected stall: its code and meaning; the profile's other entries load
 LUMORA_SIM_FAULTS=1:xu/4.1:stall run xu 1
 has "stalled listing" "0x8007001F (the device failed the request)"
-has "stalled listing" "Unit $fov: 1 control"
+has "stalled listing" "Unit $fov (Logitech BRIO): 1 control"
 LUMORA_SIM_FAULTS=1:xu/4.1:stall run get 1 "LED Mode"
 [ "$status" -eq 1 ] || fail "stalled get: status $status"
 errhas "stalled get" "LED Mode cannot be used on this camera"

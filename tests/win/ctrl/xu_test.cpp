@@ -104,6 +104,13 @@ TEST_F(XuControlTest, UnitsAndFactsAsTheDriverReportsThem) {
   EXPECT_EQ(Bytes(*maximum.Get()), (std::vector<uint8_t>{3, 0, 255}));
   EXPECT_EQ(xu->get_XuMinimum(Bstr(kFov).Get(), 5, minimum.Get()), S_OK);
   EXPECT_EQ(Bytes(*minimum.Get()), std::vector<uint8_t>{0});
+  // The names the shipped definitions give.
+  Bstr unitName, controlName, none;
+  EXPECT_EQ(xu->get_XuUnitName(Bstr(kLed).Get(), unitName.Receive()), S_OK);
+  EXPECT_STREQ(unitName.Get(), L"Logitech User HW Control v1");
+  EXPECT_EQ(xu->get_XuControlName(Bstr(kFov).Get(), 5, controlName.Receive()), S_OK);
+  EXPECT_STREQ(controlName.Get(), L"Field of View");
+  EXPECT_EQ(xu->get_XuControlName(Bstr(kFov).Get(), 0, none.Receive()), E_INVALIDARG);
   // Every control request went to the unit's node, which is not its unit
   // id: the LED unit 4 sits on node 2, the field-of-view unit 6 on node 3,
   // the motor unit 9 on node 4.
