@@ -336,6 +336,7 @@ class SettingsWindow {
   void Status(const std::string& text);
 
   void ResetAll();
+  cli::Profile CurrentProfile();
   void SaveProfile();
   void OpenProfile();
   void ShowOutcome(const std::vector<std::string>& lines);
@@ -973,7 +974,7 @@ void SettingsWindow::TryReturn() {
       cli::Profile profile;
       std::string error;
       if (tool::ReadProfile(Narrow(KeptFile()), &profile, &error)) {
-        const cli::LoadOutcome outcome = cli::LoadProfile(*target_, profile.entries);
+        const cli::LoadOutcome outcome = cli::LoadProfile(*target_, profile);
         said += " Its kept settings: " + cli::OutcomeSummary(outcome) + ".";
       }
     }
@@ -1043,19 +1044,28 @@ std::wstring AskPath(HWND owner, bool save) {
   return ok ? std::wstring(path) : std::wstring();
 }
 
+// What a profile of the camera holds now: its properties and its named
+// extension-unit controls, as "lumora save" writes them.
+cli::Profile SettingsWindow::CurrentProfile() {
+  cli::Profile profile;
+  profile.identity = camera_.id;
+  profile.entries = cli::SavedEntries(*target_);
+  if (target_->Xu() != nullptr) profile.named = cli::SavedNamed(*target_->Xu());
+  return profile;
+}
+
 void SettingsWindow::SaveProfile() {
   if (!open_ || gone_) return;
   const std::wstring path = AskPath(hwnd_, true);
   if (path.empty()) return;
-  cli::Profile profile;
-  profile.identity = camera_.id;
-  profile.entries = cli::SavedEntries(*target_);
+  const cli::Profile profile = CurrentProfile();
   std::string error;
   if (!tool::WriteFile(Narrow(path), cli::FormatProfile(profile), &error)) {
     Status("Cannot save: " + error);
     return;
   }
-  Status("Saved " + std::to_string(profile.entries.size()) + " settings of " + camera_.id.name +
+  Status("Saved " + std::to_string(profile.entries.size() + profile.named.size()) +
+         " settings of " + camera_.id.name +
          " to " + Narrow(path) + ".");
 }
 
@@ -1081,8 +1091,9 @@ void SettingsWindow::OpenProfile() {
   for (const std::string& d : cli::IdentityDifferences(profile, camera_.id)) {
     lines.push_back("warning: the profile is of another camera: " + d);
   }
-  const cli::LoadOutcome outcome = cli::LoadProfile(*target_, profile.entries);
+  const cli::LoadOutcome outcome = cli::LoadProfile(*target_, profile);
   for (const cli::PropertyOutcome& p : outcome.properties) lines.push_back(cli::OutcomeLine(p));
+  for (const cli::NamedOutcome& p : outcome.named) lines.push_back(cli::OutcomeLine(p));
   ShowOutcome(lines);
   RereadAll();
   if (outcome.vanished) {
@@ -1125,11 +1136,8 @@ std::vector<std::string> SettingsWindow::KeptProfiles() const {
 // A kept camera's profile follows what is set in the window.
 void SettingsWindow::UpdateKeptProfile() {
   if (!kept_ || !open_ || gone_ || target_ == nullptr) return;
-  cli::Profile profile;
-  profile.identity = camera_.id;
-  profile.entries = cli::SavedEntries(*target_);
   std::string error;
-  if (!tool::WriteFile(Narrow(KeptFile()), cli::FormatProfile(profile), &error)) {
+  if (!tool::WriteFile(Narrow(KeptFile()), cli::FormatProfile(CurrentProfile()), &error)) {
     Status("Cannot keep the settings: " + error);
   }
 }

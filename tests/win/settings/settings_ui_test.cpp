@@ -568,6 +568,16 @@ TEST(SettingsXu, NamedExtensionUnitControlsAreAGroupOfTheirOwn) {
   if (!before.empty()) {
     EXPECT_EQ(changed, 1);
   }
+  // A saved profile keeps the named control as "lumora save" does.
+  wchar_t temp[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temp);
+  const std::wstring path = std::wstring(temp) + L"settings-xu.profile";
+  DeleteFileW(path.c_str());
+  ASSERT_TRUE(ui.Click(ui.Item(IDC_SAVE), LUMORA_SETTINGS_SAVE_TITLE, path));
+  const std::string saved = FileText(path);
+  EXPECT_NE(saved.find(std::string("#xu: Field of View = ") + (other == 2 ? "65" : "78")),
+            std::string::npos)
+      << saved;
   PostMessageW(ui.Form(), WM_CLOSE, 0, 0);
   EXPECT_EQ(WaitForSingleObject(ui.Process(), 30000), WAIT_OBJECT_0);
 }
