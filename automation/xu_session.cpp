@@ -6,6 +6,7 @@
 #include <cstring>
 #include <utility>
 
+#include "base/text.h"
 #include "com/com_object.h"
 #include "com/error_info.h"
 #include "com/guard.h"
@@ -522,7 +523,7 @@ HRESULT XuSession::Names(VARIANT* out) noexcept {
     for (const xu::ControlDefinition& d : definitions_.controls()) {
       for (const xu::FieldDefinition& f : d.fields) {
         bool seen = false;
-        for (const std::string& n : names) seen = seen || xu::SameName(n, f.name);
+        for (const std::string& n : names) seen = seen || EqualNoCase(n, f.name);
         xu::NamedField field;
         if (!seen && xu::FindNamedField(units_, definitions_, f.name, &field).ok() &&
             field.definition == &d) {

@@ -17,6 +17,15 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
   return true;
 }
 
+uint32_t HashNoCase(std::string_view text) {
+  uint32_t h = 2166136261u;
+  for (char c : text) {
+    h ^= static_cast<unsigned char>(Lower(c));
+    h *= 16777619u;
+  }
+  return h;
+}
+
 bool ParseInteger(std::string_view text, int64_t lo, int64_t hi, int64_t* value) {
   size_t i = !text.empty() && (text[0] == '+' || text[0] == '-') ? 1 : 0;
   if (i == text.size()) return false;

@@ -9,6 +9,10 @@ namespace lumora {
 // ASCII case-insensitive equality.
 bool EqualNoCase(std::string_view a, std::string_view b);
 
+// 32-bit FNV-1a of the text with ASCII letters in lower case (names that
+// compare without case hash alike).
+uint32_t HashNoCase(std::string_view text);
+
 // A decimal integer with optional sign and nothing else (no blanks, no
 // base prefix), within lo..hi; false for empty text, other characters or a
 // value outside the range. *value is written only on success.

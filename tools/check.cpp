@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdio>
 
+#include "base/text.h"
 #include "property/catalogue.h"
 #include "tools/profile.h"
 #include "tools/profile_load.h"
@@ -797,7 +798,7 @@ class NamedChecker {
       std::string back;
       h = xu_.GetNamed(n.name, &back);
       if (Gone(h)) return;
-      if (hr::Failed(h) || !xu::SameName(back, v)) {
+      if (hr::Failed(h) || !EqualNoCase(back, v)) {
         Add(r, "xu.write-reads-back", Outcome::kFail,
             "wrote " + v + ", read back " + (hr::Failed(h) ? "fail (" + Code(h) + ")" : back));
       } else {

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "base/text.h"
 #include "property/catalogue.h"
 #include "xu/definitions.h"
 
@@ -201,7 +202,7 @@ bool LoadNamed(xutool::XuSource* source, NamedOutcome* o, LoadOutcome* outcome) 
   o->result = LoadResult::kApplied;
   if (info.CanGet() && hr::Succeeded(source->GetNamed(name, &o->actual))) {
     o->verified = true;
-    if (!xu::SameName(o->actual, normal)) o->result = LoadResult::kChanged;
+    if (!EqualNoCase(o->actual, normal)) o->result = LoadResult::kChanged;
   }
   return true;
 }

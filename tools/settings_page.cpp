@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstdio>
 
+#include "base/text.h"
 #include "tools/profile_load.h"
 
 namespace lumora::settings {
@@ -101,14 +102,9 @@ std::string KeptProfileName(const cli::CameraIdentity& camera) {
     if (std::isalnum(static_cast<unsigned char>(c))) tag += c;
   }
   if (tag.empty() || tag == "0") {
-    // FNV-1a of the device path (compared without case, as paths are).
-    uint32_t hash = 2166136261u;
-    for (char c : camera.devicePath) {
-      hash = (hash ^ static_cast<unsigned char>(std::tolower(static_cast<unsigned char>(c)))) *
-             16777619u;
-    }
+    // The device path's hash (compared without case, as paths are).
     char text[16];
-    std::snprintf(text, sizeof text, "%08x", static_cast<unsigned>(hash));
+    std::snprintf(text, sizeof text, "%08x", static_cast<unsigned>(HashNoCase(camera.devicePath)));
     tag = text;
   }
   return name + " " + tag + ".profile";

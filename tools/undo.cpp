@@ -7,6 +7,7 @@
 #include <set>
 #include <sstream>
 
+#include "base/text.h"
 #include "property/catalogue.h"
 #include "tools/command_policy.h"
 
@@ -24,15 +25,6 @@ std::string LineError(int line, const std::string& text) {
 bool IsCommand(const std::string& word) {
   return std::find_if(std::begin(kCommands), std::end(kCommands),
                       [&](const char* c) { return word == c; }) != std::end(kCommands);
-}
-
-uint32_t Fnv1a(const std::string& text) {
-  uint32_t h = 2166136261u;
-  for (char c : text) {
-    h ^= static_cast<unsigned char>(std::tolower(static_cast<unsigned char>(c)));
-    h *= 16777619u;
-  }
-  return h;
 }
 
 }  // namespace
@@ -193,7 +185,7 @@ std::string UndoFileName(const CameraIdentity& camera) {
     name += keep && static_cast<unsigned char>(c) < 0x80 ? c : '_';
   }
   char hash[10];
-  std::snprintf(hash, sizeof hash, "%08x", static_cast<unsigned>(Fnv1a(key)));
+  std::snprintf(hash, sizeof hash, "%08x", static_cast<unsigned>(HashNoCase(key)));
   return name + "-" + hash + ".txt";
 }
 

@@ -3,9 +3,11 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "base/text.h"
 #include "tools/profile.h"
 #include "tools/report.h"
 #include "xu/definitions.h"
+#include "xu/fields.h"
 
 namespace lumora::xutool {
 
@@ -380,7 +382,7 @@ HResult FindNamed(XuSource& s, const std::string& name, std::string* spelled) {
   HResult h = s.Names(&names);
   if (hr::Failed(h)) return h;
   for (const std::string& n : names) {
-    if (xu::SameName(n, name)) {
+    if (EqualNoCase(n, name)) {
       *spelled = n;
       return hr::Ok;
     }
@@ -402,7 +404,7 @@ Answer CheckValue(const std::string& name, const NamedInfo& info, const std::str
   const std::string refused = "; nothing written";
   if (info.type == "menu") {
     for (const std::string& l : info.labels) {
-      if (xu::SameName(l, text)) {
+      if (EqualNoCase(l, text)) {
         *normal = l;
         return Answer{};
       }
@@ -411,13 +413,9 @@ Answer CheckValue(const std::string& name, const NamedInfo& info, const std::str
                           name + ")" + refused);
   }
   if (info.type == "boolean") {
-    if (xu::SameName(text, "on") || xu::SameName(text, "true") || text == "1") {
-      *normal = "on";
-    } else if (xu::SameName(text, "off") || xu::SameName(text, "false") || text == "0") {
-      *normal = "off";
-    } else {
-      return Answer::Usage("value " + cli::Quoted(text) + " of " + name + " is not on or off");
-    }
+    const std::optional<bool> on = xu::ParseSwitchText(text);
+    if (!on) return Answer::Usage("value " + cli::Quoted(text) + " of " + name + " is not on or off");
+    *normal = *on ? "on" : "off";
     return Answer{};
   }
   if (info.type == "bytes") {

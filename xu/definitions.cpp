@@ -12,6 +12,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "base/text.h"
 #include "xu/ks_layout.h"
 #include "xu/replies.h"
 
@@ -269,7 +270,7 @@ void ParseMenu(const Json& menu, const std::string& path, FieldDefinition* f) {
       }
     }
     for (const MenuEntry& other : f->menu) {
-      if (SameName(other.label, entry.label)) {
+      if (EqualNoCase(other.label, entry.label)) {
         Fail(e.At("label"), "menu label \"" + entry.label + "\" is given twice");
       }
       if (other.value == entry.value) {
@@ -344,15 +345,6 @@ const char* FieldTypeName(FieldType type) {
     case FieldType::kRaw: return "raw";
   }
   return "";
-}
-
-bool SameName(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
 }
 
 bool ParseGuidText(const std::string& text, Guid* guid) {
@@ -459,7 +451,7 @@ bool Definitions::AddText(const std::string& file, const std::string& text) {
                              std::to_string(*control.length) + " bytes");
               }
               for (const FieldDefinition& other : control.fields) {
-                if (SameName(other.name, field.name)) {
+                if (EqualNoCase(other.name, field.name)) {
                   Fail(at + "/name", "field \"" + field.name + "\" is given twice");
                 }
               }
@@ -561,7 +553,7 @@ std::vector<std::pair<const ControlDefinition*, size_t>> Definitions::FindField(
   std::vector<std::pair<const ControlDefinition*, size_t>> found;
   for (const ControlDefinition& c : controls_) {
     for (size_t i = 0; i < c.fields.size(); ++i) {
-      if (SameName(c.fields[i].name, name)) found.emplace_back(&c, i);
+      if (EqualNoCase(c.fields[i].name, name)) found.emplace_back(&c, i);
     }
   }
   return found;

@@ -104,8 +104,6 @@ class Definitions {
   std::vector<std::string> errors_;
 };
 
-// Names (fields, menu labels) compare without regard to ASCII case.
-bool SameName(const std::string& a, const std::string& b);
 
 // Parses a GUID as users write it: 36 characters, optionally in braces,
 // either case; the null GUID is refused.

@@ -1,4 +1,5 @@
 #include "xu/fields.h"
+#include "base/text.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -116,6 +117,12 @@ std::string FormatField(const FieldDefinition& f, const Bytes& control) {
   return std::to_string(v);
 }
 
+std::optional<bool> ParseSwitchText(const std::string& text) {
+  if (EqualNoCase(text, "on") || EqualNoCase(text, "true") || text == "1") return true;
+  if (EqualNoCase(text, "off") || EqualNoCase(text, "false") || text == "0") return false;
+  return std::nullopt;
+}
+
 Status EncodeField(const FieldDefinition& f, const ControlFacts& facts, const std::string& text,
                    Bytes* control) {
   if (!Fits(f, *control)) {
@@ -138,7 +145,7 @@ Status EncodeField(const FieldDefinition& f, const ControlFacts& facts, const st
   if (f.type == FieldType::kMenu) {
     const MenuEntry* chosen = nullptr;
     for (const MenuEntry& e : f.menu) {
-      if (SameName(e.label, text)) chosen = &e;
+      if (EqualNoCase(e.label, text)) chosen = &e;
     }
     if (chosen == nullptr) {
       std::string labels;
@@ -147,13 +154,9 @@ Status EncodeField(const FieldDefinition& f, const ControlFacts& facts, const st
     }
     bits = chosen->value;
   } else if (f.type == FieldType::kBoolean) {
-    if (SameName(text, "on") || SameName(text, "true") || text == "1") {
-      bits = 1;
-    } else if (SameName(text, "off") || SameName(text, "false") || text == "0") {
-      bits = 0;
-    } else {
-      return Refuse(f, Quoted(text) + " is not on or off");
-    }
+    const std::optional<bool> on = ParseSwitchText(text);
+    if (!on) return Refuse(f, Quoted(text) + " is not on or off");
+    bits = *on ? 1 : 0;
   } else {
     int64_t v = 0;
     if (!ParseNumber(text, &v)) return Refuse(f, Quoted(text) + " is not a whole number");

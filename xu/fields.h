@@ -6,12 +6,17 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "xu/definitions.h"
 #include "xu/discovery.h"
 
 namespace lumora::xu {
+
+// A boolean field's text: "on", "true" or "1"; "off", "false" or "0" (the
+// words without regard to case); nullopt for anything else.
+std::optional<bool> ParseSwitchText(const std::string& text);
 
 // "" when the definition fits the device's control; otherwise why it does
 // not (a field beyond the control's length, another length than the

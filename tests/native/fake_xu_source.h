@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "base/text.h"
 #include "tools/xu_tool.h"
 #include "xu/definitions.h"
 
@@ -155,7 +156,7 @@ class FakeXu : public XuSource {
     int64_t v = -1;
     if (f->type == "menu") {
       for (size_t k = 0; k < f->labels.size(); ++k) {
-        if (xu::SameName(f->labels[k], text)) v = static_cast<int64_t>(k);
+        if (EqualNoCase(f->labels[k], text)) v = static_cast<int64_t>(k);
       }
       if (v < 0 && acceptOutside) v = 0xEE;
     } else if (f->type == "boolean") {
